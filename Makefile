@@ -1,0 +1,41 @@
+# Front door: every target delegates to CMake. `make test` and `make demo` install what is
+# missing first, so a fresh Debian 12 machine needs nothing else.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build build-asan test test-plain test-asan demo clean
+
+all: build
+
+deps:
+	tools/install-deps
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+
+$(ASAN_BUILD)/build.ninja:
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVREL_SANITIZE=ON $(CMAKE_FLAGS)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-asan: deps $(ASAN_BUILD)/build.ninja
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+# ctest runs inside a private network namespace: broadcasts reach only local sockets.
+test-plain: build
+	tools/netns-run ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-asan: build-asan
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+		tools/netns-run ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+test: test-plain test-asan
+
+demo: build
+	tools/netns-run tools/demo $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

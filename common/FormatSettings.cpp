@@ -1,0 +1,10 @@
+#include "FormatSettings.h"
+
+namespace vrel {
+
+FormatSettings& CurrentFormatSettings() {
+    static FormatSettings settings;
+    return settings;
+}
+
+} // namespace vrel

@@ -1,0 +1,138 @@
+#include "KvOptionList.h"
+
+#include "NumberText.h"
+#include "TextCompare.h"
+
+namespace vrel {
+
+KvOptionList::KvOptionList(const OptionDef* table, OptionKind kind, bool caseSensitive)
+    : kind_(kind), caseSensitive_(caseSensitive) {
+    Append(table);
+}
+
+void KvOptionList::Append(const OptionDef* table) {
+    if (table == nullptr)
+        return;
+    std::size_t n = 0;
+    while (table[n].name != nullptr)
+        ++n;
+    entries_.reserve(entries_.size() + n);
+    for (std::size_t i = 0; i < n; ++i) {
+        OptionEntry entry;
+        if (kind_ == OptionKind::Number)
+            entry.number = table[i].number;
+        else if (table[i].text != nullptr)
+            entry.value = table[i].text;
+        entry.name = table[i].name;
+        entries_.push_back(std::move(entry));
+    }
+}
+
+void KvOptionList::Clear() { entries_.clear(); }
+
+bool KvOptionList::TextEquals(const std::string& a, const std::string& b) const {
+    return caseSensitive_ ? a == b : EqualsIgnoreCase(a, b);
+}
+
+int KvOptionList::FindByName(const std::string& text) const {
+    for (int i = 0; i < Count(); ++i) {
+        const std::string& name = entries_[i].name;
+        switch (kind_) {
+        case OptionKind::Number:
+        case OptionKind::Text:
+            if (TextEquals(text, name))
+                return i;
+            break;
+        case OptionKind::Prefix:
+            if (StartsWith(text, name, caseSensitive_))
+                return i;
+            break;
+        }
+    }
+    return -1;
+}
+
+int KvOptionList::FindByValue(const std::string& text) const {
+    if (entries_.empty())
+        return -1;
+    if (kind_ == OptionKind::Number) {
+        if (text == "(NULL)")
+            return -1;
+        const std::int32_t number = ReadInteger(text);
+        for (int i = 0; i < Count(); ++i) {
+            if (entries_[i].number == number)
+                return i;
+        }
+        return -1;
+    }
+    for (int i = 0; i < Count(); ++i) {
+        const std::string& value = entries_[i].value;
+        if (kind_ == OptionKind::Text ? TextEquals(text, value)
+                                      : StartsWith(text, value, caseSensitive_))
+            return i;
+    }
+    return -1;
+}
+
+std::string KvOptionList::ValueToName(const std::string& text) const {
+    const int i = FindByValue(text);
+    if (i < 0)
+        return text;
+    const OptionEntry& e = entries_[i];
+    if (kind_ == OptionKind::Prefix)
+        return e.name + text.substr(e.value.size());
+    return e.name;
+}
+
+std::string KvOptionList::NameToValue(const std::string& text) const {
+    const int i = FindByName(text);
+    if (i < 0)
+        return text;
+    const OptionEntry& e = entries_[i];
+    switch (kind_) {
+    case OptionKind::Number:
+        return std::to_string(e.number);
+    case OptionKind::Text:
+        return e.value;
+    case OptionKind::Prefix:
+        return e.value + text.substr(e.name.size());
+    }
+    return text;
+}
+
+int KvOptionList::SelectionIndex(const std::string& text) const {
+    const int byName = FindByName(text);
+    return byName >= 0 ? byName : FindByValue(text);
+}
+
+namespace {
+
+const OptionDef kValueTypeDefs[] = {
+    {1, nullptr, "bool8"},       {2, nullptr, "int8"},        {3, nullptr, "uint8"},
+    {4, nullptr, "bool16"},      {5, nullptr, "int16"},       {6, nullptr, "uint16"},
+    {7, nullptr, "bool32"},      {8, nullptr, "int32"},       {9, nullptr, "uint32"},
+    {10, nullptr, "double"},     {11, nullptr, "timeticks"},  {12, nullptr, "datetime"},
+    {13, nullptr, "ipaddress"},  {14, nullptr, "macaddress"}, {15, nullptr, "bitstr"},
+    {16, nullptr, "octetstr"},   {17, nullptr, "displaystr"}, {0, nullptr, nullptr},
+};
+
+const OptionDef kAccessDefs[] = {
+    {1, nullptr, "readonly"},
+    {2, nullptr, "writeonly"},
+    {3, nullptr, "readwrite"},
+    {0, nullptr, nullptr},
+};
+
+} // namespace
+
+const KvOptionList& ValueTypeNames() {
+    static const KvOptionList list(kValueTypeDefs, OptionKind::Number, false);
+    return list;
+}
+
+const KvOptionList& AccessNames() {
+    static const KvOptionList list(kAccessDefs, OptionKind::Number, false);
+    return list;
+}
+
+} // namespace vrel

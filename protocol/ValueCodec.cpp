@@ -1,0 +1,355 @@
+#include "ValueCodec.h"
+
+#include "DateTimeText.h"
+#include "Exception.h"
+#include "NumberText.h"
+#include "VrelTypes.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace vrel {
+
+namespace {
+
+constexpr int kBadValueType = -1007;
+constexpr int kBadVariableId = -1005;
+constexpr int kBadPacket = -1013;
+constexpr std::size_t kItemHead = 3;
+constexpr std::size_t kMaxItemLength = 0xFFFF;
+
+void PutBig(std::string& out, std::uint64_t value, int bytes) {
+    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
+        out += static_cast<char>((value >> shift) & 0xFF);
+}
+
+std::uint64_t GetBig(const std::uint8_t* in, int bytes) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value = (value << 8) | in[i];
+    return value;
+}
+
+// Devices take a double as two big-endian 32-bit halves, the low half first.
+void PutDouble(std::string& out, double value) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    PutBig(out, bits & 0xFFFFFFFFu, 4);
+    PutBig(out, bits >> 32, 4);
+}
+
+double GetDouble(const std::uint8_t* in) {
+    const std::uint64_t bits = GetBig(in, 4) | (GetBig(in + 4, 4) << 32);
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+std::string BoolBytes(const std::string& text, int bytes) {
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    // The device reads its boolean flag from the first byte, whatever the width.
+    if (text != "false")
+        out[0] = 1;
+    return out;
+}
+
+// The value bytes of a text for an encodable type.
+std::string ValueBytes(std::uint8_t type, const std::string& text) {
+    std::string v;
+    switch (type) {
+    case kBool8:
+        return BoolBytes(text, 1);
+    case kBool16:
+        return BoolBytes(text, 2);
+    case kBool32:
+        return BoolBytes(text, 4);
+    case kInt8:
+    case kUint8:
+        PutBig(v, static_cast<std::uint32_t>(ReadInteger(text)), 1);
+        return v;
+    case kInt16:
+    case kUint16:
+        PutBig(v, static_cast<std::uint32_t>(ReadInteger(text)), 2);
+        return v;
+    case kInt32:
+    case kUint32:
+        PutBig(v, static_cast<std::uint32_t>(ReadInteger(text)), 4);
+        return v;
+    case kDouble:
+        PutDouble(v, ReadFloat(text));
+        return v;
+    case kTimeticks:
+        PutBig(v, ticks_from_text(text), 4);
+        return v;
+    case kDatetime:
+        PutDouble(v, ReadDateTime(text));
+        return v;
+    case kIpAddress:
+        return read_ip_address(text);
+    case kMacAddress:
+        v = hex_to_bytes(text);
+        // A short address would be padded with zeros and set a device to a MAC nobody typed.
+        if (v.size() < kMacSize)
+            RaiseConvert("'%s' is not a valid MAC address", text);
+        return v.substr(0, kMacSize);
+    case kBitStr:
+    case kOctetStr:
+        return hex_to_bytes(text);
+    default: // kDisplayStr
+        return text;
+    }
+}
+
+std::string SignedText(std::int64_t value) { return std::to_string(value); }
+
+std::string IpText(const std::uint8_t* in) {
+    char buf[20];
+    std::snprintf(buf, sizeof buf, "%u.%u.%u.%u", in[0], in[1], in[2], in[3]);
+    return buf;
+}
+
+std::string ValueText(std::uint8_t type, const std::uint8_t* in, std::size_t n) {
+    switch (type) {
+    case kBool8:
+    case kBool16:
+    case kBool32:
+        return GetBig(in, static_cast<int>(n)) != 0 ? "true" : "false";
+    case kInt8:
+        return SignedText(static_cast<std::int8_t>(in[0]));
+    case kUint8:
+        return SignedText(in[0]);
+    case kInt16:
+        return SignedText(static_cast<std::int16_t>(GetBig(in, 2)));
+    case kUint16:
+        return SignedText(static_cast<std::uint16_t>(GetBig(in, 2)));
+    case kInt32:
+        return SignedText(static_cast<std::int32_t>(GetBig(in, 4)));
+    case kUint32:
+        return SignedText(static_cast<std::uint32_t>(GetBig(in, 4)));
+    case kDouble:
+        return FormatFloat(GetDouble(in));
+    case kTimeticks:
+        return ticks_to_text(static_cast<std::uint32_t>(GetBig(in, 4)));
+    case kDatetime:
+        return FormatDateTime(GetDouble(in));
+    case kIpAddress:
+        return IpText(in);
+    case kMacAddress:
+    case kBitStr:
+    case kOctetStr:
+        return bytes_to_hex(std::string(reinterpret_cast<const char*>(in), n));
+    default: { // kDisplayStr: up to the first zero byte
+        const auto* end = static_cast<const std::uint8_t*>(std::memchr(in, 0, n));
+        return std::string(reinterpret_cast<const char*>(in), end ? end - in : n);
+    }
+    }
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return 0;
+}
+
+// One part of an IPv4 address in C notation: 0x hex, leading-zero octal, or decimal.
+bool ReadIpPart(const std::string& part, std::uint64_t& value) {
+    if (part.empty())
+        return false;
+    int base = 10;
+    std::size_t pos = 0;
+    if (part.size() > 1 && part[0] == '0' && (part[1] == 'x' || part[1] == 'X')) {
+        base = 16;
+        pos = 2;
+        if (pos == part.size())
+            return false;
+    } else if (part[0] == '0') {
+        base = 8;
+    }
+    value = 0;
+    for (; pos < part.size(); ++pos) {
+        const char c = part[pos];
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
+            digit = HexValue(c);
+        else
+            return false;
+        if (digit >= base)
+            return false;
+        value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+        if (value > 0xFFFFFFFFu)
+            return false;
+    }
+    return true;
+}
+
+// Reads one decimal integer behind leading white space and an optional sign, ending at the
+// first other character; no digits give 0. Arithmetic wraps as the 32-bit count does.
+std::uint32_t LeadingInteger(const std::string& text) {
+    std::size_t pos = 0;
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
+        ++pos;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
+        negative = text[pos++] == '-';
+    std::uint32_t value = 0;
+    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos)
+        value = value * 10u + static_cast<std::uint32_t>(text[pos] - '0');
+    return negative ? 0u - value : value;
+}
+
+} // namespace
+
+std::size_t fixed_value_size(std::uint8_t valueType) {
+    static const std::size_t sizes[] = {0, 1, 1, 1, 2, 2, 2, 4, 4, 4, 8, 4, 8, 4, 6};
+    return valueType < sizeof sizes / sizeof sizes[0] ? sizes[valueType] : 0;
+}
+
+int encode_item(std::uint8_t id, std::uint8_t valueType, const std::string& text,
+                std::string& out) {
+    if (!IsEncodableType(valueType))
+        return kBadValueType;
+    const std::string value = ValueBytes(valueType, text);
+    const std::size_t length = kItemHead + value.size();
+    if (length > kMaxItemLength)
+        return kBadPacket; // the 16-bit length field cannot describe it
+    out += static_cast<char>(id);
+    PutBig(out, length, 2);
+    out += value;
+    return static_cast<int>(length);
+}
+
+int decode_item(std::uint8_t expectedId, std::uint8_t valueType, std::string& text,
+                const std::uint8_t* in, std::size_t avail) {
+    if (avail < 1)
+        return kBadPacket;
+    if (in[0] != expectedId)
+        return kBadVariableId;
+    if (avail < kItemHead)
+        return kBadPacket;
+    const std::size_t length = GetBig(in + 1, 2);
+    // An item must hold its own head and end inside the datagram.
+    if (length < kItemHead || length > avail)
+        return kBadPacket;
+    if (!IsEncodableType(valueType))
+        return static_cast<int>(kItemHead);
+    const std::size_t v = length - kItemHead;
+    const std::size_t fixed = fixed_value_size(valueType);
+    if (fixed != 0 && v != fixed)
+        return kBadPacket;
+    text = ValueText(valueType, in + kItemHead, v);
+    return static_cast<int>(length);
+}
+
+std::string hex_to_bytes(const std::string& text) {
+    std::string digits;
+    for (char c : text) {
+        if (c != ' ')
+            digits += c;
+    }
+    std::string bytes;
+    std::size_t pos = 0;
+    if (digits.size() % 2 == 1)
+        bytes += static_cast<char>(HexValue(digits[pos++]));
+    for (; pos < digits.size(); pos += 2)
+        bytes += static_cast<char>(HexValue(digits[pos]) * 16 + HexValue(digits[pos + 1]));
+    return bytes;
+}
+
+std::string bytes_to_hex(const std::string& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (unsigned char b : bytes) {
+        text += digits[b >> 4];
+        text += digits[b & 0x0F];
+    }
+    return text;
+}
+
+std::string ticks_to_text(std::uint32_t t) {
+    const unsigned long days = t / 8640000u;
+    const unsigned long r = t % 8640000u;
+    const unsigned long hours = r / 360000u;
+    const unsigned long minutes = (r % 360000u) / 6000u;
+    const unsigned long seconds = (r % 6000u) / 100u;
+    const unsigned long hundredths = r % 100u;
+    char buf[64];
+    if (days == 0)
+        std::snprintf(buf, sizeof buf, "%lu:%02lu:%02lu.%02lu", hours, minutes, seconds,
+                      hundredths);
+    else if (days == 1)
+        std::snprintf(buf, sizeof buf, "1 day %lu:%02lu:%02lu.%02lu", hours, minutes, seconds,
+                      hundredths);
+    else
+        std::snprintf(buf, sizeof buf, "%lu days, %lu:%02lu:%02lu.%02lu", days, hours, minutes,
+                      seconds, hundredths);
+    return buf;
+}
+
+std::uint32_t ticks_from_text(const std::string& text) {
+    std::string rest = text;
+    std::uint32_t ticks = 0;
+    // Takes the integer before the first marker and continues behind it.
+    auto take_before = [&rest](const std::string& marker, std::uint32_t& value) {
+        const auto at = rest.find(marker);
+        if (at == std::string::npos)
+            return false;
+        value = LeadingInteger(rest.substr(0, at));
+        rest.erase(0, at + marker.size());
+        return true;
+    };
+    std::uint32_t n = 0;
+    if (take_before("days", n) || take_before("day", n))
+        ticks = n * 8640000u;
+    if (const auto comma = rest.find(','); comma != std::string::npos)
+        rest.erase(0, comma + 1);
+    if (take_before(":", n)) {
+        ticks += n * 360000u;
+        if (take_before(":", n)) {
+            ticks += n * 6000u;
+        }
+    }
+    if (take_before(".", n))
+        ticks += n * 100u + LeadingInteger(rest);
+    return ticks;
+}
+
+std::string read_ip_address(const std::string& text) {
+    std::uint64_t parts[4];
+    std::size_t count = 0;
+    std::size_t from = 0;
+    bool ok = !text.empty();
+    while (ok) {
+        const std::size_t dot = text.find('.', from);
+        const std::string part = text.substr(from, dot == std::string::npos ? dot : dot - from);
+        ok = count < 4 && ReadIpPart(part, parts[count]);
+        ++count;
+        if (dot == std::string::npos)
+            break;
+        from = dot + 1;
+    }
+    // The last part fills the bytes the earlier ones leave: a, a.b (24 bits), a.b.c (16 bits).
+    std::uint64_t address = 0;
+    if (ok) {
+        for (std::size_t i = 0; i + 1 < count; ++i)
+            ok = ok && parts[i] <= 0xFF;
+        const int lastBits = 8 * static_cast<int>(5 - count);
+        ok = ok && parts[count - 1] < (std::uint64_t{1} << lastBits);
+        for (std::size_t i = 0; i + 1 < count; ++i)
+            address |= parts[i] << (24 - 8 * i);
+        address |= parts[count - 1];
+    }
+    if (!ok)
+        RaiseConvert("'%s' is not a valid IP address", text);
+    std::string bytes;
+    PutBig(bytes, address, 4);
+    return bytes;
+}
+
+} // namespace vrel

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "KvVRELVarList.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vrel {
+
+// Builds the payload of a request into out (cleared first) and returns its length, or -1006
+// for a command other than Discover, Set and Get, -1007 for an unencodable Set value type.
+// Throws ConvertError for a Set value text its type cannot read.
+int build_payload(const KvVRELVarList& vars, std::uint8_t command, std::string& out);
+
+// Assembles a request datagram with its MD5 digest into datagram and returns 0, or a negative
+// result code: -1010 for a target MAC text that is not six bytes, those of build_payload, and
+// -1013 for a request whose header, payload and password exceed the 8192-byte send area.
+// Throws ConvertError as build_payload does. The password takes part in the digest only.
+int build_request(std::uint8_t command, std::uint8_t sequence, const std::string& targetMac,
+                  const std::string& password, const KvVRELVarList& vars,
+                  std::string& datagram);
+
+// What the header of an acceptable answer tells the client for matching.
+struct ResponseHeader {
+    std::uint8_t sequence = 0;
+    std::uint8_t status = 0; // low four bits of the status byte
+    std::array<std::uint8_t, 6> mac{};
+};
+
+// The checks an answer must pass before it is matched against a pending request: source port
+// 64512, a full header, the magic, a length field equal to the bytes received.
+std::optional<ResponseHeader> check_response(const std::uint8_t* data, std::size_t count,
+                                             std::uint16_t sourcePort);
+
+// Decodes the payload into the readable variables (through their response variables for
+// structured ones) in list order; returns the bytes consumed or -1005 / -1013. Values decoded
+// before a failure keep their new text.
+int decode_payload(KvVRELVarList& vars, const std::uint8_t* payload, std::size_t count);
+
+// The result code of a status: 0, -1011, -1012, -1006, or -1015 for 4..15.
+int status_to_code(std::uint8_t status);
+
+// The result an accepted answer completes its request with: the status's code, or for status 0
+// nothing to decode (Set) or the decode result (0 when it consumed 0 or more bytes).
+int response_result(std::uint8_t command, std::uint8_t status, KvVRELVarList& vars,
+                    const std::uint8_t* payload, std::size_t count);
+
+} // namespace vrel

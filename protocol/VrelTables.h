@@ -1,0 +1,16 @@
+#pragma once
+
+#include "KvVRELVarList.h"
+
+namespace vrel {
+
+// The fields of one device in a Discover answer, in wire order.
+extern const KvVRELResponseVarDef DiscoveryResponseVars[];
+// The response-variable list built from DiscoveryResponseVars at program start.
+const KvVRELResponseVarList& DiscoveryResponseVarList();
+// One structured readonly variable "Discovery" (id 0) over DiscoveryResponseVarList().
+const KvVRELVarDef* DiscoveryVariables();
+// IP Address (3), IP Netmask (4), both readwrite ipaddress, and Action (5), writeonly int8.
+extern const KvVRELVarDef SetVariables[];
+
+} // namespace vrel

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "SimDevice.h"
+
+#include <cstdint>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace vrel {
+
+// Misbehaviour to put on the answers, drawn from the simulator's seeded generator so that a
+// run can be repeated. Percentages are 0..100.
+struct SimFaults {
+    int spreadMs = 200;           // answers to one broadcast are spread over this window
+    int delayMs = 0;              // added to every answer
+    double lossPercent = 0;       // an answer is not sent
+    double duplicatePercent = 0;  // an answer is sent twice
+    double garbagePercent = 0;    // an answer is replaced by a malformed datagram
+    std::set<std::string> silent; // six-byte MACs of devices that never answer
+};
+
+// One datagram to send back to the requester, delayMs after the request arrived.
+struct SimAnswer {
+    std::string datagram;
+    int delayMs = 0;
+
+    bool operator==(const SimAnswer&) const = default;
+};
+
+struct SimResult {
+    std::vector<SimAnswer> answers; // in order of delay
+    std::vector<std::string> log;   // one line per request and per change of a device
+};
+
+// The devices of a simulated network segment, without sockets: each received datagram goes
+// in, the answers the devices would send come out.
+class VrelSimulator {
+public:
+    explicit VrelSimulator(std::vector<SimDevice> devices, SimFaults faults = {},
+                           std::uint32_t seed = 1);
+
+    SimResult handle(const std::string& datagram);
+
+    const std::vector<SimDevice>& devices() const { return devices_; }
+
+    // The answer header and digest a device sends: the request's command and sequence, its
+    // own MAC, MD5 over the header with a zero digest, the payload and its password.
+    static std::string build_answer(const std::string& request, const SimDevice& device,
+                                    std::uint8_t status, const std::string& payload);
+    // MD5 over the datagram with its digest field zeroed, followed by the password.
+    static std::string digest_of(const std::string& datagram, const std::string& password);
+
+private:
+    struct Reply {
+        const SimDevice* device;
+        std::uint8_t status;
+        std::string payload;
+    };
+
+    void discover(const std::string& request, SimResult& result);
+    void get(const std::string& request, SimDevice& device, SimResult& result);
+    void set(const std::string& request, SimDevice& device, SimResult& result);
+    void unknown(const std::string& request, SimResult& result);
+
+    std::vector<SimDevice*> addressed(const std::string& targetMac, bool broadcastAllowed);
+    // Sends replies to one request: spread over the window when several devices answer, then
+    // the faults applied.
+    void send(const std::string& request, std::vector<Reply> replies, SimResult& result);
+    std::string garble(std::string datagram);
+
+    bool chance(double percent);
+    std::uint32_t below(std::uint32_t bound);
+
+    std::vector<SimDevice> devices_;
+    SimFaults faults_;
+    std::mt19937 rng_;
+};
+
+} // namespace vrel
