@@ -6,7 +6,9 @@
 
 namespace vrel {
 
-std::string SimDevice::macText() const { return bytes_to_hex(mac); }
+std::string SimDevice::macText() const {
+    return bytes_to_hex(mac);
+}
 
 std::optional<std::string> parse_mac(const std::string& text) {
     std::string digits;

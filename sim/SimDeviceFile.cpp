@@ -83,10 +83,9 @@ std::uint16_t read_product_code(const std::string& text, int line) {
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const std::string digits = hex ? text.substr(2) : text;
     unsigned long value = 0;
-    const bool allDigits =
-        !digits.empty() && digits.size() <= 6 &&
-        digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") ==
-            std::string::npos;
+    const bool allDigits = !digits.empty() && digits.size() <= 6 &&
+                           digits.find_first_not_of(hex ? "0123456789abcdefABCDEF"
+                                                        : "0123456789") == std::string::npos;
     if (allDigits)
         value = std::stoul(digits, nullptr, hex ? 16 : 10);
     if (!allDigits || value > 0xFFFF)

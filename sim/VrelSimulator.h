@@ -59,15 +59,15 @@ private:
         std::string payload;
     };
 
-    void discover(const std::string& request, SimResult& result);
+    // Discover, and any unknown command: answered by every addressed device.
+    void broadcast(const std::string& request, std::uint8_t status, SimResult& result);
     void get(const std::string& request, SimDevice& device, SimResult& result);
     void set(const std::string& request, SimDevice& device, SimResult& result);
-    void unknown(const std::string& request, SimResult& result);
 
     std::vector<SimDevice*> addressed(const std::string& targetMac, bool broadcastAllowed);
     // Sends replies to one request: spread over the window when several devices answer, then
-    // the faults applied.
-    void send(const std::string& request, std::vector<Reply> replies, SimResult& result);
+    // the faults applied. Returns the faults for the log line, as ", 1 lost".
+    std::string send(const std::string& request, std::vector<Reply> replies, SimResult& result);
     std::string garble(std::string datagram);
 
     bool chance(double percent);

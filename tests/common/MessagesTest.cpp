@@ -1,5 +1,5 @@
-#include "Exception.h"
 #include "Messages.h"
+#include "Exception.h"
 
 #include <gtest/gtest.h>
 

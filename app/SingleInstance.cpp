@@ -1,0 +1,130 @@
+#include "SingleInstance.h"
+
+#ifdef VREL_HAVE_X11
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#endif
+
+#include <cstdlib>
+#include <cstring>
+
+namespace vrel {
+
+#ifdef VREL_HAVE_X11
+
+namespace {
+
+// _NET_WM_NAME (UTF-8) or WM_NAME of a window.
+std::string TitleOf(Display* display, Window window) {
+    const Atom netWmName = XInternAtom(display, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string title;
+    if (XGetWindowProperty(display, window, netWmName, 0, 1024, False, utf8, &type, &format,
+                           &count, &after, &data) == Success &&
+        data != nullptr && type == utf8) {
+        title.assign(reinterpret_cast<char*>(data), count);
+    }
+    if (data != nullptr)
+        XFree(data);
+    if (!title.empty())
+        return title;
+    char* name = nullptr;
+    if (XFetchName(display, window, &name) && name != nullptr) {
+        title = name;
+        XFree(name);
+    }
+    return title;
+}
+
+Window FindTitled(Display* display, Window parent, const std::string& title, int depth) {
+    Window root = 0, parentOut = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, parent, &root, &parentOut, &children, &count))
+        return 0;
+    Window found = 0;
+    for (unsigned int i = 0; i < count && found == 0; ++i) {
+        if (TitleOf(display, children[i]) == title)
+            found = children[i];
+        else if (depth > 0)
+            found = FindTitled(display, children[i], title, depth - 1);
+    }
+    if (children != nullptr)
+        XFree(children);
+    return found;
+}
+
+bool SupportsActiveWindow(Display* display) {
+    const Atom supported = XInternAtom(display, "_NET_SUPPORTED", False);
+    const Atom active = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool found = false;
+    if (XGetWindowProperty(display, DefaultRootWindow(display), supported, 0, 4096, False,
+                           XA_ATOM, &type, &format, &count, &after, &data) == Success &&
+        data != nullptr && format == 32) {
+        const auto* atoms = reinterpret_cast<const Atom*>(data);
+        for (unsigned long i = 0; i < count && !found; ++i)
+            found = atoms[i] == active;
+    }
+    if (data != nullptr)
+        XFree(data);
+    return found;
+}
+
+void Activate(Display* display, Window window) {
+    const Window root = DefaultRootWindow(display);
+    if (SupportsActiveWindow(display)) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = 2; // source: a pager, i.e. the user's own request
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask,
+                   &event);
+    } else {
+        XMapRaised(display, window);
+        XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    }
+    XFlush(display);
+}
+
+// A window can vanish between the search and the activation; its BadWindow or BadMatch must
+// not end this process, which is what Xlib's default handler does.
+int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+
+} // namespace
+
+bool ActivateRunningInstance(const std::string& title) {
+    const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || *name == '\0')
+        return false;
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr)
+        return false;
+    const auto previous = XSetErrorHandler(IgnoreXError);
+    const Window window = FindTitled(display, DefaultRootWindow(display), title, 1);
+    if (window != 0)
+        Activate(display, window);
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    XCloseDisplay(display);
+    return window != 0;
+}
+
+#else
+
+bool ActivateRunningInstance(const std::string&) { return false; }
+
+#endif
+
+} // namespace vrel

@@ -1,0 +1,297 @@
+#include "TTheVrel.h"
+
+#include "ErrorDisplay.h"
+#include "Exception.h"
+#include "MessageBox.h"
+#include "Messages.h"
+#include "VrelTables.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLocale>
+#include <QScreen>
+#include <QTime>
+#include <QVBoxLayout>
+
+namespace vrel {
+
+namespace {
+
+constexpr std::uint32_t kDiscoverTimeout = 700; // 7 s answer window
+constexpr std::uint32_t kSetTimeout = 300;      // 3 s
+
+std::string Text(const QLineEdit* edit) { return edit->text().toLatin1().toStdString(); }
+
+template <class W> W* Child(QWidget* parent, const char* name, QRect geometry = {}) {
+    auto* w = new W(parent);
+    w->setObjectName(name);
+    if (!geometry.isNull())
+        w->setGeometry(geometry);
+    return w;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption, int x, int y) {
+    auto* label = Child<QLabel>(parent, name);
+    label->setText(caption);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect r) {
+    auto* button = Child<QPushButton>(parent, name, r);
+    button->setText(caption);
+    return button;
+}
+
+// Lines as a text-file string list holds them: a final line end adds no empty line.
+QStringList ReadLines(QFile& file) {
+    QString text = QString::fromLatin1(file.readAll());
+    QStringList lines = text.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    for (QString& line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+    }
+    return lines;
+}
+
+} // namespace
+
+std::string LongTimeText() {
+    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    // Qt's long format names the time zone; the log shows the time of day only.
+    format.remove(QLatin1Char('t'));
+    return QLocale::system().toString(QTime::currentTime(), format.trimmed()).toLatin1().toStdString();
+}
+
+TTheVrel::TTheVrel(QWidget* parent, const QHostAddress& destination)
+    : QWidget(parent), destination_(destination) {
+    setObjectName("TheVrel");
+    setWindowTitle(kCaption);
+    resize(488, 433);
+    BuildControls();
+    try {
+        FormCreate();
+    } catch (const std::exception& e) {
+        ShowError(e.what()); // the window is still shown, without the steps not reached
+    }
+}
+
+TTheVrel::~TTheVrel() {
+    // The clients drain first (each waits for its pending requests); a presenter whose client
+    // is gone has nothing left to wait for.
+    delete KvVRELRequest::SharedClient();
+    delete setClient_;
+    discoverPresenter_.reset();
+}
+
+void TTheVrel::BuildControls() {
+    QFont font = QGuiApplication::font();
+    font.setPointSize(8);
+    setFont(font);
+
+    Panel1 = Child<QWidget>(this, "Panel1");
+    Panel1->setFixedWidth(73);
+    Panel2 = Child<QWidget>(this, "Panel2");
+    auto* outer = new QHBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    outer->addWidget(Panel2, 1);
+    outer->addWidget(Panel1);
+
+    BT_Discover = MakeButton(Panel1, "BT_Discover", "Discover", {8, 55, 57, 25});
+    BT_Set = MakeButton(Panel1, "BT_Set", "Set", {8, 80, 57, 25});
+    BT_Set->setEnabled(false);
+    BT_Close = MakeButton(Panel1, "BT_Close", "Close", {8, 135, 57, 25});
+
+    LV_Vrel = Child<KvReportListView>(Panel2, "LV_Vrel");
+    Panel3 = Child<QWidget>(Panel2, "Panel3");
+    Panel3->setFixedHeight(135);
+    auto* column = new QVBoxLayout(Panel2);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(LV_Vrel, 1);
+    column->addWidget(Panel3);
+
+    Label1 = MakeLabel(Panel3, "Label1", "Module Name", 8, 32);
+    Label2 = MakeLabel(Panel3, "Label2", "MAC Address", 8, 8);
+    Label3 = MakeLabel(Panel3, "Label3", "IP Address", 216, 8);
+    Label4 = MakeLabel(Panel3, "Label4", "NetMask", 216, 32);
+    ED_Mac = Child<QLineEdit>(Panel3, "ED_Mac", {88, 8, 121, 21});
+    ED_Mod = Child<QLineEdit>(Panel3, "ED_Mod", {88, 32, 121, 21});
+    ED_IP = Child<QLineEdit>(Panel3, "ED_IP", {280, 8, 121, 21});
+    ED_Net = Child<QLineEdit>(Panel3, "ED_Net", {280, 32, 121, 21});
+    for (QLineEdit* edit : {ED_Mac, ED_Mod}) {
+        edit->setEnabled(false);
+        QPalette p = edit->palette();
+        p.setColor(QPalette::Disabled, QPalette::Base, QColor(180, 180, 180));
+        edit->setPalette(p);
+    }
+    Memo_Info = Child<QPlainTextEdit>(Panel3, "Memo_Info");
+    Memo_Info->setReadOnly(true);
+    Memo_Info->setFixedHeight(53);
+    auto* memoRow = new QVBoxLayout(Panel3);
+    memoRow->setContentsMargins(0, 0, 0, 0);
+    memoRow->addStretch(1);
+    memoRow->addWidget(Memo_Info);
+    Label5 = MakeLabel(Panel3, "Label5", "Password", 216, 56);
+    ED_Pass = Child<QLineEdit>(Panel3, "ED_Pass", {280, 56, 121, 21});
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    Clear1 = PopupMenu1->addAction("Clear");
+    Clear1->setObjectName("Clear1");
+    Memo_Info->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Memo_Info, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu1->popup(Memo_Info->mapToGlobal(at)); });
+
+    BT_Test = MakeButton(Panel1, "BT_Test", "Test", {8, 107, 57, 25});
+    BT_Test->setVisible(false);
+    ComboBox1 = Child<QComboBox>(Panel1, "ComboBox1", {4, 31, 65, 21});
+    ComboBox1->setEditable(false);
+    ComboBox1->setVisible(false);
+    Label6 = MakeLabel(Panel1, "Label6", "Available", 8, 16);
+    Label6->resize(43, 13);
+    Label6->setVisible(false);
+
+    setTabOrder(ED_IP, ED_Net);
+    setTabOrder(ED_Net, ED_Pass);
+    setTabOrder(ED_Pass, ED_Mac);
+    setTabOrder(ED_Mac, ED_Mod);
+    setTabOrder(ED_Mod, Memo_Info);
+
+    // The designed columns: the product code hides in a one-pixel caption column.
+    LV_Vrel->setHeaderLabels({"", "Module Name", "Mac Address", "IP Address", "NetMask"});
+    const int widths[] = {1, 100, 100, 100, 100};
+    for (int c = 0; c < 5; ++c) {
+        LV_Vrel->header()->setSectionResizeMode(c, QHeaderView::Interactive);
+        LV_Vrel->setColumnWidth(c, widths[c]);
+    }
+
+    connect(BT_Discover, &QPushButton::clicked, this, &TTheVrel::BT_DiscoverClick);
+    connect(BT_Set, &QPushButton::clicked, this, &TTheVrel::BT_SetClick);
+    connect(BT_Close, &QPushButton::clicked, this, &TTheVrel::BT_CloseClick);
+    connect(BT_Test, &QPushButton::clicked, this, &TTheVrel::BT_TestClick);
+    connect(LV_Vrel, &KvReportListView::Clicked, this, &TTheVrel::LV_VrelClick);
+    connect(LV_Vrel, &KvReportListView::DoubleClicked, this, &TTheVrel::LV_VrelDblClick);
+    connect(Clear1, &QAction::triggered, this, &TTheVrel::Clear1Click);
+}
+
+void TTheVrel::FormCreate() {
+    KvVRELRequest::SetUp(this, destination_);
+    KvVRELRequest::DefaultTargetMac() = "FFFFFFFFFFFF";
+    KvVRELRequest::DefaultPassword() = "";
+    setClient_ = new KvVRELClient(this, destination_);
+    discoverPresenter_ = std::make_unique<KvVRELRequest2EditsRepeat>(this);
+    discoverPresenter_->SetLogTarget(Memo_Info);
+    auto discovery = KvVRELVarList::create_from_definitions(DiscoveryVariables());
+    discoverPresenter_->request.variables.assign(*discovery);
+    discoverPresenter_->request.variables.name = "Discovery Table";
+    discoverPresenter_->AttachListView(LV_Vrel);
+
+    QFile ini("Vrel.ini");
+    if (ini.exists() && ini.open(QIODevice::ReadOnly)) {
+        iniLines_ = ReadLines(ini);
+        ComboBox1->addItems(*iniLines_);
+        if (ComboBox1->count() > 0)
+            ComboBox1->setCurrentIndex(0);
+    }
+}
+
+void TTheVrel::BT_DiscoverClick() {
+    if (!discoverPresenter_) {
+        AppendMemo(MessageForCode(-1008));
+        return;
+    }
+    try {
+        discoverPresenter_->ClearRows();
+        discoverPresenter_->request.timeout = kDiscoverTimeout;
+        discoverPresenter_->RunCommand(kDiscover);
+    } catch (const Exception& e) {
+        if (e.HelpContext() != -1005)
+            discoverPresenter_->Log(e.Message());
+    } catch (const std::exception& e) {
+        discoverPresenter_->Log(e.what());
+    }
+}
+
+void TTheVrel::LV_VrelClick() {
+    if (QTreeWidgetItem* row = LV_Vrel->Selected()) {
+        ED_Mod->setText(row->text(1));
+        ED_Mac->setText(row->text(2));
+        ED_IP->setText(row->text(3));
+        ED_Net->setText(row->text(4));
+        BT_Set->setEnabled(true);
+    } else {
+        ED_Mac->clear();
+        ED_Mod->clear();
+        ED_IP->clear();
+        ED_Net->clear();
+        BT_Set->setEnabled(false);
+    }
+}
+
+void TTheVrel::BT_SetClick() {
+    if (ED_Mac->text() == "0")
+        return;
+    auto vars = KvVRELVarList::create_from_definitions(SetVariables);
+    vars->at(0).value = Text(ED_IP);
+    vars->at(1).value = Text(ED_Net);
+    vars->at(2).value = "3";
+    try {
+        if (setClient_ == nullptr)
+            RaiseVrel(-1008);
+        setClient_->Send(Text(ED_Mac), Text(ED_Pass), *vars, kSet,
+                         BindCompletion(this, &TTheVrel::OnSetDone), kSetTimeout);
+        AppendMemo("Set Device " + Text(ED_Mac) + " at " + LongTimeText());
+    } catch (const std::exception& e) {
+        ShowMessageBox(this, e.what());
+    }
+}
+
+void TTheVrel::OnSetDone(const KvVRELError& completion, KvVRELVarList&) {
+    if (completion.code == 0) {
+        AppendMemo("Devie " + completion.macText + " : Set OK ! at " + LongTimeText());
+    } else if (completion.code == -1014) {
+        AppendMemo("The Device have no respons !");
+        AppendMemo("Maybe it is not support this operation or can't connecte. at " +
+                   LongTimeText());
+    } else {
+        AppendMemo(completion.message);
+    }
+}
+
+void TTheVrel::Clear1Click() { Memo_Info->clear(); }
+
+void TTheVrel::BT_CloseClick() { close(); }
+
+void TTheVrel::FormClose() { iniLines_.reset(); }
+
+void TTheVrel::BT_TestClick() {}
+
+void TTheVrel::LV_VrelDblClick() { BT_TestClick(); }
+
+void TTheVrel::AppendMemo(const std::string& line) {
+    Memo_Info->appendPlainText(QString::fromLatin1(line));
+}
+
+void TTheVrel::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (centred_)
+        return;
+    centred_ = true;
+    if (QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+void TTheVrel::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+} // namespace vrel

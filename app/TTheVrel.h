@@ -1,0 +1,91 @@
+#pragma once
+
+#include "KvReportListView.h"
+#include "KvVRELClient.h"
+#include "KvVRELRequest2Controls.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStringList>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+namespace vrel {
+
+// The main window: Discover fills the table, a click on a row fills the edit boxes, Set
+// writes the IP address and netmask into the selected device and logs the outcome.
+class TTheVrel : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr const char* kCaption = "VREL Configuration";
+
+    // destination: where requests go (the limited broadcast unless a test or host says else)
+    explicit TTheVrel(QWidget* parent = nullptr,
+                      const QHostAddress& destination = QHostAddress::Broadcast);
+    ~TTheVrel() override;
+
+    // Controls, in declaration order.
+    QWidget* Panel1;
+    QWidget* Panel2;
+    QPushButton* BT_Discover;
+    QPushButton* BT_Set;
+    QPushButton* BT_Close;
+    KvReportListView* LV_Vrel;
+    QWidget* Panel3;
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QLabel* Label4;
+    QLineEdit* ED_Mac;
+    QLineEdit* ED_Mod;
+    QLineEdit* ED_IP;
+    QLineEdit* ED_Net;
+    QPlainTextEdit* Memo_Info;
+    QLabel* Label5;
+    QLineEdit* ED_Pass;
+    QMenu* PopupMenu1;
+    QAction* Clear1;
+    QPushButton* BT_Test;
+    QComboBox* ComboBox1;
+    QLabel* Label6;
+
+    KvVRELRequest2EditsRepeat* DiscoverPresenter() const { return discoverPresenter_.get(); }
+    KvVRELClient* SetClient() const { return setClient_; }
+    const std::optional<QStringList>& IniLines() const { return iniLines_; }
+
+    void FormCreate();
+    void BT_DiscoverClick();
+    void LV_VrelClick();
+    void BT_SetClick();
+    void OnSetDone(const KvVRELError& completion, KvVRELVarList& variables);
+    void Clear1Click();
+    void BT_CloseClick();
+    void FormClose();
+    void BT_TestClick();
+    void LV_VrelDblClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildControls();
+    void AppendMemo(const std::string& line);
+
+    QHostAddress destination_;
+    KvVRELClient* setClient_ = nullptr; // child of the window
+    std::unique_ptr<KvVRELRequest2EditsRepeat> discoverPresenter_;
+    std::optional<QStringList> iniLines_;
+    bool centred_ = false;
+};
+
+// The time of day in the system locale's long time format, without a time zone.
+std::string LongTimeText();
+
+} // namespace vrel

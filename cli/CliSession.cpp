@@ -1,0 +1,158 @@
+#include "CliSession.h"
+
+#include "CliText.h"
+#include "KvVRELClient.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+
+#include <cstdio>
+#include <iostream>
+#include <unistd.h>
+
+namespace vrel::cli {
+
+ProgressLine::ProgressLine(std::function<std::string()> text)
+    : text_(std::move(text)), enabled_(isatty(STDERR_FILENO) == 1) {
+    if (!enabled_)
+        return;
+    timer_.setInterval(250);
+    connect(&timer_, &QTimer::timeout, this, &ProgressLine::Show);
+    timer_.start();
+    Show();
+}
+
+void ProgressLine::Show() {
+    std::fprintf(stderr, "\r\033[K%s", text_().c_str());
+    std::fflush(stderr);
+    shown_ = true;
+}
+
+void ProgressLine::Clear() {
+    timer_.stop();
+    if (shown_)
+        std::fprintf(stderr, "\r\033[K");
+    shown_ = false;
+}
+
+void AddCommonOptions(QCommandLineParser& parser, const char* defaultTimeout) {
+    parser.addHelpOption();
+    parser.addOption({"timeout", QString("Seconds to wait for answers (default %1).")
+                                     .arg(defaultTimeout),
+                      "SECONDS", defaultTimeout});
+    parser.addOption({"address",
+                      "Send to ADDR instead of 255.255.255.255: a subnet-directed broadcast "
+                      "such as 192.168.1.255, or one device's unicast address.",
+                      "ADDR"});
+}
+
+void AddPasswordOptions(QCommandLineParser& parser) {
+    parser.addOption({"password-stdin", "Read the device password from the first line of stdin."});
+    parser.addOption({"password-file", "Read the device password from the first line of FILE.",
+                      "FILE"});
+}
+
+void ParseOrThrow(QCommandLineParser& parser, const QStringList& args) {
+    if (!parser.parse(args))
+        throw UsageError(parser.errorText().toStdString());
+    if (parser.isSet("help")) {
+        std::cout << parser.helpText().toStdString();
+        std::exit(kExitOk);
+    }
+}
+
+QHostAddress DestinationFrom(const QCommandLineParser& parser) {
+    if (!parser.isSet("address"))
+        return QHostAddress(QHostAddress::Broadcast);
+    const std::string text = parser.value("address").toStdString();
+    if (!IsDottedQuad(text))
+        throw UsageError("'" + text + "' is not an IPv4 address");
+    return QHostAddress(QString::fromStdString(text));
+}
+
+std::uint32_t TimeoutFrom(const QCommandLineParser& parser) {
+    try {
+        return ParseTimeout(parser.value("timeout").toStdString());
+    } catch (const std::invalid_argument& e) {
+        throw UsageError(e.what());
+    }
+}
+
+namespace {
+
+std::string FirstLine(std::istream& in) {
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+} // namespace
+
+std::string PasswordFrom(const QCommandLineParser& parser) {
+    if (parser.isSet("password-stdin") && parser.isSet("password-file"))
+        throw UsageError("--password-stdin and --password-file exclude each other");
+    if (parser.isSet("password-stdin"))
+        return FirstLine(std::cin);
+    if (parser.isSet("password-file")) {
+        QFile file(parser.value("password-file"));
+        if (!file.open(QIODevice::ReadOnly))
+            throw UsageError("cannot read the password file '" +
+                             parser.value("password-file").toStdString() +
+                             "': " + file.errorString().toStdString());
+        QByteArray line = file.readLine();
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        return line.toStdString();
+    }
+    if (const char* env = std::getenv("VREL_PASSWORD"))
+        return env;
+    return "";
+}
+
+int ExitCodeForFailure(int resultCode) {
+    return resultCode == -1008 || resultCode == -1009 ? kExitSocketError : kExitBadInput;
+}
+
+int SecondsLeft(std::int64_t deadline) {
+    const std::int64_t ms = deadline - KvVRELClient::TickCount();
+    return ms <= 0 ? 0 : static_cast<int>((ms + 999) / 1000);
+}
+
+int RunCommandLine(const QStringList& args) {
+    const QString command = args.size() > 1 ? args.at(1) : QString();
+    const QStringList rest = args.mid(1); // the command's own name stands in for argv[0]
+    try {
+        if (command == "discover")
+            return RunDiscover(rest);
+        if (command == "set")
+            return RunSet(rest);
+        if (command == "get")
+            return RunGet(rest);
+        if (command == "--version" || command == "-v") {
+            std::cout << "vrel " VREL_VERSION "\n";
+            return kExitOk;
+        }
+        if (command == "--help" || command == "-h" || command == "help") {
+            std::cout << "Usage: vrel COMMAND [OPTIONS]\n\n"
+                         "Finds VREL devices on the local network and sets their IP address.\n\n"
+                         "Commands:\n"
+                         "  discover   list every device that answers a broadcast\n"
+                         "  set MAC    write a new IP address and netmask into one device\n"
+                         "  get MAC    read variables of one device\n\n"
+                         "Options:\n"
+                         "  -h, --help     this text; 'vrel COMMAND --help' for a command\n"
+                         "  -v, --version  the version\n";
+            return kExitOk;
+        }
+        throw UsageError(command.isEmpty() ? "no command given; try 'vrel --help'"
+                                           : "unknown command '" + command.toStdString() +
+                                                 "'; try 'vrel --help'");
+    } catch (const UsageError& e) {
+        std::cerr << "vrel: " << e.what() << "\n";
+        return e.exitCode;
+    }
+}
+
+} // namespace vrel::cli

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+class QCommandLineParser;
+
+namespace vrel::cli {
+
+// Exit codes of the vrel command.
+enum ExitCode {
+    kExitOk = 0,
+    kExitDeviceFailure = 1, // the device refused, or did not answer in time
+    kExitBadInput = 2,      // refused before anything was sent
+    kExitSocketError = 3,
+};
+
+// A failure of the command line's own, with the exit code it ends in.
+struct UsageError : std::runtime_error {
+    UsageError(const std::string& message, int code = kExitBadInput)
+        : std::runtime_error(message), exitCode(code) {}
+    int exitCode;
+};
+
+// A live status line on stderr while the command waits, only when stderr is a terminal, so
+// that scripts reading stderr see nothing but outcomes.
+class ProgressLine : public QObject {
+public:
+    explicit ProgressLine(std::function<std::string()> text);
+    ~ProgressLine() override { Clear(); }
+    void Clear();
+
+private:
+    void Show();
+
+    std::function<std::string()> text_;
+    QTimer timer_;
+    bool enabled_;
+    bool shown_ = false;
+};
+
+// What every command shares: the destination address, the password sources, time-outs.
+QHostAddress DestinationFrom(const QCommandLineParser& parser);
+// --password-stdin, --password-file FILE, then VREL_PASSWORD, else empty.
+std::string PasswordFrom(const QCommandLineParser& parser);
+void AddCommonOptions(QCommandLineParser& parser, const char* defaultTimeout);
+void AddPasswordOptions(QCommandLineParser& parser);
+std::uint32_t TimeoutFrom(const QCommandLineParser& parser);
+// Parses args for a command; prints help and exits on --help; throws UsageError.
+void ParseOrThrow(QCommandLineParser& parser, const QStringList& args);
+// The exit code for a failure thrown by the protocol engine while sending.
+int ExitCodeForFailure(int resultCode);
+// Seconds left until a tick deadline, rounded up.
+int SecondsLeft(std::int64_t deadline);
+
+int RunDiscover(const QStringList& args);
+int RunSet(const QStringList& args);
+int RunGet(const QStringList& args);
+
+// The whole command line: args as QCoreApplication::arguments() gives them.
+int RunCommandLine(const QStringList& args);
+
+} // namespace vrel::cli

@@ -1,0 +1,177 @@
+#include "CliText.h"
+
+#include "KvOptionList.h"
+#include "VrelTypes.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <stdexcept>
+
+namespace vrel::cli {
+
+const char* const kDeviceKeys[5] = {"productCode", "modelName", "macAddress", "ipAddress",
+                                    "netmask"};
+const char* const kDeviceHeaders[5] = {"Product Code", "Model Name", "Mac Address", "IP Address",
+                                       "Netmask"};
+
+namespace {
+
+std::vector<std::string> Fields(const DeviceRow& r) {
+    return {r.productCode, r.modelName, r.macAddress, r.ipAddress, r.netmask};
+}
+
+std::string CsvField(const std::string& field) {
+    if (field.find_first_of(",\"\r\n") == std::string::npos)
+        return field;
+    std::string quoted = "\"";
+    for (char c : field) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted + "\"";
+}
+
+bool ReadByte(const std::string& part, unsigned& value) {
+    if (part.empty() || part.size() > 3 || (part.size() > 1 && part[0] == '0'))
+        return false;
+    const auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
+    return ec == std::errc() && ptr == part.data() + part.size() && value <= 255;
+}
+
+bool ReadQuad(const std::string& text, std::uint32_t& address) {
+    address = 0;
+    std::size_t from = 0;
+    for (int i = 0; i < 4; ++i) {
+        const std::size_t dot = text.find('.', from);
+        if ((i < 3) == (dot == std::string::npos))
+            return false;
+        unsigned byte = 0;
+        if (!ReadByte(text.substr(from, dot == std::string::npos ? dot : dot - from), byte))
+            return false;
+        address = (address << 8) | byte;
+        from = dot + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string FormatTable(const std::vector<DeviceRow>& rows) {
+    std::size_t width[5];
+    for (int c = 0; c < 5; ++c)
+        width[c] = std::string(kDeviceHeaders[c]).size();
+    for (const auto& row : rows) {
+        const auto f = Fields(row);
+        for (int c = 0; c < 5; ++c)
+            width[c] = std::max(width[c], f[c].size());
+    }
+    auto line = [&](const std::vector<std::string>& f) {
+        std::string out;
+        for (int c = 0; c < 5; ++c) {
+            out += f[c];
+            if (c < 4)
+                out += std::string(width[c] - f[c].size() + 2, ' ');
+        }
+        return out + "\n";
+    };
+    std::string out = line({kDeviceHeaders, kDeviceHeaders + 5});
+    for (const auto& row : rows)
+        out += line(Fields(row));
+    return out;
+}
+
+std::string FormatJson(const std::vector<DeviceRow>& rows) {
+    QJsonArray array;
+    for (const auto& row : rows) {
+        QJsonObject object;
+        const auto f = Fields(row);
+        for (int c = 0; c < 5; ++c)
+            object.insert(QLatin1String(kDeviceKeys[c]), QString::fromLatin1(f[c]));
+        array.append(object);
+    }
+    return QJsonDocument(array).toJson(QJsonDocument::Indented).toStdString();
+}
+
+std::string FormatCsv(const std::vector<DeviceRow>& rows) {
+    std::string out;
+    for (int c = 0; c < 5; ++c)
+        out += std::string(c ? "," : "") + kDeviceKeys[c];
+    out += "\r\n";
+    for (const auto& row : rows) {
+        const auto f = Fields(row);
+        for (int c = 0; c < 5; ++c)
+            out += (c ? "," : "") + CsvField(f[c]);
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::optional<std::string> NormalizeMac(const std::string& text) {
+    std::string digits;
+    for (char c : text) {
+        if (c == ' ' || c == ':' || c == '-')
+            continue;
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return std::nullopt;
+        digits += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    if (digits.size() != 12)
+        return std::nullopt;
+    return digits;
+}
+
+bool IsDottedQuad(const std::string& text) {
+    std::uint32_t address;
+    return ReadQuad(text, address);
+}
+
+bool IsNetmask(const std::string& text) {
+    std::uint32_t mask;
+    if (!ReadQuad(text, mask))
+        return false;
+    const std::uint32_t inverted = ~mask;
+    return (inverted & (inverted + 1)) == 0; // ones from the top, then only zeros
+}
+
+VarSpec ParseVarSpec(const std::string& text) {
+    const auto first = text.find(':');
+    if (first == std::string::npos)
+        throw std::invalid_argument("'" + text + "' is not ID:TYPE[:NAME]");
+    const auto second = text.find(':', first + 1);
+    const std::string id = text.substr(0, first);
+    const std::string type =
+        text.substr(first + 1, second == std::string::npos ? second : second - first - 1);
+    VarSpec spec;
+    unsigned value = 0;
+    const auto [ptr, ec] = std::from_chars(id.data(), id.data() + id.size(), value);
+    if (id.empty() || ec != std::errc() || ptr != id.data() + id.size() || value > 255)
+        throw std::invalid_argument("'" + id + "' is not a variable id (0 to 255)");
+    spec.id = static_cast<std::uint8_t>(value);
+    const int index = ValueTypeNames().FindByName(type);
+    if (index < 0)
+        throw std::invalid_argument("'" + type + "' is not a value type (bool8 ... displaystr)");
+    spec.type = static_cast<std::uint8_t>(ValueTypeNames().Entry(index).number);
+    spec.name = second == std::string::npos ? id : text.substr(second + 1);
+    if (spec.name.empty())
+        spec.name = id;
+    return spec;
+}
+
+std::uint32_t ParseTimeout(const std::string& text) {
+    double seconds = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() ||
+        !(seconds >= 0.01 && seconds <= 3600))
+        throw std::invalid_argument("'" + text + "' is not a time-out in seconds (0.01 to 3600)");
+    return static_cast<std::uint32_t>(std::lround(seconds * 100));
+}
+
+} // namespace vrel::cli

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vrel::cli {
+
+// One device as the command line reports it: the value texts of a Discover answer.
+struct DeviceRow {
+    std::string productCode, modelName, macAddress, ipAddress, netmask;
+};
+
+// The keys of the JSON and CSV forms, in column order.
+extern const char* const kDeviceKeys[5];
+// The headers of the table form, in column order.
+extern const char* const kDeviceHeaders[5];
+
+std::string FormatTable(const std::vector<DeviceRow>& rows);
+std::string FormatJson(const std::vector<DeviceRow>& rows);
+// RFC 4180: CRLF line ends, fields with a comma, quote or line break quoted.
+std::string FormatCsv(const std::vector<DeviceRow>& rows);
+
+// A MAC address as twelve upper-case hex digits. Blanks, ':' and '-' between pairs are
+// accepted; anything else, or another count of digits, gives nothing.
+std::optional<std::string> NormalizeMac(const std::string& text);
+// True for a dotted quad of decimal numbers 0..255 without leading zeros: the only form a
+// user can mean unambiguously (inet_aton would read 010 as octal 8 and "10.1" as 10.0.0.1).
+bool IsDottedQuad(const std::string& text);
+// True for a dotted quad whose one-bits are contiguous from the top.
+bool IsNetmask(const std::string& text);
+
+// A readable variable named on the command line as ID:TYPE[:NAME].
+struct VarSpec {
+    std::uint8_t id = 0;
+    std::uint8_t type = 0;
+    std::string name; // the id as text when none was given
+};
+// Throws std::invalid_argument with a message for the user.
+VarSpec ParseVarSpec(const std::string& text);
+
+// Seconds as a count of 10 ms units; throws std::invalid_argument outside 0.01..3600 s.
+std::uint32_t ParseTimeout(const std::string& text);
+
+} // namespace vrel::cli

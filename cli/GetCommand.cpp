@@ -1,0 +1,110 @@
+#include "CliSession.h"
+#include "CliText.h"
+#include "Exception.h"
+#include "KvVRELRequest.h"
+#include "Messages.h"
+
+#include <QCommandLineParser>
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <iostream>
+
+namespace vrel::cli {
+
+namespace {
+
+KvVRELVarList VariablesFrom(const QStringList& specs) {
+    if (specs.isEmpty())
+        throw UsageError("name at least one variable with --var ID:TYPE[:NAME]");
+    KvVRELVarList vars;
+    std::vector<KvVRELVarDef> table;
+    std::vector<VarSpec> parsed;
+    for (const QString& text : specs) {
+        try {
+            parsed.push_back(ParseVarSpec(text.toLatin1().toStdString()));
+        } catch (const std::invalid_argument& e) {
+            throw UsageError(e.what());
+        }
+    }
+    for (const VarSpec& s : parsed)
+        table.push_back({s.id, s.name.c_str(), s.type, kReadOnly, nullptr, nullptr, nullptr});
+    table.push_back({0, nullptr, 0, 0, nullptr, nullptr, nullptr});
+    vars.append_definitions(table.data());
+    return vars;
+}
+
+std::string Output(const KvVRELVarList& vars, bool json) {
+    if (json) {
+        QJsonObject object;
+        for (int i = 0; i < vars.count(); ++i)
+            object.insert(QString::fromLatin1(vars.at(i).name),
+                          QString::fromLatin1(vars.at(i).value));
+        return QJsonDocument(object).toJson(QJsonDocument::Indented).toStdString();
+    }
+    std::string out;
+    for (int i = 0; i < vars.count(); ++i)
+        out += vars.at(i).name + "=" + vars.at(i).value + "\n";
+    return out;
+}
+
+} // namespace
+
+int RunGet(const QStringList& args) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Read variables of the device with the MAC address MAC. Each --var names one by its id\n"
+        "and value type (bool8, int8, uint8, bool16, int16, uint16, bool32, int32, uint32,\n"
+        "double, timeticks, datetime, ipaddress, macaddress, bitstr, octetstr, displaystr).");
+    parser.addPositionalArgument("MAC", "The device's MAC address, twelve hex digits.");
+    AddCommonOptions(parser, "3");
+    AddPasswordOptions(parser);
+    parser.addOption({"var", "A variable to read, as ID:TYPE[:NAME]; repeatable.",
+                      "ID:TYPE[:NAME]"});
+    parser.addOption({"json", "Print a JSON object keyed by name."});
+    ParseOrThrow(parser, args);
+    if (parser.positionalArguments().size() != 1)
+        throw UsageError("give exactly one MAC address; try 'vrel get --help'");
+    const auto mac = NormalizeMac(parser.positionalArguments().first().toStdString());
+    if (!mac)
+        throw UsageError(MessageForCode(-1010));
+    KvVRELVarList vars = VariablesFrom(parser.values("var"));
+    const std::uint32_t timeout = TimeoutFrom(parser);
+    const QHostAddress destination = DestinationFrom(parser);
+    const std::string password = PasswordFrom(parser);
+
+    QObject owner;
+    int exitCode = kExitDeviceFailure;
+    QEventLoop loop;
+    auto done = [&](const KvVRELError& e, KvVRELVarList& answer) {
+        if (e.code == 0) {
+            std::cout << Output(answer, parser.isSet("json"));
+            exitCode = kExitOk;
+        } else {
+            std::cerr << e.message << "\n";
+        }
+        loop.quit();
+    };
+    try {
+        KvVRELRequest::SetUp(&owner, destination);
+        KvVRELRequest request;
+        request.targetMac = *mac;
+        request.password = password;
+        request.timeout = timeout;
+        request.variables.assign(vars);
+        request.GetAsync(done);
+        const std::int64_t deadline =
+            KvVRELClient::TickCount() + static_cast<std::int64_t>(timeout) * 10;
+        ProgressLine progress([&] {
+            return "Reading " + *mac + "... " + std::to_string(SecondsLeft(deadline)) + " s left";
+        });
+        loop.exec();
+    } catch (const Exception& e) {
+        std::cerr << e.Message() << "\n";
+        return ExitCodeForFailure(e.HelpContext());
+    }
+    return exitCode;
+}
+
+} // namespace vrel::cli

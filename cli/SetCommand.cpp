@@ -1,0 +1,95 @@
+#include "CliSession.h"
+#include "CliText.h"
+#include "Exception.h"
+#include "KvVRELClient.h"
+#include "Messages.h"
+#include "VrelTables.h"
+
+#include <QCommandLineParser>
+#include <QEventLoop>
+
+#include <iostream>
+
+namespace vrel::cli {
+
+namespace {
+
+struct SetInput {
+    std::string mac, ip, netmask;
+};
+
+// Everything is checked before a byte is sent: a typo must never reach a device.
+SetInput CheckedInput(const QCommandLineParser& parser) {
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1)
+        throw UsageError("give exactly one MAC address; try 'vrel set --help'");
+    SetInput in;
+    const auto mac = NormalizeMac(positional.first().toStdString());
+    if (!mac)
+        throw UsageError(MessageForCode(-1010));
+    in.mac = *mac;
+    if (!parser.isSet("ip") || !parser.isSet("netmask"))
+        throw UsageError("both --ip and --netmask are needed");
+    in.ip = parser.value("ip").toStdString();
+    in.netmask = parser.value("netmask").toStdString();
+    if (!IsDottedQuad(in.ip))
+        throw UsageError("'" + in.ip + "' is not a valid IP address");
+    if (!IsNetmask(in.netmask))
+        throw UsageError("'" + in.netmask + "' is not a valid netmask");
+    return in;
+}
+
+} // namespace
+
+int RunSet(const QStringList& args) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Write a new IP address and netmask into the device with the MAC address MAC.\n"
+        "The password comes from --password-stdin, --password-file or VREL_PASSWORD.");
+    parser.addPositionalArgument("MAC", "The device's MAC address, twelve hex digits.");
+    AddCommonOptions(parser, "3");
+    AddPasswordOptions(parser);
+    parser.addOption({"ip", "The new IP address.", "ADDR"});
+    parser.addOption({"netmask", "The new netmask.", "MASK"});
+    ParseOrThrow(parser, args);
+    const SetInput in = CheckedInput(parser);
+    const std::uint32_t timeout = TimeoutFrom(parser);
+    const QHostAddress destination = DestinationFrom(parser);
+    const std::string password = PasswordFrom(parser);
+
+    QObject owner;
+    int exitCode = kExitDeviceFailure;
+    QEventLoop loop;
+    auto done = [&](const KvVRELError& e, KvVRELVarList&) {
+        if (e.code == 0) {
+            std::cout << "Set " << e.macText << ": IP address " << in.ip << ", netmask "
+                      << in.netmask << "\n";
+            exitCode = kExitOk;
+        } else {
+            std::cerr << e.message << "\n";
+            exitCode = kExitDeviceFailure;
+        }
+        loop.quit();
+    };
+    std::int64_t deadline = 0;
+    try {
+        KvVRELClient client(&owner, destination);
+        auto vars = KvVRELVarList::create_from_definitions(SetVariables);
+        vars->at(0).value = in.ip;
+        vars->at(1).value = in.netmask;
+        vars->at(2).value = "3";
+        client.Send(in.mac, password, *vars, kSet, done, timeout);
+        deadline = KvVRELClient::TickCount() + static_cast<std::int64_t>(timeout) * 10;
+        ProgressLine progress([&] {
+            return "Setting " + in.mac + "... " + std::to_string(SecondsLeft(deadline)) +
+                   " s left";
+        });
+        loop.exec();
+    } catch (const Exception& e) {
+        std::cerr << e.Message() << "\n";
+        return ExitCodeForFailure(e.HelpContext());
+    }
+    return exitCode;
+}
+
+} // namespace vrel::cli

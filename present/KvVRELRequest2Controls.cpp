@@ -1,0 +1,267 @@
+#include "KvVRELRequest2Controls.h"
+
+#include "EventWait.h"
+#include "FormatSettings.h"
+#include "KvStatusPanel.h"
+#include "MessageBox.h"
+#include "Messages.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTime>
+
+#include <cstdio>
+
+namespace vrel {
+
+namespace {
+
+constexpr int kTimeout = -1014;
+constexpr int kWaitMs = 6000;
+
+QString Latin1(const std::string& text) { return QString::fromLatin1(text); }
+
+} // namespace
+
+std::string LogClockTime() {
+    const FormatSettings& fs = CurrentFormatSettings();
+    const QTime now = QTime::currentTime();
+    const int hour12 = now.hour() % 12 == 0 ? 12 : now.hour() % 12;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02d%c%02d%c%02d ", hour12, fs.timeSeparator, now.minute(),
+                  fs.timeSeparator, now.second());
+    return buf + (now.hour() < 12 ? fs.amText : fs.pmText);
+}
+
+KvVRELRequest2Controls::KvVRELRequest2Controls(QWidget* ownerWindow) : owner(ownerWindow) {}
+
+KvVRELRequest2Controls::~KvVRELRequest2Controls() { WaitForOutstanding(); }
+
+void KvVRELRequest2Controls::WaitForOutstanding() {
+    const std::int64_t start = KvVRELClient::TickCount();
+    while (outstanding != 0 && KvVRELClient::TickCount() - start < kWaitMs)
+        ProcessEventsFor(20);
+}
+
+void KvVRELRequest2Controls::Log(const std::string& text) {
+    QWidget* target = logTarget.data();
+    if (target == nullptr)
+        return;
+    if (auto* memo = qobject_cast<QPlainTextEdit*>(target))
+        memo->appendPlainText(Latin1(text));
+    else if (auto* bar = qobject_cast<QStatusBar*>(target))
+        bar->showMessage(Latin1(text));
+    else if (auto* panel = qobject_cast<KvStatusPanel*>(target))
+        panel->setText(Latin1(text));
+}
+
+void KvVRELRequest2Controls::RunCommand(std::uint8_t command) {
+    BeginCommand(command);
+    ++outstanding;
+    // Completions hold the presenter weakly: a Discover can outlast the destructor's wait.
+    const std::weak_ptr<int> token = Token();
+    auto guard = [token](auto method, KvVRELRequest2Controls* self) {
+        return [token, method, self](const KvVRELError& e, KvVRELVarList& vars) {
+            if (!token.expired())
+                (self->*method)(e, vars);
+        };
+    };
+    try {
+        if (command == kDiscover)
+            request.DiscoverAsync(guard(&KvVRELRequest2Controls::OnDiscoverDone, this));
+        else
+            request.GetAsync(guard(&KvVRELRequest2Controls::OnGetDone, this));
+    } catch (...) {
+        --outstanding; // no completion will come for a request that was never sent
+        throw;
+    }
+}
+
+std::string KvVRELRequest2Controls::LogLine(std::uint8_t command,
+                                            const std::string& message) const {
+    std::string line = LogFormat(command == kDiscover ? kLogDiscover : kLogGet);
+    line = ReplaceAll(line, "[ERROR]", message);
+    line = ReplaceAll(line, "[VARLIST]", request.variables.name);
+    return ReplaceAll(line, "[TIME]", LogClockTime());
+}
+
+void KvVRELRequest2Controls::OnDiscoverDone(const KvVRELError& completion,
+                                            KvVRELVarList& variables) {
+    request.variables.assign(variables);
+    if (completion.code == kTimeout) {
+        EndCommand(completion.command);
+        --outstanding;
+    } else if (completion.code == 0 && request.CheckResponse()) {
+        OnResult(completion.command);
+    }
+}
+
+void KvVRELRequest2Controls::OnGetDone(const KvVRELError& completion, KvVRELVarList& variables) {
+    request.variables.assign(variables);
+    const std::string line = LogLine(completion.command, completion.message);
+    // The command has ended whatever happens below: a failure raised by a result handler or
+    // a message box must not leave it counted as outstanding.
+    struct Ender {
+        int& count;
+        ~Ender() { --count; }
+    } ender{outstanding};
+    if (completion.code == 0) {
+        if (request.CheckResponse())
+            OnResult(completion.command);
+        EndCommand(completion.command);
+        Log(line);
+    } else if (logTarget) {
+        Log(line);
+    } else {
+        const QString exe = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+        ShowMessageBox(owner, completion.message, exe.toStdString());
+    }
+}
+
+void KvVRELRequest2Controls::BeginCommand(std::uint8_t) {}
+void KvVRELRequest2Controls::EndCommand(std::uint8_t) {}
+
+// ---------------------------------------------------------------------------
+
+KvVRELRequest2Edits::KvVRELRequest2Edits(QWidget* ownerWindow)
+    : KvVRELRequest2Controls(ownerWindow), editConstraints(ownerWindow, 1) {}
+
+KvVRELRequest2Edits::~KvVRELRequest2Edits() {
+    // Wait while this class's overrides are still in place, so that completions arriving
+    // during the wait reach OnResult of this presenter and not a half-destroyed one.
+    WaitForOutstanding();
+    if (listView && listView->OnSelectItem)
+        listView->OnSelectItem = previousSelectHandler;
+}
+
+void KvVRELRequest2Edits::AttachListView(KvReportListView* view) {
+    listView = view;
+    if (view == nullptr)
+        return;
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setRootIsDecorated(false);
+    previousSelectHandler = view->OnSelectItem;
+    const std::weak_ptr<int> token = Token();
+    view->OnSelectItem = [this, token](QObject* sender, QTreeWidgetItem* item, bool selected) {
+        if (!token.expired())
+            SelectItem(sender, item, selected);
+    };
+}
+
+void KvVRELRequest2Edits::ClearRows() {
+    if (listView)
+        listView->clear();
+}
+
+void KvVRELRequest2Edits::BuildColumns() {
+    const int n = request.variables.readable_value_count();
+    if (listView->columnCount() >= n)
+        return;
+    QStringList captions;
+    const KvVRELVarList& vars = request.variables;
+    for (int i = 0; i < vars.count(); ++i) {
+        const KvVRELVar& var = vars.at(i);
+        if (var.responseVars) {
+            for (int k = 0; k < var.responseVars->count(); ++k)
+                captions << Latin1(var.responseVars->at(k).name);
+        } else if (var.readable()) {
+            captions << Latin1(var.name);
+        }
+    }
+    listView->clear();
+    listView->setColumnCount(0);
+    listView->setHeaderLabels(captions);
+    for (int c = 0; c < captions.size(); ++c) {
+        listView->header()->setSectionResizeMode(c, QHeaderView::Interactive);
+        listView->setColumnWidth(c, listView->TextWidth(captions[c] + "LR"));
+    }
+}
+
+void KvVRELRequest2Edits::BeginCommand(std::uint8_t) {
+    if (!listView)
+        return;
+    BuildColumns();
+    ClearRows();
+}
+
+void KvVRELRequest2Edits::OnResult(std::uint8_t command) {
+    if (listView)
+        AddRow(command);
+    else
+        FillControls();
+}
+
+void KvVRELRequest2Edits::AddRow(std::uint8_t command) {
+    const KvVRELVarList& vars = request.variables;
+    // One row per device: a device answering twice (or two Discovers in flight) shows once.
+    if (command == kDiscover && vars.count() == 1 && vars.at(0).responseVars) {
+        const KvVRELResponseVarList& fields = *vars.at(0).responseVars;
+        for (int i = 0; i < fields.count(); ++i) {
+            if (fields.at(i).id != 2)
+                continue;
+            const QString mac = Latin1(fields.at(i).value);
+            for (int r = 0; r < listView->topLevelItemCount(); ++r) {
+                if (listView->topLevelItem(r)->text(i) == mac)
+                    return;
+            }
+        }
+    }
+    QStringList values;
+    for (int i = 0; i < vars.count(); ++i) {
+        const KvVRELVar& var = vars.at(i);
+        if (var.responseVars) {
+            for (int k = 0; k < var.responseVars->count(); ++k)
+                values << Latin1(var.responseVars->at(k).value);
+        } else if (var.readable()) {
+            values << Latin1(var.value);
+        }
+    }
+    listView->addTopLevelItem(new QTreeWidgetItem(values));
+}
+
+void KvVRELRequest2Edits::RowToValues() {
+    if (!listView)
+        return;
+    QTreeWidgetItem* row = listView->Selected();
+    if (row == nullptr)
+        return;
+    int k = 0;
+    KvVRELVarList& vars = request.variables;
+    for (int i = 0; i < vars.count(); ++i) {
+        KvVRELVar& var = vars.at(i);
+        if (var.responseVars) {
+            k += var.responseVars->count();
+        } else if (var.readable()) {
+            var.value = row->text(k).toLatin1().toStdString();
+            ++k;
+        }
+    }
+}
+
+void KvVRELRequest2Edits::SelectItem(QObject* sender, QTreeWidgetItem* item, bool selected) {
+    if (previousSelectHandler)
+        previousSelectHandler(sender, item, selected);
+    if (selected) {
+        RowToValues();
+        FillControls();
+    }
+}
+
+void KvVRELRequest2Edits::CollectValues() {
+    KvVRELVarList& vars = request.variables;
+    for (int i = 0; i < vars.count(); ++i)
+        vars.at(i).value.clear();
+    RowToValues();
+    ReadControls();
+}
+
+void KvVRELRequest2EditsRepeat::BeginCommand(std::uint8_t) {
+    if (listView)
+        BuildColumns();
+}
+
+} // namespace vrel

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "ControlBinding.h"
+#include "KvEditConstraint.h"
+#include "KvReportListView.h"
+#include "KvVRELRequest.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vrel {
+
+// Runs Discover and Get for a window and shows what comes back: log lines in a memo, a
+// status bar or a status panel, and (in the derived classes) rows of a report list view and
+// the contents of bound controls.
+class KvVRELRequest2Controls {
+public:
+    explicit KvVRELRequest2Controls(QWidget* owner);
+    // Waits up to 6 s, processing events, for outstanding commands.
+    virtual ~KvVRELRequest2Controls();
+    KvVRELRequest2Controls(const KvVRELRequest2Controls&) = delete;
+    KvVRELRequest2Controls& operator=(const KvVRELRequest2Controls&) = delete;
+
+    void SetLogTarget(QWidget* control) { logTarget = control; }
+    // Appends to a memo, or sets the text of a status bar or status panel.
+    void Log(const std::string& text);
+    // 1 runs Discover, anything else Get. Throws the send failure; nothing is then outstanding.
+    void RunCommand(std::uint8_t command);
+
+    void OnDiscoverDone(const KvVRELError& completion, KvVRELVarList& variables);
+    void OnGetDone(const KvVRELError& completion, KvVRELVarList& variables);
+
+    virtual void BeginCommand(std::uint8_t command);
+    virtual void Reserved1() {}
+    virtual void OnResult(std::uint8_t command) = 0;
+    virtual void CollectValues() {}
+    virtual void EndCommand(std::uint8_t command);
+    virtual void Reserved2() {}
+
+    KvVRELRequest request;
+    QPointer<QWidget> owner;
+    QPointer<QWidget> logTarget;
+    int outstanding = 0;
+
+protected:
+    // The log line of a completion: the template with "[ERROR]", "[VARLIST]" and "[TIME]".
+    std::string LogLine(std::uint8_t command, const std::string& message) const;
+    void WaitForOutstanding();
+    // Completions can outlive a presenter that gave up waiting: they hold this token weakly.
+    std::weak_ptr<int> Token() const { return alive_; }
+
+private:
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};
+
+// The time of day as the log lines show it: "hh:nn:ss ampm" with the locale's time separator
+// and AM/PM designators.
+std::string LogClockTime();
+
+// Adds a report list view (one row per result, the selection copied back into the
+// variables) and control bindings.
+class KvVRELRequest2Edits : public KvVRELRequest2Controls {
+public:
+    explicit KvVRELRequest2Edits(QWidget* owner);
+    ~KvVRELRequest2Edits() override;
+
+    void AttachListView(KvReportListView* view);
+    void ClearRows();
+    virtual void SelectItem(QObject* sender, QTreeWidgetItem* item, bool selected);
+
+    void BeginCommand(std::uint8_t command) override;
+    void OnResult(std::uint8_t command) override;
+    void CollectValues() override;
+
+    // Takes the binding's arrays; the presenter owns them from now on.
+    void AddBinding(ControlBinding binding) { bindings.push_back(std::move(binding)); }
+    void FillControls();
+    void ReadControls();
+
+    KvReportListView::SelectHandler previousSelectHandler;
+    QPointer<KvReportListView> listView;
+    std::vector<ControlBinding> bindings;
+    KvEditConstraint editConstraints;
+
+protected:
+    void BuildColumns();
+    void AddRow(std::uint8_t command);
+    void RowToValues();
+};
+
+// The same, except that a new command keeps the rows already shown.
+class KvVRELRequest2EditsRepeat : public KvVRELRequest2Edits {
+public:
+    using KvVRELRequest2Edits::KvVRELRequest2Edits;
+    void BeginCommand(std::uint8_t command) override;
+};
+
+} // namespace vrel

@@ -1,0 +1,186 @@
+#include "KvVRELClient.h"
+
+#include "ErrorDisplay.h"
+#include "EventWait.h"
+#include "Exception.h"
+#include "Messages.h"
+#include "ValueCodec.h"
+#include "VrelPacket.h"
+
+#include <QElapsedTimer>
+#include <QNetworkDatagram>
+#include <QVariant>
+
+#include <cstring>
+
+namespace vrel {
+
+namespace {
+
+constexpr int kSocketNotReady = -1008;
+constexpr int kSocketError = -1009;
+constexpr int kTimeout = -1014;
+constexpr int kSweepIntervalMs = 20;
+constexpr int kDrainMs = 6000;
+// Thousands of devices answering one Discover arrive within a few hundred milliseconds; the
+// kernel must hold them while the thread is busy. It caps the request at net.core.rmem_max.
+constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
+
+// Runs a completion so that a failure raised in the callback reaches the application's error
+// display instead of leaving a Qt event handler.
+template <class F> void Guarded(F&& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        ShowError(e.what());
+    } catch (...) {
+        ShowError(MessageForCode(-1015));
+    }
+}
+
+} // namespace
+
+std::int64_t KvVRELClient::TickCount() {
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
+
+KvVRELClient::KvVRELClient(QObject* owner, const QHostAddress& destination, std::uint16_t port)
+    : QObject(owner), destination_(destination), port_(port) {
+    sweepTimer_.setInterval(kSweepIntervalMs);
+    connect(&sweepTimer_, &QTimer::timeout, this, &KvVRELClient::Sweep);
+
+    // Qt turns on SO_BROADCAST for UDP sockets itself.
+    if (!socket_.bind(QHostAddress::AnyIPv4, 0))
+        RaiseVrel(kSocketNotReady);
+    socket_.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                            QVariant(kReceiveBufferBytes));
+    open_ = true;
+    connect(&socket_, &QUdpSocket::readyRead, this, &KvVRELClient::OnReadyRead);
+    sweepTimer_.start();
+}
+
+KvVRELClient::~KvVRELClient() {
+    sweepTimer_.stop();
+    // Answers may still complete requests; time-outs no longer do, the timer is stopped.
+    const std::int64_t start = TickCount();
+    while (!pending_.empty() && TickCount() - start < kDrainMs)
+        ProcessEventsFor(10);
+    pending_.clear();
+    socket_.close();
+}
+
+int KvVRELClient::Send(const std::string& targetMac, const std::string& password,
+                       const KvVRELVarList& vars, std::uint8_t command, VrelCompletion callback,
+                       std::uint32_t timeout) {
+    std::string datagram;
+    const int built = build_request(command, sequence_, targetMac, password, vars, datagram);
+    if (built < 0)
+        RaiseVrel(built);
+    if (!open_)
+        RaiseVrel(kSocketError);
+    const qint64 sent = socket_.writeDatagram(datagram.data(), static_cast<qint64>(datagram.size()),
+                                              destination_, port_);
+    if (sent != static_cast<qint64>(datagram.size()))
+        RaiseVrel(kSocketError);
+
+    auto request = std::make_unique<_VRELReqData>();
+    request->sequence = sequence_;
+    std::memcpy(request->mac.data(), datagram.data() + kOffMac, kMacSize);
+    request->password = password;
+    request->command = command;
+    request->variables.assign(vars);
+    request->callback = std::move(callback);
+    request->deadline = TickCount() + static_cast<std::int64_t>(timeout) * 10;
+    pending_.push_back(std::move(request));
+    return sequence_++;
+}
+
+void KvVRELClient::OnReadyRead() {
+    // Take every datagram now: a burst of answers must not wait for further wake-ups.
+    while (socket_.hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = socket_.receiveDatagram(kReceiveAreaSize);
+        if (!datagram.isValid())
+            break;
+        const int port = datagram.senderPort();
+        Guarded([&] {
+            Receive(datagram.data(), port < 0 ? 0 : static_cast<std::uint16_t>(port));
+        });
+    }
+}
+
+void KvVRELClient::Receive(const QByteArray& datagram, std::uint16_t sourcePort) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(datagram.constData());
+    const auto count = static_cast<std::size_t>(datagram.size());
+    const auto header = check_response(bytes, count, sourcePort);
+    if (!header)
+        return;
+    _VRELReqData* request = Find(header->sequence);
+    if (request == nullptr)
+        return;
+    if (request->command != kDiscover) {
+        if (header->mac != request->mac)
+            return;
+        request->answered = true;
+    }
+    const int code = response_result(request->command, header->status, request->variables,
+                                     bytes + kHeaderSize, count - kHeaderSize);
+    Complete(*request, code);
+}
+
+void KvVRELClient::Complete(_VRELReqData& request, int code) {
+    KvVRELError record;
+    record.code = code;
+    record.message = MessageForCode(code);
+    record.sequence = request.sequence;
+    record.command = request.command;
+    record.macText =
+        bytes_to_hex(std::string(reinterpret_cast<const char*>(request.mac.data()), kMacSize));
+    record.password = request.password;
+    KvVRELVarList variables(request.variables);
+    const VrelCompletion callback = request.callback;
+
+    // A finished request leaves the list before its callback runs, so a nested event loop in
+    // the callback can neither complete nor expire it a second time.
+    if (request.command != kDiscover || code == kTimeout)
+        Remove(request.sequence);
+    if (callback)
+        callback(record, variables);
+}
+
+void KvVRELClient::Sweep() {
+    const std::int64_t now = TickCount();
+    for (auto& request : pending_) {
+        if (request->answered)
+            continue;
+        if (request->deadline < now) {
+            request->answered = true;
+            // One expiry per tick: the callback may change the list under this walk.
+            Guarded([&] { Complete(*request, kTimeout); });
+            return;
+        }
+    }
+}
+
+KvVRELClient::_VRELReqData* KvVRELClient::Find(std::uint8_t sequence) {
+    for (auto& request : pending_) {
+        if (request->sequence == sequence)
+            return request.get();
+    }
+    return nullptr;
+}
+
+void KvVRELClient::Remove(std::uint8_t sequence) {
+    for (auto it = pending_.begin(); it != pending_.end(); ++it) {
+        if ((*it)->sequence == sequence) {
+            pending_.erase(it);
+            return;
+        }
+    }
+}
+
+} // namespace vrel

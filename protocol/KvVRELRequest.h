@@ -1,0 +1,55 @@
+#pragma once
+
+#include "KvVRELClient.h"
+#include "KvVRELVarList.h"
+
+#include <QHostAddress>
+#include <QPointer>
+
+#include <cstdint>
+#include <string>
+
+namespace vrel {
+
+// A command: target, password, time-out and the variable list to send, issued through the
+// client all command objects share. It also carries the response condition an answer must
+// meet before it is shown.
+class KvVRELRequest {
+public:
+    KvVRELRequest();
+    virtual ~KvVRELRequest() = default;
+
+    // Creates the shared client, owned by owner, and empties both module defaults. Throws
+    // -1008 when the client cannot open its socket.
+    static void SetUp(QObject* owner, const QHostAddress& destination = QHostAddress::Broadcast);
+    // The shared client, or null before SetUp or after its owner is gone.
+    static KvVRELClient* SharedClient();
+    // What new command objects start with.
+    static std::string& DefaultTargetMac();
+    static std::string& DefaultPassword();
+
+    void ReloadDefaults();
+    // Send a Discover or a Get through the shared client and return its sequence number;
+    // send failures are thrown as the client throws them (-1009 without a shared client).
+    int DiscoverAsync(VrelCompletion callback);
+    int GetAsync(VrelCompletion callback);
+    // True when the condition is empty, else CheckCondition of it.
+    bool CheckResponse();
+
+    // Puts the values of the variables in place of their markers in an expression.
+    virtual std::string Substitute(const std::string& expression, bool quoteTexts,
+                                   const std::string& marker);
+    // Substitutes, then evaluates; an empty expression passes.
+    virtual bool CheckCondition(const std::string& expression);
+
+    std::uint32_t timeout = 100; // 10 ms units
+    std::string targetMac;
+    std::string password;
+    KvVRELVarList variables;
+    std::string responseCondition;
+
+private:
+    int SendThroughShared(std::uint8_t command, VrelCompletion callback);
+};
+
+} // namespace vrel

@@ -1,0 +1,330 @@
+#include "VrelSimulator.h"
+
+#include "Exception.h"
+#include "ValueCodec.h"
+#include "VrelTypes.h"
+
+#include <QCryptographicHash>
+
+#include <algorithm>
+#include <cstring>
+
+namespace vrel {
+
+namespace {
+
+constexpr std::size_t kDigestSize = 16;
+
+std::uint8_t byte_at(const std::string& d, std::size_t at) {
+    return static_cast<std::uint8_t>(d[at]);
+}
+
+std::uint16_t be16_at(const std::string& d, std::size_t at) {
+    return static_cast<std::uint16_t>((byte_at(d, at) << 8) | byte_at(d, at + 1));
+}
+
+void put_be16(std::string& d, std::size_t at, std::size_t value) {
+    d[at] = static_cast<char>((value >> 8) & 0xFF);
+    d[at + 1] = static_cast<char>(value & 0xFF);
+}
+
+std::string command_name(std::uint8_t command) {
+    switch (command) {
+    case kDiscover:
+        return "Discover";
+    case kGet:
+        return "Get";
+    case kSet:
+        return "Set";
+    default:
+        return "command " + std::to_string(command);
+    }
+}
+
+std::string request_text(const std::string& request) {
+    return command_name(byte_at(request, kOffCommand)) + " #" +
+           std::to_string(byte_at(request, kOffSequence)) + " to " +
+           bytes_to_hex(request.substr(kOffMac, kMacSize));
+}
+
+std::string status_text(std::uint8_t status) {
+    switch (status) {
+    case kStatusOk:
+        return "ok";
+    case kStatusPasswordError:
+        return "password error";
+    case kStatusNotDone:
+        return "not done";
+    default:
+        return "bad command";
+    }
+}
+
+// Appends the item of one readable variable of the device; false for an id it does not know.
+// Id 0 is the structured Discovery variable: a Get of it answers its five fields.
+bool append_variable(const SimDevice& device, std::uint8_t id, std::string& out) {
+    switch (id) {
+    case 0:
+        for (const std::uint8_t field : {235, 1, 2, 3, 4})
+            append_variable(device, field, out);
+        return true;
+    case 235:
+        encode_item(id, kUint16, std::to_string(device.productCode), out);
+        return true;
+    case 1:
+        encode_item(id, kDisplayStr, device.modelName, out);
+        return true;
+    case 2:
+        encode_item(id, kMacAddress, device.macText(), out);
+        return true;
+    case 3:
+        encode_item(id, kIpAddress, device.ipAddress, out);
+        return true;
+    case 4:
+        encode_item(id, kIpAddress, device.netmask, out);
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+VrelSimulator::VrelSimulator(std::vector<SimDevice> devices, SimFaults faults, std::uint32_t seed)
+    : devices_(std::move(devices)), faults_(std::move(faults)), rng_(seed) {}
+
+std::string VrelSimulator::digest_of(const std::string& datagram, const std::string& password) {
+    std::string covered = datagram;
+    std::fill_n(covered.begin() + kOffDigest, kDigestSize, '\0');
+    // Devices stop at a NUL as the clients do: the password is a C string on both sides.
+    covered += password.substr(0, password.find('\0'));
+    const QByteArray md5 = QCryptographicHash::hash(
+        QByteArrayView(covered.data(), static_cast<qsizetype>(covered.size())),
+        QCryptographicHash::Md5);
+    return std::string(md5.constData(), static_cast<std::size_t>(md5.size()));
+}
+
+std::string VrelSimulator::build_answer(const std::string& request, const SimDevice& device,
+                                        std::uint8_t status, const std::string& payload) {
+    std::string d(kHeaderSize, '\0');
+    std::memcpy(d.data() + kOffMagic, kMagic, sizeof kMagic);
+    d[kOffCommand] = request[kOffCommand];
+    d[kOffSequence] = request[kOffSequence];
+    put_be16(d, kOffLength, kHeaderSize + payload.size());
+    d[kOffStatus] = static_cast<char>(0x10 | (status & 0x0F));
+    d.replace(kOffMac, kMacSize, device.mac);
+    d[kOffConstant] = 0x01;
+    d += payload;
+    d.replace(kOffDigest, kDigestSize, digest_of(d, device.password));
+    return d;
+}
+
+SimResult VrelSimulator::handle(const std::string& request) {
+    SimResult result;
+    const auto ignore = [&](const std::string& why) {
+        result.log.push_back("ignored " + std::to_string(request.size()) +
+                             "-byte datagram: " + why);
+        return result;
+    };
+    if (request.size() < kHeaderSize)
+        return ignore("shorter than a header");
+    if (std::memcmp(request.data() + kOffMagic, kMagic, sizeof kMagic) != 0)
+        return ignore("bad magic");
+    if (be16_at(request, kOffLength) != request.size())
+        return ignore("length field " + std::to_string(be16_at(request, kOffLength)));
+
+    const std::uint8_t command = byte_at(request, kOffCommand);
+    if (command == kDiscover) {
+        broadcast(request, kStatusOk, result);
+    } else if (command == kGet || command == kSet) {
+        const auto targets = addressed(request.substr(kOffMac, kMacSize), false);
+        if (targets.empty())
+            result.log.push_back(request_text(request) +
+                                 ": no answering device (unknown or silent MAC)");
+        else if (command == kGet)
+            get(request, *targets.front(), result);
+        else
+            set(request, *targets.front(), result);
+    } else {
+        broadcast(request, kStatusBadCommand, result);
+    }
+    return result;
+}
+
+std::vector<SimDevice*> VrelSimulator::addressed(const std::string& targetMac,
+                                                 bool broadcastAllowed) {
+    const bool all = broadcastAllowed && targetMac == std::string(kMacSize, '\xFF');
+    std::vector<SimDevice*> found;
+    for (auto& d : devices_) {
+        if ((all || d.mac == targetMac) && !faults_.silent.count(d.mac))
+            found.push_back(&d);
+    }
+    return found;
+}
+
+void VrelSimulator::broadcast(const std::string& request, std::uint8_t status, SimResult& result) {
+    // FF FF FF FF FF FF reaches every device; a Discover to one MAC is answered by that device
+    // only, as real devices do.
+    std::vector<Reply> replies;
+    for (SimDevice* d : addressed(request.substr(kOffMac, kMacSize), true)) {
+        std::string payload;
+        if (status == kStatusOk)
+            append_variable(*d, 0, payload);
+        replies.push_back({d, status, std::move(payload)});
+    }
+    const std::size_t n = replies.size();
+    const std::string faults = send(request, std::move(replies), result);
+    result.log.push_back(request_text(request) + ": " + std::to_string(n) + " answers" + faults);
+}
+
+void VrelSimulator::get(const std::string& request, SimDevice& device, SimResult& result) {
+    std::uint8_t status = kStatusOk;
+    std::string payload;
+    std::string ids;
+    for (std::size_t p = kHeaderSize; p < request.size();) {
+        const std::size_t length = request.size() - p < 3 ? 0 : be16_at(request, p + 1);
+        if (length < 3 || length > request.size() - p) {
+            status = kStatusNotDone;
+            ids += ids.empty() ? "malformed item" : ", malformed item";
+            break;
+        }
+        const std::uint8_t id = byte_at(request, p);
+        ids += (ids.empty() ? "" : ",") + std::to_string(id);
+        if (status == kStatusOk && !append_variable(device, id, payload))
+            status = kStatusNotDone;
+        p += length;
+    }
+    // Larger than any client takes from its socket.
+    if (status == kStatusOk && kHeaderSize + payload.size() > kReceiveAreaSize)
+        status = kStatusNotDone;
+    if (status != kStatusOk)
+        payload.clear();
+    const std::string faults = send(request, {{&device, status, payload}}, result);
+    result.log.push_back(request_text(request) + " ids " + (ids.empty() ? "none" : ids) + ": " +
+                         status_text(status) + faults);
+}
+
+void VrelSimulator::set(const std::string& request, SimDevice& device, SimResult& result) {
+    const auto answer = [&](std::uint8_t status, const std::string& why) {
+        const std::string faults = send(request, {{&device, status, {}}}, result);
+        result.log.push_back(request_text(request) + ": " + status_text(status) +
+                             (why.empty() ? "" : " (" + why + ")") + faults);
+    };
+    if (request.compare(kOffDigest, kDigestSize, digest_of(request, device.password)) != 0)
+        return answer(kStatusPasswordError, "digest does not match the device password");
+
+    std::optional<std::uint32_t> ip, mask;
+    std::string action;
+    const auto* data = reinterpret_cast<const std::uint8_t*>(request.data());
+    for (std::size_t p = kHeaderSize; p < request.size();) {
+        const std::uint8_t id = data[p];
+        const std::uint8_t type = id == 3 || id == 4 ? kIpAddress : id == 5 ? kInt8 : 0;
+        if (type == 0)
+            return answer(kStatusNotDone, "unknown variable " + std::to_string(id));
+        std::string text;
+        const int used = decode_item(id, type, text, data + p, request.size() - p);
+        if (used < 3)
+            return answer(kStatusNotDone, "malformed item " + std::to_string(id));
+        if (id == 5)
+            action = text;
+        else
+            (id == 3 ? ip : mask) = parse_dotted_ipv4(text);
+        p += static_cast<std::size_t>(used);
+    }
+    const std::uint32_t newIp = ip ? *ip : parse_dotted_ipv4(device.ipAddress).value_or(0);
+    const std::uint32_t newMask = mask ? *mask : parse_dotted_ipv4(device.netmask).value_or(0);
+    // A device that took a broadcast, network or loopback address, or a gappy netmask, would
+    // be lost to its network until someone resets it by hand.
+    const std::string problem = address_problem(newIp, newMask);
+    if (!problem.empty())
+        return answer(kStatusNotDone,
+                      format_ipv4(newIp) + "/" + format_ipv4(newMask) + " is " + problem);
+
+    const auto change = [](const std::string& before, const std::string& after) {
+        return before == after ? after + " (unchanged)" : before + " -> " + after;
+    };
+    result.log.push_back(device.macText() + " " + device.modelName + ": IP address " +
+                         change(device.ipAddress, format_ipv4(newIp)) + ", netmask " +
+                         change(device.netmask, format_ipv4(newMask)) +
+                         (action.empty() ? "" : ", action " + action));
+    device.ipAddress = format_ipv4(newIp);
+    device.netmask = format_ipv4(newMask);
+    answer(kStatusOk, {});
+}
+
+std::string VrelSimulator::send(const std::string& request, std::vector<Reply> replies,
+                                SimResult& result) {
+    const std::size_t n = replies.size();
+    // A seeded Fisher-Yates shuffle: std::shuffle's draws differ between standard libraries.
+    for (std::size_t i = n; i > 1; --i)
+        std::swap(replies[i - 1], replies[below(static_cast<std::uint32_t>(i))]);
+    int lost = 0, garbled = 0, duplicated = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        const int slot =
+            n > 1 ? static_cast<int>(static_cast<long long>(faults_.spreadMs) *
+                                     static_cast<long long>(k) / static_cast<long long>(n))
+                  : 0;
+        const int delay = slot + faults_.delayMs;
+        if (chance(faults_.lossPercent)) {
+            ++lost;
+            continue;
+        }
+        std::string datagram =
+            build_answer(request, *replies[k].device, replies[k].status, replies[k].payload);
+        if (chance(faults_.garbagePercent)) {
+            datagram = garble(std::move(datagram));
+            ++garbled;
+        }
+        result.answers.push_back({datagram, delay});
+        if (chance(faults_.duplicatePercent)) {
+            result.answers.push_back({datagram, delay + 1 + static_cast<int>(below(20))});
+            ++duplicated;
+        }
+    }
+    std::stable_sort(result.answers.begin(), result.answers.end(),
+                     [](const SimAnswer& a, const SimAnswer& b) { return a.delayMs < b.delayMs; });
+
+    std::string line;
+    const auto note = [&](int count, const char* what) {
+        if (count > 0)
+            line += ", " + std::to_string(count) + " " + what;
+    };
+    note(lost, "lost");
+    note(garbled, "garbled");
+    note(duplicated, "duplicated");
+    return line;
+}
+
+std::string VrelSimulator::garble(std::string d) {
+    switch (below(3)) {
+    case 0: // bad magic
+        d[below(4)] ^= static_cast<char>(1 + below(255));
+        break;
+    case 1: { // length field off by 1..8 either way
+        const std::size_t off = 1 + below(8);
+        put_be16(d, kOffLength, below(2) != 0 || d.size() < off ? d.size() + off : d.size() - off);
+        break;
+    }
+    default: { // truncated items: half the payload, then an item head that runs past the end
+        d.resize(kHeaderSize + (d.size() - kHeaderSize) / 2);
+        d += std::string("\xEB\xFF\xFF", 3);
+        put_be16(d, kOffLength, d.size());
+        break;
+    }
+    }
+    return d;
+}
+
+bool VrelSimulator::chance(double percent) {
+    if (percent <= 0)
+        return false;
+    if (percent >= 100)
+        return true;
+    return below(1000000) < static_cast<std::uint32_t>(percent * 10000);
+}
+
+std::uint32_t VrelSimulator::below(std::uint32_t bound) {
+    return rng_() % bound;
+}
+
+} // namespace vrel

@@ -1,0 +1,194 @@
+// vrel-sim: answers the VREL protocol on UDP for a set of simulated devices, so that the
+// tools can be run and tested without hardware.
+
+#include "SimDeviceFile.h"
+#include "SimServer.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <random>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace vrel;
+
+constexpr int kUsageExit = 2;
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+void print(const QString& line) {
+    std::fprintf(stderr, "vrel-sim: %s\n", line.toLocal8Bit().constData());
+}
+
+long long number_option(const QCommandLineParser& parser, const QString& name, long long min,
+                        long long max) {
+    bool ok = false;
+    const long long value = parser.value(name).toLongLong(&ok);
+    if (!ok || value < min || value > max)
+        throw UsageError(QString("--%1 needs a whole number from %2 to %3, not '%4'")
+                             .arg(name)
+                             .arg(min)
+                             .arg(max)
+                             .arg(parser.value(name))
+                             .toStdString());
+    return value;
+}
+
+double percent_option(const QCommandLineParser& parser, const QString& name) {
+    bool ok = false;
+    const double value = parser.value(name).toDouble(&ok);
+    if (!ok || !(value >= 0 && value <= 100))
+        throw UsageError(QString("--%1 needs a percentage from 0 to 100, not '%2'")
+                             .arg(name, parser.value(name))
+                             .toStdString());
+    return value;
+}
+
+std::vector<SimDevice> devices_from(const QCommandLineParser& parser) {
+    if (parser.isSet("device-file")) {
+        if (parser.isSet("devices") || parser.isSet("password"))
+            throw UsageError("--device-file takes the devices and their passwords from the "
+                             "file; leave out --devices and --password");
+        try {
+            auto devices = SimDeviceFile::load(parser.value("device-file").toStdString());
+            if (devices.empty())
+                throw UsageError(parser.value("device-file").toStdString() +
+                                 ": the file holds no devices");
+            return devices;
+        } catch (const SimDeviceFileError& e) {
+            throw UsageError(e.what());
+        }
+    }
+    const int count =
+        parser.isSet("devices")
+            ? static_cast<int>(number_option(parser, "devices", 1, kMaxGeneratedDevices))
+            : 1;
+    return generate_devices(count, parser.value("password").toStdString());
+}
+
+SimFaults faults_from(const QCommandLineParser& parser, const std::vector<SimDevice>& devices) {
+    SimFaults f;
+    f.spreadMs = static_cast<int>(number_option(parser, "spread", 0, 60000));
+    f.delayMs = static_cast<int>(number_option(parser, "delay", 0, 60000));
+    f.lossPercent = percent_option(parser, "loss");
+    f.duplicatePercent = percent_option(parser, "duplicate");
+    f.garbagePercent = percent_option(parser, "garbage");
+    for (const QString& text : parser.values("silent")) {
+        const auto mac = parse_mac(text.toStdString());
+        const bool known = mac && std::any_of(devices.begin(), devices.end(),
+                                              [&](const SimDevice& d) { return d.mac == *mac; });
+        if (!known)
+            throw UsageError("--silent " + text.toStdString() + ": no device has this MAC");
+        f.silent.insert(*mac);
+    }
+    return f;
+}
+
+// Signals end the event loop through a socket pair, the one thing a handler may safely do.
+int signalPipe[2];
+
+void on_signal(int) {
+    const char c = 1;
+    (void)!write(signalPipe[0], &c, 1);
+}
+
+void quit_on_signals(QCoreApplication& app) {
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    struct sigaction action {};
+    action.sa_handler = on_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("vrel-sim");
+    QCoreApplication::setApplicationVersion(VREL_VERSION);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Simulates VREL devices: answers Discover, Get and Set on UDP port 64512.\n"
+        "A Discover to FFFFFFFFFFFF reaches every device, one to a device's MAC only that "
+        "device; Get and Set are answered by the device with the target MAC.");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions({
+        {"devices", "Simulate <N> generated devices (default 1).", "N"},
+        {"device-file",
+         "Read the devices from a CSV <file> with the header "
+         "productCode,modelName,macAddress,ipAddress,netmask,password.",
+         "file"},
+        {"password", "Password of the generated devices (default empty).", "PW"},
+        {"spread", "Spread the answers to a broadcast over <ms> (default 200).", "ms", "200"},
+        {"seed", "Seed of the random order and faults (default: random, printed).", "N"},
+        {"loss", "Drop <pct> percent of the answers.", "pct", "0"},
+        {"duplicate", "Send <pct> percent of the answers twice.", "pct", "0"},
+        {"delay", "Delay every answer by <ms> more.", "ms", "0"},
+        {"silent", "The device with <MAC> never answers (repeatable).", "MAC"},
+        {"garbage", "Replace <pct> percent of the answers by malformed datagrams.", "pct", "0"},
+        {"quiet", "Print no line per request."},
+        {"port", "Listen and answer on <port> (default 64512; other ports are for tests).", "port",
+         QString::number(kVrelPort)},
+    });
+
+    try {
+        if (!parser.parse(app.arguments()))
+            throw UsageError(parser.errorText().toStdString());
+        if (parser.isSet("help"))
+            parser.showHelp(0);
+        if (parser.isSet("version"))
+            parser.showVersion();
+        if (!parser.positionalArguments().isEmpty())
+            throw UsageError("unexpected argument '" +
+                             parser.positionalArguments().front().toStdString() + "'");
+        auto devices = devices_from(parser);
+        SimFaults faults = faults_from(parser, devices);
+        const auto seed =
+            parser.isSet("seed")
+                ? static_cast<std::uint32_t>(number_option(parser, "seed", 0, 0xFFFFFFFFLL))
+                : std::random_device{}();
+        const auto port = static_cast<std::uint16_t>(number_option(parser, "port", 1, 65535));
+        const bool quiet = parser.isSet("quiet");
+        const std::size_t count = devices.size();
+
+        SimServer server(VrelSimulator(std::move(devices), std::move(faults), seed), port);
+        if (!quiet)
+            QObject::connect(&server, &SimServer::logLine, &print);
+        const QString error = server.start();
+        if (!error.isEmpty()) {
+            print(QString("cannot listen on port %1: %2").arg(port).arg(error));
+            return 1;
+        }
+        quit_on_signals(app);
+        print(QString("%1 device%2 listening on port %3 (seed %4)")
+                  .arg(count)
+                  .arg(count == 1 ? "" : "s")
+                  .arg(port)
+                  .arg(seed));
+        const int rc = QCoreApplication::exec();
+        if (!quiet)
+            print("stopped");
+        return rc;
+    } catch (const UsageError& e) {
+        print(QString::fromStdString(e.what()));
+        std::fprintf(stderr, "Try 'vrel-sim --help'.\n");
+        return kUsageExit;
+    }
+}

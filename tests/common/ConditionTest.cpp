@@ -1,0 +1,213 @@
+#include "Condition.h"
+#include "DateTimeText.h"
+#include "Exception.h"
+#include "FormatSettings.h"
+#include "NumberText.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vrel {
+namespace {
+
+constexpr const char* kBad = "bad operand";
+
+struct Case {
+    std::string text;
+    std::string outcome; // "true", "false" or kBad
+};
+
+// The outcome as text, so one table holds results and failures; any failure other than the
+// exact bad-operand one shows up as a mismatch.
+std::string Outcome(const std::string& text) {
+    try {
+        return EvaluateCondition(text) ? "true" : "false";
+    } catch (const Exception& e) {
+        if (e.HelpContext() == -1 && e.Message() == "(KvCommon) Bad logic operand!")
+            return kBad;
+        return "failure " + std::to_string(e.HelpContext()) + ": " + e.Message();
+    }
+}
+
+void ExpectOutcomes(const std::vector<Case>& cases) {
+    for (const Case& c : cases)
+        EXPECT_EQ(Outcome(c.text), c.outcome) << "condition: " << c.text;
+}
+
+TEST(Condition, OrBindsLooserThanAndAndBothShortCircuit) {
+    ExpectOutcomes({
+        {"false&false|true", "true"}, // (false&false)|true
+        {"true|true&false", "true"},  // true|(true&false)
+        {"false|true&false", "false"},
+        {"true&false|false&true", "false"},
+        {"true|bogus", "true"},
+        {"false&bogus", "false"},
+        {"false|bogus", kBad},
+        {"true&bogus", kBad},
+    });
+}
+
+TEST(Condition, NotNegatesAndDropsTheFirstCharacter) {
+    ExpectOutcomes({
+        {"!a=b", "true"},
+        {"!a=a", "false"},
+        {"!!true", "true"},
+        {"x!a=a", "true"}, // "x" dropped, then "!" dropped: two negations
+        {"!(a=a|b=c)", "false"},
+        {"!", kBad},
+    });
+}
+
+TEST(Condition, OnlyTheFirstQuotedSpanProtects) {
+    ExpectOutcomes({
+        {R"~("x&y"="x&y")~", "true"},
+        {R"~("a|b"<"a|c")~", "true"},
+        {R"~("f(x)"="f(x)")~", "true"},
+        {R"~(x="x"&y="b|c")~", kBad}, // the "|" in the second span splits, leaving c"
+        {R"~("x"<"(z)")~", kBad},     // the group in the second span is reduced
+        {R"~("(z)"<"x")~", "true"},
+        {R"~(y="b|c"|x=x)~", "false"}, // the first "|" is quoted, a later one is never tried
+        {R"~(x="|true)~", "true"},     // a lone quote protects nothing
+        {R"~((a=")")~", "false"},      // a quoted ")" closes no group
+        {R"~("false&"!x)~", "true"},   // dropping the quote unpairs the span: !(false&...)
+    });
+}
+
+TEST(Condition, GroupsReduceToLowerCaseLiterals) {
+    std::string deep = "a=a";
+    for (int i = 0; i < 3000; ++i)
+        deep = "(" + deep + ")";
+    ExpectOutcomes({
+        {"(a=a)&(b=b)", "true"},
+        {"(false|true)&true", "true"},
+        {"(true&(false|(a<b)))", "true"},
+        {"!(1=2)", "true"},
+        {"(a=b)=false", "true"}, // rebuilt as false=false
+        {"(a=a)=TRUE", "false"}, // rebuilt as true=TRUE
+        {"(1=1)(2=2)", kBad},    // truetrue
+        {"((a=a)", "false"},     // unbalanced: compares "((a" with "a)"
+        {"(", kBad},
+        {")(", kBad},
+        {"()", kBad},
+        {"(true", kBad},
+        {deep, "true"},
+    });
+}
+
+TEST(Condition, LiteralsIgnoreCaseButNotBlanks) {
+    ExpectOutcomes({
+        {"true", "true"},
+        {"TRUE", "true"},
+        {"False", "false"},
+        {" true", kBad},
+        {"true ", kBad},
+        {"true & true", kBad},
+        {R"~("true")~", kBad},
+        {"truex", kBad},
+        {" a = a ", "true"},
+        {"\t a=a \r\n", "true"},
+    });
+}
+
+TEST(Condition, ComparisonsAreOrdinalOnBytes) {
+    ExpectOutcomes({
+        {"10<9", "true"},
+        {"abc=ABC", "false"},
+        {"abc<>ABC", "true"},
+        {"a<>a", "false"},
+        {"ab<abc", "true"},
+        {"abc>ab", "true"},
+        {"ab>=abc", "false"},
+        {"abc>=ab", "true"},
+        {"ab<=abc", "true"},
+        {"ab>=ab", "true"},
+        {"ab<=ab", "true"},
+        {"\xE9>z", "true"}, // bytes compare unsigned
+        {"\xA0"
+         "a=a",
+         "false"},         // only bytes up to the blank are trimmed
+        {"a=b<c", "true"}, // "<" is searched before "=": "a=b" < "c"
+        {R"~("a b"=a b)~", "true"},
+        {R"~(" a"=a)~", "false"}, // blanks inside the quotes stay
+        {"=", "true"},
+        {R"~(""=)~", "true"},
+    });
+}
+
+TEST(Condition, NowIsTheCurrentDayCountText) {
+    ExpectOutcomes({
+        {R"~(NOW>"1")~", "true"},
+        {"NOW>45000", "true"}, // 15 March 2023
+        {"nOw<A", "true"},     // digits sort before letters
+        {R"~("NOW"<A)~", "true"},
+        {"NOW=now", "true"}, // one clock reading per comparison
+        {"NOWX<A", "false"},
+        {"NOW", kBad},
+    });
+}
+
+TEST(Condition, NowUsesTheCurrentDecimalSeparator) {
+    FormatSettings comma;
+    comma.decimalSeparator = ',';
+    ScopedFormatSettings scope(comma);
+    // Day counts of this era have five integer digits, so text order is number order here.
+    const std::string before = FormatFloat(NowAsDateTime());
+    const bool notEarlier = EvaluateComparison("NOW>=" + before);
+    const bool notLater = EvaluateComparison("NOW<=" + FormatFloat(NowAsDateTime()));
+    EXPECT_TRUE(notEarlier) << before;
+    EXPECT_TRUE(notLater) << before;
+}
+
+TEST(Condition, EmptyOperandsAndBareWordsAreBad) {
+    ExpectOutcomes({
+        {"", kBad},
+        {"true&", kBad},
+        {"&true", kBad},
+        {"false|", kBad},
+        {"abc", kBad},
+    });
+}
+
+TEST(Condition, SplitAtOperatorFollowsListOrder) {
+    struct Split {
+        std::vector<std::string> operators;
+        std::string text;
+        int index;
+        std::string left, right;
+    };
+    const std::vector<Split> cases = {
+        {ComparisonOperators(), "a=b<c", kLess, "a=b", "c"},
+        {ComparisonOperators(), "a<>b", kNotEqual, "a", "b"},
+        {ComparisonOperators(), "a>=b>c", kGreaterOrEqual, "a", "b>c"},
+        {ComparisonOperators(), "=b", kEqual, "", "b"},
+        {{"&", "|"}, "a|b&c", 0, "a|b", "c"},
+        {ComparisonOperators(), "abc", -1, "untouched", "untouched"},
+    };
+    for (const Split& c : cases) {
+        std::string left = "untouched", right = "untouched";
+        EXPECT_EQ(SplitAtOperator(c.operators, c.text, left, right), c.index) << c.text;
+        EXPECT_EQ(left, c.left) << c.text;
+        EXPECT_EQ(right, c.right) << c.text;
+    }
+}
+
+TEST(Condition, UnquoteRemovesOneEnclosingPair) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {"\"", ""},
+        {"\"\"", ""},
+        {"\"ab\"", "ab"},
+        {"\"ab", "\"ab"},
+        {"ab\"", "ab\""},
+        {"a\"b\"", "a\"b\""},
+        {"\"a\"b\"", "a\"b"},
+        {"\"\"x\"\"", "\"x\""},
+    };
+    for (const auto& [text, unquoted] : cases)
+        EXPECT_EQ(Unquote(text), unquoted) << text;
+}
+
+} // namespace
+} // namespace vrel
