@@ -129,7 +129,7 @@ void TTheVrel::BuildControls() {
     for (QLineEdit* edit : {ED_Mac, ED_Mod}) {
         edit->setEnabled(false);
         QPalette p = edit->palette();
-        p.setColor(QPalette::Disabled, QPalette::Base, QColor(180, 180, 180));
+        p.setColor(QPalette::Disabled, QPalette::Base, QColor(212, 208, 200));
         edit->setPalette(p);
     }
     Memo_Info = Child<QPlainTextEdit>(Panel3, "Memo_Info");

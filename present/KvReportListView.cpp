@@ -3,8 +3,31 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
 
 namespace vrel {
+
+namespace {
+
+// Draws the grid lines of a report view: a line right of and below every cell.
+class GridDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Mid));
+        const QRect r = option.rect;
+        painter->drawLine(r.topRight(), r.bottomRight());
+        painter->drawLine(r.bottomLeft(), r.bottomRight());
+        painter->restore();
+    }
+};
+
+} // namespace
 
 KvReportListView::KvReportListView(QWidget* parent) : QTreeWidget(parent) {
     setRootIsDecorated(false);
@@ -14,9 +37,14 @@ KvReportListView::KvReportListView(QWidget* parent) : QTreeWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setStyleSheet("QTreeView::item { border-right: 1px solid palette(mid);"
-                  " border-bottom: 1px solid palette(mid); }");
+    setItemDelegate(new GridDelegate(this));
     header()->setStretchLastSection(false);
+    header()->setMinimumSectionSize(1); // a designed column may be one pixel wide
+    // The selected row stays visible when the view loses focus to the edit boxes.
+    QPalette p = palette();
+    for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
+        p.setColor(QPalette::Inactive, role, p.color(QPalette::Active, role));
+    setPalette(p);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &KvReportListView::OnSelectionChanged);
 }

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 namespace vrel {
 namespace {
@@ -84,6 +85,18 @@ TEST_F(DateTimeText, EncodeDecodeRoundTripKeepsMilliseconds) {
         EXPECT_EQ(Show(DecodeDateTime(EncodeDateTime(c))), Show(c));
     EXPECT_NEAR(EncodeDateTime(Civil(2024, 3, 5, 13, 2, 3)), 45356.54309027778, kHalfMs);
     EXPECT_NEAR(EncodeDateTime(Civil(1850, 6, 15, 18)), -18095.75, kHalfMs);
+}
+
+// A fraction that rounds to a whole day is the next midnight, before the epoch as after it.
+TEST_F(DateTimeText, DecodeRoundsUpToTheNextMidnight) {
+    const std::pair<double, CivilDateTime> cases[] = {
+        {45356.9999999999, Civil(2024, 3, 6)},   {0.9999999999, Civil(1899, 12, 31)},
+        {-0.9999999999, Civil(1899, 12, 31)},    {-1.9999999999, Civil(1899, 12, 30)},
+        {-18095.9999999999, Civil(1850, 6, 16)},
+    };
+    for (const auto& [value, civil] : cases)
+        EXPECT_EQ(Show(DecodeDateTime(value)), Show(civil)) << value;
+    EXPECT_EQ(FormatDateTime(-1.9999999999), "1899/12/30 12:00:00 am");
 }
 
 TEST_F(DateTimeText, EncodeRejectsFieldsOutOfRange) {
