@@ -130,18 +130,26 @@ TEST_F(ClientTest, DiscoverCallsBackOncePerDeviceThenTimesOutOnce) {
     VREL_REQUIRE_NETWORK_SANDBOX();
     ASSERT_NO_FATAL_FAILURE(Open());
     const DeviceFacts devices[] = {
-        {{0x00, 0x1A, 0x2B, 0, 0, 1}, "4660", "VR-100", "001A2B000001", "192.168.0.11",
+        {{0x00, 0x1A, 0x2B, 0, 0, 1},
+         "4660",
+         "VR-100",
+         "001A2B000001",
+         "192.168.0.11",
          "255.255.255.0"},
-        {{0x00, 0x1A, 0x2B, 0, 0, 2}, "1", "VR-200 Gateway", "001A2B000002", "10.0.0.2",
+        {{0x00, 0x1A, 0x2B, 0, 0, 2},
+         "1",
+         "VR-200 Gateway",
+         "001A2B000002",
+         "10.0.0.2",
          "255.0.0.0"},
         {{0x00, 0x1A, 0x2B, 0, 0, 3}, "65535", "X", "001A2B000003", "172.16.5.3", "255.255.0.0"},
     };
     device->onRequest = [&](const HeardRequest& r) {
         for (const auto& d : devices)
-            device->Reply(r, AnswerTo(r, d.mac, 0,
-                                      DiscoveryPayload(d.productCode, d.model, d.macText, d.ip,
-                                                       d.netmask))
-                                 .Bytes());
+            device->Reply(
+                r, AnswerTo(r, d.mac, 0,
+                            DiscoveryPayload(d.productCode, d.model, d.macText, d.ip, d.netmask))
+                       .Bytes());
     };
     CompletionRecorder rec(client.get());
     const KvVRELVarList callerList = FromDefs(DiscoveryVariables());
@@ -197,10 +205,10 @@ TEST_F(ClientTest, TwoOverdueRequestsExpireOnSuccessiveTicksOldestFirst) {
     ASSERT_NO_FATAL_FAILURE(Open());
     CompletionRecorder rec(client.get());
     // The older request has the later deadline: the sweep goes by age, not by deadline.
-    const int older = client->Send(kDeviceMacText, "", FromDefs(kFirmwareDefs), kGet,
-                                   rec.Callback(), 2);
-    const int newer = client->Send(kDeviceMacText, "", FromDefs(kFirmwareDefs), kGet,
-                                   rec.Callback(), 1);
+    const int older =
+        client->Send(kDeviceMacText, "", FromDefs(kFirmwareDefs), kGet, rec.Callback(), 2);
+    const int newer =
+        client->Send(kDeviceMacText, "", FromDefs(kFirmwareDefs), kGet, rec.Callback(), 1);
     // Both are overdue before the next tick runs.
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     ASSERT_TRUE(WaitUntil([&] { return rec.Count() >= 2; }, 500));
@@ -225,10 +233,11 @@ struct IgnoredCase {
 };
 
 // Names the case in failure output instead of dumping its bytes.
-void PrintTo(const IgnoredCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const IgnoredCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
-class IgnoredDatagramTest : public ClientTest,
-                            public ::testing::WithParamInterface<IgnoredCase> {};
+class IgnoredDatagramTest : public ClientTest, public ::testing::WithParamInterface<IgnoredCase> {};
 
 TEST_P(IgnoredDatagramTest, LeavesTheRequestToItsTimeout) {
     VREL_REQUIRE_NETWORK_SANDBOX();
@@ -250,47 +259,64 @@ const IgnoredCase kIgnoredCases[] = {
     // The same path with a sound answer, so that a silent harness cannot pass the rest.
     {"ValidGetAnswerIsTaken", kGet, ValidAnswer, false, {0}},
     {"ValidSetAnswerIsTaken", kSet, ValidAnswer, false, {0}},
-    {"GetAnswerFromAnotherMac", kGet,
+    {"GetAnswerFromAnotherMac",
+     kGet,
      [](const HeardRequest& r) { return AnswerTo(r, kOtherMac, 0, FirmwarePayload("1")).Bytes(); },
-     false, {-1014}},
-    {"SetAnswerFromAnotherMac", kSet,
-     [](const HeardRequest& r) { return AnswerTo(r, kOtherMac).Bytes(); }, false, {-1014}},
-    {"DiscoverTakesAnyMac", kDiscover,
+     false,
+     {-1014}},
+    {"SetAnswerFromAnotherMac",
+     kSet,
+     [](const HeardRequest& r) { return AnswerTo(r, kOtherMac).Bytes(); },
+     false,
+     {-1014}},
+    {"DiscoverTakesAnyMac",
+     kDiscover,
      [](const HeardRequest& r) {
          return AnswerTo(r, kOtherMac, 0, OkPayloadFor(kDiscover)).Bytes();
      },
-     false, {0, -1014}},
+     false,
+     {0, -1014}},
     {"SetAnswerFromAnotherSourcePort", kSet, ValidAnswer, true, {-1014}},
     {"DiscoverAnswerFromAnotherSourcePort", kDiscover, ValidAnswer, true, {-1014}},
-    {"ShorterThanTheHeader", kSet,
+    {"ShorterThanTheHeader",
+     kSet,
      [](const HeardRequest& r) { return WithLengthField(ValidAnswer(r).substr(0, 35), 35); },
-     false, {-1014}},
-    {"WrongMagic", kSet,
+     false,
+     {-1014}},
+    {"WrongMagic",
+     kSet,
      [](const HeardRequest& r) {
          std::string b = ValidAnswer(r);
          b[3] = '\x39';
          return b;
      },
-     false, {-1014}},
-    {"LengthFieldOneLessThanSize", kGet,
+     false,
+     {-1014}},
+    {"LengthFieldOneLessThanSize",
+     kGet,
      [](const HeardRequest& r) {
          const std::string b = ValidAnswer(r);
          return WithLengthField(b, b.size() - 1);
      },
-     false, {-1014}},
-    {"LengthFieldOneMoreThanSize", kGet,
+     false,
+     {-1014}},
+    {"LengthFieldOneMoreThanSize",
+     kGet,
      [](const HeardRequest& r) {
          const std::string b = ValidAnswer(r);
          return WithLengthField(b, b.size() + 1);
      },
-     false, {-1014}},
-    {"UnknownSequence", kSet,
+     false,
+     {-1014}},
+    {"UnknownSequence",
+     kSet,
      [](const HeardRequest& r) {
          Answer a = AnswerTo(r, kDeviceMac);
          ++a.sequence;
          return a.Bytes();
      },
-     false, {-1014}},
+     false,
+     {-1014}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Client, IgnoredDatagramTest, ::testing::ValuesIn(kIgnoredCases),
@@ -330,9 +356,13 @@ struct StatusCase {
 };
 
 // Names the case in failure output instead of dumping its bytes.
-void PrintTo(const StatusCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StatusCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
-std::string NoPayload() { return {}; }
+std::string NoPayload() {
+    return {};
+}
 
 class AnswerStatusTest : public ClientTest, public ::testing::WithParamInterface<StatusCase> {};
 
@@ -419,7 +449,9 @@ struct FailedSendCase {
 };
 
 // Names the case in failure output instead of dumping its bytes.
-void PrintTo(const FailedSendCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailedSendCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FailedSendTest : public ClientTest, public ::testing::WithParamInterface<FailedSendCase> {};
 
@@ -532,8 +564,8 @@ TEST_F(ClientTest, CompletionRecordDescribesTheRequestNotTheAnsweringDevice) {
     const Row rows[] = {
         {"discover answer", discover.calls[0].record, "(KvVREL) Ok!", discoverSeq, kDiscover,
          "FFFFFFFFFFFF", "pw1"},
-        {"discover time-out", discover.calls[1].record, "(KvVREL) Timeout!", discoverSeq,
-         kDiscover, "FFFFFFFFFFFF", "pw1"},
+        {"discover time-out", discover.calls[1].record, "(KvVREL) Timeout!", discoverSeq, kDiscover,
+         "FFFFFFFFFFFF", "pw1"},
         {"set answer", set.calls[0].record, "(KvVREL) Password Error!", setSeq, kSet,
          "001A2B3C4D5E", "secret"},
     };
@@ -610,7 +642,9 @@ struct ThrowingCase {
 };
 
 // Names the case in failure output instead of dumping its bytes.
-void PrintTo(const ThrowingCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ThrowingCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ThrowingCallbackTest : public ClientTest,
                              public ::testing::WithParamInterface<ThrowingCase> {};

@@ -78,7 +78,8 @@ void FakeDevice::ReadPending() {
         if (!in.isValid())
             break;
         HeardRequest heard;
-        heard.bytes = std::string(in.data().constData(), static_cast<std::size_t>(in.data().size()));
+        heard.bytes =
+            std::string(in.data().constData(), static_cast<std::size_t>(in.data().size()));
         heard.sender = in.senderAddress();
         heard.senderPort = static_cast<std::uint16_t>(in.senderPort());
         heard.destination = in.destinationAddress();

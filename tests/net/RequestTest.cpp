@@ -96,10 +96,10 @@ TEST_F(RequestTest, DiscoverAsyncSendsADiscoverThroughTheSharedClient) {
     ASSERT_NO_FATAL_FAILURE(Open());
     const Mac mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
     device->onRequest = [&](const HeardRequest& r) {
-        device->Reply(r, AnswerTo(r, mac, 0,
-                                  DiscoveryPayload("7", "VR-100", "001A2B3C4D5E", "10.1.2.3",
-                                                   "255.255.0.0"))
-                             .Bytes());
+        device->Reply(
+            r, AnswerTo(r, mac, 0,
+                        DiscoveryPayload("7", "VR-100", "001A2B3C4D5E", "10.1.2.3", "255.255.0.0"))
+                   .Bytes());
     };
     KvVRELRequest request;
     request.variables.assign(*KvVRELVarList::create_from_definitions(DiscoveryVariables()));
