@@ -1,16 +1,392 @@
 #include "KvVRELRequest2Controls.h"
 
+#include "BindingImage.h"
+#include "DateTimeText.h"
+#include "Exception.h"
+#include "KvOptionList.h"
+#include "KvRadioGroup.h"
+#include "OptionSelect.h"
+#include "ValueCodec.h"
+#include "VrelTypes.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
 namespace vrel {
 
-// Moving values along the bindings; the main window registers none.
-void KvVRELRequest2Edits::FillControls() {
-    if (bindings.empty())
+namespace {
+
+constexpr int kBadIndex = -1016;
+constexpr int kShortImage = -1018;
+constexpr int kPartOutside = -1019;
+constexpr int kNoOptionList = -1020;
+constexpr int kBitOutside = -1021;
+constexpr int kCheckBoxType = -1022;
+constexpr int kTooFewEdits = -1023;
+constexpr int kBadControl = -1024;
+
+// No value is larger than a request datagram: a part starting beyond that is a bad binding,
+// not a reason to grow an image by gigabytes of zeros.
+constexpr std::size_t kMaxStart = kSendAreaSize;
+
+// Latin-1 keeps every byte of a value text across the widget boundary.
+QString Latin1(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+std::string Bytes(const QString& text) { return text.toLatin1().toStdString(); }
+
+// What a binding shows: the response variable it names when the variable is structured, else
+// the variable itself.
+struct Source {
+    std::uint8_t type;
+    const KvOptionList* optionList;
+    const std::string* value;
+};
+
+Source SourceOf(const KvVRELVarList& vars, const ControlBinding& b) {
+    if (b.variableIndex >= static_cast<std::uint32_t>(vars.count()))
+        RaiseVrel(kBadIndex);
+    const KvVRELVar& var = vars.at(static_cast<int>(b.variableIndex));
+    if (!var.responseVars)
+        return {var.valueType, var.optionList, &var.value};
+    if (b.responseVariableIndex >= static_cast<std::uint32_t>(var.responseVars->count()))
+        RaiseVrel(kBadIndex);
+    const KvVRELResponseVar& field = var.responseVars->at(static_cast<int>(b.responseVariableIndex));
+    return {field.valueType, field.optionList, &field.value};
+}
+
+bool IsPartial(const ControlBinding& b, std::uint8_t sourceType) {
+    return b.startByte != 0 || b.valueType != sourceType;
+}
+
+// A part has no names of its own unless the binding brings them.
+const KvOptionList* EffectiveList(const ControlBinding& b, const KvOptionList* sourceList,
+                                  std::uint8_t sourceType) {
+    if (b.optionList != nullptr)
+        return b.optionList;
+    return IsPartial(b, sourceType) ? nullptr : sourceList;
+}
+
+enum class Kind { Label, CheckBox, ComboBox, RadioGroup, Edit, Other };
+
+Kind KindOf(const ControlBinding& b) {
+    QObject* first = b.controls.empty() ? nullptr : b.controls.front();
+    if (qobject_cast<QLabel*>(first))
+        return Kind::Label;
+    if (qobject_cast<QCheckBox*>(first))
+        return Kind::CheckBox;
+    if (qobject_cast<QComboBox*>(first))
+        return Kind::ComboBox;
+    if (qobject_cast<KvRadioGroup*>(first))
+        return Kind::RadioGroup;
+    if (qobject_cast<QLineEdit*>(first))
+        return Kind::Edit;
+    return Kind::Other;
+}
+
+// The controls of a binding are all of its first control's kind.
+template <class Control> Control* ControlAt(const ControlBinding& b, int i) {
+    auto* control = qobject_cast<Control*>(b.controls[static_cast<std::size_t>(i)]);
+    if (control == nullptr)
+        RaiseVrel(kBadControl);
+    return control;
+}
+
+bool IsBoolType(std::uint8_t type) { return type == kBool8 || type == kBool16 || type == kBool32; }
+
+// Bit 0 is the most significant bit of the part's first byte.
+struct Bit {
+    std::size_t byte;
+    unsigned char mask;
+};
+
+Bit BitAt(std::int32_t index) {
+    if (index < 0 || static_cast<std::size_t>(index) / 8 >= kMaxStart)
+        RaiseVrel(kBitOutside);
+    return {static_cast<std::size_t>(index) / 8, static_cast<unsigned char>(0x80u >> (index % 8))};
+}
+
+int BitBoxCount(const ControlBinding& b) {
+    return std::min(b.controlCount(), static_cast<int>(b.bitIndices.size()));
+}
+
+// Types shown over several edits when bound to more than one.
+bool IsSpreadType(std::uint8_t type) { return type >= kTimeticks && type <= kOctetStr; }
+
+// Edits a spread layout needs; the strings need one per byte, checked against the image.
+int LayoutEdits(std::uint8_t type) {
+    switch (type) {
+    case kTimeticks:
+        return 5;
+    case kDatetime:
+        return 7;
+    case kIpAddress:
+        return 4;
+    case kMacAddress:
+        return 6;
+    default:
+        return 0;
+    }
+}
+
+std::string Hex2(unsigned char byte) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", byte);
+    return text;
+}
+
+// The texts of the first edits of a spread layout.
+std::vector<std::string> SpreadImage(const std::string& image, std::uint8_t type, int edits) {
+    const bool isString = type == kBitStr || type == kOctetStr;
+    const int needed = isString ? static_cast<int>(image.size()) : LayoutEdits(type);
+    if (edits < needed)
+        RaiseVrel(kTooFewEdits);
+    std::vector<std::string> texts;
+    auto add = [&texts](auto value) { texts.push_back(std::to_string(value)); };
+    if (type == kTimeticks) {
+        const std::uint32_t t = ImageUint32(image);
+        for (auto v : {t / 8640000, t % 8640000 / 360000, t % 360000 / 6000, t % 6000 / 100,
+                       t % 100})
+            add(v);
+    } else if (type == kDatetime) {
+        const CivilDateTime c = DecodeDateTime(ImageDateTime(image));
+        for (int v : {c.year, c.month, c.day, c.hour, c.minute, c.second, c.millisecond})
+            add(v);
+    } else {
+        // An address of fewer components than edits would leave edits with nothing to show.
+        if (image.size() < fixed_value_size(type))
+            RaiseVrel(kShortImage);
+        const std::size_t count = isString ? image.size() : fixed_value_size(type);
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto byte = static_cast<unsigned char>(image[i]);
+            texts.push_back(type == kIpAddress ? std::to_string(byte) : Hex2(byte));
+        }
+    }
+    return texts;
+}
+
+// A hexadecimal byte typed into an edit: empty counts as 00, one digit as its low half.
+std::string HexPiece(const std::string& text) {
+    if (text.empty())
+        return "00";
+    return text.size() == 1 ? "0" + text : text;
+}
+
+// The value text of a spread layout's edits.
+std::string GatherEdits(const std::vector<std::string>& t, std::uint8_t type) {
+    if (static_cast<int>(t.size()) < LayoutEdits(type))
+        RaiseVrel(kTooFewEdits);
+    auto n = [&t](std::size_t i) { return ReadWrappedDecimal(t[i]); };
+    auto i32 = [&n](std::size_t i) { return static_cast<int>(n(i)); };
+    std::string text;
+    switch (type) {
+    case kTimeticks:
+        return ticks_to_text(n(0) * 8640000u + n(1) * 360000u + n(2) * 6000u + n(3) * 100u + n(4));
+    case kDatetime:
+        return FormatDateTime(
+            EncodeDateTime({i32(0), i32(1), i32(2), i32(3), i32(4), i32(5), i32(6)}));
+    case kIpAddress:
+        for (std::size_t i = 0; i < 4; ++i)
+            text += (i ? "." : "") + std::to_string(n(i));
+        return text;
+    case kMacAddress:
+    case kBitStr:
+    case kOctetStr: {
+        const std::size_t count = type == kMacAddress ? 6 : t.size();
+        for (std::size_t i = 0; i < count; ++i)
+            text += HexPiece(t[i]);
+        return text;
+    }
+    default:
+        return t.front();
+    }
+}
+
+void PutInEdits(const ControlBinding& b, const std::string& image, const std::string& text) {
+    if (b.controlCount() == 1 || !IsSpreadType(b.valueType)) {
+        ControlAt<QLineEdit>(b, 0)->setText(Latin1(text));
         return;
+    }
+    const std::vector<std::string> texts = SpreadImage(image, b.valueType, b.controlCount());
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        ControlAt<QLineEdit>(b, static_cast<int>(i))->setText(Latin1(texts[i]));
+}
+
+void PutInCheckBoxes(const ControlBinding& b, const KvOptionList* list, const std::string& image,
+                     const std::string& text) {
+    if (!b.bitIndices.empty()) {
+        for (int i = 0; i < BitBoxCount(b); ++i) {
+            const Bit bit = BitAt(b.bitIndices[static_cast<std::size_t>(i)]);
+            if (bit.byte >= image.size())
+                RaiseVrel(kBitOutside);
+            const auto byte = static_cast<unsigned char>(image[bit.byte]);
+            ControlAt<QCheckBox>(b, i)->setChecked((byte & bit.mask) != 0);
+        }
+    } else if (list != nullptr) {
+        // Entry 0 names the unchecked state; a text that names nothing leaves the box clear.
+        ControlAt<QCheckBox>(b, 0)->setChecked(list->SelectionIndex(text) > 0);
+    } else if (IsBoolType(b.valueType)) {
+        ControlAt<QCheckBox>(b, 0)->setChecked(text == "true");
+    } else {
+        RaiseVrel(kCheckBoxType);
+    }
+}
+
+void FillBinding(const KvVRELVarList& vars, const ControlBinding& b) {
+    const Source source = SourceOf(vars, b);
+    std::string text = source.optionList ? source.optionList->NameToValue(*source.value)
+                                         : *source.value;
+    std::string image = TextToBytes(text, source.type);
+    if (IsPartial(b, source.type)) {
+        image = ExtractPart(image, b.startByte, b.valueType);
+        text = BytesToText(image, b.valueType);
+    }
+    const KvOptionList* list = EffectiveList(b, source.optionList, source.type);
+    if (list != nullptr)
+        text = list->ValueToName(text);
+    switch (KindOf(b)) {
+    case Kind::Label:
+        ControlAt<QLabel>(b, 0)->setText(Latin1(text));
+        break;
+    case Kind::CheckBox:
+        PutInCheckBoxes(b, list, image, text);
+        break;
+    case Kind::ComboBox:
+        if (list == nullptr)
+            RaiseVrel(kNoOptionList);
+        SelectInComboBox(*list, ControlAt<QComboBox>(b, 0), text);
+        break;
+    case Kind::RadioGroup:
+        if (list == nullptr)
+            RaiseVrel(kNoOptionList);
+        SelectInRadioGroup(*list, ControlAt<KvRadioGroup>(b, 0), text);
+        break;
+    case Kind::Edit:
+        PutInEdits(b, image, text);
+        break;
+    case Kind::Other:
+        RaiseVrel(kBadControl);
+    }
+}
+
+// The checked boxes' bits over zero bytes: bits of those bytes no box names read back as 0.
+std::string BitsPart(const ControlBinding& b) {
+    std::string part;
+    for (int i = 0; i < BitBoxCount(b); ++i) {
+        const Bit bit = BitAt(b.bitIndices[static_cast<std::size_t>(i)]);
+        if (part.size() <= bit.byte)
+            part.resize(bit.byte + 1, '\0');
+        auto byte = static_cast<unsigned char>(part[bit.byte]);
+        byte = ControlAt<QCheckBox>(b, i)->isChecked() ? byte | bit.mask : byte & ~bit.mask;
+        part[bit.byte] = static_cast<char>(byte);
+    }
+    return part;
+}
+
+std::string EntryName(const KvOptionList& list, int index) {
+    return index < list.Count() ? list.Entry(index).name : std::string();
+}
+
+// The text a binding's controls hold; a control showing no item gives the empty text.
+std::optional<std::string> ControlsText(const ControlBinding& b, const KvOptionList* list) {
+    switch (KindOf(b)) {
+    case Kind::Label:
+        return Bytes(ControlAt<QLabel>(b, 0)->text());
+    case Kind::CheckBox: {
+        const bool checked = ControlAt<QCheckBox>(b, 0)->isChecked();
+        if (list != nullptr)
+            return EntryName(*list, checked ? 1 : 0);
+        if (!IsBoolType(b.valueType))
+            RaiseVrel(kCheckBoxType);
+        return checked ? "true" : "false";
+    }
+    case Kind::ComboBox: {
+        const QComboBox* box = ControlAt<QComboBox>(b, 0);
+        return box->currentIndex() < 0 ? std::string() : Bytes(box->itemText(box->currentIndex()));
+    }
+    case Kind::RadioGroup: {
+        const KvRadioGroup* group = ControlAt<KvRadioGroup>(b, 0);
+        const QStringList items = group->Items();
+        const int index = group->ItemIndex();
+        return index < 0 || index >= items.size() ? std::string() : Bytes(items[index]);
+    }
+    case Kind::Edit: {
+        if (b.controlCount() == 1)
+            return Bytes(ControlAt<QLineEdit>(b, 0)->text());
+        std::vector<std::string> texts;
+        for (int i = 0; i < b.controlCount(); ++i)
+            texts.push_back(Bytes(ControlAt<QLineEdit>(b, i)->text()));
+        return GatherEdits(texts, b.valueType);
+    }
+    case Kind::Other:
+        break;
+    }
+    return std::nullopt;
+}
+
+// The bytes the binding's controls hold, or nothing for controls no value is read from.
+std::optional<std::string> ReadPart(const ControlBinding& b, const KvOptionList* list) {
+    if (KindOf(b) == Kind::CheckBox && !b.bitIndices.empty())
+        return BitsPart(b);
+    std::optional<std::string> text = ControlsText(b, list);
+    if (!text)
+        return std::nullopt;
+    return TextToBytes(list ? list->NameToValue(*text) : *text, b.valueType);
+}
+
+void Merge(std::string& image, std::uint32_t start, const std::string& part) {
+    if (start > kMaxStart)
+        RaiseVrel(kPartOutside);
+    if (image.size() < start + part.size())
+        image.resize(start + part.size(), '\0');
+    image.replace(start, part.size(), part);
+}
+
+void ReadVariable(KvVRELVar& var, std::uint32_t index, const std::vector<ControlBinding>& all) {
+    std::string image;
+    bool named = false;
+    for (const ControlBinding& b : all) {
+        if (b.variableIndex != index)
+            continue;
+        // The old value matters only to the bytes no binding covers; a text is rebuilt from
+        // its bindings alone.
+        if (!named && var.valueType != kDisplayStr)
+            image = TextToBytes(var.optionList ? var.optionList->NameToValue(var.value) : var.value,
+                                var.valueType);
+        named = true;
+        if (const auto part = ReadPart(b, EffectiveList(b, var.optionList, var.valueType)))
+            Merge(image, b.startByte, *part);
+    }
+    if (!named)
+        return;
+    const std::string text = BytesToText(image, var.valueType);
+    var.value = var.optionList ? var.optionList->ValueToName(text) : text;
+}
+
+} // namespace
+
+void KvVRELRequest2Edits::FillControls() {
+    for (const ControlBinding& b : bindings)
+        FillBinding(request.variables, b);
 }
 
 void KvVRELRequest2Edits::ReadControls() {
-    if (bindings.empty())
-        return;
+    KvVRELVarList& vars = request.variables;
+    for (const ControlBinding& b : bindings) {
+        if (b.variableIndex >= static_cast<std::uint32_t>(vars.count()))
+            RaiseVrel(kBadIndex);
+    }
+    // Structured variables are answers only; nothing of theirs is sent back.
+    for (int i = 0; i < vars.count(); ++i) {
+        if (!vars.at(i).responseVars)
+            ReadVariable(vars.at(i), static_cast<std::uint32_t>(i), bindings);
+    }
 }
 
 } // namespace vrel

@@ -145,9 +145,10 @@ void KvVRELClient::Complete(_VRELReqData& request, int code) {
     const VrelCompletion callback = request.callback;
 
     // A finished request leaves the list before its callback runs, so a nested event loop in
-    // the callback can neither complete nor expire it a second time.
+    // the callback can neither complete nor expire it a second time. It is this request that
+    // leaves: with more than 256 outstanding, an older one may carry the same number.
     if (request.command != kDiscover || code == kTimeout)
-        Remove(request.sequence);
+        Remove(&request);
     if (callback)
         callback(record, variables);
 }
@@ -174,9 +175,9 @@ KvVRELClient::_VRELReqData* KvVRELClient::Find(std::uint8_t sequence) {
     return nullptr;
 }
 
-void KvVRELClient::Remove(std::uint8_t sequence) {
+void KvVRELClient::Remove(const _VRELReqData* request) {
     for (auto it = pending_.begin(); it != pending_.end(); ++it) {
-        if ((*it)->sequence == sequence) {
+        if (it->get() == request) {
             pending_.erase(it);
             return;
         }

@@ -86,7 +86,7 @@ private:
     void Receive(const QByteArray& datagram, std::uint16_t sourcePort);
     void Complete(_VRELReqData& request, int code);
     _VRELReqData* Find(std::uint8_t sequence);
-    void Remove(std::uint8_t sequence);
+    void Remove(const _VRELReqData* request);
 
     QUdpSocket socket_;
     QTimer sweepTimer_;

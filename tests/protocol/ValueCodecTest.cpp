@@ -282,6 +282,7 @@ TEST_F(ValueCodec, TicksText) {
         {105, "0:00:01.5"},  // the digits after "." are plain hundredths
         {8640000 + 360000, "1 day, 1:00:00.00"},
         {17280000 + 360000, "2 days 1:00:00.00"},
+        {0u - 360000u, "-1:00:00.00"},
         {25032704, "500 days, 0:00:00.00"}, // modulo 2^32
     };
     for (const auto& [ticks, text] : readOnly)

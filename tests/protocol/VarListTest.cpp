@@ -212,6 +212,12 @@ TEST(VarList, SelfAssignmentKeepsEverything) {
     ASSERT_EQ(list->at(0).responseVars->count(), 5);
     EXPECT_EQ(list->at(0).responseVars->at(3).value, "10.0.0.1");
 
+    KvVRELResponseVarList& fields = *list->at(0).responseVars;
+    const KvVRELResponseVarList& fieldsAlias = fields;
+    fields.assign(fieldsAlias);
+    ASSERT_EQ(fields.count(), 5);
+    EXPECT_EQ(fields.at(3).value, "10.0.0.1");
+
     KvVRELVar& var = list->at(0);
     const KvVRELVar& varAlias = var;
     var = varAlias;

@@ -1,0 +1,102 @@
+#include "MainWindowFixture.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace vrel::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+using MainWindowDiscoverTest = MainWindowTest;
+
+std::vector<std::string> RowTexts(const QTreeWidgetItem* row) {
+    std::vector<std::string> texts;
+    for (int c = 0; c < 5; ++c)
+        texts.push_back(row->text(c).toStdString());
+    return texts;
+}
+
+TEST_F(MainWindowDiscoverTest, TwoQuickDiscoversShowEachDeviceOnce) {
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    ASSERT_NO_FATAL_FAILURE(OpenWindow());
+    Click(W().BT_Discover);
+    Click(W().BT_Discover);
+    // Both requests were answered by all five devices and every answer has arrived.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim_->Stderr().count(": 5 answers") == 2; }, 3000))
+        << sim_->Stderr().toStdString();
+    QTest::qWait(400);
+    ASSERT_EQ(W().LV_Vrel->topLevelItemCount(), 5);
+    std::set<QString> macs;
+    for (int r = 0; r < 5; ++r)
+        macs.insert(W().LV_Vrel->topLevelItem(r)->text(2));
+    EXPECT_EQ(macs.size(), 5u);
+
+    // Rows fill the designed columns, which stay as they were.
+    ASSERT_NE(Row("020000000003"), nullptr);
+    EXPECT_THAT(RowTexts(Row("020000000003")),
+                ElementsAre("4098", "SIM-3", "020000000003", "10.0.0.3", "255.255.255.0"));
+    ASSERT_EQ(W().LV_Vrel->columnCount(), 5);
+    EXPECT_EQ(W().LV_Vrel->headerItem()->text(1), "Module Name");
+    EXPECT_EQ(W().LV_Vrel->headerItem()->text(4), "NetMask");
+    EXPECT_EQ(W().LV_Vrel->columnWidth(0), 1);
+    EXPECT_EQ(W().Memo_Info->toPlainText(), ""); // Discover results are not logged
+}
+
+TEST_F(MainWindowDiscoverTest, TableClicksFillAndEmptyTheAddressBoxes) {
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    ASSERT_NO_FATAL_FAILURE(OpenWindow());
+    ASSERT_NO_FATAL_FAILURE(Discover());
+    ASSERT_NO_FATAL_FAILURE(Retype(W().ED_Pass, "pw"));
+
+    ASSERT_NO_FATAL_FAILURE(ClickRow("020000000002"));
+    EXPECT_EQ(W().ED_Mod->text(), "SIM-2");
+    EXPECT_EQ(W().ED_Mac->text(), "020000000002");
+    EXPECT_EQ(W().ED_IP->text(), "10.0.0.2");
+    EXPECT_EQ(W().ED_Net->text(), "255.255.255.0");
+    EXPECT_TRUE(W().BT_Set->isEnabled());
+    EXPECT_EQ(W().ED_Pass->text(), "pw");
+
+    ASSERT_NO_FATAL_FAILURE(ClickRow("020000000005"));
+    EXPECT_EQ(W().ED_Mod->text(), "SIM-5");
+    EXPECT_EQ(W().ED_IP->text(), "10.0.0.5");
+
+    ASSERT_NO_FATAL_FAILURE(ClickEmptyArea());
+    EXPECT_EQ(W().LV_Vrel->Selected(), nullptr);
+    for (QLineEdit* edit : {W().ED_Mod, W().ED_Mac, W().ED_IP, W().ED_Net})
+        EXPECT_EQ(edit->text(), "") << edit->objectName().toStdString();
+    EXPECT_FALSE(W().BT_Set->isEnabled());
+    EXPECT_EQ(W().ED_Pass->text(), "pw");
+
+    // A new Discover empties the table at once and leaves the boxes and Set as they were.
+    ASSERT_NO_FATAL_FAILURE(ClickRow("020000000001"));
+    Click(W().BT_Discover);
+    EXPECT_EQ(W().LV_Vrel->topLevelItemCount(), 0);
+    EXPECT_EQ(W().ED_Mac->text(), "020000000001");
+    EXPECT_EQ(W().ED_Mod->text(), "SIM-1");
+    EXPECT_EQ(W().ED_IP->text(), "10.0.0.1");
+    EXPECT_EQ(W().ED_Net->text(), "255.255.255.0");
+    EXPECT_TRUE(W().BT_Set->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return W().LV_Vrel->topLevelItemCount() == 5; }, 3000));
+    EXPECT_EQ(W().ED_Mac->text(), "020000000001");
+    EXPECT_TRUE(W().BT_Set->isEnabled());
+}
+
+// Closing the window ends the clients it owns; a Discover still in its answer window is
+// dropped by the shared client after its 6 s drain, and nothing waits on top of that.
+TEST_F(MainWindowDiscoverTest, ClosingWithDiscoverInFlightTakesOneDrain) {
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    ASSERT_NO_FATAL_FAILURE(OpenWindow());
+    ASSERT_NO_FATAL_FAILURE(Discover());
+    ASSERT_EQ(W().DiscoverPresenter()->outstanding, 1);
+    Click(W().BT_Close);
+    QElapsedTimer clock;
+    clock.start();
+    window_.reset();
+    EXPECT_LT(clock.elapsed(), 6800);
+}
+
+} // namespace
+} // namespace vrel::test

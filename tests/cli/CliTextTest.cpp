@@ -1,0 +1,250 @@
+#include "CliText.h"
+#include "VrelTypes.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace vrel::cli {
+namespace {
+
+using ::testing::HasSubstr;
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+const DeviceRow kRelay{"4660", "Relay, 4 channels", "0A0000000001", "192.168.100.200",
+                       "255.255.255.0"};
+const DeviceRow kShort{"1", "A", "0A0000000002", "10.0.0.1", "255.0.0.0"};
+
+TEST(CliText, TableIsAlignedUnderItsHeaders) {
+    // Written out by hand: every column as wide as its widest cell, two blanks between
+    // columns, nothing behind the last one.
+    EXPECT_EQ(FormatTable({kShort, kRelay}),
+              "Product Code  Model Name         Mac Address   IP Address       Netmask\n"
+              "1             A                  0A0000000002  10.0.0.1         255.0.0.0\n"
+              "4660          Relay, 4 channels  0A0000000001  192.168.100.200  255.255.255.0\n");
+    EXPECT_EQ(FormatTable({}), "Product Code  Model Name  Mac Address  IP Address  Netmask\n");
+}
+
+TEST(CliText, TableCellsStartWhereTheirHeaderStarts) {
+    const std::vector<std::vector<DeviceRow>> tables = {
+        {kRelay},
+        {kShort, kRelay, kShort},
+        {{"65535", "A model name far wider than its header", "0A00000000FF", "1.2.3.4", ""}},
+        {{"", "", "", "", ""}},
+    };
+    for (const auto& rows : tables) {
+        const auto lines = Lines(FormatTable(rows));
+        ASSERT_EQ(lines.size(), rows.size() + 1);
+        std::size_t start[5];
+        for (int c = 0; c < 5; ++c) {
+            start[c] = lines[0].find(kDeviceHeaders[c]);
+            ASSERT_NE(start[c], std::string::npos) << kDeviceHeaders[c];
+            if (c > 0) {
+                EXPECT_EQ(lines[0].substr(start[c] - 2, 2), "  ") << "two blanks before a column";
+            }
+        }
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            const std::string& line = lines[r + 1];
+            SCOPED_TRACE(line);
+            const std::string cells[5] = {rows[r].productCode, rows[r].modelName,
+                                          rows[r].macAddress, rows[r].ipAddress, rows[r].netmask};
+            for (int c = 0; c < 4; ++c) {
+                EXPECT_EQ(line.substr(start[c], cells[c].size()), cells[c]);
+                const std::size_t gap = start[c] + cells[c].size();
+                EXPECT_EQ(line.substr(gap, start[c + 1] - gap),
+                          std::string(start[c + 1] - gap, ' '));
+            }
+            EXPECT_EQ(line.substr(start[4]), cells[4]) << "nothing behind the last column";
+        }
+    }
+}
+
+TEST(CliText, JsonHoldsOneObjectPerRowWithTheFiveKeys) {
+    const std::vector<DeviceRow> rows = {
+        kRelay,
+        {"2", "Say \"hi\" \\ back\ttab", "0A0000000002", "10.0.0.2", "255.255.0.0"},
+        {"3", "Caf\xE9", "0A0000000003", "10.0.0.3", "255.255.255.0"},
+    };
+    QJsonParseError error;
+    const QJsonDocument doc =
+        QJsonDocument::fromJson(QByteArray::fromStdString(FormatJson(rows)), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    ASSERT_TRUE(doc.isArray());
+    const QJsonArray array = doc.array();
+    ASSERT_EQ(array.size(), 3);
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        const QJsonObject o = array.at(i).toObject();
+        EXPECT_EQ(o.keys(),
+                  (QStringList{"ipAddress", "macAddress", "modelName", "netmask", "productCode"}));
+        EXPECT_EQ(o.value("productCode").toString().toStdString(), rows[i].productCode);
+        EXPECT_EQ(o.value("macAddress").toString().toStdString(), rows[i].macAddress);
+        EXPECT_EQ(o.value("ipAddress").toString().toStdString(), rows[i].ipAddress);
+        EXPECT_EQ(o.value("netmask").toString().toStdString(), rows[i].netmask);
+    }
+    EXPECT_EQ(array.at(0).toObject().value("modelName").toString(), "Relay, 4 channels");
+    EXPECT_EQ(array.at(1).toObject().value("modelName").toString(), "Say \"hi\" \\ back\ttab");
+    // Model names are 8-bit texts; a byte above 127 must still give valid UTF-8 JSON.
+    EXPECT_EQ(array.at(2).toObject().value("modelName").toString(),
+              QString::fromUtf8("Caf\xC3\xA9"));
+
+    const QJsonDocument empty = QJsonDocument::fromJson(QByteArray::fromStdString(FormatJson({})));
+    ASSERT_TRUE(empty.isArray());
+    EXPECT_TRUE(empty.array().isEmpty());
+}
+
+TEST(CliText, CsvQuotesOnlyFieldsThatNeedIt) {
+    const std::string header = "productCode,modelName,macAddress,ipAddress,netmask\r\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"Plain", "Plain"},
+        {"", ""},
+        {" padded ", " padded "},
+        {"Relay, 4 channels", "\"Relay, 4 channels\""},
+        {"Sensor \"S2\"", "\"Sensor \"\"S2\"\"\""},
+        {"\"", "\"\"\"\""},
+        {"two\nlines", "\"two\nlines\""},
+        {"two\r\nlines", "\"two\r\nlines\""},
+        {"cr\ronly", "\"cr\ronly\""},
+    };
+    for (const auto& [model, field] : cases) {
+        SCOPED_TRACE(model);
+        EXPECT_EQ(FormatCsv({{"7", model, "0A0000000007", "10.0.0.7", "255.255.255.0"}}),
+                  header + "7," + field + ",0A0000000007,10.0.0.7,255.255.255.0\r\n");
+    }
+    EXPECT_EQ(FormatCsv({}), header);
+    EXPECT_EQ(FormatCsv({kShort, {"1,2", "x", "m", "\"ip\"", "n"}}),
+              header + "1,A,0A0000000002,10.0.0.1,255.0.0.0\r\n\"1,2\",x,m,\"\"\"ip\"\"\",n\r\n");
+}
+
+TEST(CliText, NormalizeMacTakesTwelveHexDigits) {
+    const std::pair<const char*, const char*> good[] = {
+        {"0A1B2C3D4E5F", "0A1B2C3D4E5F"},      {"0a1b2c3d4e5f", "0A1B2C3D4E5F"},
+        {"0a:1b:2c:3d:4e:5f", "0A1B2C3D4E5F"}, {"0a-1b-2c-3d-4e-5f", "0A1B2C3D4E5F"},
+        {"0a 1b 2c 3d 4e 5f", "0A1B2C3D4E5F"}, {"ffffffffffff", "FFFFFFFFFFFF"},
+    };
+    for (const auto& [text, mac] : good)
+        EXPECT_EQ(NormalizeMac(text), std::optional<std::string>(mac)) << text;
+    const char* const bad[] = {
+        "",
+        "0A1B2C3D4E5",       // 11 digits
+        "0A1B2C3D4E5F0",     // 13 digits
+        "0A:1B:2C:3D:4E",    // five pairs
+        "0A1B2C3D4E5G",      // not hex
+        "0x0A1B2C3D4E",      // 'x'
+        "0A.1B.2C.3D.4E.5F", // '.' is no separator
+        "0A1B2C3D4E5F\n",    // a line end from a script
+        "0A1B2C3D4E5F;rm",   // trailing junk
+        "\xC0"
+        "A1B2C3D4E5F", // a byte above 127
+    };
+    for (const char* text : bad)
+        EXPECT_EQ(NormalizeMac(text), std::nullopt) << text;
+}
+
+TEST(CliText, DottedQuadIsFourDecimalBytesWithoutLeadingZeros) {
+    for (const char* text :
+         {"0.0.0.0", "10.0.0.1", "192.168.1.255", "255.255.255.255", "1.22.133.0"})
+        EXPECT_TRUE(IsDottedQuad(text)) << text;
+    const char* const bad[] = {
+        "",           "10.0.0.053", "010.0.0.1",  "10.0.0.00",  "256.0.0.1", "10.0.0.256",
+        "1000.0.0.1", "10.1",       "10.0.1",     "10.0.0.1.5", "10.0.0.",   ".10.0.0.1",
+        "10..0.1",    "10.0.0.1 ",  " 10.0.0.1",  "10.0.0.+1",  "10.0.0.-1", "10.0.0.0x1",
+        "a.b.c.d",    "10,0,0,1",   "4294967295", "10.0.0.1\n",
+    };
+    for (const char* text : bad)
+        EXPECT_FALSE(IsDottedQuad(text)) << text;
+}
+
+TEST(CliText, NetmaskHasItsOnesFromTheTop) {
+    // Every prefix length from /0 to /32 is a netmask.
+    for (int bits = 0; bits <= 32; ++bits) {
+        const std::uint32_t mask = bits == 0 ? 0 : ~std::uint32_t(0) << (32 - bits);
+        const std::string text =
+            std::to_string(mask >> 24) + "." + std::to_string((mask >> 16) & 255) + "." +
+            std::to_string((mask >> 8) & 255) + "." + std::to_string(mask & 255);
+        EXPECT_TRUE(IsNetmask(text)) << text;
+    }
+    for (const char* text :
+         {"255.0.255.0", "0.255.255.255", "255.255.255.1", "255.255.0.255", "254.255.255.0",
+          "255.255.253.0", "128.0.0.1", "255.255.255.00", "255.255.255", "", "255.255.255.256"})
+        EXPECT_FALSE(IsNetmask(text)) << text;
+}
+
+TEST(CliText, VarSpecReadsIdTypeAndOptionalName) {
+    struct Good {
+        const char* text;
+        int id, type;
+        const char* name;
+    };
+    const Good good[] = {
+        {"1:displaystr", 1, kDisplayStr, "1"},
+        {"3:ipaddress:ip", 3, kIpAddress, "ip"},
+        {"3:IPADDRESS:ip", 3, kIpAddress, "ip"},
+        {"235:UInt16:product code", 235, kUint16, "product code"},
+        {"0:bool8", 0, kBool8, "0"},
+        {"255:macaddress", 255, kMacAddress, "255"},
+        {"7:uint8:", 7, kUint8, "7"},      // an empty name falls back to the id
+        {"7:uint8:a:b", 7, kUint8, "a:b"}, // the name is everything after the type
+    };
+    for (const auto& g : good) {
+        SCOPED_TRACE(g.text);
+        const VarSpec spec = ParseVarSpec(g.text);
+        EXPECT_EQ(spec.id, g.id);
+        EXPECT_EQ(spec.type, g.type);
+        EXPECT_EQ(spec.name, g.name);
+    }
+    const std::pair<const char*, const char*> bad[] = {
+        {"1", "'1' is not ID:TYPE[:NAME]"},
+        {"", "is not ID:TYPE[:NAME]"},
+        {":uint8", "'' is not a variable id"},
+        {"256:uint8", "'256' is not a variable id"},
+        {"-1:uint8", "'-1' is not a variable id"},
+        {"x:uint8", "'x' is not a variable id"},
+        {"1x:uint8", "'1x' is not a variable id"},
+        {"1:strange", "'strange' is not a value type"},
+        {"1:", "'' is not a value type"},
+        {"1:3", "'3' is not a value type"},
+        {"1:uint8x:name", "'uint8x' is not a value type"},
+    };
+    for (const auto& [text, message] : bad) {
+        SCOPED_TRACE(text);
+        try {
+            ParseVarSpec(text);
+            ADD_FAILURE() << "accepted";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_THAT(e.what(), HasSubstr(message));
+        }
+    }
+}
+
+TEST(CliText, TimeoutIsSecondsIn10msUnits) {
+    const std::pair<const char*, std::uint32_t> good[] = {
+        {"0.01", 1}, {"0.5", 50}, {"3", 300}, {"7", 700}, {"0.25", 25}, {"3600", 360000},
+    };
+    for (const auto& [text, units] : good)
+        EXPECT_EQ(ParseTimeout(text), units) << text;
+    for (const char* text : {"", "0", "0.001", "0.009", "3600.5", "-1", "abc", " 1", "1 ", "1s",
+                             "nan", "inf", "1,5"}) {
+        SCOPED_TRACE(text);
+        try {
+            ParseTimeout(text);
+            ADD_FAILURE() << "accepted";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_THAT(e.what(), HasSubstr("is not a time-out in seconds"));
+        }
+    }
+}
+
+} // namespace
+} // namespace vrel::cli

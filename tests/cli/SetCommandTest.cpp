@@ -1,0 +1,147 @@
+#include "SimulatedNetwork.h"
+
+#include <QFile>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace vrel::test {
+namespace {
+
+using ::testing::HasSubstr;
+
+const std::string kRelayAsItIs = "ip=10.0.0.1\nmask=255.255.255.0\n";
+
+class SetCommand : public SimulatedNetwork {
+protected:
+    QString PasswordFile(const std::string& content) {
+        const QString path = dir_.filePath("password" + QString::number(++files_));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content.data(), qint64(content.size()));
+        return path;
+    }
+
+private:
+    QTemporaryDir dir_;
+    int files_ = 0;
+};
+
+QStringList SetArgs(const std::string& mac, const std::string& ip, const std::string& mask) {
+    return {"set",       QString::fromStdString(mac),  "--ip",      QString::fromStdString(ip),
+            "--netmask", QString::fromStdString(mask), "--timeout", "1"};
+}
+
+TEST_F(SetCommand, WritesTheNewAddressIntoTheDevice) {
+    VREL_REQUIRE_NETWORK_SANDBOX();
+    ASSERT_TRUE(StartDeviceFile()) << Sim().Log();
+    const QStringList relay =
+        SetArgs("0A0000000001", "10.0.0.77", "255.255.0.0") + QStringList{"--password-stdin"};
+    VrelRun run = RunVrel(relay, Stdin(kRelayPassword + "\n"));
+    ASSERT_EQ(run.exitCode, 0) << Describe(relay, run);
+    EXPECT_EQ(run.out, "Set 0A0000000001: IP address 10.0.0.77, netmask 255.255.0.0\n");
+    EXPECT_EQ(run.err, "");
+
+    // The sensor has no password; its MAC is written the way people copy it from a label.
+    const QStringList sensor = SetArgs("0a-00-00-00-00-02", "192.168.5.6", "255.255.255.0");
+    run = RunVrel(sensor);
+    ASSERT_EQ(run.exitCode, 0) << Describe(sensor, run);
+    EXPECT_EQ(run.out, "Set 0A0000000002: IP address 192.168.5.6, netmask 255.255.255.0\n");
+
+    const QStringList discover = {"discover", "--csv", "--timeout", "0.4"};
+    run = RunVrel(discover);
+    ASSERT_EQ(run.exitCode, 0) << Describe(discover, run);
+    EXPECT_THAT(run.out, HasSubstr("\r\n4660,\"Relay, 4 channels\",0A0000000001,10.0.0.77,"
+                                   "255.255.0.0\r\n"));
+    EXPECT_THAT(run.out, HasSubstr("\r\n22136,\"Sensor \"\"S2\"\"\",0A0000000002,192.168.5.6,"
+                                   "255.255.255.0\r\n"));
+}
+
+TEST_F(SetCommand, PasswordComesFromStdinFileOrVariable) {
+    VREL_REQUIRE_NETWORK_SANDBOX();
+    ASSERT_TRUE(StartDeviceFile()) << Sim().Log();
+    struct Case {
+        const char* name;
+        QStringList options;
+        VrelInput input;
+    };
+    const Case cases[] = {
+        {"stdin", {"--password-stdin"}, Stdin("secret\n")},
+        {"stdin, CRLF", {"--password-stdin"}, Stdin("secret\r\n")},
+        {"stdin, first line only", {"--password-stdin"}, Stdin("secret\nsecret2\n")},
+        {"stdin, no line end", {"--password-stdin"}, Stdin("secret")},
+        {"file", {"--password-file", PasswordFile("secret\n")}, {}},
+        {"file, CRLF", {"--password-file", PasswordFile("secret\r\n")}, {}},
+        {"file, no line end", {"--password-file", PasswordFile("secret")}, {}},
+        {"variable", {}, Variable("secret")},
+        // An explicit source is what the user meant for this one command.
+        {"stdin over variable", {"--password-stdin"}, Stdin("secret\n", "wrong")},
+        {"file over variable", {"--password-file", PasswordFile("secret\n")}, Variable("wrong")},
+    };
+    int host = 100;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string ip = "10.0.0." + std::to_string(++host);
+        const QStringList args = SetArgs(kRelay.macAddress, ip, "255.255.255.0") + c.options;
+        const VrelRun run = RunVrel(args, c.input);
+        EXPECT_EQ(run.exitCode, 0) << Describe(args, run);
+        EXPECT_THAT(run.out, HasSubstr("IP address " + ip + ","));
+        EXPECT_EQ(AddressesOf(kRelay.macAddress), "ip=" + ip + "\nmask=255.255.255.0\n");
+    }
+}
+
+TEST_F(SetCommand, RefusedSetLeavesTheDeviceAsItWas) {
+    VREL_REQUIRE_NETWORK_SANDBOX();
+    ASSERT_TRUE(StartDeviceFile()) << Sim().Log();
+    struct Case {
+        const char* name;
+        QStringList args;
+        VrelInput input;
+        const char* message;
+    };
+    const QStringList set = SetArgs(kRelay.macAddress, "10.0.0.9", "255.255.255.0");
+    const Case cases[] = {
+        {"no password", set, {}, "(KvVREL) Password Error!"},
+        {"empty variable", set, Variable(""), "(KvVREL) Password Error!"},
+        {"letter case", set + QStringList{"--password-stdin"}, Stdin("Secret\n"),
+         "(KvVREL) Password Error!"},
+        {"wrong variable", set, Variable("secret2"), "(KvVREL) Password Error!"},
+        {"wrong file",
+         set + QStringList{"--password-file", PasswordFile("wrong\n")},
+         {},
+         "(KvVREL) Password Error!"},
+        // The device takes no network address of its own subnet.
+        {"network address", SetArgs(kRelay.macAddress, "10.0.0.0", "255.255.255.0"),
+         Variable("secret"), "(KvVREL) Not Done!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const VrelRun run = RunVrel(c.args, c.input);
+        EXPECT_EQ(run.exitCode, 1) << Describe(c.args, run);
+        EXPECT_EQ(run.out, "");
+        EXPECT_THAT(run.err, HasSubstr(c.message));
+        EXPECT_EQ(AddressesOf(kRelay.macAddress), kRelayAsItIs);
+    }
+}
+
+TEST_F(SetCommand, UnknownMacTimesOut) {
+    VREL_REQUIRE_NETWORK_SANDBOX();
+    ASSERT_TRUE(StartDeviceFile()) << Sim().Log();
+    const QStringList cases[] = {
+        {"set", "0A00000000FF", "--ip", "10.0.0.9", "--netmask", "255.255.255.0", "--timeout",
+         "0.3"},
+        {"get", "0A00000000FF", "--var", "1:displaystr", "--timeout", "0.3"},
+    };
+    for (const auto& args : cases) {
+        const VrelRun run = RunVrel(args);
+        EXPECT_EQ(run.exitCode, 1) << Describe(args, run);
+        EXPECT_EQ(run.out, "");
+        EXPECT_THAT(run.err, HasSubstr("(KvVREL) Timeout!"));
+        EXPECT_GE(run.elapsedMs, 280) << "gave up before the time-out";
+        EXPECT_LT(run.elapsedMs, 2500) << "waited past the time-out";
+    }
+    EXPECT_EQ(AddressesOf(kRelay.macAddress), kRelayAsItIs);
+}
+
+} // namespace
+} // namespace vrel::test
