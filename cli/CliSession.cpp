@@ -55,8 +55,15 @@ void AddPasswordOptions(QCommandLineParser& parser) {
 void ParseOrThrow(QCommandLineParser& parser, const QStringList& args) {
     if (!parser.parse(args))
         throw UsageError(parser.errorText().toStdString());
-    if (parser.isSet("help")) {
-        std::cout << parser.helpText().toStdString();
+    // Any request for help prints it and sends nothing, whatever else the line says.
+    if (parser.isSet("help") || parser.isSet("help-all")) {
+        QString help = parser.helpText();
+        // The parser names the program file; a usage line must name the command too.
+        const qsizetype from = help.indexOf("Usage: ");
+        const qsizetype to = help.indexOf(" [options]");
+        if (from >= 0 && to > from)
+            help.replace(from + 7, to - from - 7, "vrel " + args.value(0));
+        std::cout << help.toStdString();
         std::exit(kExitOk);
     }
 }

@@ -184,13 +184,22 @@ double EncodeDateTime(const CivilDateTime& c) {
     return days < 0 ? days - time : days + time;
 }
 
+bool IsRepresentableDateTime(double value) {
+    // 0001-01-01 00:00 and 9999-12-31 24:00 as day counts.
+    return std::isfinite(value) && value > -693594.0 && value < 2958466.0;
+}
+
 CivilDateTime DecodeDateTime(double value) {
+    if (!IsRepresentableDateTime(value))
+        RaiseConvert(kDateTimeMessage, std::to_string(value));
     CivilDateTime c;
     double whole = std::trunc(value);
     long long ms = std::llround(std::fabs(value - whole) * kMsPerDay);
-    if (ms >= static_cast<long long>(kMsPerDay)) { // rounding reached the next midnight
+    // Rounding reached the next midnight. Before the epoch the fraction counts forward within
+    // the day too, so the next day is whole + 1 on both sides.
+    if (ms >= static_cast<long long>(kMsPerDay)) {
         ms -= static_cast<long long>(kMsPerDay);
-        whole += value < 0 ? -1 : 1;
+        whole += 1;
     }
     CivilFromDays(static_cast<long>(whole) - kEpochOffsetDays, c.year, c.month, c.day);
     c.millisecond = static_cast<int>(ms % 1000);

@@ -14,6 +14,9 @@ struct CivilDateTime {
 
 // Throws ConvertError "'%s' is not a valid date and time" when a field is out of range.
 double EncodeDateTime(const CivilDateTime& civil);
+// True for a finite value within the years 1 to 9999.
+bool IsRepresentableDateTime(double value);
+// Throws ConvertError for a value that is not representable.
 CivilDateTime DecodeDateTime(double value);
 
 // The text "yyyy/mm/dd hh:nn:ss am/pm" on a 12-hour clock, with the current date and time

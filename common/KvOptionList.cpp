@@ -67,8 +67,9 @@ int KvOptionList::FindByValue(const std::string& text) const {
     }
     for (int i = 0; i < Count(); ++i) {
         const std::string& value = entries_[i].value;
-        if (kind_ == OptionKind::Text ? TextEquals(text, value)
-                                      : StartsWith(text, value, caseSensitive_))
+        if (kind_ == OptionKind::Text && TextEquals(text, value))
+            return i;
+        if (kind_ == OptionKind::Prefix && StartsWith(text, value, caseSensitive_))
             return i;
     }
     return -1;

@@ -78,16 +78,15 @@ constexpr int kUnknownErrorIndex = 15;
 std::string MessageForCode(int code) {
     if (code == 0)
         return kProtocolMessages[0];
-    const int index = -code - 1000;
-    if (index >= 1 && index < kProtocolMessageCount)
-        return kProtocolMessages[index];
+    // Range first: negating an arbitrary int could overflow.
+    if (code <= -1001 && code >= -1000 - (kProtocolMessageCount - 1))
+        return kProtocolMessages[-code - 1000];
     return kProtocolMessages[kUnknownErrorIndex];
 }
 
 std::string CommonMessageForCode(int code) {
-    const int index = -code;
-    if (index >= 0 && index < kCommonMessageCount)
-        return kCommonMessages[index];
+    if (code <= 0 && code > -kCommonMessageCount)
+        return kCommonMessages[-code];
     return MessageForCode(code);
 }
 

@@ -22,8 +22,7 @@ std::string BytesToText(const std::string& bytes, std::uint8_t valueType);
 // The bytes of the part of the type at startByte: its fixed size, or the rest of the image for
 // the string types. Throws -1019 when the part does not lie within the bytes, -1007 for a type
 // outside 1..17.
-std::string ExtractPart(const std::string& bytes, std::uint32_t startByte,
-                        std::uint8_t valueType);
+std::string ExtractPart(const std::string& bytes, std::uint32_t startByte, std::uint8_t valueType);
 
 // The date-time value of a datetime image. Throws -1018 for fewer than eight bytes or a value
 // that is no date of the years 1 to 9999 (not a number, or days far outside that range).

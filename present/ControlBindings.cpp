@@ -39,7 +39,9 @@ constexpr std::size_t kMaxStart = kSendAreaSize;
 QString Latin1(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
-std::string Bytes(const QString& text) { return text.toLatin1().toStdString(); }
+std::string Bytes(const QString& text) {
+    return text.toLatin1().toStdString();
+}
 
 // What a binding shows: the response variable it names when the variable is structured, else
 // the variable itself.
@@ -57,7 +59,8 @@ Source SourceOf(const KvVRELVarList& vars, const ControlBinding& b) {
         return {var.valueType, var.optionList, &var.value};
     if (b.responseVariableIndex >= static_cast<std::uint32_t>(var.responseVars->count()))
         RaiseVrel(kBadIndex);
-    const KvVRELResponseVar& field = var.responseVars->at(static_cast<int>(b.responseVariableIndex));
+    const KvVRELResponseVar& field =
+        var.responseVars->at(static_cast<int>(b.responseVariableIndex));
     return {field.valueType, field.optionList, &field.value};
 }
 
@@ -98,7 +101,9 @@ template <class Control> Control* ControlAt(const ControlBinding& b, int i) {
     return control;
 }
 
-bool IsBoolType(std::uint8_t type) { return type == kBool8 || type == kBool16 || type == kBool32; }
+bool IsBoolType(std::uint8_t type) {
+    return type == kBool8 || type == kBool16 || type == kBool32;
+}
 
 // Bit 0 is the most significant bit of the part's first byte.
 struct Bit {
@@ -117,7 +122,9 @@ int BitBoxCount(const ControlBinding& b) {
 }
 
 // Types shown over several edits when bound to more than one.
-bool IsSpreadType(std::uint8_t type) { return type >= kTimeticks && type <= kOctetStr; }
+bool IsSpreadType(std::uint8_t type) {
+    return type >= kTimeticks && type <= kOctetStr;
+}
 
 // Edits a spread layout needs; the strings need one per byte, checked against the image.
 int LayoutEdits(std::uint8_t type) {
@@ -151,8 +158,8 @@ std::vector<std::string> SpreadImage(const std::string& image, std::uint8_t type
     auto add = [&texts](auto value) { texts.push_back(std::to_string(value)); };
     if (type == kTimeticks) {
         const std::uint32_t t = ImageUint32(image);
-        for (auto v : {t / 8640000, t % 8640000 / 360000, t % 360000 / 6000, t % 6000 / 100,
-                       t % 100})
+        for (auto v :
+             {t / 8640000, t % 8640000 / 360000, t % 360000 / 6000, t % 6000 / 100, t % 100})
             add(v);
     } else if (type == kDatetime) {
         const CivilDateTime c = DecodeDateTime(ImageDateTime(image));
@@ -240,8 +247,8 @@ void PutInCheckBoxes(const ControlBinding& b, const KvOptionList* list, const st
 
 void FillBinding(const KvVRELVarList& vars, const ControlBinding& b) {
     const Source source = SourceOf(vars, b);
-    std::string text = source.optionList ? source.optionList->NameToValue(*source.value)
-                                         : *source.value;
+    std::string text =
+        source.optionList ? source.optionList->NameToValue(*source.value) : *source.value;
     std::string image = TextToBytes(text, source.type);
     if (IsPartial(b, source.type)) {
         image = ExtractPart(image, b.startByte, b.valueType);

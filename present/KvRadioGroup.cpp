@@ -28,7 +28,9 @@ void KvRadioGroup::SetItems(const QStringList& items) {
     }
 }
 
-int KvRadioGroup::ItemIndex() const { return buttons_->checkedId(); }
+int KvRadioGroup::ItemIndex() const {
+    return buttons_->checkedId();
+}
 
 void KvRadioGroup::SetItemIndex(int index) {
     if (QAbstractButton* button = buttons_->button(index)) {

@@ -41,8 +41,13 @@ KvVRELRequest2Controls::KvVRELRequest2Controls(QWidget* ownerWindow) : owner(own
 KvVRELRequest2Controls::~KvVRELRequest2Controls() { WaitForOutstanding(); }
 
 void KvVRELRequest2Controls::WaitForOutstanding() {
+    if (waited_)
+        return;
+    waited_ = true;
+    // Without the shared client no completion can come: its requests were dropped with it.
     const std::int64_t start = KvVRELClient::TickCount();
-    while (outstanding != 0 && KvVRELClient::TickCount() - start < kWaitMs)
+    while (outstanding != 0 && KvVRELRequest::SharedClient() != nullptr &&
+           KvVRELClient::TickCount() - start < kWaitMs)
         ProcessEventsFor(20);
 }
 

@@ -56,6 +56,7 @@ protected:
 
 private:
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    bool waited_ = false; // the wait happens once, in the most derived destructor that has it
 };
 
 // The time of day as the log lines show it: "hh:nn:ss ampm" with the locale's time separator

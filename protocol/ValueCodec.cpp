@@ -242,6 +242,9 @@ int decode_item(std::uint8_t expectedId, std::uint8_t valueType, std::string& te
     const std::size_t fixed = fixed_value_size(valueType);
     if (fixed != 0 && v != fixed)
         return kBadPacket;
+    // Eight bytes that are no date at all (NaN, or beyond the year 9999) have no text.
+    if (valueType == kDatetime && !IsRepresentableDateTime(GetDouble(in + kItemHead)))
+        return kBadPacket;
     text = ValueText(valueType, in + kItemHead, v);
     return static_cast<int>(length);
 }

@@ -110,9 +110,10 @@ protected:
     void TearDown() override {
         // The answer window of the last Discover ends first, so the clients have nothing left
         // to drain when the window goes.
-        if (window_ && window_->DiscoverPresenter())
+        if (window_ && window_->DiscoverPresenter()) {
             EXPECT_TRUE(QTest::qWaitFor(
                 [this] { return window_->DiscoverPresenter()->outstanding == 0; }, 8000));
+        }
         window_.reset();
         sim_.reset();
     }

@@ -172,6 +172,8 @@ struct IniCase {
     std::vector<std::string> items;
 };
 
+void PrintTo(const IniCase& c, std::ostream* os) { *os << c.name; }
+
 class IniFileTest : public MainWindowTest, public ::testing::WithParamInterface<IniCase> {};
 
 TEST_P(IniFileTest, LinesBecomeComboItemsInFileOrder) {

@@ -20,16 +20,29 @@ using test::FailureCode;
 
 // The variables of a made-up device, one of each kind the bindings meet.
 enum Var : std::uint32_t {
-    Counter, Enabled, Mac, Uptime, Ip, Name, Level, Access, Clock, Key, Info, Ratio, VarCount
+    Counter,
+    Enabled,
+    Mac,
+    Uptime,
+    Ip,
+    Name,
+    Level,
+    Access,
+    Clock,
+    Key,
+    Info,
+    Ratio,
+    VarCount
 };
 
-const KvVRELResponseVarDef kInfoFields[] = {
-    {1, "Model", kUint8, nullptr, "7"}, {2, "Serial", kUint32, nullptr, "258"}, {0, nullptr}};
+const KvVRELResponseVarDef kInfoFields[] = {{1, "Model", kUint8, nullptr, "7"},
+                                            {2, "Serial", kUint32, nullptr, "258"},
+                                            {0, nullptr, 0, nullptr, nullptr}};
 
 const OptionDef kOnOff[] = {{0, "off", "Off"}, {0, "on", "On"}, {0, nullptr, nullptr}};
 
 class Bindings : public ::testing::Test {
-public: // the failure table's lambdas set bindings up
+protected:
     Bindings() {
         const KvVRELVarDef table[] = {
             {1, "Counter", kUint32, kReadWrite, nullptr, nullptr, "258"},
@@ -99,11 +112,11 @@ TEST_F(Bindings, LabelsShowWholeValuesAndParts) {
         std::uint32_t start;
         const char* shown;
     } cases[] = {
-        {Counter, "258", kUint8, 0, "2"},    // least significant byte first
+        {Counter, "258", kUint8, 0, "2"}, // least significant byte first
         {Counter, "258", kUint8, 1, "1"},
         {Counter, "258", kUint16, 0, "258"},
         {Level, "255", kInt8, 0, "-1"},
-        {Level, "255", kUint8, 0, "255"},    // the whole value: its text as it stands
+        {Level, "255", kUint8, 0, "255"}, // the whole value: its text as it stands
         {Counter, " 07", kUint32, 0, " 07"},
         {Ip, "192.168.1.2", kUint8, 3, "2"},
         {Name, "Hello", kDisplayStr, 1, "ello"},
@@ -153,7 +166,8 @@ TEST_F(Bindings, ReadingBackMergesThePartIntoTheOldValue) {
 }
 
 TEST_F(Bindings, BoolCheckBoxTakesOnlyTheExactWord) {
-    const std::pair<const char*, bool> cases[] = {{"true", true}, {"True", false}, {"false", false}};
+    const std::pair<const char*, bool> cases[] = {
+        {"true", true}, {"True", false}, {"false", false}};
     auto box = Make<QCheckBox>(1);
     Bind(Enabled, kBool8, box);
     for (const auto& [value, checked] : cases) {
@@ -204,8 +218,8 @@ TEST_F(Bindings, CheckBoxWithOptionListUsesEntriesZeroAndOne) {
     const KvOptionList onOff(kOnOff, OptionKind::Text, false);
     auto box = Make<QCheckBox>(1);
     Bind(Name, kDisplayStr, box, 0, &onOff);
-    const std::pair<const char*, bool> cases[] = {{"on", true}, {"On", true}, {"off", false},
-                                                  {"dimmed", false}};
+    const std::pair<const char*, bool> cases[] = {
+        {"on", true}, {"On", true}, {"off", false}, {"dimmed", false}};
     for (const auto& [value, checked] : cases) {
         Value(Name) = value;
         presenter.FillControls();
@@ -222,8 +236,8 @@ TEST_F(Bindings, ComboBoxAndRadioGroupShowTheNames) {
     const QStringList names{"readonly", "writeonly", "readwrite"};
     combo[0]->addItems(names);
     radio[0]->SetItems(names);
-    Bind(Access, kUint8, combo);                        // the variable's list
-    Bind(Level, kUint8, radio, 0, &AccessNames());      // the binding's own
+    Bind(Access, kUint8, combo);                   // the variable's list
+    Bind(Level, kUint8, radio, 0, &AccessNames()); // the binding's own
     Value(Access) = "3";
     Value(Level) = "2";
     presenter.FillControls();
@@ -231,8 +245,8 @@ TEST_F(Bindings, ComboBoxAndRadioGroupShowTheNames) {
     EXPECT_EQ(radio[0]->ItemIndex(), 1);
 
     // Nothing selected reads as the empty text, which is the number 0.
-    const std::tuple<int, int, const char*, const char*> reads[] = {
-        {0, 2, "readonly", "3"}, {-1, -1, "0", "0"}};
+    const std::tuple<int, int, const char*, const char*> reads[] = {{0, 2, "readonly", "3"},
+                                                                    {-1, -1, "0", "0"}};
     for (const auto& [comboIndex, radioIndex, access, level] : reads) {
         combo[0]->setCurrentIndex(comboIndex);
         radio[0]->SetItemIndex(radioIndex);
@@ -262,11 +276,26 @@ TEST_F(Bindings, SpreadLayoutsGoOutAndComeBack) {
         std::vector<const char*> typed;
         const char* result;
     } cases[] = {
-        {Uptime, kTimeticks, 5, "1 day 1:01:01.01", {"1", "1", "1", "1", "1"},
-         {"2", "0", "3", "4", "5"}, "2 days, 0:03:04.05"},
-        {Clock, kDatetime, 7, "2024/02/29 11:59:58 pm", {"2024", "2", "29", "23", "59", "58", "0"},
-         {"2001", "9", "8", "7", "6", "5", "4"}, "2001/09/08 07:06:05 am"},
-        {Ip, kIpAddress, 4, "192.168.1.2", {"192", "168", "1", "2"}, {"10", " 0", "0", "7"},
+        {Uptime,
+         kTimeticks,
+         5,
+         "1 day 1:01:01.01",
+         {"1", "1", "1", "1", "1"},
+         {"2", "0", "3", "4", "5"},
+         "2 days, 0:03:04.05"},
+        {Clock,
+         kDatetime,
+         7,
+         "2024/02/29 11:59:58 pm",
+         {"2024", "2", "29", "23", "59", "58", "0"},
+         {"2001", "9", "8", "7", "6", "5", "4"},
+         "2001/09/08 07:06:05 am"},
+        {Ip,
+         kIpAddress,
+         4,
+         "192.168.1.2",
+         {"192", "168", "1", "2"},
+         {"10", " 0", "0", "7"},
          "10.0.0.7"},
         // The third edit has no byte to show and keeps what it had.
         {Key, kOctetStr, 3, "0A0B", {"0A", "0B", "kept"}, {"1", "", "FF"}, "0100FF"},
@@ -346,61 +375,72 @@ TEST_F(Bindings, OtherControlsFailToFillAndAreSkippedOnReading) {
     EXPECT_EQ(Value(Counter), "258");
 }
 
+// Controls of one kind: Label, Combo box, Radio group, check boX, Edit; Mixed is edits but a
+// label last.
+std::vector<QWidget*> Controls(QWidget* owner, char kind, int count) {
+    std::vector<QWidget*> controls;
+    for (int i = 0; i < count; ++i) {
+        const bool last = i == count - 1;
+        switch (kind) {
+        case 'L':
+            controls.push_back(new QLabel(owner));
+            break;
+        case 'C':
+            controls.push_back(new QComboBox(owner));
+            break;
+        case 'R':
+            controls.push_back(new KvRadioGroup(owner));
+            break;
+        case 'X':
+            controls.push_back(new QCheckBox(owner));
+            break;
+        case 'M':
+            controls.push_back(last ? static_cast<QWidget*>(new QLabel(owner))
+                                    : new QLineEdit(owner));
+            break;
+        default:
+            controls.push_back(new QLineEdit(owner));
+        }
+    }
+    return controls;
+}
+
 TEST_F(Bindings, FailureCodes) {
-    const KvOptionList onOff(kOnOff, OptionKind::Text, false);
     struct Case {
         const char* what;
-        std::function<void(Bindings&)> bind;
+        std::uint32_t var;
+        const char* value; // null: the table's
+        std::uint8_t type;
+        char kind;
+        int count;
+        std::uint32_t start;
+        std::vector<std::int32_t> bits;
+        std::uint32_t field;
         int fill;
         int read; // 1: reading back succeeds
     } cases[] = {
-        {"variable index", [](Bindings& t) { t.Bind(VarCount, kUint8, t.Make<QLabel>(1)); },
-         -1016, -1016},
-        {"field index",
-         [](Bindings& t) { t.Bind(Info, kUint8, t.Make<QLabel>(1), 0, nullptr, {}, 2); }, -1016,
-         1},
-        {"value type", [](Bindings& t) { t.Bind(Info, 0, t.Make<QLabel>(1)); }, -1007, 1},
-        {"part beyond the value", [](Bindings& t) { t.Bind(Counter, kUint8, t.Make<QLabel>(1), 4); },
-         -1019, 1},
-        {"start far out", [](Bindings& t) { t.Bind(Name, kUint8, t.Make<QLabel>(1), 100000); },
-         -1019, -1019},
-        {"combo without list", [](Bindings& t) { t.Bind(Counter, kUint32, t.Make<QComboBox>(1)); },
-         -1020, 1},
-        {"partial of a listed value",
-         [](Bindings& t) { t.Bind(Access, kInt8, t.Make<KvRadioGroup>(1)); }, -1020, 1},
-        {"bit beyond the part",
-         [](Bindings& t) { t.Bind(Level, kUint8, t.Make<QCheckBox>(1), 0, nullptr, {8}); }, -1021,
-         1},
-        {"negative bit",
-         [](Bindings& t) { t.Bind(Level, kUint8, t.Make<QCheckBox>(1), 0, nullptr, {-1}); }, -1021,
-         -1021},
-        {"check box on a number", [](Bindings& t) { t.Bind(Level, kUint8, t.Make<QCheckBox>(1)); },
-         -1022, -1022},
-        {"four edits for ticks", [](Bindings& t) { t.Bind(Uptime, kTimeticks, t.Make<QLineEdit>(4)); },
-         -1023, -1023},
-        {"more bytes than edits", [](Bindings& t) {
-             t.Value(Key) = "0A0B0C";
-             t.Bind(Key, kOctetStr, t.Make<QLineEdit>(2));
-         }, -1023, 1},
-        {"short address", [](Bindings& t) {
-             t.Value(Ip) = "1.2";
-             t.Bind(Ip, kIpAddress, t.Make<QLineEdit>(4));
-         }, -1018, 1},
-        {"short MAC address", [](Bindings& t) {
-             t.Value(Mac) = "0011";
-             t.Bind(Mac, kMacAddress, t.Make<QLineEdit>(6));
-         }, -1018, 1},
-        {"mixed controls", [](Bindings& t) {
-             auto controls = t.Make<QLineEdit>(5);
-             std::vector<QWidget*> mixed(controls.begin(), controls.end());
-             mixed.push_back(new QLabel(&t.owner));
-             t.Bind(Mac, kMacAddress, mixed);
-         }, -1024, -1024},
+        {"variable index", VarCount, nullptr, kUint8, 'L', 1, 0, {}, 0, -1016, -1016},
+        {"field index", Info, nullptr, kUint8, 'L', 1, 0, {}, 2, -1016, 1},
+        {"value type", Info, nullptr, 0, 'L', 1, 0, {}, 0, -1007, 1},
+        {"part beyond the value", Counter, nullptr, kUint8, 'L', 1, 4, {}, 0, -1019, 1},
+        {"start far out", Name, nullptr, kUint8, 'L', 1, 100000, {}, 0, -1019, -1019},
+        {"combo without list", Counter, nullptr, kUint32, 'C', 1, 0, {}, 0, -1020, 1},
+        {"partial of a listed value", Access, nullptr, kInt8, 'R', 1, 0, {}, 0, -1020, 1},
+        {"bit beyond the part", Level, nullptr, kUint8, 'X', 1, 0, {8}, 0, -1021, 1},
+        {"negative bit", Level, nullptr, kUint8, 'X', 1, 0, {-1}, 0, -1021, -1021},
+        {"check box on a number", Level, nullptr, kUint8, 'X', 1, 0, {}, 0, -1022, -1022},
+        {"four edits for ticks", Uptime, nullptr, kTimeticks, 'E', 4, 0, {}, 0, -1023, -1023},
+        {"more bytes than edits", Key, "0A0B0C", kOctetStr, 'E', 2, 0, {}, 0, -1023, 1},
+        {"short address", Ip, "1.2", kIpAddress, 'E', 4, 0, {}, 0, -1018, 1},
+        {"short MAC address", Mac, "0011", kMacAddress, 'E', 6, 0, {}, 0, -1018, 1},
+        {"mixed controls", Mac, nullptr, kMacAddress, 'M', 6, 0, {}, 0, -1024, -1024},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         presenter.bindings.clear();
-        c.bind(*this);
+        if (c.value != nullptr)
+            Value(Var(c.var)) = c.value;
+        Bind(c.var, c.type, Controls(&owner, c.kind, c.count), c.start, nullptr, c.bits, c.field);
         EXPECT_EQ(FailureCode([&] { presenter.FillControls(); }), c.fill);
         EXPECT_EQ(FailureCode([&] { presenter.ReadControls(); }), c.read);
     }

@@ -145,8 +145,7 @@ TEST(CliText, NormalizeMacTakesTwelveHexDigits) {
         "0A.1B.2C.3D.4E.5F", // '.' is no separator
         "0A1B2C3D4E5F\n",    // a line end from a script
         "0A1B2C3D4E5F;rm",   // trailing junk
-        "\xC0"
-        "A1B2C3D4E5F", // a byte above 127
+        "\300A1B2C3D4E5F",   // a byte above 127
     };
     for (const char* text : bad)
         EXPECT_EQ(NormalizeMac(text), std::nullopt) << text;

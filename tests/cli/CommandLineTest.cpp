@@ -122,7 +122,8 @@ TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
         {QStringList{"discover", "--timeout", "-1"}, "is not a time-out"},
         {QStringList{"discover", "now"}, "unexpected argument 'now'"},
     };
-    for (const auto& [args, message] : cases) {
+    for (const auto& c : cases) {
+        const QStringList& args = c.first;
         SCOPED_TRACE(args.join(' ').toStdString());
         VrelRun run;
         // Passwords are at hand, so that nothing but the input itself can stop a request.
@@ -130,19 +131,19 @@ TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
             RequestsDuring([&] { run = RunVrel(args, Stdin("secret\n", "secret")); });
         EXPECT_EQ(run.exitCode, 2) << Describe(args, run);
         EXPECT_EQ(run.out, "");
-        EXPECT_THAT(run.err, HasSubstr(message)) << Describe(args, run);
+        EXPECT_THAT(run.err, HasSubstr(c.second)) << Describe(args, run);
         EXPECT_THAT(requests, IsEmpty());
     }
-    const VrelRun discover = RunVrel({"discover", "--timeout", "0.3"});
-    EXPECT_THAT(discover.out, HasSubstr("10.0.0.1 ")) << "the relay kept its address";
+    EXPECT_EQ(AddressesOf(kRelay.macAddress), "ip=10.0.0.1\nmask=255.255.255.0\n");
 }
 
 TEST_F(CommandLine, AskingForHelpSendsNothing) {
     VREL_REQUIRE_NETWORK_SANDBOX();
     ASSERT_TRUE(StartDeviceFile()) << Sim().Log();
-    const QStringList set = {"set",         "0A0000000001",    "--ip", "10.0.0.9", "--netmask",
-                             "255.255.0.0", "--password-stdin"};
-    const QStringList get = {"get", "0A0000000001", "--var", "1:displaystr"};
+    // Short time-outs, should the help not stop the command.
+    const QStringList set = {"set",         "0A0000000001", "--ip", "10.0.0.9",        "--netmask",
+                             "255.255.0.0", "--timeout",    "0.3",  "--password-stdin"};
+    const QStringList get = {"get", "0A0000000001", "--var", "1:displaystr", "--timeout", "0.3"};
     // QCommandLineParser's help option also brings --help-all, which the help lists.
     const QStringList cases[] = {
         set + QStringList{"--help"},
@@ -158,15 +159,15 @@ TEST_F(CommandLine, AskingForHelpSendsNothing) {
         EXPECT_EQ(run.exitCode, 0) << Describe(args, run);
         EXPECT_THAT(run.out, StartsWith("Usage: ")) << Describe(args, run);
         EXPECT_THAT(requests, IsEmpty());
-        EXPECT_EQ(AddressesOf(kRelay.macAddress), "ip=10.0.0.1\nmask=255.255.255.0\n");
     }
+    EXPECT_EQ(AddressesOf(kRelay.macAddress), "ip=10.0.0.1\nmask=255.255.255.0\n");
 }
 
 TEST_F(CommandLine, UnicastAddressReachesTheSimulator) {
     VREL_REQUIRE_NETWORK_SANDBOX();
     ASSERT_TRUE(StartDeviceFile()) << Sim().Log();
     const QStringList to = {"--address", "127.0.0.1"};
-    const QStringList discover = QStringList{"discover", "--csv", "--timeout", "0.4"} + to;
+    const QStringList discover = QStringList{"discover", "--csv", "--timeout", "0.3"} + to;
     VrelRun run = RunVrel(discover);
     EXPECT_EQ(run.exitCode, 0) << Describe(discover, run);
     EXPECT_THAT(run.out, HasSubstr(",0A0000000001,10.0.0.1,"));

@@ -204,9 +204,9 @@ TEST_F(DiscoverCommand, RowsComeInTheOrderOfTheFirstAnswers) {
     VREL_REQUIRE_NETWORK_SANDBOX();
     // A fixed seed makes the simulator shuffle its answers the same way after each start;
     // repeats of an answer follow it within 20 ms, long before the next device's answer.
-    const QStringList sim = {"--spread", "400", "--duplicate", "100", "--seed", "11", "--quiet"};
+    const QStringList sim = {"--spread", "300", "--duplicate", "100", "--seed", "11", "--quiet"};
     ASSERT_TRUE(StartGenerated(5, sim)) << Sim().Log();
-    const auto order = AnswerOrder(700);
+    const auto order = AnswerOrder(500);
     ASSERT_EQ(order.size(), 5u);
     std::vector<std::string> sorted = order;
     std::sort(sorted.begin(), sorted.end());
@@ -215,7 +215,7 @@ TEST_F(DiscoverCommand, RowsComeInTheOrderOfTheFirstAnswers) {
     ASSERT_TRUE(StartGenerated(5, sim)) << Sim().Log();
     for (const auto& format : kFormats) {
         SCOPED_TRACE(format.name);
-        const QStringList args = QStringList{"discover", "--timeout", "0.7"} + format.option;
+        const QStringList args = QStringList{"discover", "--timeout", "0.5"} + format.option;
         const VrelRun run = RunVrel(args);
         ASSERT_EQ(run.exitCode, 0) << Describe(args, run);
         std::vector<std::string> macs;
@@ -259,7 +259,7 @@ TEST_F(DiscoverCommand, WhereKeepsOnlyMatchingAnswers) {
         {"$0.0=\"9999\"", {}},
     };
     for (const auto& [condition, rows] : cases) {
-        const QStringList args = {"discover", "--csv", "--timeout", "0.4", "--where", condition};
+        const QStringList args = {"discover", "--csv", "--timeout", "0.3", "--where", condition};
         const VrelRun run = RunVrel(args);
         EXPECT_EQ(run.exitCode, 0) << Describe(args, run);
         EXPECT_EQ(TextsOf(RowsOfCsv(run.out)), TextsOf(rows)) << Describe(args, run);
@@ -269,7 +269,7 @@ TEST_F(DiscoverCommand, WhereKeepsOnlyMatchingAnswers) {
 TEST_F(DiscoverCommand, MalformedAnswersAreDropped) {
     VREL_REQUIRE_NETWORK_SANDBOX();
     ASSERT_TRUE(StartGenerated(3, {"--garbage", "100"})) << Sim().Log();
-    const QStringList args = {"discover", "--csv", "--timeout", "0.4"};
+    const QStringList args = {"discover", "--csv", "--timeout", "0.3"};
     const VrelRun run = RunVrel(args);
     EXPECT_EQ(run.exitCode, 0) << Describe(args, run);
     EXPECT_TRUE(RowsOfCsv(run.out).empty()) << run.out;

@@ -48,7 +48,7 @@ TEST_F(SetCommand, WritesTheNewAddressIntoTheDevice) {
     ASSERT_EQ(run.exitCode, 0) << Describe(sensor, run);
     EXPECT_EQ(run.out, "Set 0A0000000002: IP address 192.168.5.6, netmask 255.255.255.0\n");
 
-    const QStringList discover = {"discover", "--csv", "--timeout", "0.4"};
+    const QStringList discover = {"discover", "--csv", "--timeout", "0.3"};
     run = RunVrel(discover);
     ASSERT_EQ(run.exitCode, 0) << Describe(discover, run);
     EXPECT_THAT(run.out, HasSubstr("\r\n4660,\"Relay, 4 channels\",0A0000000001,10.0.0.77,"

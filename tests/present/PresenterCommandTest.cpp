@@ -185,5 +185,33 @@ TEST_F(PresenterCommandTest, DestroyingWithDiscoverInFlightWaitsForItsEnd) {
     EXPECT_EQ(KvVRELRequest::SharedClient()->PendingCount(), 0);
 }
 
+// A command whose completion never comes (its client went away) holds the destructor for
+// 6 s at most, however many classes the presenter is made of.
+TEST(PresenterDestructorTest, GivesUpAfterSixSeconds) {
+    VREL_REQUIRE_NETWORK_SANDBOX();
+    QObject owner;
+    KvVRELRequest::SetUp(&owner); // a client that could still deliver the completion
+    auto p = std::make_unique<KvVRELRequest2EditsRepeat>(nullptr);
+    p->outstanding = 1;
+    QElapsedTimer clock;
+    clock.start();
+    p.reset();
+    EXPECT_GE(clock.elapsed(), 5900);
+    EXPECT_LT(clock.elapsed(), 6800);
+}
+
+TEST(PresenterDestructorTest, DoesNotWaitWhenItsClientIsGone) {
+    VREL_REQUIRE_NETWORK_SANDBOX();
+    auto owner = std::make_unique<QObject>();
+    KvVRELRequest::SetUp(owner.get());
+    auto p = std::make_unique<KvVRELRequest2EditsRepeat>(nullptr);
+    p->outstanding = 1;
+    owner.reset(); // the client drops its requests without a completion
+    QElapsedTimer clock;
+    clock.start();
+    p.reset();
+    EXPECT_LT(clock.elapsed(), 500);
+}
+
 } // namespace
 } // namespace vrel::test

@@ -23,6 +23,8 @@ struct LogTargetCase {
     QString expected;
 };
 
+void PrintTo(const LogTargetCase& c, std::ostream* os) { *os << c.name; }
+
 template <class W> std::function<QWidget*()> Make() {
     return [] { return new W; };
 }

@@ -85,6 +85,8 @@ struct DuplicateCase {
     int rows;
 };
 
+void PrintTo(const DuplicateCase& c, std::ostream* os) { *os << c.name; }
+
 class DuplicateMacTest : public PresenterRowsTest,
                          public ::testing::WithParamInterface<DuplicateCase> {};
 
@@ -144,6 +146,8 @@ struct CodeCase {
     int outstandingAfter;
 };
 
+void PrintTo(const CodeCase& c, std::ostream* os) { *os << "code " << c.code; }
+
 class DiscoverCompletionTest : public PresenterRowsTest,
                                public ::testing::WithParamInterface<CodeCase> {};
 
@@ -186,6 +190,8 @@ struct ColumnCase {
     const char* name;
     QStringList before; // empty: the view as constructed
 };
+
+void PrintTo(const ColumnCase& c, std::ostream* os) { *os << c.name; }
 
 class BuildColumnsTest : public PresenterRowsTest,
                          public ::testing::WithParamInterface<ColumnCase> {};
