@@ -30,6 +30,7 @@ test-plain: build
 
 test-asan: build-asan
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp \
 		tools/netns-run ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 test: test-plain test-asan
