@@ -2,8 +2,10 @@
 
 #include "CliText.h"
 #include "KvVRELClient.h"
+#include "Messages.h"
 
 #include <QCommandLineParser>
+#include <QEventLoop>
 #include <QFile>
 
 #include <cstdio>
@@ -50,6 +52,34 @@ void AddPasswordOptions(QCommandLineParser& parser) {
     parser.addOption({"password-stdin", "Read the device password from the first line of stdin."});
     parser.addOption({"password-file", "Read the device password from the first line of FILE.",
                       "FILE"});
+}
+
+void AddDeviceOptions(QCommandLineParser& parser) {
+    parser.addPositionalArgument("MAC", "The device's MAC address, twelve hex digits.");
+    AddCommonOptions(parser, "3");
+    AddPasswordOptions(parser);
+}
+
+std::string TargetMacFrom(const QCommandLineParser& parser, const std::string& command) {
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1)
+        throw UsageError("give exactly one MAC address; try 'vrel " + command + " --help'");
+    const auto mac = NormalizeMac(positional.first().toStdString());
+    if (!mac)
+        throw UsageError(MessageForCode(-1010));
+    return *mac;
+}
+
+void WaitWithProgress(QEventLoop& loop, const char* verb, const std::string& mac,
+                      std::uint32_t timeout) {
+    const std::int64_t deadline =
+        KvVRELClient::TickCount() + static_cast<std::int64_t>(timeout) * 10;
+    std::string what = verb;
+    what += ' ';
+    what += mac;
+    ProgressLine progress(
+        [&] { return what + "... " + std::to_string(SecondsLeft(deadline)) + " s left"; });
+    loop.exec();
 }
 
 void ParseOrThrow(QCommandLineParser& parser, const QStringList& args) {

@@ -12,6 +12,7 @@
 #include <string>
 
 class QCommandLineParser;
+class QEventLoop;
 
 namespace vrel::cli {
 
@@ -53,6 +54,14 @@ QHostAddress DestinationFrom(const QCommandLineParser& parser);
 std::string PasswordFrom(const QCommandLineParser& parser);
 void AddCommonOptions(QCommandLineParser& parser, const char* defaultTimeout);
 void AddPasswordOptions(QCommandLineParser& parser);
+// The options of a command addressed to one device: the MAC argument, a time-out of 3 s, the
+// destination address and the password sources.
+void AddDeviceOptions(QCommandLineParser& parser);
+// The one MAC address argument as twelve upper-case hex digits; throws UsageError.
+std::string TargetMacFrom(const QCommandLineParser& parser, const std::string& command);
+// Runs loop until a completion quits it, with "<verb> <mac>... N s left" on a terminal.
+void WaitWithProgress(QEventLoop& loop, const char* verb, const std::string& mac,
+                      std::uint32_t timeout);
 std::uint32_t TimeoutFrom(const QCommandLineParser& parser);
 // Parses args for a command; prints help and exits on --help; throws UsageError.
 void ParseOrThrow(QCommandLineParser& parser, const QStringList& args);

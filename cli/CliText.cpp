@@ -141,7 +141,7 @@ bool IsNetmask(const std::string& text) {
     return (inverted & (inverted + 1)) == 0; // ones from the top, then only zeros
 }
 
-VarSpec ParseVarSpec(const std::string& text) {
+VarArgument ParseVarArgument(const std::string& text) {
     const auto first = text.find(':');
     if (first == std::string::npos)
         throw std::invalid_argument("'" + text + "' is not ID:TYPE[:NAME]");
@@ -149,20 +149,20 @@ VarSpec ParseVarSpec(const std::string& text) {
     const std::string id = text.substr(0, first);
     const std::string type =
         text.substr(first + 1, second == std::string::npos ? second : second - first - 1);
-    VarSpec spec;
+    VarArgument wanted;
     unsigned value = 0;
     const auto [ptr, ec] = std::from_chars(id.data(), id.data() + id.size(), value);
     if (id.empty() || ec != std::errc() || ptr != id.data() + id.size() || value > 255)
         throw std::invalid_argument("'" + id + "' is not a variable id (0 to 255)");
-    spec.id = static_cast<std::uint8_t>(value);
+    wanted.id = static_cast<std::uint8_t>(value);
     const int index = ValueTypeNames().FindByName(type);
     if (index < 0)
         throw std::invalid_argument("'" + type + "' is not a value type (bool8 ... displaystr)");
-    spec.type = static_cast<std::uint8_t>(ValueTypeNames().Entry(index).number);
-    spec.name = second == std::string::npos ? id : text.substr(second + 1);
-    if (spec.name.empty())
-        spec.name = id;
-    return spec;
+    wanted.type = static_cast<std::uint8_t>(ValueTypeNames().Entry(index).number);
+    wanted.name = second == std::string::npos ? id : text.substr(second + 1);
+    if (wanted.name.empty())
+        wanted.name = id;
+    return wanted;
 }
 
 std::uint32_t ParseTimeout(const std::string& text) {

@@ -32,13 +32,13 @@ bool IsDottedQuad(const std::string& text);
 bool IsNetmask(const std::string& text);
 
 // A readable variable named on the command line as ID:TYPE[:NAME].
-struct VarSpec {
+struct VarArgument {
     std::uint8_t id = 0;
     std::uint8_t type = 0;
     std::string name; // the id as text when none was given
 };
 // Throws std::invalid_argument with a message for the user.
-VarSpec ParseVarSpec(const std::string& text);
+VarArgument ParseVarArgument(const std::string& text);
 
 // Seconds as a count of 10 ms units; throws std::invalid_argument outside 0.01..3600 s.
 std::uint32_t ParseTimeout(const std::string& text);

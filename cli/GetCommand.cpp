@@ -15,20 +15,20 @@ namespace vrel::cli {
 
 namespace {
 
-KvVRELVarList VariablesFrom(const QStringList& specs) {
-    if (specs.isEmpty())
+KvVRELVarList VariablesFrom(const QStringList& texts) {
+    if (texts.isEmpty())
         throw UsageError("name at least one variable with --var ID:TYPE[:NAME]");
     KvVRELVarList vars;
     std::vector<KvVRELVarDef> table;
-    std::vector<VarSpec> parsed;
-    for (const QString& text : specs) {
+    std::vector<VarArgument> parsed;
+    for (const QString& text : texts) {
         try {
-            parsed.push_back(ParseVarSpec(text.toLatin1().toStdString()));
+            parsed.push_back(ParseVarArgument(text.toLatin1().toStdString()));
         } catch (const std::invalid_argument& e) {
             throw UsageError(e.what());
         }
     }
-    for (const VarSpec& s : parsed)
+    for (const VarArgument& s : parsed)
         table.push_back({s.id, s.name.c_str(), s.type, kReadOnly, nullptr, nullptr, nullptr});
     table.push_back({0, nullptr, 0, 0, nullptr, nullptr, nullptr});
     vars.append_definitions(table.data());
@@ -57,18 +57,12 @@ int RunGet(const QStringList& args) {
         "Read variables of the device with the MAC address MAC. Each --var names one by its id\n"
         "and value type (bool8, int8, uint8, bool16, int16, uint16, bool32, int32, uint32,\n"
         "double, timeticks, datetime, ipaddress, macaddress, bitstr, octetstr, displaystr).");
-    parser.addPositionalArgument("MAC", "The device's MAC address, twelve hex digits.");
-    AddCommonOptions(parser, "3");
-    AddPasswordOptions(parser);
+    AddDeviceOptions(parser);
     parser.addOption({"var", "A variable to read, as ID:TYPE[:NAME]; repeatable.",
                       "ID:TYPE[:NAME]"});
     parser.addOption({"json", "Print a JSON object keyed by name."});
     ParseOrThrow(parser, args);
-    if (parser.positionalArguments().size() != 1)
-        throw UsageError("give exactly one MAC address; try 'vrel get --help'");
-    const auto mac = NormalizeMac(parser.positionalArguments().first().toStdString());
-    if (!mac)
-        throw UsageError(MessageForCode(-1010));
+    const std::string mac = TargetMacFrom(parser, "get");
     KvVRELVarList vars = VariablesFrom(parser.values("var"));
     const std::uint32_t timeout = TimeoutFrom(parser);
     const QHostAddress destination = DestinationFrom(parser);
@@ -89,17 +83,12 @@ int RunGet(const QStringList& args) {
     try {
         KvVRELRequest::SetUp(&owner, destination);
         KvVRELRequest request;
-        request.targetMac = *mac;
+        request.targetMac = mac;
         request.password = password;
         request.timeout = timeout;
         request.variables.assign(vars);
         request.GetAsync(done);
-        const std::int64_t deadline =
-            KvVRELClient::TickCount() + static_cast<std::int64_t>(timeout) * 10;
-        ProgressLine progress([&] {
-            return "Reading " + *mac + "... " + std::to_string(SecondsLeft(deadline)) + " s left";
-        });
-        loop.exec();
+        WaitWithProgress(loop, "Reading", mac, timeout);
     } catch (const Exception& e) {
         std::cerr << e.Message() << "\n";
         return ExitCodeForFailure(e.HelpContext());

@@ -20,14 +20,8 @@ struct SetInput {
 
 // Everything is checked before a byte is sent: a typo must never reach a device.
 SetInput CheckedInput(const QCommandLineParser& parser) {
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 1)
-        throw UsageError("give exactly one MAC address; try 'vrel set --help'");
     SetInput in;
-    const auto mac = NormalizeMac(positional.first().toStdString());
-    if (!mac)
-        throw UsageError(MessageForCode(-1010));
-    in.mac = *mac;
+    in.mac = TargetMacFrom(parser, "set");
     if (!parser.isSet("ip") || !parser.isSet("netmask"))
         throw UsageError("both --ip and --netmask are needed");
     in.ip = parser.value("ip").toStdString();
@@ -46,9 +40,7 @@ int RunSet(const QStringList& args) {
     parser.setApplicationDescription(
         "Write a new IP address and netmask into the device with the MAC address MAC.\n"
         "The password comes from --password-stdin, --password-file or VREL_PASSWORD.");
-    parser.addPositionalArgument("MAC", "The device's MAC address, twelve hex digits.");
-    AddCommonOptions(parser, "3");
-    AddPasswordOptions(parser);
+    AddDeviceOptions(parser);
     parser.addOption({"ip", "The new IP address.", "ADDR"});
     parser.addOption({"netmask", "The new netmask.", "MASK"});
     ParseOrThrow(parser, args);
@@ -71,7 +63,6 @@ int RunSet(const QStringList& args) {
         }
         loop.quit();
     };
-    std::int64_t deadline = 0;
     try {
         KvVRELClient client(&owner, destination);
         auto vars = KvVRELVarList::create_from_definitions(SetVariables);
@@ -79,12 +70,7 @@ int RunSet(const QStringList& args) {
         vars->at(1).value = in.netmask;
         vars->at(2).value = "3";
         client.Send(in.mac, password, *vars, kSet, done, timeout);
-        deadline = KvVRELClient::TickCount() + static_cast<std::int64_t>(timeout) * 10;
-        ProgressLine progress([&] {
-            return "Setting " + in.mac + "... " + std::to_string(SecondsLeft(deadline)) +
-                   " s left";
-        });
-        loop.exec();
+        WaitWithProgress(loop, "Setting", in.mac, timeout);
     } catch (const Exception& e) {
         std::cerr << e.Message() << "\n";
         return ExitCodeForFailure(e.HelpContext());

@@ -15,16 +15,6 @@ namespace {
 constexpr const char* kIntegerMessage = "'%s' is not a valid integer value";
 constexpr const char* kFloatMessage = "'%s' is not a valid floating point value";
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Length of the hexadecimal prefix at pos ("$", "x", "X", "0x", "0X"), or 0.
 std::size_t HexPrefixLength(const std::string& text, std::size_t pos) {
     if (pos >= text.size())
@@ -38,6 +28,16 @@ std::size_t HexPrefixLength(const std::string& text, std::size_t pos) {
 }
 
 } // namespace
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
 
 std::int32_t ReadInteger(const std::string& text) {
     std::size_t pos = text.find_first_not_of(' ');

@@ -5,6 +5,9 @@
 
 namespace vrel {
 
+// The value of a hexadecimal digit, or -1.
+int HexDigit(char c);
+
 // Reads a signed 32-bit integer: leading blanks, an optional sign and decimal digits, or,
 // without a sign, up to eight hexadecimal digits after "$", "x", "X", "0x" or "0X"; nothing may
 // follow. Throws ConvertError "'%s' is not a valid integer value".

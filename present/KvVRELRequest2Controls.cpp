@@ -24,6 +24,20 @@ constexpr int kWaitMs = 6000;
 
 QString Latin1(const std::string& text) { return QString::fromLatin1(text); }
 
+// Calls f(name, value) for every column of a result row, in row order: the fields of each
+// structured variable, then one column per other readable variable.
+template <class F> void ForEachRowValue(const KvVRELVarList& vars, F f) {
+    for (int i = 0; i < vars.count(); ++i) {
+        const KvVRELVar& var = vars.at(i);
+        if (var.responseVars) {
+            for (int k = 0; k < var.responseVars->count(); ++k)
+                f(var.responseVars->at(k).name, var.responseVars->at(k).value);
+        } else if (var.readable()) {
+            f(var.name, var.value);
+        }
+    }
+}
+
 } // namespace
 
 std::string LogClockTime() {
@@ -167,16 +181,8 @@ void KvVRELRequest2Edits::BuildColumns() {
     if (listView->columnCount() >= n)
         return;
     QStringList captions;
-    const KvVRELVarList& vars = request.variables;
-    for (int i = 0; i < vars.count(); ++i) {
-        const KvVRELVar& var = vars.at(i);
-        if (var.responseVars) {
-            for (int k = 0; k < var.responseVars->count(); ++k)
-                captions << Latin1(var.responseVars->at(k).name);
-        } else if (var.readable()) {
-            captions << Latin1(var.name);
-        }
-    }
+    ForEachRowValue(request.variables,
+                    [&](const std::string& name, const std::string&) { captions << Latin1(name); });
     listView->clear();
     listView->setColumnCount(0);
     listView->setHeaderLabels(captions);
@@ -216,15 +222,8 @@ void KvVRELRequest2Edits::AddRow(std::uint8_t command) {
         }
     }
     QStringList values;
-    for (int i = 0; i < vars.count(); ++i) {
-        const KvVRELVar& var = vars.at(i);
-        if (var.responseVars) {
-            for (int k = 0; k < var.responseVars->count(); ++k)
-                values << Latin1(var.responseVars->at(k).value);
-        } else if (var.readable()) {
-            values << Latin1(var.value);
-        }
-    }
+    ForEachRowValue(vars,
+                    [&](const std::string&, const std::string& value) { values << Latin1(value); });
     listView->addTopLevelItem(new QTreeWidgetItem(values));
 }
 

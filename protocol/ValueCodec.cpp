@@ -145,15 +145,8 @@ std::string ValueText(std::uint8_t type, const std::uint8_t* in, std::size_t n) 
     }
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return 0;
-}
+// Devices and users write MACs and octet strings loosely: a stray character counts as 0.
+int HexValue(char c) { return HexDigit(c) < 0 ? 0 : HexDigit(c); }
 
 // One part of an IPv4 address in C notation: 0x hex, leading-zero octal, or decimal.
 bool ReadIpPart(const std::string& part, std::uint64_t& value) {

@@ -198,10 +198,10 @@ TEST(CliText, VarSpecReadsIdTypeAndOptionalName) {
     };
     for (const auto& g : good) {
         SCOPED_TRACE(g.text);
-        const VarSpec spec = ParseVarSpec(g.text);
-        EXPECT_EQ(spec.id, g.id);
-        EXPECT_EQ(spec.type, g.type);
-        EXPECT_EQ(spec.name, g.name);
+        const VarArgument wanted = ParseVarArgument(g.text);
+        EXPECT_EQ(wanted.id, g.id);
+        EXPECT_EQ(wanted.type, g.type);
+        EXPECT_EQ(wanted.name, g.name);
     }
     const std::pair<const char*, const char*> bad[] = {
         {"1", "'1' is not ID:TYPE[:NAME]"},
@@ -219,7 +219,7 @@ TEST(CliText, VarSpecReadsIdTypeAndOptionalName) {
     for (const auto& [text, message] : bad) {
         SCOPED_TRACE(text);
         try {
-            ParseVarSpec(text);
+            ParseVarArgument(text);
             ADD_FAILURE() << "accepted";
         } catch (const std::invalid_argument& e) {
             EXPECT_THAT(e.what(), HasSubstr(message));
