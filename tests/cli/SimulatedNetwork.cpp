@@ -14,6 +14,15 @@ bool SimulatedNetwork::StartDeviceFile(const QStringList& extra) {
     return Start(QStringList{"--device-file", QString::fromStdString(path)} + extra);
 }
 
+bool SimulatedNetwork::StartDeviceRows(const std::string& rows, const std::string& firstMac) {
+    const std::string path = dir_.filePath("rows.csv").toStdString();
+    std::ofstream(path, std::ios::binary)
+        << "productCode,modelName,macAddress,ipAddress,netmask,password\r\n"
+        << rows;
+    firstMac_ = firstMac;
+    return Start(QStringList{"--device-file", QString::fromStdString(path)});
+}
+
 bool SimulatedNetwork::StartGenerated(int count, const QStringList& extra) {
     firstMac_ = "020000000001";
     return Start(QStringList{"--devices", QString::number(count)} + extra);

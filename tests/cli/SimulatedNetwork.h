@@ -30,6 +30,9 @@ class SimulatedNetwork : public ::testing::Test {
 protected:
     // vrel-sim with the relay and the sensor; true once it is listening.
     bool StartDeviceFile(const QStringList& extra = {});
+    // vrel-sim with the devices of these CSV rows (after the header); the first row's MAC
+    // serves as the marker device.
+    bool StartDeviceRows(const std::string& rows, const std::string& firstMac);
     // vrel-sim with count generated devices 020000000001, 020000000002, ...
     bool StartGenerated(int count, const QStringList& extra = {});
     SimulatorProcess& Sim() { return *sim_; }
