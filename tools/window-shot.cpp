@@ -9,7 +9,9 @@
 #include <QTest>
 
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <string>
 
 namespace {
 
@@ -21,12 +23,32 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
     return done();
 }
 
+// The window broadcasts a Discover: only ever inside a namespace whose sole interface is lo.
+bool OnlyLoopback() {
+    std::ifstream dev("/proc/net/dev");
+    std::string line;
+    int interfaces = 0;
+    bool loopback = false;
+    for (int n = 0; std::getline(dev, line); ++n) {
+        const auto colon = line.find(':');
+        if (n < 2 || colon == std::string::npos)
+            continue;
+        ++interfaces;
+        loopback = line.substr(0, colon).find("lo") != std::string::npos;
+    }
+    return interfaces == 1 && loopback;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc < 2) {
         std::fprintf(stderr, "usage: vrel-window-shot OUTPUT.png\n");
+        return 2;
+    }
+    if (!OnlyLoopback()) {
+        std::fprintf(stderr, "vrel-window-shot: run it inside tools/netns-run (make demo does)\n");
         return 2;
     }
     vrel::UseSystemLocaleFormats();
