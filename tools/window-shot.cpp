@@ -42,13 +42,13 @@ bool OnlyLoopback() {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (!OnlyLoopback()) {
+        std::fprintf(stderr, "vrel-window-shot: run it inside tools/netns-run (make demo does)\n");
+        return 2;
+    }
     QApplication app(argc, argv);
     if (argc < 2) {
         std::fprintf(stderr, "usage: vrel-window-shot OUTPUT.png\n");
-        return 2;
-    }
-    if (!OnlyLoopback()) {
-        std::fprintf(stderr, "vrel-window-shot: run it inside tools/netns-run (make demo does)\n");
         return 2;
     }
     vrel::UseSystemLocaleFormats();
