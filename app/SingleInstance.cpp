@@ -15,24 +15,36 @@ namespace vrel {
 
 namespace {
 
-// _NET_WM_NAME (UTF-8) or WM_NAME of a window.
-std::string TitleOf(Display* display, Window window) {
-    const Atom netWmName = XInternAtom(display, "_NET_WM_NAME", False);
-    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+// One window property as Xlib returns it, released with this object.
+class Property {
+public:
+    Property(Display* display, Window window, Atom name, Atom wanted, long length) {
+        unsigned long after = 0;
+        if (XGetWindowProperty(display, window, name, 0, length, False, wanted, &type, &format,
+                               &count, &after, &data) != Success)
+            data = nullptr;
+    }
+    ~Property() {
+        if (data != nullptr)
+            XFree(data);
+    }
+    Property(const Property&) = delete;
+    Property& operator=(const Property&) = delete;
+
     Atom type = None;
     int format = 0;
-    unsigned long count = 0, after = 0;
+    unsigned long count = 0;
     unsigned char* data = nullptr;
+};
+
+// _NET_WM_NAME (UTF-8) or WM_NAME of a window.
+std::string TitleOf(Display* display, Window window) {
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    const Property netWmName(display, window, XInternAtom(display, "_NET_WM_NAME", False), utf8,
+                             1024);
+    if (netWmName.data != nullptr && netWmName.type == utf8 && netWmName.count > 0)
+        return std::string(reinterpret_cast<char*>(netWmName.data), netWmName.count);
     std::string title;
-    if (XGetWindowProperty(display, window, netWmName, 0, 1024, False, utf8, &type, &format,
-                           &count, &after, &data) == Success &&
-        data != nullptr && type == utf8) {
-        title.assign(reinterpret_cast<char*>(data), count);
-    }
-    if (data != nullptr)
-        XFree(data);
-    if (!title.empty())
-        return title;
     char* name = nullptr;
     if (XFetchName(display, window, &name) && name != nullptr) {
         title = name;
@@ -60,23 +72,17 @@ Window FindTitled(Display* display, Window parent, const std::string& title, int
 }
 
 bool SupportsActiveWindow(Display* display) {
-    const Atom supported = XInternAtom(display, "_NET_SUPPORTED", False);
     const Atom active = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    bool found = false;
-    if (XGetWindowProperty(display, DefaultRootWindow(display), supported, 0, 4096, False,
-                           XA_ATOM, &type, &format, &count, &after, &data) == Success &&
-        data != nullptr && format == 32) {
-        const auto* atoms = reinterpret_cast<const Atom*>(data);
-        for (unsigned long i = 0; i < count && !found; ++i)
-            found = atoms[i] == active;
+    const Property supported(display, DefaultRootWindow(display),
+                             XInternAtom(display, "_NET_SUPPORTED", False), XA_ATOM, 4096);
+    if (supported.data == nullptr || supported.format != 32)
+        return false;
+    const auto* atoms = reinterpret_cast<const Atom*>(supported.data);
+    for (unsigned long i = 0; i < supported.count; ++i) {
+        if (atoms[i] == active)
+            return true;
     }
-    if (data != nullptr)
-        XFree(data);
-    return found;
+    return false;
 }
 
 void Activate(Display* display, Window window) {

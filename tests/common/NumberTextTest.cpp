@@ -1,3 +1,4 @@
+#include "TestLocales.h"
 #include "NumberText.h"
 #include "Exception.h"
 #include "FormatSettings.h"
@@ -9,14 +10,6 @@
 
 namespace vrel {
 namespace {
-
-FormatSettings CommaDecimal() {
-    FormatSettings s;
-    s.decimalSeparator = ',';
-    s.dateSeparator = '.';
-    s.shortDateOrder = FormatSettings::DateOrder::DMY;
-    return s;
-}
 
 // Every test starts from the built-in settings, whatever the machine's locale filled in.
 class NumberText : public ::testing::Test {
@@ -90,7 +83,7 @@ TEST_F(NumberText, ReadFloat) {
 }
 
 TEST_F(NumberText, ReadFloatWithCommaSeparator) {
-    const ScopedFormatSettings comma(CommaDecimal());
+    const ScopedFormatSettings comma(test::GermanLike());
     EXPECT_DOUBLE_EQ(ReadFloat("1,5"), 1.5);
     EXPECT_DOUBLE_EQ(ReadFloat("-2,5E3"), -2500.0);
     EXPECT_THROW(ReadFloat("abc"), ConvertError);
@@ -123,7 +116,7 @@ TEST_F(NumberText, FormatFloatGeneralFormat) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(FormatFloat(c.value), c.dot) << c.value;
-    const ScopedFormatSettings comma(CommaDecimal());
+    const ScopedFormatSettings comma(test::GermanLike());
     for (const auto& c : cases)
         EXPECT_EQ(FormatFloat(c.value), c.comma) << c.value;
 }
@@ -132,7 +125,7 @@ TEST_F(NumberText, FormatFloatReadsBack) {
     const double values[] = {0.5, -2.75, 123.456, 1e20, 1.5e-7, 36526.5, 999999999999999.0};
     for (const double v : values)
         EXPECT_EQ(ReadFloat(FormatFloat(v)), v) << FormatFloat(v);
-    const ScopedFormatSettings comma(CommaDecimal());
+    const ScopedFormatSettings comma(test::GermanLike());
     for (const double v : values)
         EXPECT_EQ(ReadFloat(FormatFloat(v)), v) << FormatFloat(v);
 }
@@ -140,7 +133,7 @@ TEST_F(NumberText, FormatFloatReadsBack) {
 TEST_F(NumberText, ScopedSettingsRestore) {
     const FormatSettings before = CurrentFormatSettings();
     {
-        const ScopedFormatSettings comma(CommaDecimal());
+        const ScopedFormatSettings comma(test::GermanLike());
         EXPECT_EQ(CurrentFormatSettings().decimalSeparator, ',');
         EXPECT_EQ(FormatFloat(0.5), "0,5");
     }

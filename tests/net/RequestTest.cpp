@@ -1,3 +1,4 @@
+#include "Messages.h"
 #include "CompletionRecorder.h"
 #include "FakeDevice.h"
 #include "NetworkSandbox.h"
@@ -145,20 +146,26 @@ TEST_F(RequestTest, GetAsyncNamesTheReadableVariablesWithTheObjectsSettings) {
     EXPECT_EQ(rec.calls[0].record.password, "pw");
 }
 
-TEST_F(RequestTest, SendFailuresReachTheCaller) {
-    VREL_REQUIRE_NETWORK_SANDBOX();
-    ASSERT_NO_FATAL_FAILURE(Open());
-    KvVRELRequest request;
-    request.targetMac = "0011223344";
+// DiscoverAsync and GetAsync both throw the failure with code and catalogue text.
+void ExpectBothSendsFail(KvVRELRequest& request, int code) {
     for (const bool discover : {true, false}) {
         SCOPED_TRACE(discover ? "DiscoverAsync" : "GetAsync");
         try {
             discover ? request.DiscoverAsync({}) : request.GetAsync({});
             ADD_FAILURE() << "no exception";
         } catch (const Exception& e) {
-            EXPECT_EQ(e.HelpContext(), -1010);
+            EXPECT_EQ(e.HelpContext(), code);
+            EXPECT_EQ(e.Message(), MessageForCode(code));
         }
     }
+}
+
+TEST_F(RequestTest, SendFailuresReachTheCaller) {
+    VREL_REQUIRE_NETWORK_SANDBOX();
+    ASSERT_NO_FATAL_FAILURE(Open());
+    KvVRELRequest request;
+    request.targetMac = "0011223344";
+    ExpectBothSendsFail(request, -1010);
     EXPECT_EQ(KvVRELRequest::SharedClient()->PendingCount(), 0);
     Pump(30);
     EXPECT_TRUE(device->Requests().empty());
@@ -170,16 +177,7 @@ TEST_F(RequestTest, WithoutASharedClientSendsFailWithSocketError) {
     KvVRELRequest request;
     owner.reset(); // the window is gone, and the client with it
     ASSERT_EQ(KvVRELRequest::SharedClient(), nullptr);
-    for (const bool discover : {true, false}) {
-        SCOPED_TRACE(discover ? "DiscoverAsync" : "GetAsync");
-        try {
-            discover ? request.DiscoverAsync({}) : request.GetAsync({});
-            ADD_FAILURE() << "no exception";
-        } catch (const Exception& e) {
-            EXPECT_EQ(e.HelpContext(), -1009);
-            EXPECT_EQ(e.Message(), "(KvVREL) Socket read/write error!");
-        }
-    }
+    ExpectBothSendsFail(request, -1009);
     Pump(30);
     EXPECT_TRUE(device->Requests().empty());
 }

@@ -1,3 +1,4 @@
+#include "TestLocales.h"
 #include "ValueCodec.h"
 #include "Exception.h"
 #include "FormatSettings.h"
@@ -19,13 +20,7 @@ using test::Raw;
 
 constexpr std::uint8_t kId = 0x07;
 
-FormatSettings GermanLike() {
-    FormatSettings s;
-    s.decimalSeparator = ',';
-    s.dateSeparator = '.';
-    s.shortDateOrder = FormatSettings::DateOrder::DMY;
-    return s;
-}
+using test::GermanLike;
 
 class ValueCodec : public ::testing::Test {
     ScopedFormatSettings plain_{FormatSettings{}};

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-// The client and the fake devices deliver datagrams and time-outs through Qt's event loop,
-// which needs an application object.
+// Sockets, timers and QProcess deliver their events through Qt's event loop, which needs an
+// application object.
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-// The main window runs on the offscreen platform unless the caller picked another one.
+// Windows, list views and bound controls are widgets; without a display they run on the
+// offscreen platform unless the caller picked another one.
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
