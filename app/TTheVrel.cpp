@@ -158,6 +158,9 @@ void TTheVrel::BuildControls() {
     Label6 = MakeLabel(Panel1, "Label6", "Available", 8, 16);
     Label6->resize(43, 13);
     Label6->setVisible(false);
+    // The free slot left of the password box, below the MAC address and module name.
+    LB_Status = MakeLabel(Panel3, "LB_Status", "", 8, 60);
+    LB_Status->resize(200, 15);
 
     setTabOrder(ED_IP, ED_Net);
     setTabOrder(ED_Net, ED_Pass);
@@ -193,6 +196,7 @@ void TTheVrel::FormCreate() {
     discoverPresenter_->request.variables.assign(*discovery);
     discoverPresenter_->request.variables.name = "Discovery Table";
     discoverPresenter_->AttachListView(LV_Vrel);
+    discoverPresenter_->OnDiscoverProgress = [this] { ShowDiscoverStatus(); };
 
     QFile ini("Vrel.ini");
     if (ini.exists() && ini.open(QIODevice::ReadOnly)) {
@@ -212,6 +216,8 @@ void TTheVrel::BT_DiscoverClick() {
         discoverPresenter_->ClearRows();
         discoverPresenter_->request.timeout = kDiscoverTimeout;
         discoverPresenter_->RunCommand(kDiscover);
+        discoverRan_ = true;
+        ShowDiscoverStatus();
     } catch (const Exception& e) {
         if (e.HelpContext() != -1005)
             discoverPresenter_->Log(e.Message());
@@ -220,12 +226,27 @@ void TTheVrel::BT_DiscoverClick() {
     }
 }
 
+void TTheVrel::ShowDiscoverStatus() {
+    if (!discoverRan_ || !discoverPresenter_)
+        return;
+    const bool running = discoverPresenter_->outstanding > 0;
+    if (discoverRunning_ && !running)
+        discoverEnded_ = LongTimeText();
+    discoverRunning_ = running;
+    const QString found = QString::number(discoverPresenter_->Devices().Devices().size());
+    LB_Status->setText(running ? "Discovering... " + found + " found"
+                               : "Discover ended " + QString::fromLatin1(discoverEnded_) +
+                                     ": " + found + " found");
+}
+
 void TTheVrel::LV_VrelClick() {
-    if (QTreeWidgetItem* row = LV_Vrel->Selected()) {
-        ED_Mod->setText(row->text(1));
-        ED_Mac->setText(row->text(2));
-        ED_IP->setText(row->text(3));
-        ED_Net->setText(row->text(4));
+    const DiscoveredDevice* device =
+        discoverPresenter_ ? discoverPresenter_->DeviceOf(LV_Vrel->Selected()) : nullptr;
+    if (device != nullptr) {
+        ED_Mod->setText(QString::fromLatin1(device->modelName));
+        ED_Mac->setText(QString::fromLatin1(device->macAddress));
+        ED_IP->setText(QString::fromLatin1(device->ipAddress));
+        ED_Net->setText(QString::fromLatin1(device->netmask));
         BT_Set->setEnabled(true);
     } else {
         ED_Mac->clear();

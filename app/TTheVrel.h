@@ -54,6 +54,8 @@ public:
     QPushButton* BT_Test;
     QComboBox* ComboBox1;
     QLabel* Label6;
+    // Under the table: whether a Discover runs, how many devices it found, when it ended.
+    QLabel* LB_Status;
 
     KvVRELRequest2EditsRepeat* DiscoverPresenter() const { return discoverPresenter_.get(); }
     KvVRELClient* SetClient() const { return setClient_; }
@@ -77,12 +79,16 @@ protected:
 private:
     void BuildControls();
     void AppendMemo(const std::string& line);
+    void ShowDiscoverStatus();
 
     QHostAddress destination_;
     KvVRELClient* setClient_ = nullptr; // child of the window
     std::unique_ptr<KvVRELRequest2EditsRepeat> discoverPresenter_;
     std::optional<QStringList> iniLines_;
     bool centred_ = false;
+    bool discoverRan_ = false;
+    bool discoverRunning_ = false;
+    std::string discoverEnded_; // time of day the last Discover ended
 };
 
 // The time of day in the system locale's long time format, without a time zone.

@@ -88,13 +88,15 @@ std::string FormatTable(const std::vector<DeviceRow>& rows) {
     return out;
 }
 
-std::string FormatJson(const std::vector<DeviceRow>& rows) {
+std::string FormatJson(const std::vector<DeviceRow>& rows, const DeviceIndex* index) {
     QJsonArray array;
     for (const auto& row : rows) {
         QJsonObject object;
         const auto f = Fields(row);
         for (int c = 0; c < 5; ++c)
             object.insert(QLatin1String(kDeviceKeys[c]), QString::fromLatin1(f[c]));
+        if (const int others = index ? index->ConflictsOf(row.macAddress) : 0)
+            object.insert(QLatin1String("duplicates"), others);
         array.append(object);
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented).toStdString();

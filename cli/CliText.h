@@ -1,5 +1,8 @@
 #pragma once
 
+#include "DeviceIndex.h"
+#include "DiscoveredDevice.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -8,9 +11,7 @@
 namespace vrel::cli {
 
 // One device as the command line reports it: the value texts of a Discover answer.
-struct DeviceRow {
-    std::string productCode, modelName, macAddress, ipAddress, netmask;
-};
+using DeviceRow = DiscoveredDevice;
 
 // The keys of the JSON and CSV forms, in column order.
 extern const char* const kDeviceKeys[5];
@@ -18,7 +19,10 @@ extern const char* const kDeviceKeys[5];
 extern const char* const kDeviceHeaders[5];
 
 std::string FormatTable(const std::vector<DeviceRow>& rows);
-std::string FormatJson(const std::vector<DeviceRow>& rows);
+// An array of device objects, as scripts read it whatever else happened. With an index, a
+// device whose MAC address also answered with other content carries "duplicates": the count
+// of those other answers.
+std::string FormatJson(const std::vector<DeviceRow>& rows, const DeviceIndex* index = nullptr);
 // RFC 4180: CRLF line ends, fields with a comma, quote or line break quoted.
 std::string FormatCsv(const std::vector<DeviceRow>& rows);
 

@@ -1,59 +1,33 @@
 #include "CliSession.h"
 #include "CliText.h"
+#include "DiscoverRounds.h"
 #include "Exception.h"
 #include "KvVRELRequest.h"
 #include "VrelTables.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QEventLoop>
 
 #include <iostream>
-#include <set>
 
 namespace vrel::cli {
 
 namespace {
 
-DeviceRow RowFrom(const KvVRELVarList& vars) {
-    const KvVRELResponseVarList& f = *vars.at(0).responseVars;
-    return {f.at(0).value, f.at(1).value, f.at(2).value, f.at(3).value, f.at(4).value};
+constexpr int kMaxRounds = 100;
+constexpr int kMaxQuietMs = 3600 * 1000;
+
+int IntegerOption(const QCommandLineParser& parser, const char* name, int low, int high,
+                  int fallback) {
+    if (!parser.isSet(name))
+        return fallback;
+    bool ok = false;
+    const int value = parser.value(name).toInt(&ok);
+    if (!ok || value < low || value > high)
+        throw UsageError("'" + parser.value(name).toStdString() + "' is not a valid --" + name +
+                         " (" + std::to_string(low) + " to " + std::to_string(high) + ")");
+    return value;
 }
-
-// Collects the answers of one Discover: one row per MAC address, the first answer kept, in
-// the order the first answers came.
-class DiscoverRun {
-public:
-    DiscoverRun(KvVRELRequest& request) : request_(request) {}
-
-    void OnDone(const KvVRELError& e, KvVRELVarList& vars) {
-        request_.variables.assign(vars);
-        if (e.code == -1014) {
-            loop.quit();
-            return;
-        }
-        if (e.code != 0)
-            return;
-        try {
-            if (!request_.CheckResponse())
-                return;
-        } catch (const Exception& failure) {
-            std::cerr << "vrel: answer from " << RowFrom(vars).macAddress << ": "
-                      << failure.Message() << "\n";
-            return;
-        }
-        DeviceRow row = RowFrom(vars);
-        if (seen_.insert(row.macAddress).second)
-            rows.push_back(std::move(row));
-    }
-
-    std::vector<DeviceRow> rows;
-    QEventLoop loop;
-
-private:
-    KvVRELRequest& request_;
-    std::set<std::string> seen_;
-};
 
 } // namespace
 
@@ -67,6 +41,14 @@ int RunDiscover(const QStringList& args) {
                       "Only list answers that meet CONDITION, e.g. $0.1=\"SIM-3\" (Model Name) "
                       "or $0.3=\"10.0.0.3\" (IP Address).",
                       "CONDITION"});
+    parser.addOption({"rounds",
+                      "Broadcast up to N times and list every device found in any round; stop "
+                      "after a round that found no new device (default 1).",
+                      "N"});
+    parser.addOption({"until-quiet",
+                      "End a round MS milliseconds after the last new device answered (or after "
+                      "the broadcast) instead of waiting out the whole time-out.",
+                      "MS"});
     ParseOrThrow(parser, args);
     if (parser.isSet("json") && parser.isSet("csv"))
         throw UsageError("--json and --csv exclude each other");
@@ -75,6 +57,8 @@ int RunDiscover(const QStringList& args) {
                          parser.positionalArguments().first().toStdString() + "'");
     const std::uint32_t timeout = TimeoutFrom(parser);
     const QHostAddress destination = DestinationFrom(parser);
+    const int rounds = IntegerOption(parser, "rounds", 1, kMaxRounds, 1);
+    const int quietMs = IntegerOption(parser, "until-quiet", 1, kMaxQuietMs, 0);
 
     QObject owner;
     try {
@@ -101,31 +85,38 @@ int RunDiscover(const QStringList& args) {
         return kExitBadInput;
     }
 
-    DiscoverRun run(request);
-    std::int64_t deadline = 0;
+    DiscoverRounds run(request, rounds, quietMs);
     try {
-        request.DiscoverAsync(BindCompletion(&run, &DiscoverRun::OnDone));
-        deadline = KvVRELClient::TickCount() + static_cast<std::int64_t>(timeout) * 10;
+        run.Start();
     } catch (const Exception& e) {
         std::cerr << e.Message() << "\n";
         return ExitCodeForFailure(e.HelpContext());
     }
     {
         ProgressLine progress([&] {
-            return "Discovering... " + std::to_string(run.rows.size()) + " devices, " +
-                   std::to_string(SecondsLeft(deadline)) + " s left";
+            std::string round;
+            if (rounds > 1)
+                round = "round " + std::to_string(run.RoundsRun()) + ", ";
+            return "Discovering... " + round + std::to_string(run.Devices().Devices().size()) +
+                   " devices, " + std::to_string(SecondsLeft(run.Deadline())) + " s left";
         });
-        run.loop.exec();
+        run.Wait();
     }
 
+    const std::vector<DeviceRow>& rows = run.Devices().Devices();
     if (parser.isSet("json"))
-        std::cout << FormatJson(run.rows);
+        std::cout << FormatJson(rows, &run.Devices());
     else if (parser.isSet("csv"))
-        std::cout << FormatCsv(run.rows);
-    else if (!run.rows.empty())
-        std::cout << FormatTable(run.rows);
-    if (run.rows.empty())
+        std::cout << FormatCsv(rows);
+    else if (!rows.empty())
+        std::cout << FormatTable(rows);
+    if (rows.empty())
         std::cerr << "vrel: no device answered\n";
+    if (const auto& failure = run.Failure()) {
+        std::cerr << "vrel: round " << run.RoundsRun() + 1 << ": " << failure->second << "\n";
+        std::cout.flush();
+        return ExitCodeForFailure(failure->first);
+    }
     std::cout.flush();
     return kExitOk;
 }

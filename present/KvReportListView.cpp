@@ -1,6 +1,9 @@
 #include "KvReportListView.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
@@ -47,6 +50,41 @@ KvReportListView::KvReportListView(QWidget* parent) : QTreeWidget(parent) {
     setPalette(p);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &KvReportListView::OnSelectionChanged);
+
+    // Rows keep the order they came in until the user asks for another; from then on the
+    // view sorts, and later rows take their place in that order.
+    header()->setSectionsClickable(true);
+    connect(header(), &QHeaderView::sectionClicked, this,
+            &KvReportListView::SortOnFirstHeaderClick);
+
+    copyAction_ = new QAction(tr("Copy"), this);
+    copyAction_->setShortcut(QKeySequence::Copy);
+    copyAction_->setShortcutContext(Qt::WidgetShortcut);
+    connect(copyAction_, &QAction::triggered, this,
+            [this] { QGuiApplication::clipboard()->setText(SelectedRowsText()); });
+    addAction(copyAction_);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void KvReportListView::SortOnFirstHeaderClick(int column) {
+    if (isSortingEnabled())
+        return; // the header itself turns the order around on further clicks
+    setSortingEnabled(true);
+    sortByColumn(column, Qt::AscendingOrder);
+}
+
+QString KvReportListView::SelectedRowsText() const {
+    QString text;
+    for (int r = 0; r < topLevelItemCount(); ++r) {
+        const QTreeWidgetItem* row = topLevelItem(r);
+        if (!row->isSelected())
+            continue;
+        QStringList cells;
+        for (int c = 0; c < columnCount(); ++c)
+            cells << row->text(c);
+        text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    }
+    return text;
 }
 
 QTreeWidgetItem* KvReportListView::Selected() const {

@@ -22,6 +22,10 @@ public:
     QTreeWidgetItem* Selected() const;
     // Pixel width of a text in the view's font.
     int TextWidth(const QString& text) const;
+    // The selected rows in the order shown, one line each, cells separated by tabs: what the
+    // context menu's Copy puts on the clipboard.
+    QString SelectedRowsText() const;
+    QAction* CopyAction() const { return copyAction_; }
 
 signals:
     // A click anywhere in the view, after the selection has followed it; a click on the empty
@@ -35,6 +39,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    void SortOnFirstHeaderClick(int column);
+    QAction* copyAction_;
     void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
 };
 

@@ -3,6 +3,7 @@
 #include "EventWait.h"
 #include "FormatSettings.h"
 #include "KvStatusPanel.h"
+#include "SortableRowItem.h"
 #include "MessageBox.h"
 #include "Messages.h"
 
@@ -13,6 +14,7 @@
 #include <QStatusBar>
 #include <QTime>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vrel {
@@ -21,6 +23,10 @@ namespace {
 
 constexpr int kTimeout = -1014;
 constexpr int kWaitMs = 6000;
+// Rows shown directly per turn of the event loop, and per batch after that. A batch of this
+// size takes a few milliseconds, so input and painting wait no longer than that.
+constexpr int kRowsPerTurn = 64;
+constexpr std::size_t kRowsPerBatch = 500;
 
 QString Latin1(const std::string& text) { return QString::fromLatin1(text); }
 
@@ -113,6 +119,8 @@ void KvVRELRequest2Controls::OnDiscoverDone(const KvVRELError& completion,
     if (completion.code == kTimeout) {
         EndCommand(completion.command);
         --outstanding;
+        if (OnDiscoverProgress)
+            OnDiscoverProgress();
     } else if (completion.code == 0 && request.CheckResponse()) {
         OnResult(completion.command);
     }
@@ -146,7 +154,18 @@ void KvVRELRequest2Controls::EndCommand(std::uint8_t) {}
 // ---------------------------------------------------------------------------
 
 KvVRELRequest2Edits::KvVRELRequest2Edits(QWidget* ownerWindow)
-    : KvVRELRequest2Controls(ownerWindow), editConstraints(ownerWindow, 1) {}
+    : KvVRELRequest2Controls(ownerWindow), editConstraints(ownerWindow, 1),
+      discovery_(request, {
+                              {},
+                              [this](const DiscoveredDevice& listed, const DiscoveredDevice& other) {
+                                  Log(ConflictText(listed, other) + " at " + LogClockTime());
+                              },
+                              {},
+                              {},
+                          }) {
+    batchTimer_.setSingleShot(true);
+    QObject::connect(&batchTimer_, &QTimer::timeout, [this] { FlushBatch(); });
+}
 
 KvVRELRequest2Edits::~KvVRELRequest2Edits() {
     // Wait while this class's overrides are still in place, so that completions arriving
@@ -174,6 +193,53 @@ void KvVRELRequest2Edits::AttachListView(KvReportListView* view) {
 void KvVRELRequest2Edits::ClearRows() {
     if (listView)
         listView->clear();
+    // The index goes with the rows: a device listed before the clear is listed again.
+    discovery_.Clear();
+    waiting_.clear();
+    nextWaiting_ = 0;
+}
+
+const DiscoveredDevice* KvVRELRequest2Edits::DeviceOf(const QTreeWidgetItem* row) const {
+    if (row == nullptr)
+        return nullptr;
+    const QVariant mac = row->data(0, Qt::UserRole);
+    return mac.isValid() ? discovery_.Index().Find(mac.toString().toStdString()) : nullptr;
+}
+
+void KvVRELRequest2Edits::ShowRow(QTreeWidgetItem* row) {
+    if (waiting_.empty() && shownThisTurn_ < kRowsPerTurn) {
+        ++shownThisTurn_;
+        listView->addTopLevelItem(row);
+    } else {
+        waiting_.emplace_back(row);
+    }
+    if (!batchTimer_.isActive())
+        batchTimer_.start(0);
+}
+
+void KvVRELRequest2Edits::FlushBatch() {
+    shownThisTurn_ = 0;
+    const std::size_t end = std::min(waiting_.size(), nextWaiting_ + kRowsPerBatch);
+    if (listView && nextWaiting_ < end) {
+        QList<QTreeWidgetItem*> rows;
+        rows.reserve(static_cast<qsizetype>(end - nextWaiting_));
+        for (; nextWaiting_ < end; ++nextWaiting_)
+            rows.append(waiting_[nextWaiting_].release());
+        listView->addTopLevelItems(rows);
+    }
+    if (nextWaiting_ >= waiting_.size()) {
+        waiting_.clear();
+        nextWaiting_ = 0;
+    } else {
+        batchTimer_.start(0);
+    }
+    if (OnDiscoverProgress)
+        OnDiscoverProgress();
+}
+
+void KvVRELRequest2Edits::FlushRows() {
+    while (!waiting_.empty())
+        FlushBatch();
 }
 
 void KvVRELRequest2Edits::BuildColumns() {
@@ -209,22 +275,18 @@ void KvVRELRequest2Edits::OnResult(std::uint8_t command) {
 void KvVRELRequest2Edits::AddRow(std::uint8_t command) {
     const KvVRELVarList& vars = request.variables;
     // One row per device: a device answering twice (or two Discovers in flight) shows once.
-    if (command == kDiscover && vars.count() == 1 && vars.at(0).responseVars) {
-        const KvVRELResponseVarList& fields = *vars.at(0).responseVars;
-        for (int i = 0; i < fields.count(); ++i) {
-            if (fields.at(i).id != 2)
-                continue;
-            const QString mac = Latin1(fields.at(i).value);
-            for (int r = 0; r < listView->topLevelItemCount(); ++r) {
-                if (listView->topLevelItem(r)->text(i) == mac)
-                    return;
-            }
-        }
-    }
+    std::optional<DiscoveredDevice> device;
+    if (command == kDiscover)
+        device = DeviceFromAnswer(vars);
+    if (device && discovery_.Offer(*device) != DeviceIndex::Outcome::Added)
+        return;
     QStringList values;
     ForEachRowValue(vars,
                     [&](const std::string&, const std::string& value) { values << Latin1(value); });
-    listView->addTopLevelItem(new QTreeWidgetItem(values));
+    auto* row = new SortableRowItem(values);
+    if (device)
+        row->setData(0, Qt::UserRole, Latin1(device->macAddress));
+    ShowRow(row);
 }
 
 void KvVRELRequest2Edits::RowToValues() {

@@ -1,14 +1,17 @@
 #pragma once
 
 #include "ControlBinding.h"
+#include "DeviceDiscovery.h"
 #include "KvEditConstraint.h"
 #include "KvReportListView.h"
 #include "KvVRELRequest.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +46,9 @@ public:
     virtual void Reserved2() {}
 
     KvVRELRequest request;
+    // Called when a Discover's answer window has closed and when rows were added, so that a
+    // window can show progress.
+    std::function<void()> OnDiscoverProgress;
     QPointer<QWidget> owner;
     QPointer<QWidget> logTarget;
     int outstanding = 0;
@@ -78,6 +84,13 @@ public:
     void OnResult(std::uint8_t command) override;
     void CollectValues() override;
 
+    // The device a row of a Discover shows, or null (a Get row, or a row since cleared).
+    const DiscoveredDevice* DeviceOf(const QTreeWidgetItem* row) const;
+    // Devices of the Discovers since the last ClearRows, rows waiting to be shown included.
+    const DeviceIndex& Devices() const { return discovery_.Index(); }
+    // Adds the rows still waiting at once.
+    void FlushRows();
+
     // Takes the binding's arrays; the presenter owns them from now on.
     void AddBinding(ControlBinding binding) { bindings.push_back(std::move(binding)); }
     void FillControls();
@@ -92,6 +105,20 @@ protected:
     void BuildColumns();
     void AddRow(std::uint8_t command);
     void RowToValues();
+
+private:
+    void ShowRow(QTreeWidgetItem* row);
+    void FlushBatch();
+
+    // One row per MAC address for Discovers: constant time per answer at any table size.
+    DeviceDiscovery discovery_;
+    // A burst of answers arrives inside one socket handler. The first rows of a turn of the
+    // event loop are shown at once; the rest wait here and are added in batches from the
+    // event loop, so that it keeps painting and handling input.
+    std::vector<std::unique_ptr<QTreeWidgetItem>> waiting_;
+    std::size_t nextWaiting_ = 0;
+    int shownThisTurn_ = 0;
+    QTimer batchTimer_;
 };
 
 // The same, except that a new command keeps the rows already shown.

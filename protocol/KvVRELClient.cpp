@@ -167,6 +167,11 @@ void KvVRELClient::Sweep() {
     }
 }
 
+void KvVRELClient::Abandon(std::uint8_t sequence) {
+    if (const _VRELReqData* request = Find(sequence))
+        Remove(request);
+}
+
 KvVRELClient::_VRELReqData* KvVRELClient::Find(std::uint8_t sequence) {
     for (auto& request : pending_) {
         if (request->sequence == sequence)

@@ -60,6 +60,10 @@ public:
     int Send(const std::string& targetMac, const std::string& password, const KvVRELVarList& vars,
              std::uint8_t command, VrelCompletion callback, std::uint32_t timeout);
 
+    // Forgets the pending request with this sequence number without completing it: a caller
+    // that has what it needs does not wait out the answer window, nor on destruction.
+    void Abandon(std::uint8_t sequence);
+
     int PendingCount() const { return static_cast<int>(pending_.size()); }
     std::uint8_t NextSequence() const { return sequence_; }
     std::uint16_t LocalPort() const { return socket_.localPort(); }

@@ -1,0 +1,75 @@
+#include "DiscoverRounds.h"
+
+#include "Exception.h"
+
+#include <iostream>
+
+namespace vrel::cli {
+
+namespace {
+
+void ReportConflict(const DiscoveredDevice& listed, const DiscoveredDevice& other) {
+    std::cerr << "vrel: " << ConflictText(listed, other) << "\n";
+}
+
+} // namespace
+
+DiscoverRounds::DiscoverRounds(KvVRELRequest& request, int rounds, int quietMs)
+    : request_(request),
+      discovery_(request,
+                 {
+                     [this](const DiscoveredDevice&) { OnAdded(); },
+                     &ReportConflict,
+                     [](const std::string& mac, const std::string& message) {
+                         std::cerr << "vrel: answer from " << mac << ": " << message << "\n";
+                     },
+                     [this](int sequence) {
+                         if (sequence == sequence_)
+                             EndRound();
+                     },
+                 }),
+      rounds_(rounds), quietMs_(quietMs) {
+    quiet_.setSingleShot(true);
+    QObject::connect(&quiet_, &QTimer::timeout, &loop_, [this] { EndRound(); });
+}
+
+void DiscoverRounds::Start() { StartRound(); }
+
+void DiscoverRounds::Wait() {
+    loop_.exec();
+    // The last round may have ended before its answer window closed: nobody waits for it.
+    quiet_.stop();
+    discovery_.AbandonRunning();
+}
+
+void DiscoverRounds::StartRound() {
+    newThisRound_ = 0;
+    sequence_ = discovery_.Start();
+    ++round_;
+    deadline_ = KvVRELClient::TickCount() + static_cast<std::int64_t>(request_.timeout) * 10;
+    if (quietMs_ > 0)
+        quiet_.start(quietMs_);
+}
+
+void DiscoverRounds::OnAdded() {
+    ++newThisRound_;
+    if (quietMs_ > 0 && quiet_.isActive())
+        quiet_.start(quietMs_);
+}
+
+void DiscoverRounds::EndRound() {
+    quiet_.stop();
+    sequence_ = -1; // answers still coming for it count, its end no longer does
+    if (round_ >= rounds_ || newThisRound_ == 0) {
+        loop_.quit();
+        return;
+    }
+    try {
+        StartRound();
+    } catch (const Exception& e) {
+        failure_.emplace(e.HelpContext(), e.Message());
+        loop_.quit();
+    }
+}
+
+} // namespace vrel::cli

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "DeviceDiscovery.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vrel::cli {
+
+// The Discovers of one discover command: up to `rounds` broadcasts, each answer window
+// closing at the request's time-out or, with a quiet time, that long after the last new
+// device. Devices are collected across rounds, one per MAC address; the rounds stop early
+// after one that brought no new device, since a further broadcast would most likely find
+// nothing either.
+class DiscoverRounds {
+public:
+    // quietMs 0: every round waits out the whole answer window.
+    DiscoverRounds(KvVRELRequest& request, int rounds, int quietMs);
+
+    // Sends the first round; throws its send failure. Then call Wait.
+    void Start();
+    // Runs the event loop until the last round has ended.
+    void Wait();
+
+    const DeviceIndex& Devices() const { return discovery_.Index(); }
+    int RoundsRun() const { return round_; }
+    // The send failure of a later round, which ended the rounds early.
+    const std::optional<std::pair<int, std::string>>& Failure() const { return failure_; }
+    // When the running round's answer window closes at the latest.
+    std::int64_t Deadline() const { return deadline_; }
+
+private:
+    void StartRound();
+    void EndRound();
+    void OnAdded();
+
+    KvVRELRequest& request_;
+    DeviceDiscovery discovery_;
+    const int rounds_;
+    const int quietMs_;
+    int round_ = 0;
+    int sequence_ = -1;
+    int newThisRound_ = 0;
+    std::int64_t deadline_ = 0;
+    std::optional<std::pair<int, std::string>> failure_;
+    QTimer quiet_;
+    QEventLoop loop_;
+};
+
+} // namespace vrel::cli
