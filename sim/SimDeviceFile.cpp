@@ -120,7 +120,7 @@ SimDevice read_device(const Record& rec) {
 
 } // namespace
 
-std::vector<SimDevice> SimDeviceFile::parse(const std::string& text) {
+std::vector<SimDevice> SimDeviceFile::parse(const std::string& text, bool clonesAllowed) {
     const auto records = split_records(text);
     if (records.empty())
         fail(1, "empty file; the first line must be the header");
@@ -135,21 +135,21 @@ std::vector<SimDevice> SimDeviceFile::parse(const std::string& text) {
     std::set<std::string> macs;
     for (std::size_t r = 1; r < records.size(); ++r) {
         SimDevice d = read_device(records[r]);
-        if (!macs.insert(d.mac).second)
+        if (!macs.insert(d.mac).second && !clonesAllowed)
             fail(records[r].line, "MAC address " + d.macText() + " appears twice");
         devices.push_back(std::move(d));
     }
     return devices;
 }
 
-std::vector<SimDevice> SimDeviceFile::load(const std::string& path) {
+std::vector<SimDevice> SimDeviceFile::load(const std::string& path, bool clonesAllowed) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw SimDeviceFileError(path + ": " + std::strerror(errno));
     std::ostringstream text;
     text << in.rdbuf();
     try {
-        return parse(text.str());
+        return parse(text.str(), clonesAllowed);
     } catch (const SimDeviceFileError& e) {
         throw SimDeviceFileError(path + ": " + e.what());
     }

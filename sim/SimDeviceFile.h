@@ -20,12 +20,13 @@ public:
 //     productCode,modelName,macAddress,ipAddress,netmask,password
 // and every further record one device: product code in decimal or 0x hex (0..65535), any
 // model name, a MAC as parse_mac reads it, an address and a netmask that address_problem
-// accepts, any password. Blank lines are skipped; MACs must be unique.
+// accepts, any password. Blank lines are skipped; MACs must be unique unless clones are
+// allowed (several devices with one MAC address: a commissioning fault to reproduce).
 class SimDeviceFile {
 public:
-    static std::vector<SimDevice> parse(const std::string& text);
+    static std::vector<SimDevice> parse(const std::string& text, bool clonesAllowed = false);
     // Throws SimDeviceFileError also when the file cannot be read.
-    static std::vector<SimDevice> load(const std::string& path);
+    static std::vector<SimDevice> load(const std::string& path, bool clonesAllowed = false);
 };
 
 } // namespace vrel

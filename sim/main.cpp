@@ -60,7 +60,8 @@ std::vector<SimDevice> devices_from(const QCommandLineParser& parser) {
             throw UsageError("--device-file takes the devices and their passwords from the "
                              "file; leave out --devices and --password");
         try {
-            auto devices = SimDeviceFile::load(parser.value("device-file").toStdString());
+            auto devices = SimDeviceFile::load(parser.value("device-file").toStdString(),
+                                               parser.isSet("clones"));
             if (devices.empty())
                 throw UsageError(parser.value("device-file").toStdString() +
                                  ": the file holds no devices");
@@ -135,6 +136,8 @@ int main(int argc, char** argv) {
          "Read the devices from a CSV <file> with the header "
          "productCode,modelName,macAddress,ipAddress,netmask,password.",
          "file"},
+        {"clones", "Let the device file give one MAC address to several devices, as cloned "
+                   "devices do; each of them answers a Discover."},
         {"password", "Password of the generated devices (default empty).", "PW"},
         {"spread", "Spread the answers to a broadcast over <ms> (default 200).", "ms", "200"},
         {"seed", "Seed of the random order and faults (default: random, printed).", "N"},

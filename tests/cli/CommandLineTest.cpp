@@ -121,6 +121,8 @@ TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
         {QStringList{"discover", "--where", "$0.9=\"x\""}, "(KvVREL) Bad VREL response variable"},
         {QStringList{"discover", "--timeout", "-1"}, "is not a time-out"},
         {QStringList{"discover", "now"}, "unexpected argument 'now'"},
+        {QStringList{"discover", "--rounds", "0"}, "'0' is not a valid --rounds (1 to 100)"},
+        {QStringList{"discover", "--until-quiet", "soon"}, "is not a valid --until-quiet"},
     };
     for (const auto& c : cases) {
         const QStringList& args = c.first;

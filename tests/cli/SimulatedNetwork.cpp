@@ -14,13 +14,14 @@ bool SimulatedNetwork::StartDeviceFile(const QStringList& extra) {
     return Start(QStringList{"--device-file", QString::fromStdString(path)} + extra);
 }
 
-bool SimulatedNetwork::StartDeviceRows(const std::string& rows, const std::string& firstMac) {
+bool SimulatedNetwork::StartDeviceRows(const std::string& rows, const std::string& firstMac,
+                                       const QStringList& extra) {
     const std::string path = dir_.filePath("rows.csv").toStdString();
     std::ofstream(path, std::ios::binary)
         << "productCode,modelName,macAddress,ipAddress,netmask,password\r\n"
         << rows;
     firstMac_ = firstMac;
-    return Start(QStringList{"--device-file", QString::fromStdString(path)});
+    return Start(QStringList{"--device-file", QString::fromStdString(path)} + extra);
 }
 
 bool SimulatedNetwork::StartGenerated(int count, const QStringList& extra) {

@@ -32,7 +32,8 @@ protected:
     bool StartDeviceFile(const QStringList& extra = {});
     // vrel-sim with the devices of these CSV rows (after the header); the first row's MAC
     // serves as the marker device.
-    bool StartDeviceRows(const std::string& rows, const std::string& firstMac);
+    bool StartDeviceRows(const std::string& rows, const std::string& firstMac,
+                         const QStringList& extra = {});
     // vrel-sim with count generated devices 020000000001, 020000000002, ...
     bool StartGenerated(int count, const QStringList& extra = {});
     SimulatorProcess& Sim() { return *sim_; }

@@ -1,0 +1,93 @@
+#include "DeviceIndex.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace vrel::test {
+namespace {
+
+using Outcome = DeviceIndex::Outcome;
+
+DiscoveredDevice Device(const char* mac, const char* ip, const char* model = "M") {
+    return {"1", model, mac, ip, "255.255.255.0"};
+}
+
+struct IndexCase {
+    const char* name;
+    std::vector<DiscoveredDevice> answers;
+    std::vector<Outcome> outcomes;
+    std::vector<std::string> listedIps; // in list order
+    int conflictsOfA;
+};
+
+void PrintTo(const IndexCase& c, std::ostream* os) { *os << c.name; }
+
+class DeviceIndexTest : public ::testing::TestWithParam<IndexCase> {};
+
+TEST_P(DeviceIndexTest, FirstAnswerWinsAndConflictsAreFlaggedOncePerMac) {
+    const IndexCase& c = GetParam();
+    DeviceIndex index;
+    std::vector<Outcome> outcomes;
+    for (const auto& answer : c.answers)
+        outcomes.push_back(index.Add(answer));
+    EXPECT_EQ(outcomes, c.outcomes);
+    std::vector<std::string> ips;
+    for (const auto& device : index.Devices())
+        ips.push_back(device.ipAddress);
+    EXPECT_EQ(ips, c.listedIps);
+    EXPECT_EQ(index.ConflictsOf("00000000000A"), c.conflictsOfA);
+}
+
+const char* const kA = "00000000000A";
+const char* const kB = "00000000000B";
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, DeviceIndexTest,
+    ::testing::Values(
+        IndexCase{"OrderOfFirstAnswers",
+                  {Device(kB, "10.0.0.2"), Device(kA, "10.0.0.1")},
+                  {Outcome::Added, Outcome::Added},
+                  {"10.0.0.2", "10.0.0.1"},
+                  0},
+        IndexCase{"RepeatIsNoConflict",
+                  {Device(kA, "10.0.0.1"), Device(kA, "10.0.0.1")},
+                  {Outcome::Added, Outcome::Repeat},
+                  {"10.0.0.1"},
+                  0},
+        // Two clones answering again and again: one report, two distinct other answers.
+        IndexCase{"ClonesCountedByContent",
+                  {Device(kA, "10.0.0.1"), Device(kA, "10.0.0.9"), Device(kB, "10.0.0.2"),
+                   Device(kA, "10.0.0.9"), Device(kA, "10.0.0.1", "Other"),
+                   Device(kA, "10.0.0.1")},
+                  {Outcome::Added, Outcome::FirstConflict, Outcome::Added, Outcome::Conflict,
+                   Outcome::Conflict, Outcome::Repeat},
+                  {"10.0.0.1", "10.0.0.2"},
+                  2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DeviceIndexClearTest, ClearForgetsDevicesAndConflicts) {
+    DeviceIndex index;
+    index.Add(Device(kA, "10.0.0.1"));
+    index.Add(Device(kA, "10.0.0.9"));
+    index.Clear();
+    EXPECT_EQ(index.Find(kA), nullptr);
+    EXPECT_EQ(index.ConflictedMacCount(), 0u);
+    // After a clear the later answer is a new device and may be flagged afresh.
+    EXPECT_EQ(index.Add(Device(kA, "10.0.0.9")), Outcome::Added);
+    EXPECT_EQ(index.Add(Device(kA, "10.0.0.1")), Outcome::FirstConflict);
+    ASSERT_NE(index.Find(kA), nullptr);
+    EXPECT_EQ(index.Find(kA)->ipAddress, "10.0.0.9");
+}
+
+TEST(DeviceIndexClearTest, ArrivalInterfaceIsNotContent) {
+    DeviceIndex index;
+    DiscoveredDevice viaSecond = Device(kA, "10.0.0.1");
+    viaSecond.interfaceName = "eth1";
+    index.Add(Device(kA, "10.0.0.1"));
+    EXPECT_EQ(index.Add(viaSecond), Outcome::Repeat);
+}
+
+} // namespace
+} // namespace vrel::test
