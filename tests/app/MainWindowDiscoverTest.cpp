@@ -84,6 +84,20 @@ TEST_F(MainWindowDiscoverTest, TableClicksFillAndEmptyTheAddressBoxes) {
     EXPECT_TRUE(W().BT_Set->isEnabled());
 }
 
+TEST_F(MainWindowDiscoverTest, StatusLineFollowsTheDiscover) {
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    ASSERT_NO_FATAL_FAILURE(OpenWindow());
+    EXPECT_EQ(W().LB_Status->text(), "");
+    Click(W().BT_Discover);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return W().LV_Vrel->topLevelItemCount() == 5; }, 3000));
+    EXPECT_EQ(W().LB_Status->text(), "Discovering... 5 found");
+    // The answer window is 7 s.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return W().DiscoverPresenter()->outstanding == 0; }, 9000));
+    EXPECT_TRUE(W().LB_Status->text().startsWith("Discover ended "))
+        << W().LB_Status->text().toStdString();
+    EXPECT_TRUE(W().LB_Status->text().endsWith(": 5 found")) << W().LB_Status->text().toStdString();
+}
+
 // Closing the window ends the clients it owns; a Discover still in its answer window is
 // dropped by the shared client after its 6 s drain, and nothing waits on top of that.
 TEST_F(MainWindowDiscoverTest, ClosingWithDiscoverInFlightTakesOneDrain) {
