@@ -235,8 +235,8 @@ void TTheVrel::ShowDiscoverStatus() {
     discoverRunning_ = running;
     const QString found = QString::number(discoverPresenter_->Devices().Devices().size());
     LB_Status->setText(running ? "Discovering... " + found + " found"
-                               : "Discover ended " + QString::fromLatin1(discoverEnded_) +
-                                     ": " + found + " found");
+                               : "Discover ended " + QString::fromLatin1(discoverEnded_) + ": " +
+                                     found + " found");
 }
 
 void TTheVrel::LV_VrelClick() {

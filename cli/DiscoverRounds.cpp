@@ -16,24 +16,26 @@ void ReportConflict(const DiscoveredDevice& listed, const DiscoveredDevice& othe
 
 DiscoverRounds::DiscoverRounds(KvVRELRequest& request, int rounds, int quietMs)
     : request_(request),
-      discovery_(request,
-                 {
-                     [this](const DiscoveredDevice&) { OnAdded(); },
-                     &ReportConflict,
-                     [](const std::string& mac, const std::string& message) {
-                         std::cerr << "vrel: answer from " << mac << ": " << message << "\n";
-                     },
-                     [this](int sequence) {
-                         if (sequence == sequence_)
-                             EndRound();
-                     },
-                 }),
+      discovery_(request, {
+                              [this](const DiscoveredDevice&) { OnAdded(); },
+                              &ReportConflict,
+                              [](const std::string& mac, const std::string& message) {
+                                  std::cerr << "vrel: answer from " << mac << ": " << message
+                                            << "\n";
+                              },
+                              [this](int sequence) {
+                                  if (sequence == sequence_)
+                                      EndRound();
+                              },
+                          }),
       rounds_(rounds), quietMs_(quietMs) {
     quiet_.setSingleShot(true);
     QObject::connect(&quiet_, &QTimer::timeout, &loop_, [this] { EndRound(); });
 }
 
-void DiscoverRounds::Start() { StartRound(); }
+void DiscoverRounds::Start() {
+    StartRound();
+}
 
 void DiscoverRounds::Wait() {
     loop_.exec();

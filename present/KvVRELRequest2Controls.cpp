@@ -3,9 +3,9 @@
 #include "EventWait.h"
 #include "FormatSettings.h"
 #include "KvStatusPanel.h"
-#include "SortableRowItem.h"
 #include "MessageBox.h"
 #include "Messages.h"
+#include "SortableRowItem.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -155,14 +155,15 @@ void KvVRELRequest2Controls::EndCommand(std::uint8_t) {}
 
 KvVRELRequest2Edits::KvVRELRequest2Edits(QWidget* ownerWindow)
     : KvVRELRequest2Controls(ownerWindow), editConstraints(ownerWindow, 1),
-      discovery_(request, {
-                              {},
-                              [this](const DiscoveredDevice& listed, const DiscoveredDevice& other) {
-                                  Log(ConflictText(listed, other) + " at " + LogClockTime());
-                              },
-                              {},
-                              {},
-                          }) {
+      discovery_(request,
+                 {
+                     {},
+                     [this](const DiscoveredDevice& listed, const DiscoveredDevice& other) {
+                         Log(ConflictText(listed, other) + " at " + LogClockTime());
+                     },
+                     {},
+                     {},
+                 }) {
     batchTimer_.setSingleShot(true);
     QObject::connect(&batchTimer_, &QTimer::timeout, [this] { FlushBatch(); });
 }

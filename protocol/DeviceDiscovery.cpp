@@ -15,14 +15,14 @@ DeviceDiscovery::DeviceDiscovery(KvVRELRequest& request, Handlers handlers)
 
 int DeviceDiscovery::Start() {
     const std::weak_ptr<int> token = alive_;
-    const int sequence = request_.DiscoverAsync([this, token](const KvVRELError& e,
-                                                              KvVRELVarList& vars) {
-        if (token.expired())
-            return;
-        if (e.code == kTimeout)
-            running_.erase(e.sequence);
-        OnCompletion(e, vars);
-    });
+    const int sequence =
+        request_.DiscoverAsync([this, token](const KvVRELError& e, KvVRELVarList& vars) {
+            if (token.expired())
+                return;
+            if (e.code == kTimeout)
+                running_.erase(e.sequence);
+            OnCompletion(e, vars);
+        });
     running_.insert(sequence);
     return sequence;
 }

@@ -20,8 +20,7 @@ public:
         // A device with a MAC address not seen before.
         std::function<void(const DiscoveredDevice&)> added;
         // An answer that contradicts the listed device with its MAC address; once per MAC.
-        std::function<void(const DiscoveredDevice& listed, const DiscoveredDevice& other)>
-            conflict;
+        std::function<void(const DiscoveredDevice& listed, const DiscoveredDevice& other)> conflict;
         // The response condition could not be evaluated on an answer, which is left out.
         std::function<void(const std::string& macAddress, const std::string& message)> rejected;
         // The answer window of the Discover with this sequence number has closed.

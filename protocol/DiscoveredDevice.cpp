@@ -22,8 +22,9 @@ bool DiscoveredDevice::SameAnswer(const DiscoveredDevice& other) const {
 }
 
 std::string ConflictText(const DiscoveredDevice& listed, const DiscoveredDevice& other) {
-    return "MAC address " + listed.macAddress + " answered with different content (listed: " +
-           listed.ipAddress + ", also: " + other.ipAddress + ")";
+    return "MAC address " + listed.macAddress +
+           " answered with different content (listed: " + listed.ipAddress +
+           ", also: " + other.ipAddress + ")";
 }
 
 std::optional<DiscoveredDevice> DeviceFromAnswer(const KvVRELVarList& vars) {
@@ -35,15 +36,24 @@ std::optional<DiscoveredDevice> DeviceFromAnswer(const KvVRELVarList& vars) {
     for (int i = 0; i < fields.count(); ++i) {
         const KvVRELResponseVar& field = fields.at(i);
         switch (field.id) {
-        case kIdProductCode: device.productCode = field.value; break;
-        case kIdModelName: device.modelName = field.value; break;
+        case kIdProductCode:
+            device.productCode = field.value;
+            break;
+        case kIdModelName:
+            device.modelName = field.value;
+            break;
         case kIdMacAddress:
             device.macAddress = field.value;
             hasMac = true;
             break;
-        case kIdIpAddress: device.ipAddress = field.value; break;
-        case kIdNetmask: device.netmask = field.value; break;
-        default: break;
+        case kIdIpAddress:
+            device.ipAddress = field.value;
+            break;
+        case kIdNetmask:
+            device.netmask = field.value;
+            break;
+        default:
+            break;
         }
     }
     if (!hasMac)

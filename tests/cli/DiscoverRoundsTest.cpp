@@ -38,10 +38,10 @@ int CountOf(const std::string& text, const std::string& part) {
 }
 
 int DiscoversIn(const std::vector<std::string>& requestLines) {
-    return static_cast<int>(std::count_if(requestLines.begin(), requestLines.end(),
-                                           [](const std::string& l) {
-                                               return l.find("Discover #") != std::string::npos;
-                                           }));
+    return static_cast<int>(
+        std::count_if(requestLines.begin(), requestLines.end(), [](const std::string& l) {
+            return l.find("Discover #") != std::string::npos;
+        }));
 }
 
 using DiscoverRounds = SimulatedNetwork;
@@ -65,7 +65,8 @@ TEST_F(DiscoverRounds, ConflictingAnswersAreReportedOncePerMac) {
         if (format.first() != "--json")
             continue;
         // The document stays an array of devices; the clone carries the count of the others.
-        const QJsonArray devices = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).array();
+        const QJsonArray devices =
+            QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).array();
         ASSERT_EQ(devices.size(), 2) << run.out;
         for (const auto& value : devices) {
             const QJsonObject device = value.toObject();
@@ -82,7 +83,9 @@ struct RoundsCase {
     int minDiscovers, maxDiscovers;
 };
 
-void PrintTo(const RoundsCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RoundsCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DiscoverRoundsTest : public SimulatedNetwork,
                            public ::testing::WithParamInterface<RoundsCase> {};
@@ -115,8 +118,7 @@ TEST_P(DiscoverRoundsTest, UnionOfRoundsStopsAfterARoundWithNothingNew) {
 INSTANTIATE_TEST_SUITE_P(Loss, DiscoverRoundsTest,
                          ::testing::Values(
                              // The second round finds nothing new: it is the last.
-                             RoundsCase{"NoLoss", 0, 2, 2},
-                             RoundsCase{"ThirtyPercent", 30, 3, 9}),
+                             RoundsCase{"NoLoss", 0, 2, 2}, RoundsCase{"ThirtyPercent", 30, 3, 9}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DiscoverRounds, UntilQuietEndsLongBeforeTheTimeOut) {

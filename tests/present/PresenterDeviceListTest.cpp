@@ -100,8 +100,8 @@ TEST_F(PresenterDeviceListTest, ConflictingAnswersWriteOneMemoLinePerMac) {
 
 TEST(RowTextLessTest, NumbersAndAddressesByValueTextsByLetter) {
     const std::pair<const char*, const char*> ordered[] = {
-        {"10.0.0.9", "10.0.0.10"}, {"9.255.255.255", "10.0.0.0"}, {"9", "10"},
-        {"65535", "a"},            {"alpha", "Beta"},             {"10.0.0.1", "10.0.0.1x"},
+        {"10.0.0.9", "10.0.0.10"}, {"9.255.255.255", "10.0.0.0"}, {"9", "10"}, {"65535", "a"},
+        {"alpha", "Beta"},         {"10.0.0.1", "10.0.0.1x"},
     };
     for (const auto& [a, b] : ordered) {
         EXPECT_TRUE(RowTextLess(a, b)) << a << " < " << b;

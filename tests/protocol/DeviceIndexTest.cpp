@@ -22,7 +22,9 @@ struct IndexCase {
     int conflictsOfA;
 };
 
-void PrintTo(const IndexCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const IndexCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DeviceIndexTest : public ::testing::TestWithParam<IndexCase> {};
 
@@ -59,8 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Two clones answering again and again: one report, two distinct other answers.
         IndexCase{"ClonesCountedByContent",
                   {Device(kA, "10.0.0.1"), Device(kA, "10.0.0.9"), Device(kB, "10.0.0.2"),
-                   Device(kA, "10.0.0.9"), Device(kA, "10.0.0.1", "Other"),
-                   Device(kA, "10.0.0.1")},
+                   Device(kA, "10.0.0.9"), Device(kA, "10.0.0.1", "Other"), Device(kA, "10.0.0.1")},
                   {Outcome::Added, Outcome::FirstConflict, Outcome::Added, Outcome::Conflict,
                    Outcome::Conflict, Outcome::Repeat},
                   {"10.0.0.1", "10.0.0.2"},
