@@ -14,7 +14,8 @@ void ReportConflict(const DiscoveredDevice& listed, const DiscoveredDevice& othe
 
 } // namespace
 
-DiscoverRounds::DiscoverRounds(KvVRELRequest& request, int rounds, int quietMs)
+DiscoverRounds::DiscoverRounds(KvVRELRequest& request, int rounds, int quietMs,
+                               std::function<std::uint64_t()> drops)
     : request_(request),
       discovery_(request, {
                               [this](const DiscoveredDevice&) { OnAdded(); },
@@ -28,7 +29,7 @@ DiscoverRounds::DiscoverRounds(KvVRELRequest& request, int rounds, int quietMs)
                                       EndRound();
                               },
                           }),
-      rounds_(rounds), quietMs_(quietMs) {
+      rounds_(rounds), quietMs_(quietMs), drops_(std::move(drops)) {
     quiet_.setSingleShot(true);
     QObject::connect(&quiet_, &QTimer::timeout, &loop_, [this] { EndRound(); });
 }
@@ -46,6 +47,7 @@ void DiscoverRounds::Wait() {
 
 void DiscoverRounds::StartRound() {
     newThisRound_ = 0;
+    dropsBeforeRound_ = drops_ ? drops_() : 0;
     sequence_ = discovery_.Start();
     ++round_;
     deadline_ = KvVRELClient::TickCount() + static_cast<std::int64_t>(request_.timeout) * 10;
@@ -62,7 +64,8 @@ void DiscoverRounds::OnAdded() {
 void DiscoverRounds::EndRound() {
     quiet_.stop();
     sequence_ = -1; // answers still coming for it count, its end no longer does
-    if (round_ >= rounds_ || newThisRound_ == 0) {
+    const bool dropped = drops_ && drops_() > dropsBeforeRound_;
+    if (round_ >= rounds_ || (newThisRound_ == 0 && !dropped)) {
         loop_.quit();
         return;
     }

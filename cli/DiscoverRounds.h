@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -14,12 +15,14 @@ namespace vrel::cli {
 // The Discovers of one discover command: up to `rounds` broadcasts, each answer window
 // closing at the request's time-out or, with a quiet time, that long after the last new
 // device. Devices are collected across rounds, one per MAC address; the rounds stop early
-// after one that brought no new device, since a further broadcast would most likely find
-// nothing either.
+// after one that brought no new device and lost no answer to a full receive buffer, since a
+// further broadcast would most likely find nothing either.
 class DiscoverRounds {
 public:
-    // quietMs 0: every round waits out the whole answer window.
-    DiscoverRounds(KvVRELRequest& request, int rounds, int quietMs);
+    // quietMs 0: every round waits out the whole answer window. drops, where given, counts
+    // the answers the socket has dropped so far.
+    DiscoverRounds(KvVRELRequest& request, int rounds, int quietMs,
+                   std::function<std::uint64_t()> drops = {});
 
     // Sends the first round; throws its send failure. Then call Wait.
     void Start();
@@ -46,6 +49,8 @@ private:
     int sequence_ = -1;
     int newThisRound_ = 0;
     std::int64_t deadline_ = 0;
+    std::function<std::uint64_t()> drops_;
+    std::uint64_t dropsBeforeRound_ = 0;
     std::optional<std::pair<int, std::string>> failure_;
     QTimer quiet_;
     QEventLoop loop_;
