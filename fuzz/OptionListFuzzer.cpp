@@ -11,27 +11,20 @@
 
 namespace {
 
+// A text no entry can stand for is refused as a ConvertError, and only so.
+template <typename Lookup> void Refusable(Lookup&& lookup) {
+    try {
+        lookup();
+    } catch (const vrel::ConvertError&) {
+    }
+}
+
 void Lookups(const vrel::KvOptionList& list, const std::string& text) {
-    try {
-        list.FindByName(text);
-    } catch (const vrel::ConvertError&) {
-    }
-    try {
-        list.FindByValue(text);
-    } catch (const vrel::ConvertError&) {
-    }
-    try {
-        list.ValueToName(text);
-    } catch (const vrel::ConvertError&) {
-    }
-    try {
-        list.NameToValue(text);
-    } catch (const vrel::ConvertError&) {
-    }
-    try {
-        list.SelectionIndex(text);
-    } catch (const vrel::ConvertError&) {
-    }
+    Refusable([&] { list.FindByName(text); });
+    Refusable([&] { list.FindByValue(text); });
+    Refusable([&] { list.ValueToName(text); });
+    Refusable([&] { list.NameToValue(text); });
+    Refusable([&] { list.SelectionIndex(text); });
 }
 
 } // namespace
