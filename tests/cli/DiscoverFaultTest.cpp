@@ -26,6 +26,11 @@ namespace vrel::test {
 namespace {
 
 constexpr std::uint16_t kDevicePort = 64512;
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kUnderAddressSanitizer = true;
+#else
+constexpr bool kUnderAddressSanitizer = false;
+#endif
 const std::string kMagic = "\x09\x2B\x13\x38";
 
 // Shares the device port with the simulator (both set SO_REUSEADDR, so both hear the
@@ -96,7 +101,7 @@ private:
                 d = header(36, 36).substr(0, random() % 36); // cut inside the header
                 break;
             case 2:
-                d = header(8500, 8500); // beyond any receive area
+                d = header(20000, 20000); // beyond any receive area
                 break;
             case 3:
                 d = header(72, 72);
@@ -181,9 +186,12 @@ TEST_F(DiscoverFaults, LossRepeatsAndAFloodStillListEveryAnsweringDeviceOnce) {
     }
     EXPECT_EQ(rows, kDevices - std::stoi(lost[1])) << logged.back();
 
-    // Answers the client refused must not stay with it: a flood of 1500 datagrams, 300 of
-    // them 8.5 KB, would leave megabytes behind.
-    EXPECT_LT(ChildrenMaxRssKb() - quietRssKb, 8 * 1024) << "quiet " << quietRssKb << " KB";
+    // Answers the client refused must not stay with it: this flood would leave 6 MB behind.
+    // Under ASan freed blocks wait in quarantine, so RSS grows anyway; there the leak check
+    // at the end of the vrel process (nonzero exit) does this job.
+    if (!kUnderAddressSanitizer) {
+        EXPECT_LT(ChildrenMaxRssKb() - quietRssKb, 2 * 1024) << "quiet " << quietRssKb << " KB";
+    }
 }
 
 } // namespace
