@@ -117,11 +117,11 @@ function vrel.dissector(tvb, pinfo, tree)
     local size = tvb:len()
     pinfo.cols.protocol = "VREL"
     local response = pinfo.src_port == VREL_PORT
-    local root = tree:add(vrel, tvb())
+    local root = size > 0 and tree:add(vrel, tvb()) or tree:add(vrel)
     root:add(f.response, response):set_generated()
 
     if size < 4 or tvb(0, 4):bytes():tohex():lower() ~= MAGIC then
-        local magic = root:add(f.magic, tvb(0, math.min(size, 4)))
+        local magic = size > 0 and root:add(f.magic, tvb(0, math.min(size, 4))) or nil
         pinfo.cols.info = "VREL"
         malformed(root, pinfo, magic, size < 4 and "datagram cut short in the magic"
                                                  or "wrong magic")
