@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan test test-plain test-asan fuzz fuzz-smoke demo clean
+.PHONY: all deps build build-asan test test-plain test-asan fuzz fuzz-smoke demo package install check-packages clean
 
 all: build
 
@@ -49,6 +49,19 @@ fuzz-smoke:
 	$(MAKE) fuzz FUZZ_SECONDS=20
 
 test: test-plain test-asan fuzz-smoke
+
+# The three Debian packages (vrel-config, vrel, vrel-sim) land in $(BUILD)/.
+package: build
+	cmake --build $(BUILD) --target package
+
+# Honours DESTDIR, e.g. make install DESTDIR=/tmp/stage PREFIX=/usr
+PREFIX ?= /usr/local
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+
+# lintian and a look inside each package; CI runs it after the tests.
+check-packages: package
+	tools/check-packages $(BUILD)
 
 demo: build
 	tools/netns-run tools/demo $(BUILD)
