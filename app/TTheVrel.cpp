@@ -1,5 +1,6 @@
 #include "TTheVrel.h"
 
+#include "DeviceAddress.h"
 #include "ErrorDisplay.h"
 #include "Exception.h"
 #include "MessageBox.h"
@@ -239,16 +240,37 @@ void TTheVrel::LV_VrelClick() {
 void TTheVrel::BT_SetClick() {
     if (ED_Mac->text() == "0")
         return;
-    auto vars = KvVRELVarList::create_from_definitions(SetVariables);
-    vars->at(0).value = Text(ED_IP);
-    vars->at(1).value = Text(ED_Net);
-    vars->at(2).value = "3";
+    // The codec would read shorthand such as "192.168.11" or octal "010" and send it; a
+    // device given a typo, or an address it cannot be reached at, is lost until reset.
+    if (const auto refusal = CheckDeviceAddress(Text(ED_IP), Text(ED_Net))) {
+        const QLabel* field = refusal->field == AddressRefusal::kIpAddress ? Label3 : Label4;
+        ShowMessageBox(this, field->text().toStdString() + ": " + refusal->reason);
+        return;
+    }
+    KvVerifiedSet::Target target{Text(ED_Mac), Text(ED_Pass), Text(ED_IP), Text(ED_Net)};
+    KvVerifiedSet::Options options;
+    options.setTimeout = kSetTimeout;
     try {
         if (setClient_ == nullptr)
             RaiseVrel(-1008);
-        setClient_->Send(Text(ED_Mac), Text(ED_Pass), *vars, kSet,
-                         BindCompletion(this, &TTheVrel::OnSetDone), kSetTimeout);
-        AppendMemo("Set Device " + Text(ED_Mac) + " at " + LongTimeText());
+        auto* set = new KvVerifiedSet(
+            *setClient_, target, options,
+            [this](const KvVRELError& e) {
+                KvVRELVarList none;
+                OnSetDone(e, none);
+            },
+            nullptr, this);
+        set->SetFinished([this, set, target](const SetOutcome& outcome) {
+            OnSetVerdict(target, outcome);
+            set->deleteLater();
+        });
+        try {
+            set->Start();
+        } catch (...) {
+            delete set;
+            throw;
+        }
+        AppendMemo("Set Device " + target.mac + " at " + LongTimeText());
     } catch (const std::exception& e) {
         ShowMessageBox(this, e.what());
     }
@@ -264,6 +286,14 @@ void TTheVrel::OnSetDone(const KvVRELError& completion, KvVRELVarList&) {
     } else {
         AppendMemo(completion.message);
     }
+}
+
+void TTheVrel::OnSetVerdict(const KvVerifiedSet::Target& target, const SetOutcome& outcome) {
+    // The Set's own lines are written already; a device that refused has nothing to check.
+    if (outcome.verdict == SetVerdict::kRefused)
+        return;
+    AppendMemo(VerdictLine(target.mac, target.ip, target.netmask, outcome) + " at " +
+               LongTimeText());
 }
 
 void TTheVrel::Clear1Click() { Memo_Info->clear(); }

@@ -3,6 +3,7 @@
 #include "KvReportListView.h"
 #include "KvVRELClient.h"
 #include "KvVRELRequest2Controls.h"
+#include "KvVerifiedSet.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -64,6 +65,8 @@ public:
     void LV_VrelClick();
     void BT_SetClick();
     void OnSetDone(const KvVRELError& completion, KvVRELVarList& variables);
+    // One memo line after the Set's own: what the device reported when asked afterwards.
+    void OnSetVerdict(const KvVerifiedSet::Target& target, const SetOutcome& outcome);
     void Clear1Click();
     void BT_CloseClick();
     void FormClose();

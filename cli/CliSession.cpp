@@ -1,6 +1,7 @@
 #include "CliSession.h"
 
 #include "CliText.h"
+#include "DeviceAddress.h"
 #include "KvVRELClient.h"
 #include "Messages.h"
 
@@ -102,7 +103,7 @@ QHostAddress DestinationFrom(const QCommandLineParser& parser) {
     if (!parser.isSet("address"))
         return QHostAddress(QHostAddress::Broadcast);
     const std::string text = parser.value("address").toStdString();
-    if (!IsDottedQuad(text))
+    if (!ParseDottedQuad(text))
         throw UsageError("'" + text + "' is not an IPv4 address");
     return QHostAddress(QString::fromStdString(text));
 }
@@ -167,6 +168,8 @@ int RunCommandLine(const QStringList& args) {
             return RunSet(rest);
         if (command == "get")
             return RunGet(rest);
+        if (command == "apply")
+            return RunApply(rest);
         if (command == "--version" || command == "-v") {
             std::cout << "vrel " VREL_VERSION "\n";
             return kExitOk;
@@ -177,7 +180,8 @@ int RunCommandLine(const QStringList& args) {
                          "Commands:\n"
                          "  discover   list every device that answers a broadcast\n"
                          "  set MAC    write a new IP address and netmask into one device\n"
-                         "  get MAC    read variables of one device\n\n"
+                         "  get MAC    read variables of one device\n"
+                         "  apply PLAN set and verify many devices from a CSV plan\n\n"
                          "Options:\n"
                          "  -h, --help     this text; 'vrel COMMAND --help' for a command\n"
                          "  -v, --version  the version\n";

@@ -39,29 +39,6 @@ std::string CsvField(const std::string& field) {
     return quoted + "\"";
 }
 
-bool ReadByte(const std::string& part, unsigned& value) {
-    if (part.empty() || part.size() > 3 || (part.size() > 1 && part[0] == '0'))
-        return false;
-    const auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
-    return ec == std::errc() && ptr == part.data() + part.size() && value <= 255;
-}
-
-bool ReadQuad(const std::string& text, std::uint32_t& address) {
-    address = 0;
-    std::size_t from = 0;
-    for (int i = 0; i < 4; ++i) {
-        const std::size_t dot = text.find('.', from);
-        if ((i < 3) == (dot == std::string::npos))
-            return false;
-        unsigned byte = 0;
-        if (!ReadByte(text.substr(from, dot == std::string::npos ? dot : dot - from), byte))
-            return false;
-        address = (address << 8) | byte;
-        from = dot + 1;
-    }
-    return true;
-}
-
 } // namespace
 
 std::string FormatTable(const std::vector<DeviceRow>& rows) {
@@ -112,33 +89,6 @@ std::string FormatCsv(const std::vector<DeviceRow>& rows) {
         out += "\r\n";
     }
     return out;
-}
-
-std::optional<std::string> NormalizeMac(const std::string& text) {
-    std::string digits;
-    for (char c : text) {
-        if (c == ' ' || c == ':' || c == '-')
-            continue;
-        if (!std::isxdigit(static_cast<unsigned char>(c)))
-            return std::nullopt;
-        digits += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    if (digits.size() != 12)
-        return std::nullopt;
-    return digits;
-}
-
-bool IsDottedQuad(const std::string& text) {
-    std::uint32_t address;
-    return ReadQuad(text, address);
-}
-
-bool IsNetmask(const std::string& text) {
-    std::uint32_t mask;
-    if (!ReadQuad(text, mask))
-        return false;
-    const std::uint32_t inverted = ~mask;
-    return (inverted & (inverted + 1)) == 0; // ones from the top, then only zeros
 }
 
 VarArgument ParseVarArgument(const std::string& text) {

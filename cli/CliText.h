@@ -22,15 +22,6 @@ std::string FormatJson(const std::vector<DeviceRow>& rows);
 // RFC 4180: CRLF line ends, fields with a comma, quote or line break quoted.
 std::string FormatCsv(const std::vector<DeviceRow>& rows);
 
-// A MAC address as twelve upper-case hex digits. Blanks, ':' and '-' between pairs are
-// accepted; anything else, or another count of digits, gives nothing.
-std::optional<std::string> NormalizeMac(const std::string& text);
-// True for a dotted quad of decimal numbers 0..255 without leading zeros: the only form a
-// user can mean unambiguously (inet_aton would read 010 as octal 8 and "10.1" as 10.0.0.1).
-bool IsDottedQuad(const std::string& text);
-// True for a dotted quad whose one-bits are contiguous from the top.
-bool IsNetmask(const std::string& text);
-
 // A readable variable named on the command line as ID:TYPE[:NAME].
 struct VarArgument {
     std::uint8_t id = 0;

@@ -13,12 +13,12 @@
 
 namespace vrel::cli {
 
-namespace {
-
-DeviceRow RowFrom(const KvVRELVarList& vars) {
+DeviceRow DeviceRowFrom(const KvVRELVarList& vars) {
     const KvVRELResponseVarList& f = *vars.at(0).responseVars;
     return {f.at(0).value, f.at(1).value, f.at(2).value, f.at(3).value, f.at(4).value};
 }
+
+namespace {
 
 // Collects the answers of one Discover: one row per MAC address, the first answer kept, in
 // the order the first answers came.
@@ -38,11 +38,11 @@ public:
             if (!request_.CheckResponse())
                 return;
         } catch (const Exception& failure) {
-            std::cerr << "vrel: answer from " << RowFrom(vars).macAddress << ": "
+            std::cerr << "vrel: answer from " << DeviceRowFrom(vars).macAddress << ": "
                       << failure.Message() << "\n";
             return;
         }
-        DeviceRow row = RowFrom(vars);
+        DeviceRow row = DeviceRowFrom(vars);
         if (seen_.insert(row.macAddress).second)
             rows.push_back(std::move(row));
     }
