@@ -15,12 +15,17 @@ using CommandLine = SimulatedNetwork;
 TEST_F(CommandLine, HelpOfEveryCommand) {
     VREL_REQUIRE_NETWORK_SANDBOX();
     const std::pair<QStringList, std::vector<const char*>> cases[] = {
-        {{"--help"}, {"Usage: vrel COMMAND", "discover", "set MAC", "get MAC", "--version"}},
+        {{"--help"},
+         {"Usage: vrel COMMAND", "discover", "set MAC", "get MAC", "apply PLAN", "--version"}},
         {{"-h"}, {"Usage: vrel COMMAND"}},
         {{"help"}, {"Usage: vrel COMMAND"}},
         {{"discover", "--help"}, {"--timeout", "--address", "--json", "--csv", "--where"}},
         {{"set", "--help"},
-         {"MAC", "--ip", "--netmask", "--password-stdin", "--password-file", "VREL_PASSWORD"}},
+         {"MAC", "--ip", "--netmask", "--password-stdin", "--password-file", "VREL_PASSWORD",
+          "--force", "--no-verify", "--json"}},
+        {{"apply", "--help"},
+         {"PLAN", "macAddress,ipAddress,netmask", "--dry-run", "--json", "--force", "--no-verify",
+          "--discover-timeout", "--password-file"}},
         {{"get", "--help"}, {"MAC", "--var", "ID:TYPE[:NAME]", "displaystr", "--json"}},
         {{"discover", "-h"}, {"--where"}},
     };
@@ -41,6 +46,7 @@ TEST_F(CommandLine, CommandHelpShowsHowToCallTheCommand) {
         {{"discover", "--help"}, "vrel discover [options]"},
         {{"set", "--help"}, "vrel set [options] MAC"},
         {{"get", "--help"}, "vrel get [options] MAC"},
+        {{"apply", "--help"}, "vrel apply [options] PLAN"},
     };
     for (const auto& [args, usage] : cases) {
         const VrelRun run = RunVrel(args);
@@ -129,6 +135,8 @@ TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
         {get + QStringList{"--timeout", "abc"}, "'abc' is not a time-out"},
         {get + QStringList{"--address", ""}, "is not an IPv4 address"},
         {QStringList{"discover", "--json", "--csv"}, "--json and --csv exclude each other"},
+        {QStringList{"apply"}, "give exactly one plan file"},
+        {QStringList{"apply", "/nonexistent/plan.csv"}, "cannot read the plan"},
         {QStringList{"discover", "--where", "garbage("}, "(KvCommon) Bad logic operand!"},
         {QStringList{"discover", "--where", "$7=\"x\""}, "(KvVREL) Bad VREL response variable"},
         {QStringList{"discover", "--where", "$0.9=\"x\""}, "(KvVREL) Bad VREL response variable"},
