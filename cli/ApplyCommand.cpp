@@ -34,16 +34,17 @@ std::map<std::string, DeviceRow> DiscoverDevices(KvVRELClient& client, std::uint
     std::map<std::string, DeviceRow> found;
     QEventLoop loop;
     auto vars = KvVRELVarList::create_from_definitions(DiscoveryVariables());
-    client.Send(kEveryDevice, "", *vars, kDiscover,
-                [&](const KvVRELError& e, KvVRELVarList& answer) {
-                    if (e.code == 0) {
-                        DeviceRow row = DeviceRowFrom(answer);
-                        found.emplace(row.macAddress, std::move(row));
-                    } else if (e.code == -1014) {
-                        loop.quit();
-                    }
-                },
-                timeout);
+    client.Send(
+        kEveryDevice, "", *vars, kDiscover,
+        [&](const KvVRELError& e, KvVRELVarList& answer) {
+            if (e.code == 0) {
+                DeviceRow row = DeviceRowFrom(answer);
+                found.emplace(row.macAddress, std::move(row));
+            } else if (e.code == -1014) {
+                loop.quit();
+            }
+        },
+        timeout);
     ProgressLine progress([&] { return "Discovering... " + std::to_string(found.size()); });
     loop.exec();
     return found;
@@ -60,6 +61,78 @@ void FailWith(const std::vector<std::string>& errors) {
                      (errors.size() == 1 ? " error" : " errors") + "; nothing was sent");
 }
 
+// "MAC: current -> new", or "MAC: not found".
+std::string PreviewLine(const PlanRow& row, const DeviceRow* device) {
+    if (device == nullptr)
+        return row.mac + ": not found";
+    return row.mac + ": " + AddressText(device->ipAddress, device->netmask) + " -> " +
+           AddressText(row.ip, row.netmask);
+}
+
+// One row of the JSON report: the plan row, where the device was found, and, once it was
+// set, the outcome.
+QJsonObject RowJson(const PlanRow& row, const DeviceRow* device, const SetOutcome* outcome) {
+    QJsonObject object =
+        OutcomeJson({row.mac, "", row.ip, row.netmask}, outcome ? *outcome : SetOutcome{});
+    if (outcome == nullptr) {
+        object.remove("verdict");
+        object.remove("setResult");
+        object.remove("attempts");
+    }
+    if (device == nullptr)
+        object.insert("verdict", "not found");
+    object.insert("line", row.line);
+    object.insert("found", device != nullptr);
+    if (device != nullptr) {
+        object.insert("currentIpAddress", QString::fromStdString(device->ipAddress));
+        object.insert("currentNetmask", QString::fromStdString(device->netmask));
+    }
+    return object;
+}
+
+struct ApplyRun {
+    const SitePlan& plan;
+    const std::map<std::string, DeviceRow>& found;
+    KvVerifiedSet::Options options;
+    std::string password;
+    bool dryRun = false;
+    bool json = false;
+};
+
+// Shows, and unless it is a dry run sets, every row in turn; the count of rows that ended
+// with the device holding its new address.
+int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
+    QJsonArray report;
+    int succeeded = 0;
+    const std::size_t total = run.plan.rows.size();
+    for (std::size_t i = 0; i < total; ++i) {
+        const PlanRow& row = run.plan.rows[i];
+        const auto it = run.found.find(row.mac);
+        const DeviceRow* device = it == run.found.end() ? nullptr : &it->second;
+        if (!run.json)
+            std::cout << PreviewLine(row, device) << std::endl;
+        if (run.dryRun || device == nullptr) {
+            if (!run.json && !run.dryRun)
+                std::cout << "  " << row.mac << ": not found, skipped\n";
+            report.append(RowJson(row, device, nullptr));
+            continue;
+        }
+        const KvVerifiedSet::Target target{row.mac, row.password.value_or(run.password), row.ip,
+                                           row.netmask};
+        const std::string what =
+            "[" + std::to_string(i + 1) + "/" + std::to_string(total) + "] Setting " + row.mac;
+        const SetOutcome outcome = SetAndVerify(client, target, run.options, what);
+        succeeded += VerdictSucceeded(outcome.verdict);
+        if (!run.json)
+            std::cout << "  " << VerdictLine(row.mac, row.ip, row.netmask, outcome) << std::endl;
+        report.append(RowJson(row, device, &outcome));
+    }
+    if (run.json)
+        std::cout << QJsonDocument(report).toJson().toStdString();
+    std::cout.flush();
+    return succeeded;
+}
+
 } // namespace
 
 int RunApply(const QStringList& args) {
@@ -74,8 +147,8 @@ int RunApply(const QStringList& args) {
     AddPasswordOptions(parser);
     AddSetOptions(parser);
     parser.addOption({"dry-run", "Check the plan and show the changes; send no Set."});
-    parser.addOption({"discover-timeout", "Seconds to wait for Discover answers (default 3).",
-                      "SECONDS", "3"});
+    parser.addOption(
+        {"discover-timeout", "Seconds to wait for Discover answers (default 3).", "SECONDS", "3"});
     ParseOrThrow(parser, args);
     if (parser.positionalArguments().size() != 1)
         throw UsageError("give exactly one plan file; try 'vrel apply --help'");
@@ -106,62 +179,16 @@ int RunApply(const QStringList& args) {
         if (!taken.empty())
             FailWith(taken);
 
-        QJsonArray report;
-        int succeeded = 0;
-        for (std::size_t i = 0; i < plan.rows.size(); ++i) {
-            const PlanRow& row = plan.rows[i];
-            const auto device = found.find(row.mac);
-            const bool present = device != found.end();
-            const KvVerifiedSet::Target target{row.mac, row.password.value_or(password), row.ip,
-                                               row.netmask};
-            if (!json)
-                std::cout << row.mac << ": "
-                          << (present ? AddressText(device->second.ipAddress,
-                                                    device->second.netmask) +
-                                            " -> " + AddressText(row.ip, row.netmask)
-                                      : std::string("not found"))
-                          << "\n";
-            QJsonObject object;
-            if (present && !parser.isSet("dry-run")) {
-                const SetOutcome outcome =
-                    SetAndVerify(client, target, options,
-                                 "[" + std::to_string(i + 1) + "/" +
-                                     std::to_string(plan.rows.size()) + "] Setting " + row.mac);
-                succeeded += VerdictSucceeded(outcome.verdict);
-                object = OutcomeJson(target, outcome);
-                if (!json)
-                    std::cout << "  " << VerdictLine(row.mac, row.ip, row.netmask, outcome)
-                              << "\n";
-            } else {
-                object = OutcomeJson(target, {});
-                object.remove("verdict");
-                object.remove("setResult");
-                object.remove("attempts");
-                if (!present) {
-                    object.insert("verdict", "not found");
-                    if (!json && !parser.isSet("dry-run"))
-                        std::cout << "  " << row.mac << ": not found, skipped\n";
-                }
-            }
-            object.insert("line", row.line);
-            object.insert("found", present);
-            if (present) {
-                object.insert("currentIpAddress", QString::fromStdString(device->second.ipAddress));
-                object.insert("currentNetmask", QString::fromStdString(device->second.netmask));
-            }
-            report.append(object);
-            std::cout.flush();
-        }
-        if (json)
-            std::cout << QJsonDocument(report).toJson().toStdString();
-        std::cout.flush();
-        const int total = static_cast<int>(plan.rows.size());
-        if (parser.isSet("dry-run")) {
-            const int missing = total - static_cast<int>(std::count_if(
-                                            plan.rows.begin(), plan.rows.end(),
-                                            [&](const PlanRow& r) { return found.count(r.mac); }));
-            if (missing > 0)
-                std::cerr << "vrel: " << missing << " of " << total << " devices not found\n";
+        const ApplyRun run{plan, found, options, password, parser.isSet("dry-run"), json};
+        const int succeeded = ApplyRows(client, run);
+        const auto total = static_cast<int>(plan.rows.size());
+        if (run.dryRun) {
+            const auto present =
+                std::count_if(plan.rows.begin(), plan.rows.end(),
+                              [&](const PlanRow& r) { return found.count(r.mac); });
+            if (present < total)
+                std::cerr << "vrel: " << total - present << " of " << total
+                          << " devices not found\n";
             return kExitOk;
         }
         if (succeeded != total) {

@@ -32,9 +32,8 @@ KvVerifiedSet::Target CheckedInput(const QCommandLineParser& parser) {
 } // namespace
 
 void AddSetOptions(QCommandLineParser& parser) {
-    parser.addOption({"force",
-                      "Send an address the device could not be reached at (network or "
-                      "broadcast address of its subnet, loopback, multicast, /31, ...)."});
+    parser.addOption({"force", "Send an address the device could not be reached at (network or "
+                               "broadcast address of its subnet, loopback, multicast, /31, ...)."});
     parser.addOption({"no-verify",
                       "One Set exchange only: no repeat after a time-out, the device is not "
                       "asked for its address afterwards."});

@@ -12,7 +12,9 @@ namespace {
 const char* const kColumns[] = {"macAddress", "ipAddress", "netmask", "password"};
 enum Column { kMac, kIp, kNetmask, kPassword, kColumnCount };
 
-std::string At(int line) { return "line " + std::to_string(line) + ": "; }
+std::string At(int line) {
+    return "line " + std::to_string(line) + ": ";
+}
 
 // The position of each known column, -1 when absent; errors for anything else.
 std::vector<int> HeaderPositions(const CsvRecord& header, std::vector<std::string>& errors) {
@@ -38,8 +40,8 @@ std::vector<int> HeaderPositions(const CsvRecord& header, std::vector<std::strin
 
 std::string RefusalText(const AddressRefusal& refusal, const char* ipName,
                         const char* netmaskName) {
-    return std::string(refusal.field == AddressRefusal::kIpAddress ? ipName : netmaskName) +
-           ": " + refusal.reason + (refusal.overridable ? "; --force sends it anyway" : "");
+    return std::string(refusal.field == AddressRefusal::kIpAddress ? ipName : netmaskName) + ": " +
+           refusal.reason + (refusal.overridable ? "; --force sends it anyway" : "");
 }
 
 SitePlan ReadSitePlan(const std::string& text, bool force) {
@@ -70,7 +72,9 @@ SitePlan ReadSitePlan(const std::string& text, bool force) {
         }
         PlanRow row;
         row.line = rec.line;
-        const auto field = [&](Column c) { return rec.fields[static_cast<std::size_t>(position[c])]; };
+        const auto field = [&](Column c) {
+            return rec.fields[static_cast<std::size_t>(position[c])];
+        };
         const auto mac = NormalizeMac(field(kMac));
         if (!mac)
             plan.errors.push_back(At(rec.line) + "MAC address '" + field(kMac) +
@@ -86,8 +90,8 @@ SitePlan ReadSitePlan(const std::string& text, bool force) {
             plan.errors.push_back(At(rec.line) + "MAC address " + *mac + " appears twice (line " +
                                   std::to_string(macLines[*mac]) + ")");
         if (!ipLines.emplace(row.ip, rec.line).second)
-            plan.errors.push_back(At(rec.line) + "IP address " + row.ip +
-                                  " appears twice (line " + std::to_string(ipLines[row.ip]) + ")");
+            plan.errors.push_back(At(rec.line) + "IP address " + row.ip + " appears twice (line " +
+                                  std::to_string(ipLines[row.ip]) + ")");
         plan.rows.push_back(std::move(row));
     }
     return plan;
@@ -107,8 +111,8 @@ std::vector<std::string> AddressesTakenOutside(const SitePlan& plan,
     for (const PlanRow& row : plan.rows) {
         const auto it = holder.find(row.ip);
         if (it != holder.end())
-            errors.push_back(At(row.line) + "IP address " + row.ip + " is used by " +
-                             it->second + ", which is not in the plan");
+            errors.push_back(At(row.line) + "IP address " + row.ip + " is used by " + it->second +
+                             ", which is not in the plan");
     }
     return errors;
 }

@@ -11,8 +11,7 @@ namespace vrel::cli {
 
 // A refused address as the command line words it, naming the field as the user gave it
 // (--ip or ipAddress), with a hint at --force where that would let it through.
-std::string RefusalText(const AddressRefusal& refusal, const char* ipName,
-                        const char* netmaskName);
+std::string RefusalText(const AddressRefusal& refusal, const char* ipName, const char* netmaskName);
 
 // One row of a commissioning plan: the device and the address it is to get.
 struct PlanRow {

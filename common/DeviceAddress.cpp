@@ -6,7 +6,9 @@ namespace vrel {
 
 namespace {
 
-bool IsHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+bool IsHexDigit(char c) {
+    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 std::string Subnet(std::uint32_t address, std::uint32_t mask) {
     int bits = 0;

@@ -34,8 +34,8 @@ std::string AddressProblem(std::uint32_t address, std::uint32_t mask);
 struct AddressRefusal {
     enum Field { kIpAddress, kNetmask };
     Field field = kIpAddress;
-    std::string reason;        // what is wrong, naming the text
-    bool overridable = false;  // readable, refused by the AddressProblem rule only
+    std::string reason;       // what is wrong, naming the text
+    bool overridable = false; // readable, refused by the AddressProblem rule only
 };
 
 // Syntax of both texts first, then, unless force is set, the AddressProblem rule. Nothing when

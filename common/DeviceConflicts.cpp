@@ -22,12 +22,11 @@ bool IsLoopbackInterface(const std::string& name, const std::vector<HostAddress>
 }
 
 // The subnets the device must be in to be reached by unicast, and how to name them.
-std::vector<const HostAddress*> SubnetsFor(const FoundDevice& device,
-                                           const std::vector<HostAddress>& host,
-                                           std::string& where) {
+std::vector<const HostAddress*>
+SubnetsFor(const FoundDevice& device, const std::vector<HostAddress>& host, std::string& where) {
     std::vector<const HostAddress*> subnets;
-    const bool known = !device.arrivalInterface.empty() &&
-                       !IsLoopbackInterface(device.arrivalInterface, host);
+    const bool known =
+        !device.arrivalInterface.empty() && !IsLoopbackInterface(device.arrivalInterface, host);
     for (const HostAddress& a : host) {
         if (known ? a.interfaceName == device.arrivalInterface : !a.loopback)
             subnets.push_back(&a);
@@ -40,9 +39,7 @@ std::vector<const HostAddress*> SubnetsFor(const FoundDevice& device,
 
 std::string DeviceConflict::Text() const {
     std::string notes;
-    const auto add = [&](const std::string& note) {
-        notes += (notes.empty() ? "" : "; ") + note;
-    };
+    const auto add = [&](const std::string& note) { notes += (notes.empty() ? "" : "; ") + note; };
     if (sharedBy > 1)
         add("IP address used by " + std::to_string(sharedBy) + " devices");
     if (hostAddress)

@@ -22,9 +22,9 @@ struct FoundDevice {
 
 // What is wrong with one device's address as found.
 struct DeviceConflict {
-    int sharedBy = 0;           // devices answering with this IP address, when more than one
-    std::string outsideOf;      // the interface (or "this host") whose subnets it is outside of
-    bool hostAddress = false;   // the device has one of this host's own addresses
+    int sharedBy = 0;         // devices answering with this IP address, when more than one
+    std::string outsideOf;    // the interface (or "this host") whose subnets it is outside of
+    bool hostAddress = false; // the device has one of this host's own addresses
 
     bool Any() const { return sharedBy > 1 || !outsideOf.empty() || hostAddress; }
     // The notes joined by "; ", empty when there is nothing to note.

@@ -82,8 +82,8 @@ std::string VerdictLine(const std::string& mac, const std::string& ip, const std
     return line;
 }
 
-KvVerifiedSet::KvVerifiedSet(KvVRELClient& client, Target target, Options options,
-                             SetDone setDone, Finished finished, QObject* parent)
+KvVerifiedSet::KvVerifiedSet(KvVRELClient& client, Target target, Options options, SetDone setDone,
+                             Finished finished, QObject* parent)
     : QObject(parent), client_(client), target_(std::move(target)), options_(options),
       setDone_(std::move(setDone)), finished_(std::move(finished)) {
     if (!options_.verify)
@@ -93,7 +93,9 @@ KvVerifiedSet::KvVerifiedSet(KvVRELClient& client, Target target, Options option
     connect(&pause_, &QTimer::timeout, this, &KvVerifiedSet::SendGet);
 }
 
-void KvVerifiedSet::Start() { SendSet(); }
+void KvVerifiedSet::Start() {
+    SendSet();
+}
 
 void KvVerifiedSet::SendSet() {
     auto vars = KvVRELVarList::create_from_definitions(SetVariables);

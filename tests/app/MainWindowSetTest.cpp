@@ -28,13 +28,13 @@ TEST_F(MainWindowSetTest, SetWritesTheAddressAndANewDiscoverShowsIt) {
     EXPECT_THAT(MemoLines(), ElementsAre(MatchesRegex(SetDeviceLine("020000000001"))));
     // The device is asked afterwards; its answer is one more line.
     ASSERT_TRUE(WaitMemoLines(3, 2000));
-    EXPECT_THAT(MemoLines(),
-                ElementsAre(MatchesRegex(SetDeviceLine("020000000001")),
-                            MatchesRegex(std::string("Devie 020000000001 : Set OK ! at ") +
-                                         kTimeOfDay),
-                            MatchesRegex("020000000001: verified, answers with IP address "
-                                         "10\\.0\\.5\\.77, netmask 255\\.255\\.0\\.0 at " +
-                                         std::string(kTimeOfDay))));
+    EXPECT_THAT(
+        MemoLines(),
+        ElementsAre(MatchesRegex(SetDeviceLine("020000000001")),
+                    MatchesRegex(std::string("Devie 020000000001 : Set OK ! at ") + kTimeOfDay),
+                    MatchesRegex("020000000001: verified, answers with IP address "
+                                 "10\\.0\\.5\\.77, netmask 255\\.255\\.0\\.0 at " +
+                                 std::string(kTimeOfDay))));
     EXPECT_TRUE(sim_->Stderr().contains("Set #0 to 020000000001: ok"))
         << sim_->Stderr().toStdString();
 

@@ -24,8 +24,7 @@ protected:
         return path;
     }
     static QStringList Apply(const QString& plan, const QStringList& extra = {}) {
-        return QStringList{"apply", plan, "--timeout", "0.5", "--discover-timeout", "0.3"} +
-               extra;
+        return QStringList{"apply", plan, "--timeout", "0.5", "--discover-timeout", "0.3"} + extra;
     }
     static long SetsIn(const std::vector<std::string>& requests) {
         return std::count_if(requests.begin(), requests.end(),
@@ -98,7 +97,8 @@ TEST_F(ApplyCommand, FullPlanOfTwentyDevicesIsVerified) {
     for (int i = 1; i <= 20; ++i) {
         char mac[13];
         std::snprintf(mac, sizeof mac, "0200000000%02X", i);
-        plan += std::string(mac) + ",192.168.7." + std::to_string(100 + i) + ",255.255.255.0,site\n";
+        plan +=
+            std::string(mac) + ",192.168.7." + std::to_string(100 + i) + ",255.255.255.0,site\n";
     }
     const QStringList args = Apply(Plan(plan), {"--json"});
     const VrelRun run = RunVrel(args);

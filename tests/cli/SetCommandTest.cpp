@@ -161,7 +161,9 @@ TEST_F(SetCommand, LostAnswersAreRepeatedAndTheDeviceAsked) {
     ASSERT_TRUE(StartDeviceFile({"--set-loss", "100"})) << Sim().Log();
     const QStringList args = SetArgs("0A0000000002", "10.0.1.9", "255.255.0.0");
     VrelRun run;
-    const auto requests = RequestsDuring([&] { run = RunVrel(args + QStringList{"--timeout", "0.3"}); });
+    const auto requests = RequestsDuring([&] {
+        run = RunVrel(args + QStringList{"--timeout", "0.3"});
+    });
     EXPECT_EQ(run.exitCode, 0) << Describe(args, run);
     EXPECT_THAT(run.out, HasSubstr("0A0000000002: applied, answer lost (3 Sets unanswered), "
                                    "answers with IP address 10.0.1.9, netmask 255.255.0.0\n"));
@@ -169,8 +171,9 @@ TEST_F(SetCommand, LostAnswersAreRepeatedAndTheDeviceAsked) {
     EXPECT_EQ(SetsIn(requests), 3);
 
     // --no-verify is the bare exchange: one Set, its time-out the outcome.
-    const auto bare = RequestsDuring(
-        [&] { run = RunVrel(args + QStringList{"--timeout", "0.3", "--no-verify"}); });
+    const auto bare = RequestsDuring([&] {
+        run = RunVrel(args + QStringList{"--timeout", "0.3", "--no-verify"});
+    });
     EXPECT_EQ(run.exitCode, 1) << Describe(args, run);
     EXPECT_THAT(run.err, HasSubstr("(KvVREL) Timeout!"));
     EXPECT_EQ(SetsIn(bare), 1);

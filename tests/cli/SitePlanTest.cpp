@@ -57,7 +57,8 @@ TEST(SitePlan, ErrorsNameTheirLine) {
     // Forcing lets the implausible through, and nothing else.
     EXPECT_THAT(ReadSitePlan(kHeader + "0A0000000001,10.0.0.255,255.255.255.0\n", true).errors,
                 ElementsAre());
-    EXPECT_EQ(ReadSitePlan(kHeader + "0A0000000001,10.0.0.1,255.0.255.0\n", true).errors.size(), 1u);
+    EXPECT_EQ(ReadSitePlan(kHeader + "0A0000000001,10.0.0.1,255.0.255.0\n", true).errors.size(),
+              1u);
 }
 
 TEST(SitePlan, AddressHeldByADeviceOutsideThePlanIsAnError) {

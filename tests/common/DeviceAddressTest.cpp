@@ -32,7 +32,7 @@ TEST(DeviceAddress, MacIsTwelveHexDigitsOrSixSeparatedPairs) {
         "0A:1B-2C:3D:4E:5F", // separators mixed
         "0A1:B2C:3D4:E5F",   // not in pairs
         "0A:1B:2C:3D:4E:5F:",
-        "\300A1B2C3D4E5F",   // a byte above 127
+        "\300A1B2C3D4E5F", // a byte above 127
     };
     for (const char* text : bad)
         EXPECT_EQ(NormalizeMac(text), std::nullopt) << text;
@@ -127,9 +127,11 @@ TEST(DeviceAddress, CheckNamesTheFieldAndYieldsToForceOnlyForPlausibility) {
     using F = AddressRefusal;
     const Case cases[] = {
         {"10.0.0.9", "255.255.255.0", false, F::kIpAddress, false, ""},
-        {"192.168.11", "255.255.255.0", true, F::kIpAddress, false, "'192.168.11' is not a valid IP"},
+        {"192.168.11", "255.255.255.0", true, F::kIpAddress, false,
+         "'192.168.11' is not a valid IP"},
         {"010.0.0.1", "255.255.255.0", true, F::kIpAddress, false, "'010.0.0.1' is not a valid IP"},
-        {"10.0.0.9", "255.255.0.255", true, F::kNetmask, false, "'255.255.0.255' is not a valid netmask"},
+        {"10.0.0.9", "255.255.0.255", true, F::kNetmask, false,
+         "'255.255.0.255' is not a valid netmask"},
         {"10.0.0.9", "255.255.255", true, F::kNetmask, false, "is not a valid netmask"},
         {"10.0.0.255", "255.255.255.0", true, F::kIpAddress, true, "broadcast address"},
         {"127.0.0.1", "255.0.0.0", true, F::kIpAddress, true, "loopback"},

@@ -28,15 +28,18 @@ TEST(DeviceConflicts, MarksSharedForeignAndHostAddresses) {
         "outside the subnets of eth0 (reachable only by the broadcast Set)";
     const Case cases[] = {
         {"in the subnet it answered on", {"A1", "192.168.1.20", "255.255.255.0", "eth0"}, ""},
-        {"in the subnet of another interface", {"A2", "10.0.3.4", "255.255.0.0", "eth0"},
+        {"in the subnet of another interface",
+         {"A2", "10.0.3.4", "255.255.0.0", "eth0"},
          outsideEth0},
         {"foreign subnet", {"A3", "172.16.0.5", "255.255.0.0", "eth0"}, outsideEth0},
-        {"the host's own address", {"A4", "192.168.1.10", "255.255.255.0", "eth0"},
+        {"the host's own address",
+         {"A4", "192.168.1.10", "255.255.255.0", "eth0"},
          "the host's own address"},
         // Interface unknown, or a simulator answering over loopback: any subnet of the host.
         {"unknown interface, some subnet", {"A5", "10.0.9.9", "255.255.0.0", ""}, ""},
         {"loopback, some subnet", {"A6", "192.168.1.30", "255.255.255.0", "lo"}, ""},
-        {"unknown interface, no subnet", {"A7", "172.16.0.6", "255.255.0.0", ""},
+        {"unknown interface, no subnet",
+         {"A7", "172.16.0.6", "255.255.0.0", ""},
          "outside the subnets of this host (reachable only by the broadcast Set)"},
         {"an answer that is no address", {"A8", "garbage", "255.255.0.0", "eth0"}, ""},
     };
@@ -73,9 +76,9 @@ TEST(DeviceConflicts, SharedAddressMarksEveryHolder) {
 // A host with nothing but loopback (a sandbox, a laptop off the network) is no measure of
 // reachability.
 TEST(DeviceConflicts, LoopbackOnlyHostMarksNoSubnet) {
-    const auto conflicts =
-        FindConflicts({{"C1", "10.0.0.1", "255.255.255.0", "lo"}, {"C2", "10.0.1.2", "255.255.0.0", ""}},
-                      {Host("lo", "127.0.0.1", "255.0.0.0", true)});
+    const auto conflicts = FindConflicts(
+        {{"C1", "10.0.0.1", "255.255.255.0", "lo"}, {"C2", "10.0.1.2", "255.255.0.0", ""}},
+        {Host("lo", "127.0.0.1", "255.0.0.0", true)});
     for (const DeviceConflict& c : conflicts)
         EXPECT_FALSE(c.Any()) << c.Text();
 }

@@ -1,5 +1,5 @@
-#include "DeviceAddress.h"
 #include "SimDeviceFile.h"
+#include "DeviceAddress.h"
 #include "SimTestSupport.h"
 
 #include <gmock/gmock.h>
