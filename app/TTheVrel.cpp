@@ -1,8 +1,10 @@
 #include "TTheVrel.h"
 
 #include "DeviceAddress.h"
+#include "DeviceConflicts.h"
 #include "ErrorDisplay.h"
 #include "Exception.h"
+#include "HostAddresses.h"
 #include "MessageBox.h"
 #include "Messages.h"
 #include "VrelTables.h"
@@ -23,6 +25,8 @@ namespace {
 
 constexpr std::uint32_t kDiscoverTimeout = 700; // 7 s answer window
 constexpr std::uint32_t kSetTimeout = 300;      // 3 s
+constexpr int kConflictPauseMs = 150;
+const QColor kConflictColour(255, 214, 204); // a pale red that keeps the text readable
 
 std::string Text(const QLineEdit* edit) {
     return edit->text().toLatin1().toStdString();
@@ -186,6 +190,34 @@ void TTheVrel::BuildControls() {
     connect(LV_Vrel, &KvReportListView::Clicked, this, &TTheVrel::LV_VrelClick);
     connect(LV_Vrel, &KvReportListView::DoubleClicked, this, &TTheVrel::LV_VrelDblClick);
     connect(Clear1, &QAction::triggered, this, &TTheVrel::Clear1Click);
+
+    // Conflicts are a property of the whole table: looked at once the answers pause, never
+    // per answer.
+    conflictTimer_.setSingleShot(true);
+    conflictTimer_.setInterval(kConflictPauseMs);
+    connect(&conflictTimer_, &QTimer::timeout, this, &TTheVrel::MarkConflicts);
+    connect(LV_Vrel->model(), &QAbstractItemModel::rowsInserted, &conflictTimer_,
+            qOverload<>(&QTimer::start));
+}
+
+void TTheVrel::MarkConflicts() {
+    std::vector<FoundDevice> devices;
+    for (int r = 0; r < LV_Vrel->topLevelItemCount(); ++r) {
+        const QTreeWidgetItem* row = LV_Vrel->topLevelItem(r);
+        devices.push_back({row->text(2).toStdString(),
+                           row->text(3).toStdString(),
+                           row->text(4).toStdString(),
+                           {}});
+    }
+    const auto conflicts = FindConflicts(devices, HostAddresses());
+    for (int r = 0; r < LV_Vrel->topLevelItemCount(); ++r) {
+        QTreeWidgetItem* row = LV_Vrel->topLevelItem(r);
+        const DeviceConflict& c = conflicts[static_cast<std::size_t>(r)];
+        for (int column = 0; column < LV_Vrel->columnCount(); ++column) {
+            row->setBackground(column, c.Any() ? QBrush(kConflictColour) : QBrush());
+            row->setToolTip(column, QString::fromStdString(c.Text()));
+        }
+    }
 }
 
 void TTheVrel::FormCreate() {

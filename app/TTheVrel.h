@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -67,6 +68,9 @@ public:
     void OnSetDone(const KvVRELError& completion, KvVRELVarList& variables);
     // One memo line after the Set's own: what the device reported when asked afterwards.
     void OnSetVerdict(const KvVerifiedSet::Target& target, const SetOutcome& outcome);
+    // Highlights rows whose address conflicts (shared, unreachable subnet, the host's own),
+    // the tooltip naming the conflict.
+    void MarkConflicts();
     void Clear1Click();
     void BT_CloseClick();
     void FormClose();
@@ -86,6 +90,7 @@ private:
     std::unique_ptr<KvVRELRequest2EditsRepeat> discoverPresenter_;
     std::optional<QStringList> iniLines_;
     bool centred_ = false;
+    QTimer conflictTimer_;
 };
 
 // The time of day in the system locale's long time format, without a time zone.

@@ -41,37 +41,47 @@ std::string CsvField(const std::string& field) {
 
 } // namespace
 
-std::string FormatTable(const std::vector<DeviceRow>& rows) {
-    std::size_t width[5];
-    for (int c = 0; c < 5; ++c)
-        width[c] = std::string(kDeviceHeaders[c]).size();
-    for (const auto& row : rows) {
-        const auto f = Fields(row);
-        for (int c = 0; c < 5; ++c)
+std::string FormatTable(const std::vector<DeviceRow>& rows, const std::vector<std::string>& notes) {
+    // A Notes column only when there is something to note: most segments have no conflicts.
+    const bool noted =
+        std::any_of(notes.begin(), notes.end(), [](const std::string& n) { return !n.empty(); });
+    std::vector<std::vector<std::string>> lines{{kDeviceHeaders, kDeviceHeaders + 5}};
+    if (noted)
+        lines[0].push_back("Notes");
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        lines.push_back(Fields(rows[r]));
+        if (noted)
+            lines.back().push_back(r < notes.size() ? notes[r] : "");
+    }
+    std::vector<std::size_t> width(lines[0].size(), 0);
+    for (const auto& f : lines) {
+        for (std::size_t c = 0; c < f.size(); ++c)
             width[c] = std::max(width[c], f[c].size());
     }
-    auto line = [&](const std::vector<std::string>& f) {
-        std::string out;
-        for (int c = 0; c < 5; ++c) {
-            out += f[c];
-            if (c < 4)
-                out += std::string(width[c] - f[c].size() + 2, ' ');
+    std::string out;
+    for (const auto& f : lines) {
+        std::string line;
+        // Nothing behind the last cell, also when a row has no note.
+        const std::size_t used = noted && f.back().empty() ? f.size() - 1 : f.size();
+        for (std::size_t c = 0; c < used; ++c) {
+            line += f[c];
+            if (c + 1 < used)
+                line += std::string(width[c] - f[c].size() + 2, ' ');
         }
-        return out + "\n";
-    };
-    std::string out = line({kDeviceHeaders, kDeviceHeaders + 5});
-    for (const auto& row : rows)
-        out += line(Fields(row));
+        out += line + "\n";
+    }
     return out;
 }
 
-std::string FormatJson(const std::vector<DeviceRow>& rows) {
+std::string FormatJson(const std::vector<DeviceRow>& rows, const std::vector<std::string>& notes) {
     QJsonArray array;
-    for (const auto& row : rows) {
+    for (std::size_t r = 0; r < rows.size(); ++r) {
         QJsonObject object;
-        const auto f = Fields(row);
+        const auto f = Fields(rows[r]);
         for (int c = 0; c < 5; ++c)
             object.insert(QLatin1String(kDeviceKeys[c]), QString::fromLatin1(f[c]));
+        if (r < notes.size() && !notes[r].empty())
+            object.insert("notes", QString::fromStdString(notes[r]));
         array.append(object);
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented).toStdString();

@@ -17,8 +17,12 @@ extern const char* const kDeviceKeys[5];
 // The headers of the table form, in column order.
 extern const char* const kDeviceHeaders[5];
 
-std::string FormatTable(const std::vector<DeviceRow>& rows);
-std::string FormatJson(const std::vector<DeviceRow>& rows);
+// notes[i], when given and not empty, is what is wrong with rows[i] (a shared IP address, an
+// unreachable subnet): a Notes column in the table, a "notes" field in JSON.
+std::string FormatTable(const std::vector<DeviceRow>& rows,
+                        const std::vector<std::string>& notes = {});
+std::string FormatJson(const std::vector<DeviceRow>& rows,
+                       const std::vector<std::string>& notes = {});
 // RFC 4180: CRLF line ends, fields with a comma, quote or line break quoted.
 std::string FormatCsv(const std::vector<DeviceRow>& rows);
 

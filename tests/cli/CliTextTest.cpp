@@ -37,6 +37,24 @@ TEST(CliText, TableIsAlignedUnderItsHeaders) {
     EXPECT_EQ(FormatTable({}), "Product Code  Model Name  Mac Address  IP Address  Netmask\n");
 }
 
+// Conflicts add a Notes column and a "notes" field, only where there is something to note.
+TEST(CliText, NotesAppearOnlyWhereThereAreAny) {
+    EXPECT_EQ(
+        FormatTable({kShort, kRelay}, {"", "IP address used by 2 devices"}),
+        "Product Code  Model Name         Mac Address   IP Address       Netmask        Notes\n"
+        "1             A                  0A0000000002  10.0.0.1         255.0.0.0\n"
+        "4660          Relay, 4 channels  0A0000000001  192.168.100.200  255.255.255.0  IP "
+        "address used by 2 devices\n");
+    EXPECT_EQ(FormatTable({kShort}, {""}), FormatTable({kShort}));
+    const QJsonArray array =
+        QJsonDocument::fromJson(
+            QByteArray::fromStdString(FormatJson({kShort, kRelay}, {"", "the host's own address"})))
+            .array();
+    ASSERT_EQ(array.size(), 2);
+    EXPECT_FALSE(array[0].toObject().contains("notes"));
+    EXPECT_EQ(array[1].toObject().value("notes").toString(), "the host's own address");
+}
+
 TEST(CliText, TableCellsStartWhereTheirHeaderStarts) {
     const std::vector<std::vector<DeviceRow>> tables = {
         {kRelay},
