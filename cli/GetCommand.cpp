@@ -3,6 +3,7 @@
 #include "Exception.h"
 #include "KvVRELRequest.h"
 #include "Messages.h"
+#include "VisibleText.h"
 
 #include <QCommandLineParser>
 #include <QEventLoop>
@@ -45,7 +46,7 @@ std::string Output(const KvVRELVarList& vars, bool json) {
     }
     std::string out;
     for (int i = 0; i < vars.count(); ++i)
-        out += vars.at(i).name + "=" + vars.at(i).value + "\n";
+        out += vars.at(i).name + "=" + VisibleText(vars.at(i).value) + "\n"; // one line each
     return out;
 }
 
