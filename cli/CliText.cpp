@@ -1,9 +1,9 @@
 #include "CliText.h"
 
 #include "KvOptionList.h"
+#include "VisibleText.h"
 #include "VrelTypes.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
@@ -13,6 +13,7 @@
 #include <charconv>
 #include <cmath>
 #include <stdexcept>
+#include <string_view>
 
 namespace vrel::cli {
 
@@ -27,8 +28,24 @@ std::vector<std::string> Fields(const DeviceRow& r) {
     return {r.productCode, r.modelName, r.macAddress, r.ipAddress, r.netmask};
 }
 
-std::string CsvField(const std::string& field) {
-    if (field.find_first_of(",\"\r\n") == std::string::npos)
+// The fields as a terminal or spreadsheet may be shown them: hidden bytes escaped.
+std::vector<std::string> VisibleFields(const DeviceRow& r) {
+    std::vector<std::string> fields = Fields(r);
+    for (auto& field : fields)
+        field = VisibleText(field);
+    return fields;
+}
+
+// Spreadsheets run a cell that begins with one of these as a formula (=cmd|' /C calc'!A0);
+// a leading apostrophe makes them show it as text.
+bool StartsLikeFormula(const std::string& field) {
+    return !field.empty() &&
+           std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos;
+}
+
+std::string CsvField(const std::string& raw) {
+    const std::string field = (StartsLikeFormula(raw) ? "'" : "") + VisibleText(raw);
+    if (field.find_first_of(",\"") == std::string::npos)
         return field;
     std::string quoted = "\"";
     for (char c : field) {
@@ -49,7 +66,7 @@ std::string FormatTable(const std::vector<DeviceRow>& rows, const std::vector<st
     if (noted)
         lines[0].push_back("Notes");
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        lines.push_back(Fields(rows[r]));
+        lines.push_back(VisibleFields(rows[r]));
         if (noted)
             lines.back().push_back(r < notes.size() ? notes[r] : "");
     }
@@ -74,17 +91,33 @@ std::string FormatTable(const std::vector<DeviceRow>& rows, const std::vector<st
 }
 
 std::string FormatJson(const std::vector<DeviceRow>& rows, const std::vector<std::string>& notes) {
-    QJsonArray array;
+    // QJsonObject sorts its keys; scripts and readers expect the documented column order, so
+    // the objects are written here and only the strings go through Qt's escaping. The value
+    // texts are 8-bit Latin-1 and come out as UTF-8.
+    const auto quoted = [](const char* key, const std::string& value) {
+        const QByteArray pair =
+            QJsonDocument(QJsonObject{{QLatin1String(key), QString::fromLatin1(value)}})
+                .toJson(QJsonDocument::Compact);
+        return pair.mid(1, pair.size() - 2).toStdString(); // "key":"value"
+    };
+    std::string out = "[";
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        QJsonObject object;
-        const auto f = Fields(rows[r]);
-        for (int c = 0; c < 5; ++c)
-            object.insert(QLatin1String(kDeviceKeys[c]), QString::fromLatin1(f[c]));
-        if (r < notes.size() && !notes[r].empty())
-            object.insert("notes", QString::fromStdString(notes[r]));
-        array.append(object);
+        out += r ? ",\n    {" : "\n    {";
+        auto f = Fields(rows[r]);
+        std::vector<const char*> keys(kDeviceKeys, kDeviceKeys + 5);
+        if (r < notes.size() && !notes[r].empty()) {
+            f.push_back(notes[r]);
+            keys.push_back("notes");
+        }
+        for (std::size_t c = 0; c < f.size(); ++c) {
+            const std::string pair = quoted(keys[c], f[c]);
+            const std::size_t colon = pair.find("\":") + 1; // keys hold no quote
+            out += (c ? ",\n        " : "\n        ") + pair.substr(0, colon) + ": " +
+                   pair.substr(colon + 1);
+        }
+        out += "\n    }";
     }
-    return QJsonDocument(array).toJson(QJsonDocument::Indented).toStdString();
+    return out + "\n]\n";
 }
 
 std::string FormatCsv(const std::vector<DeviceRow>& rows) {

@@ -17,13 +17,16 @@ extern const char* const kDeviceKeys[5];
 // The headers of the table form, in column order.
 extern const char* const kDeviceHeaders[5];
 
+// Control bytes, DEL and C1 bytes of the fields are shown as \xNN escapes (VisibleText).
 // notes[i], when given and not empty, is what is wrong with rows[i] (a shared IP address, an
 // unreachable subnet): a Notes column in the table, a "notes" field in JSON.
 std::string FormatTable(const std::vector<DeviceRow>& rows,
                         const std::vector<std::string>& notes = {});
 std::string FormatJson(const std::vector<DeviceRow>& rows,
                        const std::vector<std::string>& notes = {});
-// RFC 4180: CRLF line ends, fields with a comma, quote or line break quoted.
+// RFC 4180: CRLF line ends, fields with a comma or quote quoted. Control bytes are shown as
+// \xNN escapes, and a field that begins with = + - @ tab or CR gets a leading apostrophe so
+// that no spreadsheet runs it as a formula.
 std::string FormatCsv(const std::vector<DeviceRow>& rows);
 
 // A readable variable named on the command line as ID:TYPE[:NAME].

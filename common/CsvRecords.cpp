@@ -10,9 +10,14 @@ namespace {
 
 } // namespace
 
-std::vector<CsvRecord> SplitCsvRecords(std::string text) {
-    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;)
-        text.erase(at, 1);
+std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText) {
+    // One pass: erasing each CR in place would move the rest of the file once per line.
+    std::string text;
+    text.reserve(crlfText.size());
+    for (std::size_t at = 0; at < crlfText.size(); ++at) {
+        if (crlfText[at] != '\r' || at + 1 >= crlfText.size() || crlfText[at + 1] != '\n')
+            text.push_back(crlfText[at]);
+    }
     if (text.rfind("\xEF\xBB\xBF", 0) == 0) // byte order mark that spreadsheets write
         text.erase(0, 3);
     std::vector<CsvRecord> records;

@@ -21,6 +21,6 @@ struct CsvRecord {
 // line breaks and doubled quotes; LF or CRLF line ends (CRLF is taken as LF, also inside
 // quoted fields); a leading byte order mark, as spreadsheets write it, is dropped; blank lines
 // are skipped. Throws CsvError.
-std::vector<CsvRecord> SplitCsvRecords(std::string text);
+std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText);
 
 } // namespace vrel

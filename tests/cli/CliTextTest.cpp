@@ -55,6 +55,18 @@ TEST(CliText, NotesAppearOnlyWhereThereAreAny) {
     EXPECT_EQ(array[1].toObject().value("notes").toString(), "the host's own address");
 }
 
+TEST(CliText, TableShowsControlBytesAsEscapes) {
+    // A name that would retitle the terminal, and one that would print a forged row.
+    const DeviceRow hostile{"1", "\x1b]0;owned\x07", "0A0000000001", "10.0.0.1\n2 Fake",
+                            "\x9b" "2J"};
+    const auto lines = Lines(FormatTable({hostile}));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_THAT(lines[1], HasSubstr("\\x1b]0;owned\\x07  "));
+    EXPECT_THAT(lines[1], HasSubstr("10.0.0.1\\x0a2 Fake  \\x9b2J"));
+    for (const char c : lines[1])
+        EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) << int(c);
+}
+
 TEST(CliText, TableCellsStartWhereTheirHeaderStarts) {
     const std::vector<std::vector<DeviceRow>> tables = {
         {kRelay},
@@ -95,22 +107,29 @@ TEST(CliText, JsonHoldsOneObjectPerRowWithTheFiveKeys) {
         {"2", "Say \"hi\" \\ back\ttab", "0A0000000002", "10.0.0.2", "255.255.0.0"},
         {"3", "Caf\xE9", "0A0000000003", "10.0.0.3", "255.255.255.0"},
     };
+    const std::string text = FormatJson(rows);
     QJsonParseError error;
-    const QJsonDocument doc =
-        QJsonDocument::fromJson(QByteArray::fromStdString(FormatJson(rows)), &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
     ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
     ASSERT_TRUE(doc.isArray());
     const QJsonArray array = doc.array();
     ASSERT_EQ(array.size(), 3);
     for (qsizetype i = 0; i < array.size(); ++i) {
         const QJsonObject o = array.at(i).toObject();
-        EXPECT_EQ(o.keys(),
-                  (QStringList{"ipAddress", "macAddress", "modelName", "netmask", "productCode"}));
+        EXPECT_EQ(o.size(), 5);
         EXPECT_EQ(o.value("productCode").toString().toStdString(), rows[i].productCode);
         EXPECT_EQ(o.value("macAddress").toString().toStdString(), rows[i].macAddress);
         EXPECT_EQ(o.value("ipAddress").toString().toStdString(), rows[i].ipAddress);
         EXPECT_EQ(o.value("netmask").toString().toStdString(), rows[i].netmask);
     }
+    // Each object lists its keys in the documented order, not sorted.
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        for (const char* key : {"productCode", "modelName", "macAddress", "ipAddress", "netmask"}) {
+            const std::size_t next = text.find('"' + std::string(key) + '"', at);
+            ASSERT_NE(next, std::string::npos) << key << " of object " << i << " out of order";
+            at = next;
+        }
     EXPECT_EQ(array.at(0).toObject().value("modelName").toString(), "Relay, 4 channels");
     EXPECT_EQ(array.at(1).toObject().value("modelName").toString(), "Say \"hi\" \\ back\ttab");
     // Model names are 8-bit texts; a byte above 127 must still give valid UTF-8 JSON.
@@ -131,9 +150,20 @@ TEST(CliText, CsvQuotesOnlyFieldsThatNeedIt) {
         {"Relay, 4 channels", "\"Relay, 4 channels\""},
         {"Sensor \"S2\"", "\"Sensor \"\"S2\"\"\""},
         {"\"", "\"\"\"\""},
-        {"two\nlines", "\"two\nlines\""},
-        {"two\r\nlines", "\"two\r\nlines\""},
-        {"cr\ronly", "\"cr\ronly\""},
+        {"two\nlines", "two\\x0alines"}, // a line break would forge a record
+        {"two\r\nlines", "two\\x0d\\x0alines"},
+        {"cr\ronly", "cr\\x0donly"},
+        // Cells a spreadsheet would run as formulas are shown as text.
+        {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
+        {"+1", "'+1"},
+        {"-2", "'-2"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"\tx", "'\\x09x"},
+        {"\r=1", "'\\x0d=1"},
+        {"=a,b", "\"'=a,b\""},
+        {"a=b", "a=b"},
+        {"\x1b]0;owned\x07", "\\x1b]0;owned\\x07"},
+        {"\x7f\x9b\xA0", "\\x7f\\x9b\xA0"}, // DEL and C1 escaped, Latin-1 letters kept
     };
     for (const auto& [model, field] : cases) {
         SCOPED_TRACE(model);
