@@ -1,7 +1,9 @@
 #include "CliSession.h"
 #include "CliText.h"
+#include "DeviceConflicts.h"
 #include "DiscoverRounds.h"
 #include "Exception.h"
+#include "HostAddresses.h"
 #include "KvVRELRequest.h"
 #include "VrelTables.h"
 
@@ -11,6 +13,11 @@
 #include <iostream>
 
 namespace vrel::cli {
+
+DeviceRow DeviceRowFrom(const KvVRELVarList& vars) {
+    const KvVRELResponseVarList& f = *vars.at(0).responseVars;
+    return {f.at(0).value, f.at(1).value, f.at(2).value, f.at(3).value, f.at(4).value};
+}
 
 namespace {
 
@@ -27,6 +34,20 @@ int IntegerOption(const QCommandLineParser& parser, const char* name, int low, i
         throw UsageError("'" + parser.value(name).toStdString() + "' is not a valid --" + name +
                          " (" + std::to_string(low) + " to " + std::to_string(high) + ")");
     return value;
+}
+
+std::vector<FoundDevice> Found(const std::vector<DeviceRow>& rows) {
+    std::vector<FoundDevice> devices;
+    for (const DeviceRow& r : rows)
+        devices.push_back({r.macAddress, r.ipAddress, r.netmask, {}});
+    return devices;
+}
+
+std::vector<std::string> NotesOf(const std::vector<DeviceConflict>& conflicts) {
+    std::vector<std::string> notes;
+    for (const DeviceConflict& c : conflicts)
+        notes.push_back(c.Text());
+    return notes;
 }
 
 } // namespace
@@ -104,14 +125,19 @@ int RunDiscover(const QStringList& args) {
     }
 
     const std::vector<DeviceRow>& rows = run.Devices().Devices();
+    // What is wrong with each row's address, as seen from this host's networks.
+    const std::vector<DeviceConflict> conflicts = FindConflicts(Found(rows), HostAddresses());
+    const std::vector<std::string> notes = NotesOf(conflicts);
     if (parser.isSet("json"))
-        std::cout << FormatJson(rows, &run.Devices());
+        std::cout << FormatJson(rows, notes, &run.Devices());
     else if (parser.isSet("csv"))
         std::cout << FormatCsv(rows);
     else if (!rows.empty())
-        std::cout << FormatTable(rows);
+        std::cout << FormatTable(rows, notes);
     if (rows.empty())
         std::cerr << "vrel: no device answered\n";
+    if (const std::string summary = ConflictSummary(conflicts); !summary.empty())
+        std::cerr << "vrel: conflicts: " << summary << "\n";
     if (const auto& failure = run.Failure()) {
         std::cerr << "vrel: round " << run.RoundsRun() + 1 << ": " << failure->second << "\n";
         std::cout.flush();
