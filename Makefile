@@ -5,7 +5,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan test test-plain test-asan demo clean
+.PHONY: all deps build build-asan test test-plain test-asan demo bench clean
 
 all: build
 
@@ -37,6 +37,11 @@ test: test-plain test-asan
 
 demo: build
 	tools/netns-run tools/demo $(BUILD)
+
+# Ten thousand answers against the raw receiver, the command line and the window's presenter;
+# BENCH_FLAGS passes options such as --runs 3, --answers 2000 or --case 2 (see vrel-bench).
+bench: build
+	tools/netns-run $(BUILD)/bin/vrel-bench $(BENCH_FLAGS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
