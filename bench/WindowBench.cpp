@@ -22,6 +22,8 @@
 namespace vrel::bench {
 namespace {
 
+constexpr std::int64_t kSettleNs = 250'000'000;
+
 int Run(const Options& opt) {
     QWidget owner;
     auto* layout = new QVBoxLayout(&owner);
@@ -46,7 +48,7 @@ int Run(const Options& opt) {
     const auto expect = static_cast<int>(opt["expect"]);
     const std::int64_t cpuStart = CpuUs();
     std::int64_t lastBeat = NowNs();
-    std::int64_t longestStall = 0, completeNs = 0, cpuAtComplete = 0;
+    std::int64_t longestStall = 0, completeNs = 0, cpuAtComplete = 0, endedNs = 0;
     int rows = 0;
     presenter.ClearRows();
     presenter.request.timeout = static_cast<std::uint32_t>(opt["window-ms"] / 10);
@@ -65,7 +67,12 @@ int Run(const Options& opt) {
             completeNs = now;
             cpuAtComplete = CpuUs();
         }
-        if (rows >= expect || presenter.outstanding == 0)
+        // Rows may still be on their way from the event loop after the answer window closed.
+        if (presenter.outstanding > 0)
+            endedNs = 0;
+        else if (endedNs == 0)
+            endedNs = now;
+        if (rows >= expect || (endedNs > 0 && now - std::max(endedNs, completeNs) > kSettleNs))
             QApplication::quit();
     });
     beat.start();
