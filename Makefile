@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan test test-plain test-asan fuzz fuzz-smoke demo package install check-packages clean
+.PHONY: all deps build build-asan test test-plain test-asan fuzz fuzz-smoke demo bench package install check-packages clean
 
 all: build
 
@@ -65,6 +65,11 @@ check-packages: package
 
 demo: build
 	tools/netns-run tools/demo $(BUILD)
+
+# Ten thousand answers against the raw receiver, the command line and the window's presenter;
+# BENCH_FLAGS passes options such as --runs 3, --answers 2000 or --case 2 (see vrel-bench).
+bench: build
+	tools/netns-run $(BUILD)/bin/vrel-bench $(BENCH_FLAGS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
