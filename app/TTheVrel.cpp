@@ -12,8 +12,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLocale>
+#include <QPointer>
 #include <QScreen>
 #include <QTime>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vrel {
@@ -22,6 +24,9 @@ namespace {
 
 constexpr std::uint32_t kDiscoverTimeout = 700; // 7 s answer window
 constexpr std::uint32_t kSetTimeout = 300;      // 3 s
+constexpr int kDropCheckDelayMs = 100; // past the sweep tick that ends the Discover
+constexpr const char* kIniFile = "Vrel.ini";
+constexpr int kReadFileFailed = -15;
 
 std::string Text(const QLineEdit* edit) { return edit->text().toLatin1().toStdString(); }
 
@@ -194,13 +199,16 @@ void TTheVrel::FormCreate() {
     discoverPresenter_->request.variables.name = "Discovery Table";
     discoverPresenter_->AttachListView(LV_Vrel);
 
-    QFile ini("Vrel.ini");
-    if (ini.exists() && ini.open(QIODevice::ReadOnly)) {
-        iniLines_ = ReadLines(ini);
-        ComboBox1->addItems(*iniLines_);
-        if (ComboBox1->count() > 0)
-            ComboBox1->setCurrentIndex(0);
-    }
+    QFile ini(kIniFile);
+    if (!ini.exists())
+        return; // optional
+    if (!ini.open(QIODevice::ReadOnly))
+        throw Exception(ReplaceAll(CommonMessageForCode(kReadFileFailed), "[FILENAME]", kIniFile),
+                        kReadFileFailed);
+    iniLines_ = ReadLines(ini);
+    ComboBox1->addItems(*iniLines_);
+    if (ComboBox1->count() > 0)
+        ComboBox1->setCurrentIndex(0);
 }
 
 void TTheVrel::BT_DiscoverClick() {
@@ -212,12 +220,31 @@ void TTheVrel::BT_DiscoverClick() {
         discoverPresenter_->ClearRows();
         discoverPresenter_->request.timeout = kDiscoverTimeout;
         discoverPresenter_->RunCommand(kDiscover);
+        WatchDiscoverDrops();
     } catch (const Exception& e) {
         if (e.HelpContext() != -1005)
             discoverPresenter_->Log(e.Message());
     } catch (const std::exception& e) {
         discoverPresenter_->Log(e.what());
     }
+}
+
+// A burst of answers that overflows the socket's receive buffer is dropped by the kernel
+// without a trace on the socket; once the answer window has closed, one memo line tells.
+void TTheVrel::WatchDiscoverDrops() {
+    const QPointer<KvVRELClient> client = KvVRELRequest::SharedClient();
+    QTimer::singleShot(kDiscoverTimeout * 10 + kDropCheckDelayMs, this, [this, client] {
+        if (!client)
+            return;
+        const std::uint64_t drops = client->DroppedDatagrams();
+        if (drops <= reportedDrops_)
+            return;
+        AppendMemo("Discover: " + std::to_string(drops - reportedDrops_) +
+                   " answers were dropped, the receive buffer of " +
+                   std::to_string(client->GrantedReceiveBufferBytes()) +
+                   " bytes was full. Discover again, or raise net.core.rmem_max.");
+        reportedDrops_ = drops;
+    });
 }
 
 void TTheVrel::LV_VrelClick() {

@@ -77,12 +77,14 @@ protected:
 private:
     void BuildControls();
     void AppendMemo(const std::string& line);
+    void WatchDiscoverDrops();
 
     QHostAddress destination_;
     KvVRELClient* setClient_ = nullptr; // child of the window
     std::unique_ptr<KvVRELRequest2EditsRepeat> discoverPresenter_;
     std::optional<QStringList> iniLines_;
     bool centred_ = false;
+    std::uint64_t reportedDrops_ = 0; // the shared client's kernel drops already in the memo
 };
 
 // The time of day in the system locale's long time format, without a time zone.

@@ -57,6 +57,17 @@ private:
 
 } // namespace
 
+void ReportReceiveDrops(const KvVRELClient& client, std::uint64_t dropsBefore, std::ostream& err) {
+    const std::int64_t granted = client.GrantedReceiveBufferBytes();
+    if (client.ReceiveBufferShort())
+        err << "vrel: the kernel granted " << granted << " bytes of receive buffer for the "
+            << client.RequestedReceiveBufferBytes() << " asked; net.core.rmem_max caps it\n";
+    const std::uint64_t drops = client.DroppedDatagrams() - dropsBefore;
+    if (drops > 0)
+        err << "vrel: " << drops << " answers were dropped, the receive buffer of " << granted
+            << " bytes was full; raise net.core.rmem_max or use --rounds\n";
+}
+
 int RunDiscover(const QStringList& args) {
     QCommandLineParser parser;
     parser.setApplicationDescription("List every VREL device that answers a Discover broadcast.");
@@ -101,6 +112,7 @@ int RunDiscover(const QStringList& args) {
         return kExitBadInput;
     }
 
+    const std::uint64_t dropsBefore = KvVRELRequest::SharedClient()->DroppedDatagrams();
     DiscoverRun run(request);
     std::int64_t deadline = 0;
     try {
@@ -117,6 +129,7 @@ int RunDiscover(const QStringList& args) {
         });
         run.loop.exec();
     }
+    ReportReceiveDrops(*KvVRELRequest::SharedClient(), dropsBefore, std::cerr);
 
     if (parser.isSet("json"))
         std::cout << FormatJson(run.rows);
