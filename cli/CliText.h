@@ -17,9 +17,12 @@ extern const char* const kDeviceKeys[5];
 // The headers of the table form, in column order.
 extern const char* const kDeviceHeaders[5];
 
+// Control bytes, DEL and C1 bytes of the fields are shown as \xNN escapes (VisibleText).
 std::string FormatTable(const std::vector<DeviceRow>& rows);
 std::string FormatJson(const std::vector<DeviceRow>& rows);
-// RFC 4180: CRLF line ends, fields with a comma, quote or line break quoted.
+// RFC 4180: CRLF line ends, fields with a comma or quote quoted. Control bytes are shown as
+// \xNN escapes, and a field that begins with = + - @ tab or CR gets a leading apostrophe so
+// that no spreadsheet runs it as a formula.
 std::string FormatCsv(const std::vector<DeviceRow>& rows);
 
 // A MAC address as twelve upper-case hex digits. Blanks, ':' and '-' between pairs are
