@@ -15,8 +15,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLocale>
+#include <QPointer>
 #include <QScreen>
 #include <QTime>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vrel {
@@ -25,6 +27,9 @@ namespace {
 
 constexpr std::uint32_t kDiscoverTimeout = 700; // 7 s answer window
 constexpr std::uint32_t kSetTimeout = 300;      // 3 s
+constexpr int kDropCheckDelayMs = 100; // past the sweep tick that ends the Discover
+constexpr const char* kIniFile = "Vrel.ini";
+constexpr int kReadFileFailed = -15;
 constexpr int kConflictPauseMs = 150;
 const QColor kConflictColour(255, 214, 204); // a pale red that keeps the text readable
 
@@ -236,13 +241,16 @@ void TTheVrel::FormCreate() {
     discoverPresenter_->AttachListView(LV_Vrel);
     discoverPresenter_->OnDiscoverProgress = [this] { ShowDiscoverStatus(); };
 
-    QFile ini("Vrel.ini");
-    if (ini.exists() && ini.open(QIODevice::ReadOnly)) {
-        iniLines_ = ReadLines(ini);
-        ComboBox1->addItems(*iniLines_);
-        if (ComboBox1->count() > 0)
-            ComboBox1->setCurrentIndex(0);
-    }
+    QFile ini(kIniFile);
+    if (!ini.exists())
+        return; // optional
+    if (!ini.open(QIODevice::ReadOnly))
+        throw Exception(ReplaceAll(CommonMessageForCode(kReadFileFailed), "[FILENAME]", kIniFile),
+                        kReadFileFailed);
+    iniLines_ = ReadLines(ini);
+    ComboBox1->addItems(*iniLines_);
+    if (ComboBox1->count() > 0)
+        ComboBox1->setCurrentIndex(0);
 }
 
 void TTheVrel::BT_DiscoverClick() {
@@ -256,6 +264,7 @@ void TTheVrel::BT_DiscoverClick() {
         discoverPresenter_->RunCommand(kDiscover);
         discoverRan_ = true;
         ShowDiscoverStatus();
+        WatchDiscoverDrops();
     } catch (const Exception& e) {
         if (e.HelpContext() != -1005)
             discoverPresenter_->Log(e.Message());
@@ -275,6 +284,24 @@ void TTheVrel::ShowDiscoverStatus() {
     LB_Status->setText(running ? "Discovering... " + found + " found"
                                : "Discover ended " + QString::fromLatin1(discoverEnded_) + ": " +
                                      found + " found");
+}
+
+// A burst of answers that overflows the socket's receive buffer is dropped by the kernel
+// without a trace on the socket; once the answer window has closed, one memo line tells.
+void TTheVrel::WatchDiscoverDrops() {
+    const QPointer<KvVRELClient> client = KvVRELRequest::SharedClient();
+    QTimer::singleShot(kDiscoverTimeout * 10 + kDropCheckDelayMs, this, [this, client] {
+        if (!client)
+            return;
+        const std::uint64_t drops = client->DroppedDatagrams();
+        if (drops <= reportedDrops_)
+            return;
+        AppendMemo("Discover: " + std::to_string(drops - reportedDrops_) +
+                   " answers were dropped, the receive buffer of " +
+                   std::to_string(client->GrantedReceiveBufferBytes()) +
+                   " bytes was full. Discover again, or raise net.core.rmem_max.");
+        reportedDrops_ = drops;
+    });
 }
 
 void TTheVrel::LV_VrelClick() {

@@ -87,6 +87,7 @@ private:
     void BuildControls();
     void AppendMemo(const std::string& line);
     void ShowDiscoverStatus();
+    void WatchDiscoverDrops();
 
     QHostAddress destination_;
     KvVRELClient* setClient_ = nullptr; // child of the window
@@ -96,6 +97,7 @@ private:
     bool discoverRan_ = false;
     bool discoverRunning_ = false;
     std::string discoverEnded_; // time of day the last Discover ended
+    std::uint64_t reportedDrops_ = 0; // the shared client's kernel drops already in the memo
     QTimer conflictTimer_;
 };
 

@@ -12,12 +12,17 @@
 
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <optional>
 #include <stdexcept>
 #include <string>
 
 class QCommandLineParser;
 class QEventLoop;
+
+namespace vrel {
+class KvVRELClient;
+}
 
 namespace vrel::cli {
 
@@ -75,6 +80,9 @@ int ExitCodeForFailure(int resultCode);
 // Seconds left until a tick deadline, rounded up.
 int SecondsLeft(std::int64_t deadline);
 
+// Tells on err what the kernel did to the answers: a receive buffer smaller than the client
+// asked for, and the answers it dropped since the count stood at dropsBefore.
+void ReportReceiveDrops(const KvVRELClient& client, std::uint64_t dropsBefore, std::ostream& err);
 // What set and apply share: --force, --no-verify and --json.
 void AddSetOptions(QCommandLineParser& parser);
 // The Set time-out of --timeout, and --no-verify.

@@ -52,6 +52,17 @@ std::vector<std::string> NotesOf(const std::vector<DeviceConflict>& conflicts) {
 
 } // namespace
 
+void ReportReceiveDrops(const KvVRELClient& client, std::uint64_t dropsBefore, std::ostream& err) {
+    const std::int64_t granted = client.GrantedReceiveBufferBytes();
+    if (client.ReceiveBufferShort())
+        err << "vrel: the kernel granted " << granted << " bytes of receive buffer for the "
+            << client.RequestedReceiveBufferBytes() << " asked; net.core.rmem_max caps it\n";
+    const std::uint64_t drops = client.DroppedDatagrams() - dropsBefore;
+    if (drops > 0)
+        err << "vrel: " << drops << " answers were dropped, the receive buffer of " << granted
+            << " bytes was full; raise net.core.rmem_max or use --rounds\n";
+}
+
 int RunDiscover(const QStringList& args) {
     QCommandLineParser parser;
     parser.setApplicationDescription("List every VREL device that answers a Discover broadcast.");
@@ -106,7 +117,10 @@ int RunDiscover(const QStringList& args) {
         return kExitBadInput;
     }
 
-    DiscoverRounds run(request, rounds, quietMs);
+    KvVRELClient& client = *KvVRELRequest::SharedClient();
+    const std::uint64_t dropsBefore = client.DroppedDatagrams();
+    // A round that lost answers to a full buffer may have hidden new devices: go on.
+    DiscoverRounds run(request, rounds, quietMs, [&client] { return client.DroppedDatagrams(); });
     try {
         run.Start();
     } catch (const Exception& e) {
@@ -123,6 +137,7 @@ int RunDiscover(const QStringList& args) {
         });
         run.Wait();
     }
+    ReportReceiveDrops(client, dropsBefore, std::cerr);
 
     const std::vector<DeviceRow>& rows = run.Devices().Devices();
     // What is wrong with each row's address, as seen from this host's networks.

@@ -13,6 +13,7 @@ namespace vrel {
 namespace {
 
 constexpr const char* kIntegerMessage = "'%s' is not a valid integer value";
+constexpr std::size_t kMaxHexDigits = 8;
 constexpr const char* kFloatMessage = "'%s' is not a valid floating point value";
 
 // Length of the hexadecimal prefix at pos ("$", "x", "X", "0x", "0X"), or 0.
@@ -48,16 +49,17 @@ std::int32_t ReadInteger(const std::string& text) {
         pos += prefix;
         if (pos == text.size())
             RaiseConvert(kIntegerMessage, text);
-        std::uint64_t value = 0;
+        // Eight digits at most, leading zeros included: "$000000001" is refused.
+        if (text.size() - pos > kMaxHexDigits)
+            RaiseConvert(kIntegerMessage, text);
+        std::uint32_t value = 0;
         for (; pos < text.size(); ++pos) {
             const int digit = HexDigit(text[pos]);
             if (digit < 0)
                 RaiseConvert(kIntegerMessage, text);
             value = value * 16 + static_cast<unsigned>(digit);
-            if (value > 0xFFFFFFFFu)
-                RaiseConvert(kIntegerMessage, text);
         }
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+        return static_cast<std::int32_t>(value);
     }
 
     bool negative = false;

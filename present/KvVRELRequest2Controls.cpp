@@ -250,7 +250,7 @@ void KvVRELRequest2Edits::BuildColumns() {
     QStringList captions;
     ForEachRowValue(request.variables,
                     [&](const std::string& name, const std::string&) { captions << Latin1(name); });
-    listView->clear();
+    // The rows stay: a repeating presenter adds to the rows of earlier commands.
     listView->setColumnCount(0);
     listView->setHeaderLabels(captions);
     for (int c = 0; c < captions.size(); ++c) {

@@ -11,20 +11,32 @@
 #include <QNetworkDatagram>
 #include <QVariant>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 namespace vrel {
+
+Q_LOGGING_CATEGORY(lcVrelClient, "vrel.client", QtInfoMsg)
 
 namespace {
 
 constexpr int kSocketNotReady = -1008;
 constexpr int kSocketError = -1009;
+constexpr int kBadPacket = -1013;
 constexpr int kTimeout = -1014;
+constexpr int kUnknownError = -1015;
 constexpr int kSweepIntervalMs = 20;
 constexpr int kDrainMs = 6000;
-// Thousands of devices answering one Discover arrive within a few hundred milliseconds; the
-// kernel must hold them while the thread is busy. It caps the request at net.core.rmem_max.
-constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
+
+// Columns of /proc/net/udp: sl, local, remote, st, queues, tr, retrnsmt, uid, timeout, inode,
+// ref, pointer, drops.
+constexpr int kUdpTableInodeColumn = 9;
+constexpr int kUdpTableDropsColumn = 12;
 
 // Runs a completion so that a failure raised in the callback reaches the application's error
 // display instead of leaving a Qt event handler.
@@ -34,8 +46,26 @@ template <class F> void Guarded(F&& f) {
     } catch (const std::exception& e) {
         ShowError(e.what());
     } catch (...) {
-        ShowError(MessageForCode(-1015));
+        ShowError(MessageForCode(kUnknownError));
     }
+}
+
+// The kernel's drop count of the UDP socket with this inode, from the table of the network
+// namespace the process runs in; 0 when the socket is not listed.
+std::uint64_t UdpDropsOfInode(std::uint64_t inode) {
+    std::ifstream table("/proc/net/udp");
+    std::string line;
+    std::getline(table, line); // column titles
+    const std::string wanted = std::to_string(inode);
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string field[kUdpTableDropsColumn + 1];
+        for (std::string& f : field)
+            fields >> f;
+        if (field[kUdpTableInodeColumn] == wanted)
+            return std::strtoull(field[kUdpTableDropsColumn].c_str(), nullptr, 10);
+    }
+    return 0;
 }
 
 } // namespace
@@ -52,26 +82,49 @@ std::int64_t KvVRELClient::TickCount() {
 KvVRELClient::KvVRELClient(QObject* owner, const QHostAddress& destination, std::uint16_t port)
     : QObject(owner), destination_(destination), port_(port) {
     sweepTimer_.setInterval(kSweepIntervalMs);
-    connect(&sweepTimer_, &QTimer::timeout, this, &KvVRELClient::Sweep);
+    connect(&sweepTimer_, &QTimer::timeout, this, &KvVRELClient::OnTick);
 
     // Qt turns on SO_BROADCAST for UDP sockets itself.
     if (!socket_.bind(QHostAddress::AnyIPv4, 0))
         RaiseVrel(kSocketNotReady);
-    socket_.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
-                            QVariant(kReceiveBufferBytes));
     open_ = true;
+    RequestReceiveBuffer(kRequestedReceiveBufferBytes);
     connect(&socket_, &QUdpSocket::readyRead, this, &KvVRELClient::OnReadyRead);
     sweepTimer_.start();
 }
 
 KvVRELClient::~KvVRELClient() {
     sweepTimer_.stop();
+    expiryDue_ = false;
     // Answers may still complete requests; time-outs no longer do, the timer is stopped.
     const std::int64_t start = TickCount();
     while (!pending_.empty() && TickCount() - start < kDrainMs)
         ProcessEventsFor(10);
     pending_.clear();
+    inbox_.clear();
     socket_.close();
+}
+
+void KvVRELClient::RequestReceiveBuffer(int bytes) {
+    requestedBuffer_ = bytes;
+    if (open_)
+        socket_.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, QVariant(bytes));
+}
+
+std::int64_t KvVRELClient::GrantedReceiveBufferBytes() const {
+    int granted = 0;
+    socklen_t size = sizeof granted;
+    if (!open_ || getsockopt(static_cast<int>(socket_.socketDescriptor()), SOL_SOCKET, SO_RCVBUF,
+                             &granted, &size) != 0)
+        return 0;
+    return granted;
+}
+
+std::uint64_t KvVRELClient::DroppedDatagrams() const {
+    struct stat status {};
+    if (!open_ || fstat(static_cast<int>(socket_.socketDescriptor()), &status) != 0)
+        return 0;
+    return UdpDropsOfInode(status.st_ino);
 }
 
 int KvVRELClient::Send(const std::string& targetMac, const std::string& password,
@@ -88,94 +141,184 @@ int KvVRELClient::Send(const std::string& targetMac, const std::string& password
     if (sent != static_cast<qint64>(datagram.size()))
         RaiseVrel(kSocketError);
 
-    auto request = std::make_unique<_VRELReqData>();
+    auto request = std::make_shared<_VRELReqData>();
     request->sequence = sequence_;
     std::memcpy(request->mac.data(), datagram.data() + kOffMac, kMacSize);
-    request->password = password;
     request->command = command;
     request->variables.assign(vars);
     request->callback = std::move(callback);
     request->deadline = TickCount() + static_cast<std::int64_t>(timeout) * 10;
+    KvVRELError& record = request->record;
+    record.message = MessageForCode(record.code);
+    record.sequence = sequence_;
+    record.command = command;
+    record.macText = bytes_to_hex(datagram.substr(kOffMac, kMacSize));
+    record.password = password;
     pending_.push_back(std::move(request));
     return sequence_++;
 }
 
 void KvVRELClient::OnReadyRead() {
-    // Take every datagram now: a burst of answers must not wait for further wake-ups.
+    // Take every datagram now, and nothing else: a burst must leave the kernel's buffer before
+    // it overflows, and the work behind each runs from the queued call.
     while (socket_.hasPendingDatagrams()) {
         const QNetworkDatagram datagram = socket_.receiveDatagram(kReceiveAreaSize);
         if (!datagram.isValid())
             break;
         const int port = datagram.senderPort();
-        Guarded([&] {
-            Receive(datagram.data(), port < 0 ? 0 : static_cast<std::uint16_t>(port));
-        });
+        // Only the bytes received are kept: the receive area goes back at once, while the
+        // inbox may hold thousands of answers of a hundred bytes or so.
+        const QByteArray& area = datagram.data();
+        inbox_.push_back({QByteArray(area.constData(), area.size()),
+                          static_cast<std::uint16_t>(port < 0 ? 0 : port),
+                          static_cast<int>(datagram.interfaceIndex())});
+    }
+    ScheduleWork();
+}
+
+void KvVRELClient::OnTick() {
+    expiryDue_ = true;
+    ScheduleWork();
+}
+
+// Handlers that return at once are handlers Qt calls again: a callback that runs an event loop
+// inside DoWork still gets the next datagrams and ticks, through a nested DoWork.
+void KvVRELClient::ScheduleWork() {
+    if (workQueued_)
+        return;
+    workQueued_ = true;
+    QMetaObject::invokeMethod(this, &KvVRELClient::DoWork, Qt::QueuedConnection);
+}
+
+void KvVRELClient::DoWork() {
+    workQueued_ = false;
+    while (!inbox_.empty()) {
+        const Arrival arrival = std::move(inbox_.front());
+        inbox_.pop_front();
+        Guarded([&] { Receive(arrival); });
+    }
+    if (expiryDue_) {
+        expiryDue_ = false;
+        Sweep();
     }
 }
 
-void KvVRELClient::Receive(const QByteArray& datagram, std::uint16_t sourcePort) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(datagram.constData());
-    const auto count = static_cast<std::size_t>(datagram.size());
-    const auto header = check_response(bytes, count, sourcePort);
-    if (!header)
+void KvVRELClient::Receive(const Arrival& arrival) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(arrival.bytes.constData());
+    const auto count = static_cast<std::size_t>(arrival.bytes.size());
+    ResponseDrop why = ResponseDrop::kNone;
+    const auto header = check_response(bytes, count, arrival.sourcePort, &why);
+    if (!header) {
+        qCDebug(lcVrelClient) << "dropped" << count << "bytes from port" << arrival.sourcePort
+                              << ":" << response_drop_text(why);
         return;
-    _VRELReqData* request = Find(header->sequence);
-    if (request == nullptr)
+    }
+    const Request request = Find(header->sequence);
+    if (!request) {
+        qCDebug(lcVrelClient) << "dropped an answer with sequence" << header->sequence
+                              << ": no request is waiting for it";
         return;
+    }
     if (request->command != kDiscover) {
-        if (header->mac != request->mac)
+        if (header->mac != request->mac) {
+            qCDebug(lcVrelClient) << "dropped an answer to request" << header->sequence
+                                  << ": it comes from another MAC address";
             return;
+        }
         request->answered = true;
     }
-    const int code = response_result(request->command, header->status, request->variables,
-                                     bytes + kHeaderSize, count - kHeaderSize);
-    Complete(*request, code);
+    const std::uint8_t* payload = bytes + kHeaderSize;
+    const std::size_t size = count - kHeaderSize;
+    if (!request->lent) {
+        Complete(request, Decode(*request, header->status, payload, size, request->variables));
+        return;
+    }
+    // An outer callback still holds the request's list: this answer gets a list of its own.
+    KvVRELVarList own(request->variables);
+    Complete(request, Decode(*request, header->status, payload, size, own), &own);
 }
 
-void KvVRELClient::Complete(_VRELReqData& request, int code) {
-    KvVRELError record;
-    record.code = code;
-    record.message = MessageForCode(code);
-    record.sequence = request.sequence;
-    record.command = request.command;
-    record.macText =
-        bytes_to_hex(std::string(reinterpret_cast<const char*>(request.mac.data()), kMacSize));
-    record.password = request.password;
-    KvVRELVarList variables(request.variables);
-    const VrelCompletion callback = request.callback;
+// A payload that cannot be read into the list (a value an option list cannot name) ends the
+// request with a failure like any other bad answer: the caller must not wait for ever.
+int KvVRELClient::Decode(_VRELReqData& request, std::uint8_t status,
+                         const std::uint8_t* payload, std::size_t count, KvVRELVarList& into) {
+    int code = kBadPacket;
+    try {
+        code = response_result(request.command, status, into, payload, count);
+    } catch (const Exception& e) {
+        code = e.HelpContext() < 0 ? e.HelpContext() : kBadPacket;
+        qCDebug(lcVrelClient) << "answer to request" << request.sequence
+                              << "cannot be decoded:" << e.what();
+    } catch (const std::exception& e) {
+        qCDebug(lcVrelClient) << "answer to request" << request.sequence
+                              << "cannot be decoded:" << e.what();
+    }
+    if (code != 0)
+        qCDebug(lcVrelClient) << "answer to request" << request.sequence << "status" << status
+                              << "completes it with" << code;
+    return code;
+}
 
+void KvVRELClient::Complete(const Request& request, int code, KvVRELVarList* decoded) {
     // A finished request leaves the list before its callback runs, so a nested event loop in
     // the callback can neither complete nor expire it a second time. It is this request that
     // leaves: with more than 256 outstanding, an older one may carry the same number.
-    if (request.command != kDiscover || code == kTimeout)
-        Remove(&request);
-    if (callback)
-        callback(record, variables);
+    if (request->command != kDiscover || code == kTimeout)
+        Remove(request.get());
+    _VRELReqData& r = *request;
+    if (!r.callback)
+        return;
+    auto setOutcome = [code](KvVRELError& record) {
+        if (record.code != code) {
+            record.code = code;
+            record.message = MessageForCode(code);
+        }
+    };
+    if (r.lent) {
+        // Nested inside a callback of the same request, which keeps what it was given.
+        KvVRELError record = r.record;
+        setOutcome(record);
+        KvVRELVarList own;
+        if (decoded == nullptr) {
+            own = r.variables;
+            decoded = &own;
+        }
+        r.callback(record, *decoded);
+        return;
+    }
+    setOutcome(r.record);
+    r.lent = true;
+    struct GiveBack {
+        _VRELReqData& r;
+        ~GiveBack() { r.lent = false; }
+    } giveBack{r};
+    r.callback(r.record, r.variables);
 }
 
 void KvVRELClient::Sweep() {
     const std::int64_t now = TickCount();
-    for (auto& request : pending_) {
+    for (const Request& request : pending_) {
         if (request->answered)
             continue;
         if (request->deadline < now) {
             request->answered = true;
             // One expiry per tick: the callback may change the list under this walk.
-            Guarded([&] { Complete(*request, kTimeout); });
+            const Request expiring = request;
+            Guarded([&] { Complete(expiring, kTimeout); });
             return;
         }
     }
 }
 
 void KvVRELClient::Abandon(std::uint8_t sequence) {
-    if (const _VRELReqData* request = Find(sequence))
-        Remove(request);
+    if (const Request request = Find(sequence))
+        Remove(request.get());
 }
 
-KvVRELClient::_VRELReqData* KvVRELClient::Find(std::uint8_t sequence) {
-    for (auto& request : pending_) {
+KvVRELClient::Request KvVRELClient::Find(std::uint8_t sequence) {
+    for (const Request& request : pending_) {
         if (request->sequence == sequence)
-            return request.get();
+            return request;
     }
     return nullptr;
 }

@@ -3,19 +3,26 @@
 #include "KvVRELVarList.h"
 #include "VrelTypes.h"
 
+#include <QByteArray>
 #include <QHostAddress>
+#include <QLoggingCategory>
 #include <QObject>
 #include <QTimer>
 #include <QUdpSocket>
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <list>
 #include <memory>
 #include <string>
 
 namespace vrel {
+
+// Why a datagram was dropped on its way to a request; debug output is off unless switched on
+// (QT_LOGGING_RULES="vrel.client.debug=true").
+Q_DECLARE_LOGGING_CATEGORY(lcVrelClient)
 
 // What a completion callback is told: the result and the request it belongs to.
 struct KvVRELError {
@@ -28,8 +35,9 @@ struct KvVRELError {
 };
 
 // Called once per accepted answer (a Discover any number of times) and once with -1014 when a
-// request is still outstanding at its deadline. The record and the list are the client's and
-// die when the call returns.
+// request is still outstanding at its deadline. The record and the list are the client's: a
+// callback copies what it keeps, and the list it gets is the one the next answer of the same
+// request is decoded into.
 using VrelCompletion = std::function<void(const KvVRELError&, KvVRELVarList&)>;
 
 // Binds a member function and its object into a completion callback.
@@ -41,11 +49,17 @@ VrelCompletion BindCompletion(T* object, void (T::*method)(const KvVRELError&, K
 }
 
 // The one component that puts VREL datagrams on the network: one UDP socket, a sequence
-// counter, the pending requests and their time-outs. Answers and time-outs arrive through
-// Qt's event loop; callbacks run inside those handlers on the thread that owns the client.
+// counter, the pending requests and their time-outs. The socket and timer handlers only take
+// datagrams off the socket and note a due tick; matching, completions and expiries run from a
+// queued call on the thread that owns the client, so a callback that runs an event loop of its
+// own (a message box) still sees answers arrive and requests expire.
 class KvVRELClient : public QObject {
     Q_OBJECT
 public:
+    // Thousands of devices answering one Discover arrive within a few hundred milliseconds and
+    // the kernel must hold them while the thread is busy: about 800 bytes of buffer each.
+    static constexpr int kRequestedReceiveBufferBytes = 4 * 1024 * 1024;
+
     // Opens the socket; throws vrel::Exception -1008 when it cannot be created or bound.
     // destination is where requests go: the limited broadcast by default, or a unicast or
     // subnet-directed broadcast address for hosts with several networks.
@@ -64,6 +78,20 @@ public:
     // that has what it needs does not wait out the answer window, nor on destruction.
     void Abandon(std::uint8_t sequence);
 
+    // Asks the kernel for another receive buffer size (it caps a request at
+    // net.core.rmem_max); the constructor asks for kRequestedReceiveBufferBytes.
+    void RequestReceiveBuffer(int bytes);
+    int RequestedReceiveBufferBytes() const { return requestedBuffer_; }
+    // What the kernel granted, as it reports it: twice a request it met in full, since it
+    // counts its bookkeeping in, so a short grant reads below twice the request.
+    std::int64_t GrantedReceiveBufferBytes() const;
+    bool ReceiveBufferShort() const {
+        return GrantedReceiveBufferBytes() < 2 * static_cast<std::int64_t>(requestedBuffer_);
+    }
+    // Datagrams the kernel dropped for this socket since it was opened, mostly because the
+    // receive buffer was full; 0 where the kernel does not tell.
+    std::uint64_t DroppedDatagrams() const;
+
     int PendingCount() const { return static_cast<int>(pending_.size()); }
     std::uint8_t NextSequence() const { return sequence_; }
     std::uint16_t LocalPort() const { return socket_.localPort(); }
@@ -76,20 +104,37 @@ private:
     struct _VRELReqData {
         std::uint8_t sequence = 0;
         std::array<std::uint8_t, kMacSize> mac{};
-        std::string password;
         std::uint8_t command = 0;
         KvVRELVarList variables;
         VrelCompletion callback;
         std::int64_t deadline = 0;
         bool answered = false;
+        // What every completion of this request tells, built once at send time; code and
+        // message follow each completion.
+        KvVRELError record;
+        // The record and variables are out with a callback that has not returned yet.
+        bool lent = false;
     };
-    using Pending = std::list<std::unique_ptr<_VRELReqData>>;
+    using Request = std::shared_ptr<_VRELReqData>;
+    using Pending = std::list<Request>;
+
+    // One datagram as it came off the socket.
+    struct Arrival {
+        QByteArray bytes;
+        std::uint16_t sourcePort = 0;
+        int interfaceIndex = 0;
+    };
 
     void OnReadyRead();
+    void OnTick();
+    void ScheduleWork();
+    void DoWork();
     void Sweep();
-    void Receive(const QByteArray& datagram, std::uint16_t sourcePort);
-    void Complete(_VRELReqData& request, int code);
-    _VRELReqData* Find(std::uint8_t sequence);
+    void Receive(const Arrival& arrival);
+    int Decode(_VRELReqData& request, std::uint8_t status, const std::uint8_t* payload,
+               std::size_t count, KvVRELVarList& into);
+    void Complete(const Request& request, int code, KvVRELVarList* decoded = nullptr);
+    Request Find(std::uint8_t sequence);
     void Remove(const _VRELReqData* request);
 
     QUdpSocket socket_;
@@ -98,7 +143,11 @@ private:
     std::uint16_t port_;
     std::uint8_t sequence_ = 0;
     bool open_ = false;
+    int requestedBuffer_ = kRequestedReceiveBufferBytes;
     Pending pending_;
+    std::deque<Arrival> inbox_;
+    bool workQueued_ = false;
+    bool expiryDue_ = false;
 };
 
 } // namespace vrel

@@ -181,11 +181,15 @@ bool ReadIpPart(const std::string& part, std::uint64_t& value) {
     return true;
 }
 
+bool IsWhiteSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
 // Reads one decimal integer behind leading white space and an optional sign, ending at the
 // first other character; no digits give 0. Arithmetic wraps as the 32-bit count does.
 std::uint32_t LeadingInteger(const std::string& text) {
     std::size_t pos = 0;
-    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
+    while (pos < text.size() && IsWhiteSpace(text[pos]))
         ++pos;
     bool negative = false;
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
@@ -316,7 +320,14 @@ std::uint32_t ticks_from_text(const std::string& text) {
     return ticks;
 }
 
-std::string read_ip_address(const std::string& text) {
+std::string read_ip_address(const std::string& pasted) {
+    // Text pasted into an edit box often brings a line end or a blank along.
+    std::size_t first = 0, end = pasted.size();
+    while (first < end && IsWhiteSpace(pasted[first]))
+        ++first;
+    while (end > first && IsWhiteSpace(pasted[end - 1]))
+        --end;
+    const std::string text = pasted.substr(first, end - first);
     std::uint64_t parts[4];
     std::size_t count = 0;
     std::size_t from = 0;
@@ -342,7 +353,7 @@ std::string read_ip_address(const std::string& text) {
         address |= parts[count - 1];
     }
     if (!ok)
-        RaiseConvert("'%s' is not a valid IP address", text);
+        RaiseConvert("'%s' is not a valid IP address", pasted);
     std::string bytes;
     PutBig(bytes, address, 4);
     return bytes;

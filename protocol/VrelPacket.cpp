@@ -102,14 +102,36 @@ int build_request(std::uint8_t command, std::uint8_t sequence, const std::string
     return 0;
 }
 
+const char* response_drop_text(ResponseDrop drop) {
+    switch (drop) {
+    case ResponseDrop::kNone:
+        return "accepted";
+    case ResponseDrop::kSourcePort:
+        return "not from the device port";
+    case ResponseDrop::kShort:
+        return "shorter than a header";
+    case ResponseDrop::kMagic:
+        return "wrong magic";
+    case ResponseDrop::kLength:
+        return "length field differs from the size";
+    }
+    return "unknown";
+}
+
 std::optional<ResponseHeader> check_response(const std::uint8_t* data, std::size_t count,
-                                             std::uint16_t sourcePort) {
-    if (data == nullptr || sourcePort != kVrelPort || count < kHeaderSize)
-        return std::nullopt;
-    if (std::memcmp(data + kOffMagic, kMagic, sizeof kMagic) != 0)
-        return std::nullopt;
-    const std::size_t length = (std::size_t{data[kOffLength]} << 8) | data[kOffLength + 1];
-    if (length != count)
+                                             std::uint16_t sourcePort, ResponseDrop* why) {
+    ResponseDrop drop = ResponseDrop::kNone;
+    if (sourcePort != kVrelPort)
+        drop = ResponseDrop::kSourcePort;
+    else if (data == nullptr || count < kHeaderSize)
+        drop = ResponseDrop::kShort;
+    else if (std::memcmp(data + kOffMagic, kMagic, sizeof kMagic) != 0)
+        drop = ResponseDrop::kMagic;
+    else if (((std::size_t{data[kOffLength]} << 8) | data[kOffLength + 1]) != count)
+        drop = ResponseDrop::kLength;
+    if (why != nullptr)
+        *why = drop;
+    if (drop != ResponseDrop::kNone)
         return std::nullopt;
     ResponseHeader header;
     header.sequence = data[kOffSequence];

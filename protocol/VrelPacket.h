@@ -30,10 +30,16 @@ struct ResponseHeader {
     std::array<std::uint8_t, 6> mac{};
 };
 
+// Why a datagram is not an answer, in the order the checks run.
+enum class ResponseDrop { kNone, kSourcePort, kShort, kMagic, kLength };
+const char* response_drop_text(ResponseDrop drop);
+
 // The checks an answer must pass before it is matched against a pending request: source port
-// 64512, a full header, the magic, a length field equal to the bytes received.
+// 64512, a full header, the magic, a length field equal to the bytes received. When it fails,
+// why (if given) tells the first check that did.
 std::optional<ResponseHeader> check_response(const std::uint8_t* data, std::size_t count,
-                                             std::uint16_t sourcePort);
+                                             std::uint16_t sourcePort,
+                                             ResponseDrop* why = nullptr);
 
 // Decodes the payload into the readable variables (through their response variables for
 // structured ones) in list order; returns the bytes consumed or -1005 / -1013. Values decoded

@@ -1,5 +1,7 @@
 #include "MainWindowFixture.h"
 
+#include "ErrorDisplay.h"
+
 #include <QAbstractButton>
 #include <QContextMenuEvent>
 #include <QHeaderView>
@@ -202,6 +204,21 @@ INSTANTIATE_TEST_SUITE_P(
                                                                      "", "last"}},
         IniCase{"FinalLineEnd", "only\n", {"only"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A Vrel.ini that is there but cannot be read (a folder here, which even root cannot open as
+// a file) is reported through the error display; the window still opens.
+TEST_F(MainWindowLayoutTest, UnreadableIniIsReported) {
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("Vrel.ini"));
+    std::vector<std::string> shown;
+    const ErrorDisplayFunction previous =
+        SetErrorDisplay([&](const std::string& message) { shown.push_back(message); });
+    OpenWindow();
+    SetErrorDisplay(previous);
+    EXPECT_EQ(shown, std::vector<std::string>{"(KvCommon) Fail to read data from file(Vrel.ini)!"});
+    EXPECT_EQ(W().ComboBox1->count(), 0);
+    EXPECT_FALSE(W().IniLines().has_value());
+    EXPECT_TRUE(W().isVisible());
+}
 
 TEST_F(MainWindowLayoutTest, CloseButtonClosesAndReleasesTheIniLines) {
     QFile ini(dir_.filePath("Vrel.ini"));

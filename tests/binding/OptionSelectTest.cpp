@@ -45,12 +45,19 @@ TEST(OptionSelect, ByNameElseByValueElseNothing) {
     }
 }
 
+// The control ends with no selection even though the lookup by value raises.
 TEST(OptionSelect, NumberListRaisesTheConversionErrorForOtherTexts) {
     const KvOptionList levels(kLevels, OptionKind::Number, false);
     QComboBox box;
+    box.addItems({"low", "high"});
+    box.setCurrentIndex(1);
     KvRadioGroup group;
+    group.SetItems({"low", "high"});
+    group.SetItemIndex(1);
     EXPECT_EQ(FailureCode([&] { SelectInComboBox(levels, &box, "medium"); }), 0);
     EXPECT_EQ(FailureCode([&] { SelectInRadioGroup(levels, &group, "1x"); }), 0);
+    EXPECT_EQ(box.currentIndex(), -1);
+    EXPECT_EQ(group.ItemIndex(), -1);
 }
 
 TEST(RadioGroup, ItemIndexFollowsTheButtons) {

@@ -39,6 +39,7 @@ TEST_F(NumberText, ReadIntegerAcceptedForms) {
         {"$7FFFFFFF", 2147483647},
         {"$FFFFFFFF", -1},
         {"$80000000", INT32_MIN},
+        {"$0000000F", 15},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ReadInteger(c.text), c.value) << "'" << c.text << "'";
@@ -47,7 +48,8 @@ TEST_F(NumberText, ReadIntegerAcceptedForms) {
 TEST_F(NumberText, ReadIntegerRejectedForms) {
     const char* const texts[] = {
         "",           " ", "12 ", "12a", "1.5", "abc",  "2147483648", "-2147483649", "4294967295",
-        "$100000000", "$", "0x",  "x",   "-$1", "+0x1", "--1",        "1 2",         "$G"};
+        "$100000000", "$", "0x",  "x",   "-$1", "+0x1", "--1",        "1 2",         "$G",
+        "$000000001", "0x00000000F"}; // at most eight hex digits, leading zeros included
     for (const char* text : texts) {
         try {
             ReadInteger(text);

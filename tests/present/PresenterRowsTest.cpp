@@ -196,11 +196,18 @@ void PrintTo(const ColumnCase& c, std::ostream* os) { *os << c.name; }
 class BuildColumnsTest : public PresenterRowsTest,
                          public ::testing::WithParamInterface<ColumnCase> {};
 
+// A row already shown stays, with its texts: the repeating presenter keeps rows across commands.
 TEST_P(BuildColumnsTest, TooFewColumnsAreReplacedByTheVariableNames) {
-    if (!GetParam().before.isEmpty())
-        view.setHeaderLabels(GetParam().before);
+    const QStringList& before = GetParam().before;
+    if (!before.isEmpty()) {
+        view.setHeaderLabels(before);
+        view.addTopLevelItem(new QTreeWidgetItem(before));
+    }
     Attach(DiscoveryAnswer({}));
     EXPECT_THAT(Captions(view), ElementsAreArray(kDiscoveryTitles));
+    ASSERT_EQ(view.topLevelItemCount(), before.isEmpty() ? 0 : 1);
+    for (int c = 0; c < before.size(); ++c)
+        EXPECT_EQ(view.topLevelItem(0)->text(c), before[c]);
     for (int c = 0; c < view.columnCount(); ++c) {
         const QString title = QString::fromStdString(kDiscoveryTitles[std::size_t(c)]);
         EXPECT_EQ(view.columnWidth(c), view.TextWidth(title + "LR")) << "column " << c;

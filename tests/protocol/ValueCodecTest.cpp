@@ -279,6 +279,9 @@ TEST_F(ValueCodec, TicksText) {
         {17280000 + 360000, "2 days 1:00:00.00"},
         {0u - 360000u, "-1:00:00.00"},
         {25032704, "500 days, 0:00:00.00"}, // modulo 2^32
+        // Any white space may stand before a number, a line end of pasted text too.
+        {9378405, "1 day\n2:03:04.05"},
+        {9378405, "\r\n1 day 2:\v03:04.\f05"},
     };
     for (const auto& [ticks, text] : readOnly)
         EXPECT_EQ(ticks_from_text(text), ticks) << "'" << text << "'";
@@ -299,13 +302,17 @@ TEST_F(ValueCodec, IpAddressGrammar) {
         {"1.16777215", "01 FF FF FF"},
         {"1.2.65535", "01 02 FF FF"},
         {"4294967295", "FF FF FF FF"},
+        // White space around the address, as pasted text brings it, is not part of it.
+        {"10.0.0.1 ", "0A 00 00 01"},
+        {" \t10.0.0.1\r\n", "0A 00 00 01"},
     };
     for (const auto& [text, bytes] : accepted)
         EXPECT_EQ(HexOf(read_ip_address(text)), HexOf(HexBytes(bytes))) << text;
 
     for (const char* text : {"", "abc", "1.2.3.256", "1.2.3.4.5", "10.0.0.1x", "256.1.1.1",
                              "1.2.3.4.", "1..2", "08.0.0.1", "1.16777216", "1.2.65536",
-                             "4294967296", "-1", ".1.2.3", "0x", "1.2.3.0x100"}) {
+                             "4294967296", "-1", ".1.2.3", "0x", "1.2.3.0x100", " ",
+                             "10.0. 0.1"}) {
         try {
             read_ip_address(text);
             ADD_FAILURE() << "'" << text << "' was read";
