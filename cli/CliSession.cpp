@@ -39,19 +39,23 @@ void ProgressLine::Clear() {
 
 void AddCommonOptions(QCommandLineParser& parser, const char* defaultTimeout) {
     parser.addHelpOption();
-    parser.addOption({"timeout", QString("Seconds to wait for answers (default %1).")
-                                     .arg(defaultTimeout),
+    parser.addOption({"timeout",
+                      QString("Seconds to wait for answers (default %1).").arg(defaultTimeout),
                       "SECONDS", defaultTimeout});
     parser.addOption({"address",
                       "Send to ADDR instead of 255.255.255.255: a subnet-directed broadcast "
                       "such as 192.168.1.255, or one device's unicast address.",
                       "ADDR"});
+    parser.addOption({"interface",
+                      "Send only out of network interface NAME (repeatable); by default every "
+                      "interface that is up with an IPv4 address.",
+                      "NAME"});
 }
 
 void AddPasswordOptions(QCommandLineParser& parser) {
     parser.addOption({"password-stdin", "Read the device password from the first line of stdin."});
-    parser.addOption({"password-file", "Read the device password from the first line of FILE.",
-                      "FILE"});
+    parser.addOption(
+        {"password-file", "Read the device password from the first line of FILE.", "FILE"});
 }
 
 void AddDeviceOptions(QCommandLineParser& parser) {
@@ -105,6 +109,24 @@ QHostAddress DestinationFrom(const QCommandLineParser& parser) {
     if (!IsDottedQuad(text))
         throw UsageError("'" + text + "' is not an IPv4 address");
     return QHostAddress(QString::fromStdString(text));
+}
+
+std::vector<std::string> InterfacesFrom(const QCommandLineParser& parser) {
+    std::vector<std::string> names;
+    for (const QString& name : parser.values("interface"))
+        names.push_back(name.toStdString());
+    if (names.empty())
+        return names;
+    try {
+        KvNetInterfaces::Select(KvNetInterfaces::Enumerate(), names);
+    } catch (const std::invalid_argument& e) {
+        throw UsageError(e.what());
+    }
+    return names;
+}
+
+void ReportSendFailures(const KvVRELClient& client) {
+    std::cerr << SendFailureText(client.LastSend());
 }
 
 std::uint32_t TimeoutFrom(const QCommandLineParser& parser) {

@@ -10,9 +10,14 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 class QCommandLineParser;
 class QEventLoop;
+
+namespace vrel {
+class KvVRELClient;
+}
 
 namespace vrel::cli {
 
@@ -50,6 +55,11 @@ private:
 
 // What every command shares: the destination address, the password sources, time-outs.
 QHostAddress DestinationFrom(const QCommandLineParser& parser);
+// The --interface names, each checked to exist and be able to broadcast now; throws
+// UsageError before anything is sent.
+std::vector<std::string> InterfacesFrom(const QCommandLineParser& parser);
+// Names on stderr the interfaces the last send of client could not go out of.
+void ReportSendFailures(const KvVRELClient& client);
 // --password-stdin, --password-file FILE, then VREL_PASSWORD, else empty.
 std::string PasswordFrom(const QCommandLineParser& parser);
 void AddCommonOptions(QCommandLineParser& parser, const char* defaultTimeout);

@@ -5,7 +5,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QString>
 
 #include <algorithm>
@@ -16,15 +15,15 @@
 
 namespace vrel::cli {
 
-const char* const kDeviceKeys[5] = {"productCode", "modelName", "macAddress", "ipAddress",
-                                    "netmask"};
-const char* const kDeviceHeaders[5] = {"Product Code", "Model Name", "Mac Address", "IP Address",
-                                       "Netmask"};
+const char* const kDeviceKeys[kDeviceColumns] = {"productCode", "modelName", "macAddress",
+                                                 "ipAddress",   "netmask",   "interface"};
+const char* const kDeviceHeaders[kDeviceColumns] = {"Product Code", "Model Name", "Mac Address",
+                                                    "IP Address",   "Netmask",    "Interface"};
 
 namespace {
 
 std::vector<std::string> Fields(const DeviceRow& r) {
-    return {r.productCode, r.modelName, r.macAddress, r.ipAddress, r.netmask};
+    return {r.productCode, r.modelName, r.macAddress, r.ipAddress, r.netmask, r.interface};
 }
 
 std::string CsvField(const std::string& field) {
@@ -65,53 +64,107 @@ bool ReadQuad(const std::string& text, std::uint32_t& address) {
 } // namespace
 
 std::string FormatTable(const std::vector<DeviceRow>& rows) {
-    std::size_t width[5];
-    for (int c = 0; c < 5; ++c)
+    std::size_t width[kDeviceColumns];
+    for (int c = 0; c < kDeviceColumns; ++c)
         width[c] = std::string(kDeviceHeaders[c]).size();
     for (const auto& row : rows) {
         const auto f = Fields(row);
-        for (int c = 0; c < 5; ++c)
+        for (int c = 0; c < kDeviceColumns; ++c)
             width[c] = std::max(width[c], f[c].size());
     }
     auto line = [&](const std::vector<std::string>& f) {
         std::string out;
-        for (int c = 0; c < 5; ++c) {
+        for (int c = 0; c < kDeviceColumns; ++c) {
             out += f[c];
-            if (c < 4)
+            if (c < kDeviceColumns - 1)
                 out += std::string(width[c] - f[c].size() + 2, ' ');
         }
         return out + "\n";
     };
-    std::string out = line({kDeviceHeaders, kDeviceHeaders + 5});
+    std::string out = line({kDeviceHeaders, kDeviceHeaders + kDeviceColumns});
     for (const auto& row : rows)
         out += line(Fields(row));
     return out;
 }
 
 std::string FormatJson(const std::vector<DeviceRow>& rows) {
-    QJsonArray array;
-    for (const auto& row : rows) {
-        QJsonObject object;
-        const auto f = Fields(row);
-        for (int c = 0; c < 5; ++c)
-            object.insert(QLatin1String(kDeviceKeys[c]), QString::fromLatin1(f[c]));
-        array.append(object);
+    // Written by hand for the key order people read in (a JSON object of Qt sorts its keys);
+    // Qt still escapes every value.
+    auto quoted = [](const std::string& text) {
+        const QByteArray one =
+            QJsonDocument(QJsonArray{QString::fromLatin1(text)}).toJson(QJsonDocument::Compact);
+        return one.mid(1, one.size() - 2).toStdString();
+    };
+    std::string out = "[";
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const auto f = Fields(rows[r]);
+        out += r ? ",\n    {\n" : "\n    {\n";
+        for (int c = 0; c < kDeviceColumns; ++c)
+            out += std::string("        \"") + kDeviceKeys[c] + "\": " + quoted(f[c]) +
+                   (c < kDeviceColumns - 1 ? ",\n" : "\n");
+        out += "    }";
     }
-    return QJsonDocument(array).toJson(QJsonDocument::Indented).toStdString();
+    return out + (rows.empty() ? "]\n" : "\n]\n");
 }
 
 std::string FormatCsv(const std::vector<DeviceRow>& rows) {
     std::string out;
-    for (int c = 0; c < 5; ++c)
+    for (int c = 0; c < kDeviceColumns; ++c)
         out += std::string(c ? "," : "") + kDeviceKeys[c];
     out += "\r\n";
     for (const auto& row : rows) {
         const auto f = Fields(row);
-        for (int c = 0; c < 5; ++c)
+        for (int c = 0; c < kDeviceColumns; ++c)
             out += (c ? "," : "") + CsvField(f[c]);
         out += "\r\n";
     }
     return out;
+}
+
+std::string NothingFoundText(const std::vector<KvNetInterface>& all,
+                             const std::vector<KvSendOutcome>& sent,
+                             const std::map<std::string, int>& answers) {
+    std::string out;
+    bool anyUsable = false;
+    bool anySent = false;
+    std::vector<std::string> withoutAddress;
+    for (const KvNetInterface& i : all) {
+        if (i.loopback)
+            continue;
+        anyUsable = anyUsable || i.Usable();
+        if (i.address.empty())
+            withoutAddress.push_back(i.name);
+        std::string state = sent.empty() ? "not used, the routing table decided" : "not chosen";
+        for (const KvSendOutcome& o : sent) {
+            if (o.interface.name == i.name)
+                state = o.sent ? "sent" : "not sent (" + o.error + ")";
+        }
+        if (!i.Usable() && !i.UnusableReason().empty() && state == "not chosen")
+            state = "not sent (" + i.UnusableReason() + ")";
+        anySent = anySent || state == "sent";
+        const auto count = answers.find(i.name);
+        out += "vrel:   " + i.Label() + ": " + state + ", " +
+               std::to_string(count == answers.end() ? 0 : count->second) + " answers\n";
+    }
+    if (sent.empty())
+        out += "vrel:   the request went to 255.255.255.255 (or --address) by the routing table\n";
+    if (!anyUsable)
+        out += "vrel: hint: no network interface is up and running with an IPv4 address and "
+               "broadcast; connect a cable or bring one up\n";
+    for (const std::string& name : withoutAddress)
+        out += "vrel: hint: " + name +
+               " has no IPv4 address; devices behind it cannot be reached until it has one\n";
+    if (anySent || sent.empty())
+        out += "vrel: hint: a host firewall may drop the answers (UDP from port 64512); "
+               "'nft list ruleset' shows its rules\n";
+    return out;
+}
+
+std::string SendFailureText(const std::vector<KvSendOutcome>& sent) {
+    std::vector<KvSendOutcome> failed;
+    std::copy_if(sent.begin(), sent.end(), std::back_inserter(failed),
+                 [](const KvSendOutcome& o) { return !o.sent; });
+    return failed.empty() ? "" : "vrel: " + TriedText(failed) + "\n";
 }
 
 std::optional<std::string> NormalizeMac(const std::string& text) {

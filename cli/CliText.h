@@ -1,6 +1,9 @@
 #pragma once
 
+#include "KvNetInterfaces.h"
+
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,17 +13,29 @@ namespace vrel::cli {
 // One device as the command line reports it: the value texts of a Discover answer.
 struct DeviceRow {
     std::string productCode, modelName, macAddress, ipAddress, netmask;
+    std::string interface; // where the answer arrived; empty when the routing table decided
 };
 
+constexpr int kDeviceColumns = 6;
 // The keys of the JSON and CSV forms, in column order.
-extern const char* const kDeviceKeys[5];
+extern const char* const kDeviceKeys[kDeviceColumns];
 // The headers of the table form, in column order.
-extern const char* const kDeviceHeaders[5];
+extern const char* const kDeviceHeaders[kDeviceColumns];
 
 std::string FormatTable(const std::vector<DeviceRow>& rows);
 std::string FormatJson(const std::vector<DeviceRow>& rows);
 // RFC 4180: CRLF line ends, fields with a comma, quote or line break quoted.
 std::string FormatCsv(const std::vector<DeviceRow>& rows);
+
+// The stderr lines after a Discover that found nothing: every network interface (but
+// loopback) with its address, whether the request went out there and how many answers came
+// in, then the hints that apply. sent is the client's per-interface outcome, empty when the
+// routing table decided; answers counts completions by interface name.
+std::string NothingFoundText(const std::vector<KvNetInterface>& all,
+                             const std::vector<KvSendOutcome>& sent,
+                             const std::map<std::string, int>& answers);
+// One line per interface a request could not go out of.
+std::string SendFailureText(const std::vector<KvSendOutcome>& sent);
 
 // A MAC address as twelve upper-case hex digits. Blanks, ':' and '-' between pairs are
 // accepted; anything else, or another count of digits, gives nothing.

@@ -9,15 +9,16 @@
 #include <QEventLoop>
 
 #include <iostream>
+#include <map>
 #include <set>
 
 namespace vrel::cli {
 
 namespace {
 
-DeviceRow RowFrom(const KvVRELVarList& vars) {
+DeviceRow RowFrom(const KvVRELVarList& vars, const std::string& interface = "") {
     const KvVRELResponseVarList& f = *vars.at(0).responseVars;
-    return {f.at(0).value, f.at(1).value, f.at(2).value, f.at(3).value, f.at(4).value};
+    return {f.at(0).value, f.at(1).value, f.at(2).value, f.at(3).value, f.at(4).value, interface};
 }
 
 // Collects the answers of one Discover: one row per MAC address, the first answer kept, in
@@ -32,6 +33,7 @@ public:
             loop.quit();
             return;
         }
+        ++answers[e.interfaceName];
         if (e.code != 0)
             return;
         try {
@@ -42,12 +44,13 @@ public:
                       << failure.Message() << "\n";
             return;
         }
-        DeviceRow row = RowFrom(vars);
+        DeviceRow row = RowFrom(vars, e.interfaceName);
         if (seen_.insert(row.macAddress).second)
             rows.push_back(std::move(row));
     }
 
     std::vector<DeviceRow> rows;
+    std::map<std::string, int> answers; // by arrival interface, refused answers included
     QEventLoop loop;
 
 private:
@@ -75,6 +78,7 @@ int RunDiscover(const QStringList& args) {
                          parser.positionalArguments().first().toStdString() + "'");
     const std::uint32_t timeout = TimeoutFrom(parser);
     const QHostAddress destination = DestinationFrom(parser);
+    const std::vector<std::string> interfaces = InterfacesFrom(parser);
 
     QObject owner;
     try {
@@ -83,6 +87,8 @@ int RunDiscover(const QStringList& args) {
         std::cerr << e.Message() << "\n";
         return kExitSocketError;
     }
+    KvVRELClient& client = *KvVRELRequest::SharedClient();
+    client.SetInterfaceNames(interfaces);
     KvVRELRequest::DefaultTargetMac() = "FFFFFFFFFFFF";
     KvVRELRequest::DefaultPassword() = "";
     KvVRELRequest request;
@@ -107,9 +113,11 @@ int RunDiscover(const QStringList& args) {
         request.DiscoverAsync(BindCompletion(&run, &DiscoverRun::OnDone));
         deadline = KvVRELClient::TickCount() + static_cast<std::int64_t>(timeout) * 10;
     } catch (const Exception& e) {
+        ReportSendFailures(client);
         std::cerr << e.Message() << "\n";
         return ExitCodeForFailure(e.HelpContext());
     }
+    ReportSendFailures(client);
     {
         ProgressLine progress([&] {
             return "Discovering... " + std::to_string(run.rows.size()) + " devices, " +
@@ -125,7 +133,8 @@ int RunDiscover(const QStringList& args) {
     else if (!run.rows.empty())
         std::cout << FormatTable(run.rows);
     if (run.rows.empty())
-        std::cerr << "vrel: no device answered\n";
+        std::cerr << "vrel: no device answered\n"
+                  << NothingFoundText(KvNetInterfaces::Enumerate(), client.LastSend(), run.answers);
     std::cout.flush();
     return kExitOk;
 }

@@ -58,14 +58,15 @@ int RunGet(const QStringList& args) {
         "and value type (bool8, int8, uint8, bool16, int16, uint16, bool32, int32, uint32,\n"
         "double, timeticks, datetime, ipaddress, macaddress, bitstr, octetstr, displaystr).");
     AddDeviceOptions(parser);
-    parser.addOption({"var", "A variable to read, as ID:TYPE[:NAME]; repeatable.",
-                      "ID:TYPE[:NAME]"});
+    parser.addOption(
+        {"var", "A variable to read, as ID:TYPE[:NAME]; repeatable.", "ID:TYPE[:NAME]"});
     parser.addOption({"json", "Print a JSON object keyed by name."});
     ParseOrThrow(parser, args);
     const std::string mac = TargetMacFrom(parser, "get");
     KvVRELVarList vars = VariablesFrom(parser.values("var"));
     const std::uint32_t timeout = TimeoutFrom(parser);
     const QHostAddress destination = DestinationFrom(parser);
+    const std::vector<std::string> interfaces = InterfacesFrom(parser);
     const std::string password = PasswordFrom(parser);
 
     QObject owner;
@@ -82,14 +83,18 @@ int RunGet(const QStringList& args) {
     };
     try {
         KvVRELRequest::SetUp(&owner, destination);
+        KvVRELRequest::SharedClient()->SetInterfaceNames(interfaces);
         KvVRELRequest request;
         request.targetMac = mac;
         request.password = password;
         request.timeout = timeout;
         request.variables.assign(vars);
         request.GetAsync(done);
+        ReportSendFailures(*KvVRELRequest::SharedClient());
         WaitWithProgress(loop, "Reading", mac, timeout);
     } catch (const Exception& e) {
+        if (KvVRELRequest::SharedClient() != nullptr)
+            ReportSendFailures(*KvVRELRequest::SharedClient());
         std::cerr << e.Message() << "\n";
         return ExitCodeForFailure(e.HelpContext());
     }

@@ -9,6 +9,7 @@
 #include <QEventLoop>
 
 #include <iostream>
+#include <memory>
 
 namespace vrel::cli {
 
@@ -47,6 +48,7 @@ int RunSet(const QStringList& args) {
     const SetInput in = CheckedInput(parser);
     const std::uint32_t timeout = TimeoutFrom(parser);
     const QHostAddress destination = DestinationFrom(parser);
+    const std::vector<std::string> interfaces = InterfacesFrom(parser);
     const std::string password = PasswordFrom(parser);
 
     QObject owner;
@@ -63,15 +65,20 @@ int RunSet(const QStringList& args) {
         }
         loop.quit();
     };
+    std::unique_ptr<KvVRELClient> client;
     try {
-        KvVRELClient client(&owner, destination);
+        client = std::make_unique<KvVRELClient>(&owner, destination);
+        client->SetInterfaceNames(interfaces);
         auto vars = KvVRELVarList::create_from_definitions(SetVariables);
         vars->at(0).value = in.ip;
         vars->at(1).value = in.netmask;
         vars->at(2).value = "3";
-        client.Send(in.mac, password, *vars, kSet, done, timeout);
+        client->Send(in.mac, password, *vars, kSet, done, timeout);
+        ReportSendFailures(*client);
         WaitWithProgress(loop, "Setting", in.mac, timeout);
     } catch (const Exception& e) {
+        if (client)
+            ReportSendFailures(*client);
         std::cerr << e.Message() << "\n";
         return ExitCodeForFailure(e.HelpContext());
     }

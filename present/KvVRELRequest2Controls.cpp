@@ -22,7 +22,9 @@ namespace {
 constexpr int kTimeout = -1014;
 constexpr int kWaitMs = 6000;
 
-QString Latin1(const std::string& text) { return QString::fromLatin1(text); }
+QString Latin1(const std::string& text) {
+    return QString::fromLatin1(text);
+}
 
 // Calls f(name, value) for every column of a result row, in row order: the fields of each
 // structured variable, then one column per other readable variable.
@@ -52,7 +54,9 @@ std::string LogClockTime() {
 
 KvVRELRequest2Controls::KvVRELRequest2Controls(QWidget* ownerWindow) : owner(ownerWindow) {}
 
-KvVRELRequest2Controls::~KvVRELRequest2Controls() { WaitForOutstanding(); }
+KvVRELRequest2Controls::~KvVRELRequest2Controls() {
+    WaitForOutstanding();
+}
 
 void KvVRELRequest2Controls::WaitForOutstanding() {
     if (waited_)
@@ -114,6 +118,7 @@ void KvVRELRequest2Controls::OnDiscoverDone(const KvVRELError& completion,
         EndCommand(completion.command);
         --outstanding;
     } else if (completion.code == 0 && request.CheckResponse()) {
+        answerInterface_ = completion.interfaceName;
         OnResult(completion.command);
     }
 }
@@ -224,6 +229,9 @@ void KvVRELRequest2Edits::AddRow(std::uint8_t command) {
     QStringList values;
     ForEachRowValue(vars,
                     [&](const std::string&, const std::string& value) { values << Latin1(value); });
+    // A view with a column beyond the values shows where the answer arrived.
+    if (command == kDiscover && listView->columnCount() > values.size())
+        values << Latin1(answerInterface_);
     listView->addTopLevelItem(new QTreeWidgetItem(values));
 }
 

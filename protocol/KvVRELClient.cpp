@@ -11,6 +11,7 @@
 #include <QNetworkDatagram>
 #include <QVariant>
 
+#include <algorithm>
 #include <cstring>
 
 namespace vrel {
@@ -22,6 +23,7 @@ constexpr int kSocketError = -1009;
 constexpr int kTimeout = -1014;
 constexpr int kSweepIntervalMs = 20;
 constexpr int kDrainMs = 6000;
+constexpr std::array<std::uint8_t, kMacSize> kBroadcastMac{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 // Thousands of devices answering one Discover arrive within a few hundred milliseconds; the
 // kernel must hold them while the thread is busy. It caps the request at net.core.rmem_max.
 constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
@@ -77,20 +79,19 @@ KvVRELClient::~KvVRELClient() {
 int KvVRELClient::Send(const std::string& targetMac, const std::string& password,
                        const KvVRELVarList& vars, std::uint8_t command, VrelCompletion callback,
                        std::uint32_t timeout) {
+    lastSend_.clear();
     std::string datagram;
     const int built = build_request(command, sequence_, targetMac, password, vars, datagram);
     if (built < 0)
         RaiseVrel(built);
-    if (!open_)
-        RaiseVrel(kSocketError);
-    const qint64 sent = socket_.writeDatagram(datagram.data(), static_cast<qint64>(datagram.size()),
-                                              destination_, port_);
-    if (sent != static_cast<qint64>(datagram.size()))
+    std::array<std::uint8_t, kMacSize> mac{};
+    std::memcpy(mac.data(), datagram.data() + kOffMac, kMacSize);
+    if (!open_ || !SendPerInterface(datagram, mac))
         RaiseVrel(kSocketError);
 
     auto request = std::make_unique<_VRELReqData>();
     request->sequence = sequence_;
-    std::memcpy(request->mac.data(), datagram.data() + kOffMac, kMacSize);
+    request->mac = mac;
     request->password = password;
     request->command = command;
     request->variables.assign(vars);
@@ -98,6 +99,70 @@ int KvVRELClient::Send(const std::string& targetMac, const std::string& password
     request->deadline = TickCount() + static_cast<std::int64_t>(timeout) * 10;
     pending_.push_back(std::move(request));
     return sequence_++;
+}
+
+bool KvVRELClient::SendPerInterface(const std::string& datagram,
+                                    const std::array<std::uint8_t, kMacSize>& mac) {
+    const auto size = static_cast<qint64>(datagram.size());
+    const bool limited = destination_ == QHostAddress(QHostAddress::Broadcast);
+    if (limited || !interfaceNames_.empty())
+        lastSend_ = Plan(mac);
+    const bool sendable = std::any_of(lastSend_.begin(), lastSend_.end(),
+                                      [](const KvSendOutcome& o) { return o.error.empty(); });
+    // A host with loopback only (or every network down) keeps the routing table's say.
+    if (!sendable && interfaceNames_.empty())
+        return socket_.writeDatagram(datagram.data(), size, destination_, port_) == size;
+
+    const QByteArray bytes(datagram.data(), size);
+    bool any = false;
+    for (KvSendOutcome& outcome : lastSend_) {
+        if (!outcome.error.empty())
+            continue;
+        QNetworkDatagram out(bytes, destination_, port_);
+        out.setInterfaceIndex(static_cast<uint>(outcome.interface.index));
+        outcome.sent = socket_.writeDatagram(out) == size;
+        if (!outcome.sent)
+            outcome.error = socket_.errorString().toStdString();
+        any = any || outcome.sent;
+    }
+    return any;
+}
+
+std::vector<KvSendOutcome> KvVRELClient::Plan(const std::array<std::uint8_t, kMacSize>& mac) const {
+    const std::vector<KvNetInterface> all = KvNetInterfaces::Enumerate();
+    std::vector<KvSendOutcome> plan;
+    if (interfaceNames_.empty()) {
+        // Networks that are configured but down are named, so that their absence is explained.
+        for (const KvNetInterface& i : all) {
+            if (i.Usable())
+                plan.push_back({i, false, {}});
+            else if (!i.address.empty() && !i.UnusableReason().empty())
+                plan.push_back({i, false, i.UnusableReason()});
+        }
+    } else {
+        // A named interface may have gone since the names were checked: that one fails and
+        // the others still go.
+        for (const std::string& name : interfaceNames_) {
+            try {
+                plan.push_back({KvNetInterfaces::Select(all, {name}).front(), false, {}});
+            } catch (const std::invalid_argument& e) {
+                KvSendOutcome gone;
+                gone.interface.name = name;
+                gone.error = e.what();
+                plan.push_back(std::move(gone));
+            }
+        }
+    }
+    // A request for one device goes where that device was last heard, if that still works.
+    if (mac != kBroadcastMac) {
+        if (const auto last = KvNetInterfaces::LastAnswerIndex(mac)) {
+            for (const KvSendOutcome& candidate : plan) {
+                if (candidate.interface.index == *last && candidate.error.empty())
+                    return {candidate};
+            }
+        }
+    }
+    return plan;
 }
 
 void KvVRELClient::OnReadyRead() {
@@ -108,12 +173,14 @@ void KvVRELClient::OnReadyRead() {
             break;
         const int port = datagram.senderPort();
         Guarded([&] {
-            Receive(datagram.data(), port < 0 ? 0 : static_cast<std::uint16_t>(port));
+            Receive(datagram.data(), port < 0 ? 0 : static_cast<std::uint16_t>(port),
+                    datagram.interfaceIndex());
         });
     }
 }
 
-void KvVRELClient::Receive(const QByteArray& datagram, std::uint16_t sourcePort) {
+void KvVRELClient::Receive(const QByteArray& datagram, std::uint16_t sourcePort,
+                           int interfaceIndex) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(datagram.constData());
     const auto count = static_cast<std::size_t>(datagram.size());
     const auto header = check_response(bytes, count, sourcePort);
@@ -127,12 +194,13 @@ void KvVRELClient::Receive(const QByteArray& datagram, std::uint16_t sourcePort)
             return;
         request->answered = true;
     }
+    KvNetInterfaces::RememberAnswer(header->mac, interfaceIndex);
     const int code = response_result(request->command, header->status, request->variables,
                                      bytes + kHeaderSize, count - kHeaderSize);
-    Complete(*request, code);
+    Complete(*request, code, interfaceIndex);
 }
 
-void KvVRELClient::Complete(_VRELReqData& request, int code) {
+void KvVRELClient::Complete(_VRELReqData& request, int code, int interfaceIndex) {
     KvVRELError record;
     record.code = code;
     record.message = MessageForCode(code);
@@ -141,6 +209,8 @@ void KvVRELClient::Complete(_VRELReqData& request, int code) {
     record.macText =
         bytes_to_hex(std::string(reinterpret_cast<const char*>(request.mac.data()), kMacSize));
     record.password = request.password;
+    record.interfaceIndex = interfaceIndex;
+    record.interfaceName = KvNetInterfaces::NameOf(interfaceIndex);
     KvVRELVarList variables(request.variables);
     const VrelCompletion callback = request.callback;
 

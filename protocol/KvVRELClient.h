@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KvNetInterfaces.h"
 #include "KvVRELVarList.h"
 #include "VrelTypes.h"
 
@@ -14,6 +15,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vrel {
 
@@ -25,6 +27,9 @@ struct KvVRELError {
     std::uint8_t command = 0;
     std::string macText; // the request's target, as 12 upper-case hex digits
     std::string password;
+    // The interface an answer arrived on; empty (index 0) for a time-out.
+    std::string interfaceName;
+    int interfaceIndex = 0;
 };
 
 // Called once per accepted answer (a Discover any number of times) and once with -1014 when a
@@ -35,9 +40,8 @@ using VrelCompletion = std::function<void(const KvVRELError&, KvVRELVarList&)>;
 // Binds a member function and its object into a completion callback.
 template <class T>
 VrelCompletion BindCompletion(T* object, void (T::*method)(const KvVRELError&, KvVRELVarList&)) {
-    return [object, method](const KvVRELError& e, KvVRELVarList& vars) {
-        (object->*method)(e, vars);
-    };
+    return
+        [object, method](const KvVRELError& e, KvVRELVarList& vars) { (object->*method)(e, vars); };
 }
 
 // The one component that puts VREL datagrams on the network: one UDP socket, a sequence
@@ -57,6 +61,10 @@ public:
     // Sends a request and returns its sequence number. Throws the build failure (-1010, -1006,
     // -1007, -1013, conversion errors) or -1009 when the datagram cannot be sent; nothing is
     // then pending and no sequence number is used. timeout counts 10 ms units.
+    // A limited broadcast goes out once per usable interface (a request for one MAC only out
+    // of the interface that device last answered on, when that is still usable); with none,
+    // or for another destination, the routing table decides. Only when every interface
+    // fails is the send a failure; LastSend() tells what happened on each.
     int Send(const std::string& targetMac, const std::string& password, const KvVRELVarList& vars,
              std::uint8_t command, VrelCompletion callback, std::uint32_t timeout);
 
@@ -64,6 +72,11 @@ public:
     std::uint8_t NextSequence() const { return sequence_; }
     std::uint16_t LocalPort() const { return socket_.localPort(); }
     QHostAddress Destination() const { return destination_; }
+    // Restricts sending to these interfaces (names checked by KvNetInterfaces::Select); an
+    // empty list means every usable one.
+    void SetInterfaceNames(std::vector<std::string> names) { interfaceNames_ = std::move(names); }
+    // Per interface, the outcome of the last Send; empty when the routing table decided.
+    const std::vector<KvSendOutcome>& LastSend() const { return lastSend_; }
 
     // Milliseconds on a monotonic clock, the base of every deadline.
     static std::int64_t TickCount();
@@ -83,8 +96,12 @@ private:
 
     void OnReadyRead();
     void Sweep();
-    void Receive(const QByteArray& datagram, std::uint16_t sourcePort);
-    void Complete(_VRELReqData& request, int code);
+    void Receive(const QByteArray& datagram, std::uint16_t sourcePort, int interfaceIndex);
+    void Complete(_VRELReqData& request, int code, int interfaceIndex = 0);
+    // The interfaces a request for mac goes out of, with those that cannot be used marked.
+    std::vector<KvSendOutcome> Plan(const std::array<std::uint8_t, kMacSize>& mac) const;
+    bool SendPerInterface(const std::string& datagram,
+                          const std::array<std::uint8_t, kMacSize>& mac);
     _VRELReqData* Find(std::uint8_t sequence);
     void Remove(const _VRELReqData* request);
 
@@ -95,6 +112,8 @@ private:
     std::uint8_t sequence_ = 0;
     bool open_ = false;
     Pending pending_;
+    std::vector<std::string> interfaceNames_;
+    std::vector<KvSendOutcome> lastSend_;
 };
 
 } // namespace vrel

@@ -62,7 +62,13 @@ std::string SimulatedNetwork::AddressesOf(const std::string& mac) {
 
 std::string Text(const cli::DeviceRow& row) {
     return row.productCode + " | " + row.modelName + " | " + row.macAddress + " | " +
-           row.ipAddress + " | " + row.netmask;
+           row.ipAddress + " | " + row.netmask +
+           (row.interface.empty() ? "" : " | " + row.interface);
+}
+
+cli::DeviceRow OnLoopback(cli::DeviceRow row) {
+    row.interface = "lo";
+    return row;
 }
 
 } // namespace vrel::test
