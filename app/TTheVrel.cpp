@@ -25,9 +25,7 @@ namespace {
 constexpr std::uint32_t kDiscoverTimeout = 700; // 7 s answer window
 constexpr std::uint32_t kSetTimeout = 300;      // 3 s
 
-std::string Text(const QLineEdit* edit) {
-    return edit->text().toLatin1().toStdString();
-}
+std::string Text(const QLineEdit* edit) { return edit->text().toLatin1().toStdString(); }
 
 // The discovery table's presenter, telling the window when a Discover has ended.
 class DiscoverTablePresenter : public KvVRELRequest2EditsRepeat {
@@ -85,10 +83,7 @@ std::string LongTimeText() {
     QString format = QLocale::system().timeFormat(QLocale::LongFormat);
     // Qt's long format names the time zone; the log shows the time of day only.
     format.remove(QLatin1Char('t'));
-    return QLocale::system()
-        .toString(QTime::currentTime(), format.trimmed())
-        .toLatin1()
-        .toStdString();
+    return QLocale::system().toString(QTime::currentTime(), format.trimmed()).toLatin1().toStdString();
 }
 
 TTheVrel::TTheVrel(QWidget* parent, const QHostAddress& destination)
@@ -312,23 +307,15 @@ void TTheVrel::OnSetDone(const KvVRELError& completion, KvVRELVarList&) {
     }
 }
 
-void TTheVrel::Clear1Click() {
-    Memo_Info->clear();
-}
+void TTheVrel::Clear1Click() { Memo_Info->clear(); }
 
-void TTheVrel::BT_CloseClick() {
-    close();
-}
+void TTheVrel::BT_CloseClick() { close(); }
 
-void TTheVrel::FormClose() {
-    iniLines_.reset();
-}
+void TTheVrel::FormClose() { iniLines_.reset(); }
 
 void TTheVrel::BT_TestClick() {}
 
-void TTheVrel::LV_VrelDblClick() {
-    BT_TestClick();
-}
+void TTheVrel::LV_VrelDblClick() { BT_TestClick(); }
 
 void TTheVrel::AppendMemo(const std::string& line) {
     Memo_Info->appendPlainText(QString::fromLatin1(line));

@@ -39,8 +39,8 @@ void ProgressLine::Clear() {
 
 void AddCommonOptions(QCommandLineParser& parser, const char* defaultTimeout) {
     parser.addHelpOption();
-    parser.addOption({"timeout",
-                      QString("Seconds to wait for answers (default %1).").arg(defaultTimeout),
+    parser.addOption({"timeout", QString("Seconds to wait for answers (default %1).")
+                                     .arg(defaultTimeout),
                       "SECONDS", defaultTimeout});
     parser.addOption({"address",
                       "Send to ADDR instead of 255.255.255.255: a subnet-directed broadcast "
@@ -54,8 +54,8 @@ void AddCommonOptions(QCommandLineParser& parser, const char* defaultTimeout) {
 
 void AddPasswordOptions(QCommandLineParser& parser) {
     parser.addOption({"password-stdin", "Read the device password from the first line of stdin."});
-    parser.addOption(
-        {"password-file", "Read the device password from the first line of FILE.", "FILE"});
+    parser.addOption({"password-file", "Read the device password from the first line of FILE.",
+                      "FILE"});
 }
 
 void AddDeviceOptions(QCommandLineParser& parser) {

@@ -58,8 +58,8 @@ int RunGet(const QStringList& args) {
         "and value type (bool8, int8, uint8, bool16, int16, uint16, bool32, int32, uint32,\n"
         "double, timeticks, datetime, ipaddress, macaddress, bitstr, octetstr, displaystr).");
     AddDeviceOptions(parser);
-    parser.addOption(
-        {"var", "A variable to read, as ID:TYPE[:NAME]; repeatable.", "ID:TYPE[:NAME]"});
+    parser.addOption({"var", "A variable to read, as ID:TYPE[:NAME]; repeatable.",
+                      "ID:TYPE[:NAME]"});
     parser.addOption({"json", "Print a JSON object keyed by name."});
     ParseOrThrow(parser, args);
     const std::string mac = TargetMacFrom(parser, "get");

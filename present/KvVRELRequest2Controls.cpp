@@ -22,9 +22,7 @@ namespace {
 constexpr int kTimeout = -1014;
 constexpr int kWaitMs = 6000;
 
-QString Latin1(const std::string& text) {
-    return QString::fromLatin1(text);
-}
+QString Latin1(const std::string& text) { return QString::fromLatin1(text); }
 
 // Calls f(name, value) for every column of a result row, in row order: the fields of each
 // structured variable, then one column per other readable variable.
@@ -54,9 +52,7 @@ std::string LogClockTime() {
 
 KvVRELRequest2Controls::KvVRELRequest2Controls(QWidget* ownerWindow) : owner(ownerWindow) {}
 
-KvVRELRequest2Controls::~KvVRELRequest2Controls() {
-    WaitForOutstanding();
-}
+KvVRELRequest2Controls::~KvVRELRequest2Controls() { WaitForOutstanding(); }
 
 void KvVRELRequest2Controls::WaitForOutstanding() {
     if (waited_)

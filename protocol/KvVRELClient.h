@@ -40,8 +40,9 @@ using VrelCompletion = std::function<void(const KvVRELError&, KvVRELVarList&)>;
 // Binds a member function and its object into a completion callback.
 template <class T>
 VrelCompletion BindCompletion(T* object, void (T::*method)(const KvVRELError&, KvVRELVarList&)) {
-    return
-        [object, method](const KvVRELError& e, KvVRELVarList& vars) { (object->*method)(e, vars); };
+    return [object, method](const KvVRELError& e, KvVRELVarList& vars) {
+        (object->*method)(e, vars);
+    };
 }
 
 // The one component that puts VREL datagrams on the network: one UDP socket, a sequence

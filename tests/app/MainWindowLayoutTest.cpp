@@ -27,11 +27,11 @@ TEST_F(MainWindowLayoutTest, ControlsSitWhereTheyWereDesigned) {
     EXPECT_EQ(W().windowTitle(), "VREL Configuration");
     EXPECT_EQ(W().size(), QSize(488, 433));
     const Placed controls[] = {
-        {"ComboBox1", {4, 31, 65, 21}, "Panel1"},  {"BT_Discover", {8, 55, 57, 25}, "Panel1"},
-        {"BT_Set", {8, 80, 57, 25}, "Panel1"},     {"BT_Test", {8, 107, 57, 25}, "Panel1"},
-        {"BT_Close", {8, 135, 57, 25}, "Panel1"},  {"Label6", {8, 16, 43, 13}, "Panel1"},
-        {"ED_Mac", {88, 8, 121, 21}, "Panel3"},    {"ED_Mod", {88, 32, 121, 21}, "Panel3"},
-        {"ED_IP", {280, 8, 121, 21}, "Panel3"},    {"ED_Net", {280, 32, 121, 21}, "Panel3"},
+        {"ComboBox1", {4, 31, 65, 21}, "Panel1"},    {"BT_Discover", {8, 55, 57, 25}, "Panel1"},
+        {"BT_Set", {8, 80, 57, 25}, "Panel1"},       {"BT_Test", {8, 107, 57, 25}, "Panel1"},
+        {"BT_Close", {8, 135, 57, 25}, "Panel1"},    {"Label6", {8, 16, 43, 13}, "Panel1"},
+        {"ED_Mac", {88, 8, 121, 21}, "Panel3"},      {"ED_Mod", {88, 32, 121, 21}, "Panel3"},
+        {"ED_IP", {280, 8, 121, 21}, "Panel3"},      {"ED_Net", {280, 32, 121, 21}, "Panel3"},
         {"ED_Pass", {280, 56, 121, 21}, "Panel3"},
     };
     for (const Placed& c : controls) {
@@ -59,9 +59,9 @@ TEST_F(MainWindowLayoutTest, ControlsSitWhereTheyWereDesigned) {
 TEST_F(MainWindowLayoutTest, CaptionsAndStates) {
     ASSERT_NO_FATAL_FAILURE(OpenWindow());
     const std::pair<const char*, const char*> captions[] = {
-        {"BT_Discover", "Discover"}, {"BT_Set", "Set"},         {"BT_Test", "Test"},
-        {"BT_Close", "Close"},       {"Label1", "Module Name"}, {"Label2", "MAC Address"},
-        {"Label3", "IP Address"},    {"Label4", "NetMask"},     {"Label5", "Password"},
+        {"BT_Discover", "Discover"}, {"BT_Set", "Set"},          {"BT_Test", "Test"},
+        {"BT_Close", "Close"},       {"Label1", "Module Name"},  {"Label2", "MAC Address"},
+        {"Label3", "IP Address"},    {"Label4", "NetMask"},      {"Label5", "Password"},
         {"Label6", "Available"},
     };
     for (const auto& [name, caption] : captions) {
@@ -75,10 +75,10 @@ TEST_F(MainWindowLayoutTest, CaptionsAndStates) {
     for (QWidget* hidden : {static_cast<QWidget*>(W().Label6), static_cast<QWidget*>(W().ComboBox1),
                             static_cast<QWidget*>(W().BT_Test)})
         EXPECT_FALSE(hidden->isVisible()) << hidden->objectName().toStdString();
-    for (QWidget* shown :
-         {static_cast<QWidget*>(W().BT_Discover), static_cast<QWidget*>(W().BT_Set),
-          static_cast<QWidget*>(W().BT_Close), static_cast<QWidget*>(W().LV_Vrel),
-          static_cast<QWidget*>(W().Memo_Info), static_cast<QWidget*>(W().ED_Pass)})
+    for (QWidget* shown : {static_cast<QWidget*>(W().BT_Discover),
+                           static_cast<QWidget*>(W().BT_Set), static_cast<QWidget*>(W().BT_Close),
+                           static_cast<QWidget*>(W().LV_Vrel), static_cast<QWidget*>(W().Memo_Info),
+                           static_cast<QWidget*>(W().ED_Pass)})
         EXPECT_TRUE(shown->isVisible()) << shown->objectName().toStdString();
     EXPECT_FALSE(W().BT_Set->isEnabled());
     EXPECT_TRUE(W().BT_Discover->isEnabled());
@@ -99,7 +99,7 @@ TEST_F(MainWindowLayoutTest, CaptionsAndStates) {
 
 TEST_F(MainWindowLayoutTest, TabOrderOfTheEditArea) {
     ASSERT_NO_FATAL_FAILURE(OpenWindow());
-    const std::vector<QWidget*> order{W().ED_IP,  W().ED_Net, W().ED_Pass,
+    const std::vector<QWidget*> order{W().ED_IP, W().ED_Net, W().ED_Pass,
                                       W().ED_Mac, W().ED_Mod, W().Memo_Info};
     for (std::size_t i = 0; i + 1 < order.size(); ++i)
         EXPECT_EQ(order[i]->nextInFocusChain(), order[i + 1])
@@ -173,9 +173,7 @@ struct IniCase {
     std::vector<std::string> items;
 };
 
-void PrintTo(const IniCase& c, std::ostream* os) {
-    *os << c.name;
-}
+void PrintTo(const IniCase& c, std::ostream* os) { *os << c.name; }
 
 class IniFileTest : public MainWindowTest, public ::testing::WithParamInterface<IniCase> {};
 
@@ -198,12 +196,12 @@ TEST_P(IniFileTest, LinesBecomeComboItemsInFileOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, IniFileTest,
-    ::testing::Values(IniCase{"Absent", nullptr, {}}, IniCase{"Empty", "", {}},
-                      // Lines are taken unchanged, blank ones and blanks inside included.
-                      IniCase{"ThreeLines",
-                              "10.0.0.0/24\r\nlab  bench\n\nlast",
-                              {"10.0.0.0/24", "lab  bench", "", "last"}},
-                      IniCase{"FinalLineEnd", "only\n", {"only"}}),
+    ::testing::Values(
+        IniCase{"Absent", nullptr, {}}, IniCase{"Empty", "", {}},
+        // Lines are taken unchanged, blank ones and blanks inside included.
+        IniCase{"ThreeLines", "10.0.0.0/24\r\nlab  bench\n\nlast", {"10.0.0.0/24", "lab  bench",
+                                                                     "", "last"}},
+        IniCase{"FinalLineEnd", "only\n", {"only"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainWindowLayoutTest, CloseButtonClosesAndReleasesTheIniLines) {
