@@ -67,6 +67,17 @@ TEST(Lab, DiscoverReachesEverySegmentWhereverTheDefaultRouteIs) {
     }
 }
 
+TEST(Lab, ADeviceHeardOnTwoInterfacesIsOneRow) {
+    // The same device behind both links, as on bridged networks.
+    NetLab lab({kSegmentA, kSegmentA}, "none");
+    START_LAB(lab);
+    const VrelRun run = Discover();
+    EXPECT_EQ(run.exitCode, 0) << Describe({"discover"}, run);
+    const auto devices = Devices(run);
+    ASSERT_EQ(devices.size(), 1u) << run.out;
+    EXPECT_THAT(devices.at(kMacA), ::testing::MatchesRegex("172.31.1.20 255.255.255.0 lab[12]"));
+}
+
 TEST(Lab, InterfaceOptionChoosesTheSegments) {
     NetLab lab({kSegmentA, kSegmentB}, "none");
     START_LAB(lab);
