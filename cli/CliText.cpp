@@ -146,7 +146,10 @@ std::string NothingFoundText(const std::vector<KvNetInterface>& all,
         out += "vrel:   " + i.Label() + ": " + state + ", " +
                std::to_string(count == answers.end() ? 0 : count->second) + " answers\n";
     }
-    if (sent.empty())
+    // Interfaces that were down are named in sent, but the routing table took the request.
+    const bool routed =
+        std::none_of(sent.begin(), sent.end(), [](const KvSendOutcome& o) { return o.sent; });
+    if (routed)
         out += "vrel:   the request went to 255.255.255.255 (or --address) by the routing table\n";
     if (!anyUsable)
         out += "vrel: hint: no network interface is up and running with an IPv4 address and "
@@ -154,7 +157,7 @@ std::string NothingFoundText(const std::vector<KvNetInterface>& all,
     for (const std::string& name : withoutAddress)
         out += "vrel: hint: " + name +
                " has no IPv4 address; devices behind it cannot be reached until it has one\n";
-    if (anySent || sent.empty())
+    if (anySent || routed)
         out += "vrel: hint: a host firewall may drop the answers (UDP from port 64512); "
                "'nft list ruleset' shows its rules\n";
     return out;

@@ -76,7 +76,8 @@ public:
     // Restricts sending to these interfaces (names checked by KvNetInterfaces::Select); an
     // empty list means every usable one.
     void SetInterfaceNames(std::vector<std::string> names) { interfaceNames_ = std::move(names); }
-    // Per interface, the outcome of the last Send; empty when the routing table decided.
+    // Per interface, the outcome of the last Send, configured interfaces that were down
+    // included; when none of them shows sent, the routing table took the request.
     const std::vector<KvSendOutcome>& LastSend() const { return lastSend_; }
 
     // Milliseconds on a monotonic clock, the base of every deadline.

@@ -307,12 +307,12 @@ TEST(CliText, NothingFoundSaysWhereTheRequestWentAndWhatMayBeWrong) {
          {"eth0 10.0.0.1/24: sent, 0 answers", "wlan0 10.9.0.1/24: not chosen, 0 answers",
           "eth2 10.2.0.1/24: not sent (down), 0 answers"},
          {"hint: eth"}},
-        {"nothing could go out",
+        {"down, so the routing table took it",
          {down},
          {{down, false, "down"}},
          {},
-         {"eth2 10.2.0.1/24: not sent (down)", "no network interface is up"},
-         {"firewall"}},
+         {"eth2 10.2.0.1/24: not sent (down)", "no network interface is up", "routing table"},
+         {"hint: eth"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
