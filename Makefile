@@ -5,7 +5,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan test test-plain test-asan demo clean
+.PHONY: all deps build build-asan test test-plain test-asan demo package install check-packages clean
 
 all: build
 
@@ -34,6 +34,19 @@ test-asan: build-asan
 		tools/netns-run ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 test: test-plain test-asan
+
+# The three Debian packages (vrel-config, vrel, vrel-sim) land in $(BUILD)/.
+package: build
+	cmake --build $(BUILD) --target package
+
+# Honours DESTDIR, e.g. make install DESTDIR=/tmp/stage PREFIX=/usr
+PREFIX ?= /usr/local
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+
+# lintian and a look inside each package; CI runs it after the tests.
+check-packages: package
+	tools/check-packages $(BUILD)
 
 demo: build
 	tools/netns-run tools/demo $(BUILD)

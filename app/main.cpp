@@ -1,3 +1,27 @@
 #include "AppSetup.h"
 
-int main(int argc, char** argv) { return vrel::RunApplication(argc, argv); }
+#include <cstdio>
+#include <string_view>
+
+int main(int argc, char** argv) {
+    // Answered before the application object exists: it needs a display to start, and
+    // packaging checks and shell users ask for these on machines without one.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--version" || arg == "-v") {
+            std::printf("vrel-config %s\n", VREL_VERSION);
+            return 0;
+        }
+        if (arg == "--help" || arg == "-h") {
+            std::printf("Usage: vrel-config [OPTIONS]\n\n"
+                        "The VREL Configuration window: finds VREL devices on the local network "
+                        "and sets\ntheir IP address and netmask.\n\n"
+                        "Options:\n"
+                        "  -h, --help     this text\n"
+                        "  -v, --version  the version\n"
+                        "The usual Qt options (-platform NAME, -display DISPLAY, ...) apply.\n");
+            return 0;
+        }
+    }
+    return vrel::RunApplication(argc, argv);
+}

@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QEventLoop>
 #include <QFile>
+#include <QLoggingCategory>
 
 #include <cstdio>
 #include <iostream>
@@ -50,6 +51,8 @@ void AddCommonOptions(QCommandLineParser& parser, const char* defaultTimeout) {
                       "Send only out of network interface NAME (repeatable); by default every "
                       "interface that is up with an IPv4 address.",
                       "NAME"});
+    parser.addOption({"verbose", "Log on stderr why answers were dropped (the vrel.* logging "
+                                 "categories)."});
 }
 
 void AddPasswordOptions(QCommandLineParser& parser) {
@@ -179,7 +182,14 @@ int SecondsLeft(std::int64_t deadline) {
     return ms <= 0 ? 0 : static_cast<int>((ms + 999) / 1000);
 }
 
-int RunCommandLine(const QStringList& args) {
+int RunCommandLine(const QStringList& line) {
+    QStringList args = line;
+    // --verbose may stand before the command or among its options; QT_LOGGING_RULES in the
+    // environment still overrides it.
+    if (args.contains("--verbose"))
+        QLoggingCategory::setFilterRules("vrel.*.debug=true");
+    if (args.size() > 1 && args.at(1) == "--verbose")
+        args.removeAt(1);
     const QString command = args.size() > 1 ? args.at(1) : QString();
     const QStringList rest = args.mid(1); // the command's own name stands in for argv[0]
     try {
@@ -202,7 +212,8 @@ int RunCommandLine(const QStringList& args) {
                          "  get MAC    read variables of one device\n\n"
                          "Options:\n"
                          "  -h, --help     this text; 'vrel COMMAND --help' for a command\n"
-                         "  -v, --version  the version\n";
+                         "  -v, --version  the version\n"
+                         "  --verbose      log on stderr why answers were dropped\n";
             return kExitOk;
         }
         throw UsageError(command.isEmpty() ? "no command given; try 'vrel --help'"

@@ -3,8 +3,8 @@
 #include "KvOptionList.h"
 #include "VrelTypes.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QString>
 
 #include <algorithm>
@@ -88,23 +88,28 @@ std::string FormatTable(const std::vector<DeviceRow>& rows) {
 }
 
 std::string FormatJson(const std::vector<DeviceRow>& rows) {
-    // Written by hand for the key order people read in (a JSON object of Qt sorts its keys);
-    // Qt still escapes every value.
-    auto quoted = [](const std::string& text) {
-        const QByteArray one =
-            QJsonDocument(QJsonArray{QString::fromLatin1(text)}).toJson(QJsonDocument::Compact);
-        return one.mid(1, one.size() - 2).toStdString();
+    // QJsonObject sorts its keys; scripts and readers expect the documented column order, so
+    // the objects are written here and only the strings go through Qt's escaping. The value
+    // texts are 8-bit Latin-1 and come out as UTF-8.
+    const auto quoted = [](const char* key, const std::string& value) {
+        const QByteArray pair =
+            QJsonDocument(QJsonObject{{QLatin1String(key), QString::fromLatin1(value)}})
+                .toJson(QJsonDocument::Compact);
+        return pair.mid(1, pair.size() - 2).toStdString(); // "key":"value"
     };
     std::string out = "[";
     for (std::size_t r = 0; r < rows.size(); ++r) {
+        out += r ? ",\n    {" : "\n    {";
         const auto f = Fields(rows[r]);
-        out += r ? ",\n    {\n" : "\n    {\n";
-        for (int c = 0; c < kDeviceColumns; ++c)
-            out += std::string("        \"") + kDeviceKeys[c] + "\": " + quoted(f[c]) +
-                   (c < kDeviceColumns - 1 ? ",\n" : "\n");
-        out += "    }";
+        for (std::size_t c = 0; c < f.size(); ++c) {
+            const std::string pair = quoted(kDeviceKeys[c], f[c]);
+            const std::size_t colon = pair.find("\":") + 1; // keys hold no quote
+            out += (c ? ",\n        " : "\n        ") + pair.substr(0, colon) + ": " +
+                   pair.substr(colon + 1);
+        }
+        out += "\n    }";
     }
-    return out + (rows.empty() ? "]\n" : "\n]\n");
+    return out + "\n]\n";
 }
 
 std::string FormatCsv(const std::vector<DeviceRow>& rows) {

@@ -1,4 +1,7 @@
+#include "CliSession.h"
 #include "SimulatedNetwork.h"
+
+#include <QLoggingCategory>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,6 +20,7 @@ TEST_F(CommandLine, HelpOfEveryCommand) {
     const std::pair<QStringList, std::vector<const char*>> cases[] = {
         {{"--help"}, {"Usage: vrel COMMAND", "discover", "set MAC", "get MAC", "--version"}},
         {{"-h"}, {"Usage: vrel COMMAND"}},
+        {{"--verbose", "--help"}, {"Usage: vrel COMMAND", "--verbose"}},
         {{"help"}, {"Usage: vrel COMMAND"}},
         {{"discover", "--help"}, {"--timeout", "--address", "--json", "--csv", "--where"}},
         {{"set", "--help"},
@@ -57,6 +61,16 @@ TEST_F(CommandLine, VersionIsPrinted) {
         EXPECT_EQ(run.out, "vrel " VREL_VERSION "\n");
         EXPECT_EQ(run.err, "");
     }
+}
+
+TEST(VerboseCommandLine, SwitchesOnTheDebugMessagesOfTheVrelCategoriesOnly) {
+    // Off by default, as the program's own categories are declared.
+    QLoggingCategory ours("vrel.test", QtInfoMsg);
+    QLoggingCategory theirs("qt.test", QtInfoMsg);
+    ASSERT_FALSE(ours.isDebugEnabled());
+    EXPECT_EQ(cli::RunCommandLine({"vrel", "--verbose", "--version"}), 0);
+    EXPECT_TRUE(ours.isDebugEnabled());
+    EXPECT_FALSE(theirs.isDebugEnabled());
 }
 
 TEST_F(CommandLine, UnknownCommandIsRefused) {
