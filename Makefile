@@ -2,10 +2,13 @@
 # missing first, so a fresh Debian 12 machine needs nothing else.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+# Seconds each fuzz target runs in `make fuzz`; CI runs `make fuzz-smoke` (20 s each).
+FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan test test-plain test-asan demo package install check-packages clean
+.PHONY: all deps build build-asan test test-plain test-asan fuzz fuzz-smoke demo package install check-packages clean
 
 all: build
 
@@ -17,6 +20,10 @@ $(BUILD)/build.ninja:
 
 $(ASAN_BUILD)/build.ninja:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVREL_SANITIZE=ON $(CMAKE_FLAGS)
+
+$(FUZZ_BUILD)/build.ninja:
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DVREL_FUZZ=ON -DVREL_SANITIZE=ON -DVREL_WERROR=OFF $(CMAKE_FLAGS)
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -33,7 +40,15 @@ test-asan: build-asan
 		LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp \
 		tools/netns-run ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-test: test-plain test-asan
+# libFuzzer targets under ASan and UBSan, each for FUZZ_SECONDS.
+fuzz: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) --target fuzzers -j $(JOBS)
+	UBSAN_OPTIONS=print_stacktrace=1 tools/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+fuzz-smoke:
+	$(MAKE) fuzz FUZZ_SECONDS=20
+
+test: test-plain test-asan fuzz-smoke
 
 # The three Debian packages (vrel-config, vrel, vrel-sim) land in $(BUILD)/.
 package: build
@@ -52,4 +67,4 @@ demo: build
 	tools/netns-run tools/demo $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,6 +1,7 @@
 #include "CliText.h"
 
 #include "KvOptionList.h"
+#include "VisibleText.h"
 #include "VrelTypes.h"
 
 #include <QJsonDocument>
@@ -12,6 +13,7 @@
 #include <charconv>
 #include <cmath>
 #include <stdexcept>
+#include <string_view>
 
 namespace vrel::cli {
 
@@ -26,8 +28,24 @@ std::vector<std::string> Fields(const DeviceRow& r) {
     return {r.productCode, r.modelName, r.macAddress, r.ipAddress, r.netmask, r.interface};
 }
 
-std::string CsvField(const std::string& field) {
-    if (field.find_first_of(",\"\r\n") == std::string::npos)
+// The fields as a terminal or spreadsheet may be shown them: hidden bytes escaped.
+std::vector<std::string> VisibleFields(const DeviceRow& r) {
+    std::vector<std::string> fields = Fields(r);
+    for (auto& field : fields)
+        field = VisibleText(field);
+    return fields;
+}
+
+// Spreadsheets run a cell that begins with one of these as a formula (=cmd|' /C calc'!A0);
+// a leading apostrophe makes them show it as text.
+bool StartsLikeFormula(const std::string& field) {
+    return !field.empty() &&
+           std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos;
+}
+
+std::string CsvField(const std::string& raw) {
+    const std::string field = (StartsLikeFormula(raw) ? "'" : "") + VisibleText(raw);
+    if (field.find_first_of(",\"") == std::string::npos)
         return field;
     std::string quoted = "\"";
     for (char c : field) {
@@ -68,7 +86,7 @@ std::string FormatTable(const std::vector<DeviceRow>& rows) {
     for (int c = 0; c < kDeviceColumns; ++c)
         width[c] = std::string(kDeviceHeaders[c]).size();
     for (const auto& row : rows) {
-        const auto f = Fields(row);
+        const auto f = VisibleFields(row);
         for (int c = 0; c < kDeviceColumns; ++c)
             width[c] = std::max(width[c], f[c].size());
     }
@@ -83,7 +101,7 @@ std::string FormatTable(const std::vector<DeviceRow>& rows) {
     };
     std::string out = line({kDeviceHeaders, kDeviceHeaders + kDeviceColumns});
     for (const auto& row : rows)
-        out += line(Fields(row));
+        out += line(VisibleFields(row));
     return out;
 }
 

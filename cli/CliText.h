@@ -22,9 +22,12 @@ extern const char* const kDeviceKeys[kDeviceColumns];
 // The headers of the table form, in column order.
 extern const char* const kDeviceHeaders[kDeviceColumns];
 
+// Control bytes, DEL and C1 bytes of the fields are shown as \xNN escapes (VisibleText).
 std::string FormatTable(const std::vector<DeviceRow>& rows);
 std::string FormatJson(const std::vector<DeviceRow>& rows);
-// RFC 4180: CRLF line ends, fields with a comma, quote or line break quoted.
+// RFC 4180: CRLF line ends, fields with a comma or quote quoted. Control bytes are shown as
+// \xNN escapes, and a field that begins with = + - @ tab or CR gets a leading apostrophe so
+// that no spreadsheet runs it as a formula.
 std::string FormatCsv(const std::vector<DeviceRow>& rows);
 
 // The stderr lines after a Discover that found nothing: every network interface (but

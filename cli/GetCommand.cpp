@@ -3,6 +3,7 @@
 #include "Exception.h"
 #include "KvVRELRequest.h"
 #include "Messages.h"
+#include "VisibleText.h"
 
 #include <QCommandLineParser>
 #include <QEventLoop>
@@ -45,7 +46,7 @@ std::string Output(const KvVRELVarList& vars, bool json) {
     }
     std::string out;
     for (int i = 0; i < vars.count(); ++i)
-        out += vars.at(i).name + "=" + vars.at(i).value + "\n";
+        out += vars.at(i).name + "=" + VisibleText(vars.at(i).value) + "\n"; // one line each
     return out;
 }
 
@@ -58,8 +59,8 @@ int RunGet(const QStringList& args) {
         "and value type (bool8, int8, uint8, bool16, int16, uint16, bool32, int32, uint32,\n"
         "double, timeticks, datetime, ipaddress, macaddress, bitstr, octetstr, displaystr).");
     AddDeviceOptions(parser);
-    parser.addOption({"var", "A variable to read, as ID:TYPE[:NAME]; repeatable.",
-                      "ID:TYPE[:NAME]"});
+    parser.addOption(
+        {"var", "A variable to read, as ID:TYPE[:NAME]; repeatable.", "ID:TYPE[:NAME]"});
     parser.addOption({"json", "Print a JSON object keyed by name."});
     ParseOrThrow(parser, args);
     const std::string mac = TargetMacFrom(parser, "get");

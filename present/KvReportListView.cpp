@@ -1,5 +1,7 @@
 #include "KvReportListView.h"
 
+#include "VisibleText.h"
+
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -10,10 +12,26 @@ namespace vrel {
 
 namespace {
 
-// Draws the grid lines of a report view: a line right of and below every cell.
+// Draws the grid lines of a report view: a line right of and below every cell. Cells hold
+// device texts exactly; control and C1 characters in them are shown as \xNN escapes.
 class GridDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    QString displayText(const QVariant& value, const QLocale& locale) const override {
+        if (value.typeId() != QMetaType::QString)
+            return QStyledItemDelegate::displayText(value, locale);
+        const QString text = value.toString();
+        QString shown;
+        shown.reserve(text.size());
+        for (const QChar c : text) {
+            if (c.unicode() <= 0xFF && IsHiddenByte(static_cast<unsigned char>(c.unicode())))
+                shown += QString::fromStdString(VisibleText(std::string(1, char(c.unicode()))));
+            else
+                shown += c;
+        }
+        return shown;
+    }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {

@@ -21,7 +21,9 @@ QPointer<KvVRELClient>& Shared() {
 
 } // namespace
 
-KvVRELRequest::KvVRELRequest() { ReloadDefaults(); }
+KvVRELRequest::KvVRELRequest() {
+    ReloadDefaults();
+}
 
 void KvVRELRequest::SetUp(QObject* owner, const QHostAddress& destination) {
     Shared() = new KvVRELClient(owner, destination);
@@ -29,7 +31,9 @@ void KvVRELRequest::SetUp(QObject* owner, const QHostAddress& destination) {
     DefaultPassword().clear();
 }
 
-KvVRELClient* KvVRELRequest::SharedClient() { return Shared().data(); }
+KvVRELClient* KvVRELRequest::SharedClient() {
+    return Shared().data();
+}
 
 std::string& KvVRELRequest::DefaultTargetMac() {
     static std::string mac;
@@ -72,27 +76,27 @@ namespace {
 constexpr int kBadIndex = -1016;
 constexpr int kBadSyntax = -1017;
 
-// Reads the decimal digits at pos and erases them; no digits give 0. An index too large for
-// any list stays too large instead of wrapping into range.
-std::size_t TakeIndex(std::string& text, std::size_t pos) {
-    std::size_t end = pos;
+// Reads the decimal digits from pos on and moves pos behind them; no digits give 0. An index
+// too large for any list stays too large instead of wrapping into range.
+std::size_t TakeIndex(const std::string& text, std::size_t& pos) {
     std::size_t index = 0;
-    while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) {
+    for (; pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos])); ++pos) {
         if (index < 1000000)
-            index = index * 10 + static_cast<std::size_t>(text[end] - '0');
-        ++end;
+            index = index * 10 + static_cast<std::size_t>(text[pos] - '0');
     }
-    text.erase(pos, end - pos);
     return index;
 }
 
-// The text a value stands for in a condition, by its value type.
-std::string Replacement(std::uint8_t type, const std::string& value, bool quoteTexts) {
+// Appends what a value stands for in a condition, by its value type. Texts are put between
+// quotes of the condition's own; the value inside stays data, whatever bytes it holds.
+void AppendReplacement(ConditionText& out, std::uint8_t type, const std::string& value,
+                       bool quoteTexts) {
     switch (type) {
     case kBool8:
     case kBool16:
     case kBool32:
-        return value == "true" ? "1" : "0";
+        out.AppendValue(value == "true" ? "1" : "0");
+        return;
     case kInt8:
     case kUint8:
     case kInt16:
@@ -100,15 +104,20 @@ std::string Replacement(std::uint8_t type, const std::string& value, bool quoteT
     case kInt32:
     case kUint32:
     case kDouble:
-        return value;
+        out.AppendValue(value);
+        return;
     case kTimeticks:
-        return std::to_string(ticks_from_text(value));
+        out.AppendValue(std::to_string(ticks_from_text(value)));
+        return;
     case kDatetime:
-        return FormatFloat(ReadDateTime(value));
+        out.AppendValue(FormatFloat(ReadDateTime(value)));
+        return;
     default: // no value type, addresses and strings: compared as quoted texts
         if (!quoteTexts)
             RaiseVrel(kBadSyntax);
-        return "\"" + value + "\"";
+        out.AppendSyntax("\"");
+        out.AppendValue(value);
+        out.AppendSyntax("\"");
     }
 }
 
@@ -120,47 +129,55 @@ std::string Translated(const KvOptionList* options, const std::string& value) {
 
 std::string KvVRELRequest::Substitute(const std::string& expression, bool quoteTexts,
                                       const std::string& marker) {
-    std::string text = expression;
-    if (marker.empty())
-        return text;
-    // The search goes on behind each inserted value, so a value that holds the marker itself
-    // is taken as it stands and never substituted again.
+    return SubstituteValues(expression, quoteTexts, marker).Text();
+}
+
+ConditionText KvVRELRequest::SubstituteValues(const std::string& expression, bool quoteTexts,
+                                              const std::string& marker) const {
+    ConditionText out;
+    if (marker.empty()) {
+        out.AppendSyntax(expression);
+        return out;
+    }
+    // The search goes on behind each marker in the expression, never in an inserted value, so
+    // a value that holds the marker itself is taken as it stands.
     std::size_t from = 0;
-    for (std::size_t at = text.find(marker); at != std::string::npos;
-         at = text.find(marker, from)) {
-        text.erase(at, marker.size());
-        const std::size_t index = TakeIndex(text, at);
+    for (std::size_t at = expression.find(marker); at != std::string::npos;
+         at = expression.find(marker, from)) {
+        out.AppendSyntax(std::string_view(expression).substr(from, at - from));
+        from = at + marker.size();
+        const std::size_t index = TakeIndex(expression, from);
         bool hasSub = false;
         std::size_t sub = 0;
-        if (at < text.size() && text[at] == '.') {
-            text.erase(at, 1);
+        if (from < expression.size() && expression[from] == '.') {
+            ++from;
             hasSub = true;
-            sub = TakeIndex(text, at);
+            sub = TakeIndex(expression, from);
         }
         if (index >= static_cast<std::size_t>(variables.count()))
             RaiseVrel(kBadIndex);
         const KvVRELVar& var = variables.at(static_cast<int>(index));
-        std::string replacement;
         if (hasSub) {
             if (!var.responseVars || sub >= static_cast<std::size_t>(var.responseVars->count()))
                 RaiseVrel(kBadIndex);
             const KvVRELResponseVar& field = var.responseVars->at(static_cast<int>(sub));
-            replacement = Replacement(field.valueType, Translated(field.optionList, field.value),
-                                      quoteTexts);
+            AppendReplacement(out, field.valueType, Translated(field.optionList, field.value),
+                              quoteTexts);
         } else {
-            replacement =
-                Replacement(var.valueType, Translated(var.optionList, var.value), quoteTexts);
+            AppendReplacement(out, var.valueType, Translated(var.optionList, var.value),
+                              quoteTexts);
         }
-        text.insert(at, replacement);
-        from = at + replacement.size();
     }
-    return text;
+    out.AppendSyntax(std::string_view(expression).substr(from));
+    return out;
 }
 
 bool KvVRELRequest::CheckCondition(const std::string& expression) {
     if (expression.empty())
         return true;
-    return EvaluateCondition(Substitute(expression, true, "$"));
+    // Evaluated on the values held apart, not on Substitute's text: a value is data and must
+    // not be read as a quote or an operator.
+    return EvaluateCondition(SubstituteValues(expression, true, "$"));
 }
 
 } // namespace vrel

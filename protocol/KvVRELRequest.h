@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Condition.h"
 #include "KvVRELClient.h"
 #include "KvVRELVarList.h"
 
@@ -39,6 +40,9 @@ public:
     // Puts the values of the variables in place of their markers in an expression.
     virtual std::string Substitute(const std::string& expression, bool quoteTexts,
                                    const std::string& marker);
+    // The same substitution with every value held apart as data, for evaluation.
+    ConditionText SubstituteValues(const std::string& expression, bool quoteTexts,
+                                   const std::string& marker) const;
     // Substitutes, then evaluates; an empty expression passes.
     virtual bool CheckCondition(const std::string& expression);
 

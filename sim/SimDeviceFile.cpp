@@ -25,9 +25,14 @@ struct Record {
 
 // Splits the text into records, keeping the line each begins on for messages. CRLF line ends
 // are taken as LF, also inside quoted fields.
-std::vector<Record> split_records(std::string text) {
-    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;)
-        text.erase(at, 1);
+std::vector<Record> split_records(const std::string& crlfText) {
+    // One pass: erasing each CR in place would move the rest of the file once per line.
+    std::string text;
+    text.reserve(crlfText.size());
+    for (std::size_t at = 0; at < crlfText.size(); ++at) {
+        if (crlfText[at] != '\r' || at + 1 >= crlfText.size() || crlfText[at + 1] != '\n')
+            text.push_back(crlfText[at]);
+    }
     if (text.rfind("\xEF\xBB\xBF", 0) == 0) // byte order mark that spreadsheets write
         text.erase(0, 3);
     std::vector<Record> records;

@@ -42,6 +42,18 @@ TEST(CliText, TableIsAlignedUnderItsHeaders) {
               "Product Code  Model Name  Mac Address  IP Address  Netmask  Interface\n");
 }
 
+TEST(CliText, TableShowsControlBytesAsEscapes) {
+    // A name that would retitle the terminal, and one that would print a forged row.
+    const DeviceRow hostile{"1", "\x1b]0;owned\x07", "0A0000000001", "10.0.0.1\n2 Fake",
+                            "\x9b" "2J", ""};
+    const auto lines = Lines(FormatTable({hostile}));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_THAT(lines[1], HasSubstr("\\x1b]0;owned\\x07  "));
+    EXPECT_THAT(lines[1], HasSubstr("10.0.0.1\\x0a2 Fake  \\x9b2J"));
+    for (const char c : lines[1])
+        EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) << int(c);
+}
+
 TEST(CliText, TableCellsStartWhereTheirHeaderStarts) {
     const std::vector<std::vector<DeviceRow>> tables = {
         {kRelay},
@@ -128,9 +140,20 @@ TEST(CliText, CsvQuotesOnlyFieldsThatNeedIt) {
         {"Relay, 4 channels", "\"Relay, 4 channels\""},
         {"Sensor \"S2\"", "\"Sensor \"\"S2\"\"\""},
         {"\"", "\"\"\"\""},
-        {"two\nlines", "\"two\nlines\""},
-        {"two\r\nlines", "\"two\r\nlines\""},
-        {"cr\ronly", "\"cr\ronly\""},
+        {"two\nlines", "two\\x0alines"}, // a line break would forge a record
+        {"two\r\nlines", "two\\x0d\\x0alines"},
+        {"cr\ronly", "cr\\x0donly"},
+        // Cells a spreadsheet would run as formulas are shown as text.
+        {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
+        {"+1", "'+1"},
+        {"-2", "'-2"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"\tx", "'\\x09x"},
+        {"\r=1", "'\\x0d=1"},
+        {"=a,b", "\"'=a,b\""},
+        {"a=b", "a=b"},
+        {"\x1b]0;owned\x07", "\\x1b]0;owned\\x07"},
+        {"\x7f\x9b\xA0", "\\x7f\\x9b\xA0"}, // DEL and C1 escaped, Latin-1 letters kept
     };
     for (const auto& [model, field] : cases) {
         SCOPED_TRACE(model);

@@ -276,13 +276,14 @@ TEST_F(DiscoverCommand, WhereKeepsOnlyMatchingAnswers) {
 
 TEST_F(DiscoverCommand, AConditionFailingOnOneAnswerReportsItAndGoesOn) {
     VREL_REQUIRE_NETWORK_SANDBOX();
-    // Put in place of $0.1, this model name closes the quoted text early and leaves a bare
-    // operand behind the "|": the condition reads well with empty values, not with this one.
+    // The "|" reaches its bare right operand only for the device at 10.0.0.1; the check with
+    // empty values before sending passes.
     ASSERT_TRUE(StartDeviceRows("1,\"a\"\"|\"\"b\",0A0000000001,10.0.0.1,255.255.255.0,\r\n"
                                 "2,plain,0A0000000002,10.0.0.2,255.255.255.0,\r\n",
                                 "0A0000000001"))
         << Sim().Log();
-    const QStringList args = {"discover", "--csv", "--timeout", "0.3", "--where", "$0.1<>\"x\""};
+    const QStringList args = {"discover", "--csv",   "--timeout",
+                              "0.3",      "--where", "$0.3<>\"10.0.0.1\"|bogus"};
     const VrelRun run = RunVrel(args);
     EXPECT_EQ(run.exitCode, 0) << Describe(args, run);
     const auto rows = RowsOfCsv(run.out);

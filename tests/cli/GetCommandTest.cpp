@@ -26,6 +26,17 @@ TEST_F(GetCommand, PrintsTheVariablesInTheOrderAsked) {
     EXPECT_EQ(run.err, "");
 }
 
+TEST_F(GetCommand, ControlBytesOfAValueCannotForgeALine) {
+    VREL_REQUIRE_NETWORK_SANDBOX();
+    ASSERT_TRUE(StartDeviceRows("1,\"A\x1b[2J\nfake=1\",020000000009,10.0.0.9,255.255.255.0,\r\n",
+                                "020000000009"))
+        << Sim().Log();
+    const QStringList args = {"get", "020000000009", "--var", "1:displaystr:model"};
+    const VrelRun run = RunVrel(args);
+    ASSERT_EQ(run.exitCode, 0) << Describe(args, run);
+    EXPECT_EQ(run.out, "model=A\\x1b[2J\\x0afake=1\n");
+}
+
 TEST_F(GetCommand, JsonIsKeyedByName) {
     VREL_REQUIRE_NETWORK_SANDBOX();
     ASSERT_TRUE(StartDeviceFile()) << Sim().Log();

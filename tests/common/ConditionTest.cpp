@@ -60,15 +60,18 @@ TEST(Condition, NotNegatesAndDropsTheFirstCharacter) {
     });
 }
 
-TEST(Condition, OnlyTheFirstQuotedSpanProtects) {
+TEST(Condition, QuotedLiteralsAreComparedNotSplitOn) {
     ExpectOutcomes({
         {R"~("x&y"="x&y")~", "true"},
         {R"~("a|b"<"a|c")~", "true"},
         {R"~("f(x)"="f(x)")~", "true"},
-        {R"~(x="x"&y="b|c")~", kBad}, // the "|" in the second span splits, leaving c"
-        {R"~("x"<"(z)")~", kBad},     // the group in the second span is reduced
+        {R"~(x="x"&y="b|c")~", "false"}, // every pair of quotes protects, not only the first
+        {R"~("x"<"(z)")~", "false"},     // a quoted group is text: "x" > "(z)"
         {R"~("(z)"<"x")~", "true"},
-        {R"~(y="b|c"|x=x)~", "false"}, // the first "|" is quoted, a later one is never tried
+        {R"~(y="b|c"|x=x)~", "true"},    // the unquoted "|" behind the literal splits
+        {R"~(a="Gate=North")~", "false"},
+        {R"~("Gate=North"="Gate=North")~", "true"},
+        {R"~("a<b"<"a<c"&"x"<>"y")~", "true"},
         {R"~(x="|true)~", "true"},     // a lone quote protects nothing
         {R"~((a=")")~", "false"},      // a quoted ")" closes no group
         {R"~("false&"!x)~", "true"},   // dropping the quote unpairs the span: !(false&...)

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 namespace vrel {
 namespace {
 
@@ -120,6 +122,53 @@ TEST_F(Conditions, CheckResponseEvaluatesTheSubstitutedCondition) {
     }
     request.responseCondition = "$7.1";
     EXPECT_THROW(request.CheckResponse(), Exception); // a bare operand
+}
+
+TEST_F(Conditions, DeviceValuesAreDataNeverSyntax) {
+    // Names a device on the segment may choose to steer a filter, each against a condition
+    // it must not pass (or, for a name holding an operator, one it must).
+    const struct {
+        const char* name;
+        const char* condition;
+        bool expected;
+    } cases[] = {
+        {"=\"|true|\"", "$7.1=\"SIM-3\"&$7.3=\"10.0.0.9\"", false},
+        {"SIM-ab<=3ab", "$7.1=\"SIM-3\"", false},
+        {"x\"|\"x", "$7.1=\"SIM-3\"", false},
+        {"\")|(\"", "($7.1=\"SIM-3\")", false},
+        {"a&true", "$7.1=\"a\"", false},
+        {"!", "$7.1<>\"!\"", false},
+        {"now", "$7.1=NOW", false},        // a name, not the clock
+        {"true", "$7.1", false},           // never a literal: a bare operand fails
+        {"Gate=North", "$7.1=\"Gate=North\"", true},
+        {"a|b&(c)", "$7.1=\"a|b&(c)\"&$7.3=\"10.0.0.3\"", true},
+        {"\"", "$7.1=\"\"\"\"", false}, // user's text: "" then a lone quote
+        {" pad ", "$7.1=\" pad \"", true},
+    };
+    for (const auto& c : cases) {
+        request.variables.at(7).responseVars->at(1).value = c.name;
+        request.responseCondition = c.condition;
+        bool passed = false;
+        try {
+            passed = request.CheckResponse();
+        } catch (const Exception&) {
+            passed = false;
+        }
+        EXPECT_EQ(passed, c.expected) << c.name << " against " << c.condition;
+    }
+}
+
+TEST_F(Conditions, LongValuesCostLinearTime) {
+    // Read as syntax, each "|" of this name would split the condition once and each split
+    // rescan the rest: hours of work. As data it is one comparison.
+    std::string name;
+    for (int i = 0; i < 100000; ++i)
+        name += "x=y|";
+    request.variables.at(7).responseVars->at(1).value = name;
+    request.responseCondition = "\"x\"=$7.1|\"ok\"=\"ok\"";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(request.CheckResponse());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
 TEST_F(Conditions, ConditionsLeaveTheVariablesUnchanged) {
