@@ -1,7 +1,10 @@
 #include "TTheVrel.h"
 
+#include "DeviceAddress.h"
+#include "DeviceConflicts.h"
 #include "ErrorDisplay.h"
 #include "Exception.h"
+#include "HostAddresses.h"
 #include "MessageBox.h"
 #include "Messages.h"
 #include "VrelTables.h"
@@ -24,8 +27,12 @@ namespace {
 
 constexpr std::uint32_t kDiscoverTimeout = 700; // 7 s answer window
 constexpr std::uint32_t kSetTimeout = 300;      // 3 s
+constexpr int kConflictPauseMs = 150;
+const QColor kConflictColour(255, 214, 204); // a pale red that keeps the text readable
 
-std::string Text(const QLineEdit* edit) { return edit->text().toLatin1().toStdString(); }
+std::string Text(const QLineEdit* edit) {
+    return edit->text().toLatin1().toStdString();
+}
 
 // The discovery table's presenter, telling the window when a Discover has ended.
 class DiscoverTablePresenter : public KvVRELRequest2EditsRepeat {
@@ -83,7 +90,10 @@ std::string LongTimeText() {
     QString format = QLocale::system().timeFormat(QLocale::LongFormat);
     // Qt's long format names the time zone; the log shows the time of day only.
     format.remove(QLatin1Char('t'));
-    return QLocale::system().toString(QTime::currentTime(), format.trimmed()).toLatin1().toStdString();
+    return QLocale::system()
+        .toString(QTime::currentTime(), format.trimmed())
+        .toLatin1()
+        .toStdString();
 }
 
 TTheVrel::TTheVrel(QWidget* parent, const QHostAddress& destination)
@@ -199,6 +209,34 @@ void TTheVrel::BuildControls() {
     connect(LV_Vrel, &KvReportListView::Clicked, this, &TTheVrel::LV_VrelClick);
     connect(LV_Vrel, &KvReportListView::DoubleClicked, this, &TTheVrel::LV_VrelDblClick);
     connect(Clear1, &QAction::triggered, this, &TTheVrel::Clear1Click);
+
+    // Conflicts are a property of the whole table: looked at once the answers pause, never
+    // per answer.
+    conflictTimer_.setSingleShot(true);
+    conflictTimer_.setInterval(kConflictPauseMs);
+    connect(&conflictTimer_, &QTimer::timeout, this, &TTheVrel::MarkConflicts);
+    connect(LV_Vrel->model(), &QAbstractItemModel::rowsInserted, &conflictTimer_,
+            qOverload<>(&QTimer::start));
+}
+
+void TTheVrel::MarkConflicts() {
+    std::vector<FoundDevice> devices;
+    for (int r = 0; r < LV_Vrel->topLevelItemCount(); ++r) {
+        const QTreeWidgetItem* row = LV_Vrel->topLevelItem(r);
+        devices.push_back({row->text(2).toStdString(),
+                           row->text(3).toStdString(),
+                           row->text(4).toStdString(),
+                           {}});
+    }
+    const auto conflicts = FindConflicts(devices, HostAddresses());
+    for (int r = 0; r < LV_Vrel->topLevelItemCount(); ++r) {
+        QTreeWidgetItem* row = LV_Vrel->topLevelItem(r);
+        const DeviceConflict& c = conflicts[static_cast<std::size_t>(r)];
+        for (int column = 0; column < LV_Vrel->columnCount(); ++column) {
+            row->setBackground(column, c.Any() ? QBrush(kConflictColour) : QBrush());
+            row->setToolTip(column, QString::fromStdString(c.Text()));
+        }
+    }
 }
 
 void TTheVrel::FormCreate() {
@@ -278,16 +316,37 @@ void TTheVrel::LV_VrelClick() {
 void TTheVrel::BT_SetClick() {
     if (ED_Mac->text() == "0")
         return;
-    auto vars = KvVRELVarList::create_from_definitions(SetVariables);
-    vars->at(0).value = Text(ED_IP);
-    vars->at(1).value = Text(ED_Net);
-    vars->at(2).value = "3";
+    // The codec would read shorthand such as "192.168.11" or octal "010" and send it; a
+    // device given a typo, or an address it cannot be reached at, is lost until reset.
+    if (const auto refusal = CheckDeviceAddress(Text(ED_IP), Text(ED_Net))) {
+        const QLabel* field = refusal->field == AddressRefusal::kIpAddress ? Label3 : Label4;
+        ShowMessageBox(this, field->text().toStdString() + ": " + refusal->reason);
+        return;
+    }
+    KvVerifiedSet::Target target{Text(ED_Mac), Text(ED_Pass), Text(ED_IP), Text(ED_Net)};
+    KvVerifiedSet::Options options;
+    options.setTimeout = kSetTimeout;
     try {
         if (setClient_ == nullptr)
             RaiseVrel(-1008);
-        setClient_->Send(Text(ED_Mac), Text(ED_Pass), *vars, kSet,
-                         BindCompletion(this, &TTheVrel::OnSetDone), kSetTimeout);
-        AppendMemo("Set Device " + Text(ED_Mac) + " at " + LongTimeText());
+        auto* set = new KvVerifiedSet(
+            *setClient_, target, options,
+            [this](const KvVRELError& e) {
+                KvVRELVarList none;
+                OnSetDone(e, none);
+            },
+            nullptr, this);
+        set->SetFinished([this, set, target](const SetOutcome& outcome) {
+            OnSetVerdict(target, outcome);
+            set->deleteLater();
+        });
+        try {
+            set->Start();
+        } catch (...) {
+            delete set;
+            throw;
+        }
+        AppendMemo("Set Device " + target.mac + " at " + LongTimeText());
     } catch (const std::exception& e) {
         ShowMessageBox(this, e.what());
     }
@@ -307,15 +366,31 @@ void TTheVrel::OnSetDone(const KvVRELError& completion, KvVRELVarList&) {
     }
 }
 
-void TTheVrel::Clear1Click() { Memo_Info->clear(); }
+void TTheVrel::OnSetVerdict(const KvVerifiedSet::Target& target, const SetOutcome& outcome) {
+    // The Set's own lines are written already; a device that refused has nothing to check.
+    if (outcome.verdict == SetVerdict::kRefused)
+        return;
+    AppendMemo(VerdictLine(target.mac, target.ip, target.netmask, outcome) + " at " +
+               LongTimeText());
+}
 
-void TTheVrel::BT_CloseClick() { close(); }
+void TTheVrel::Clear1Click() {
+    Memo_Info->clear();
+}
 
-void TTheVrel::FormClose() { iniLines_.reset(); }
+void TTheVrel::BT_CloseClick() {
+    close();
+}
+
+void TTheVrel::FormClose() {
+    iniLines_.reset();
+}
 
 void TTheVrel::BT_TestClick() {}
 
-void TTheVrel::LV_VrelDblClick() { BT_TestClick(); }
+void TTheVrel::LV_VrelDblClick() {
+    BT_TestClick();
+}
 
 void TTheVrel::AppendMemo(const std::string& line) {
     Memo_Info->appendPlainText(QString::fromLatin1(line));

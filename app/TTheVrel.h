@@ -3,6 +3,7 @@
 #include "KvReportListView.h"
 #include "KvVRELClient.h"
 #include "KvVRELRequest2Controls.h"
+#include "KvVerifiedSet.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -64,6 +66,11 @@ public:
     void LV_VrelClick();
     void BT_SetClick();
     void OnSetDone(const KvVRELError& completion, KvVRELVarList& variables);
+    // One memo line after the Set's own: what the device reported when asked afterwards.
+    void OnSetVerdict(const KvVerifiedSet::Target& target, const SetOutcome& outcome);
+    // Highlights rows whose address conflicts (shared, unreachable subnet, the host's own),
+    // the tooltip naming the conflict.
+    void MarkConflicts();
     void Clear1Click();
     void BT_CloseClick();
     void FormClose();
@@ -87,6 +94,7 @@ private:
     std::unique_ptr<KvVRELRequest2EditsRepeat> discoverPresenter_;
     std::optional<QStringList> iniLines_;
     bool centred_ = false;
+    QTimer conflictTimer_;
 };
 
 // The time of day in the system locale's long time format, without a time zone.

@@ -1,6 +1,7 @@
 #include "CliSession.h"
 
 #include "CliText.h"
+#include "DeviceAddress.h"
 #include "KvVRELClient.h"
 #include "Messages.h"
 
@@ -40,8 +41,8 @@ void ProgressLine::Clear() {
 
 void AddCommonOptions(QCommandLineParser& parser, const char* defaultTimeout) {
     parser.addHelpOption();
-    parser.addOption({"timeout", QString("Seconds to wait for answers (default %1).")
-                                     .arg(defaultTimeout),
+    parser.addOption({"timeout",
+                      QString("Seconds to wait for answers (default %1).").arg(defaultTimeout),
                       "SECONDS", defaultTimeout});
     parser.addOption({"address",
                       "Send to ADDR instead of 255.255.255.255: a subnet-directed broadcast "
@@ -57,8 +58,8 @@ void AddCommonOptions(QCommandLineParser& parser, const char* defaultTimeout) {
 
 void AddPasswordOptions(QCommandLineParser& parser) {
     parser.addOption({"password-stdin", "Read the device password from the first line of stdin."});
-    parser.addOption({"password-file", "Read the device password from the first line of FILE.",
-                      "FILE"});
+    parser.addOption(
+        {"password-file", "Read the device password from the first line of FILE.", "FILE"});
 }
 
 void AddDeviceOptions(QCommandLineParser& parser) {
@@ -109,7 +110,7 @@ QHostAddress DestinationFrom(const QCommandLineParser& parser) {
     if (!parser.isSet("address"))
         return QHostAddress(QHostAddress::Broadcast);
     const std::string text = parser.value("address").toStdString();
-    if (!IsDottedQuad(text))
+    if (!ParseDottedQuad(text))
         throw UsageError("'" + text + "' is not an IPv4 address");
     return QHostAddress(QString::fromStdString(text));
 }
@@ -199,6 +200,8 @@ int RunCommandLine(const QStringList& line) {
             return RunSet(rest);
         if (command == "get")
             return RunGet(rest);
+        if (command == "apply")
+            return RunApply(rest);
         if (command == "--version" || command == "-v") {
             std::cout << "vrel " VREL_VERSION "\n";
             return kExitOk;
@@ -209,7 +212,8 @@ int RunCommandLine(const QStringList& line) {
                          "Commands:\n"
                          "  discover   list every device that answers a broadcast\n"
                          "  set MAC    write a new IP address and netmask into one device\n"
-                         "  get MAC    read variables of one device\n\n"
+                         "  get MAC    read variables of one device\n"
+                         "  apply PLAN set and verify many devices from a CSV plan\n\n"
                          "Options:\n"
                          "  -h, --help     this text; 'vrel COMMAND --help' for a command\n"
                          "  -v, --version  the version\n"

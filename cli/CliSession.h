@@ -1,6 +1,11 @@
 #pragma once
 
+#include "CliText.h"
+#include "DeviceAddress.h"
+#include "KvVerifiedSet.h"
+
 #include <QHostAddress>
+#include <QJsonObject>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -80,9 +85,24 @@ int ExitCodeForFailure(int resultCode);
 // Seconds left until a tick deadline, rounded up.
 int SecondsLeft(std::int64_t deadline);
 
+// What set and apply share: --force, --no-verify and --json.
+void AddSetOptions(QCommandLineParser& parser);
+// The Set time-out of --timeout, and --no-verify.
+KvVerifiedSet::Options SetOptionsFrom(const QCommandLineParser& parser);
+// Sets and checks one device, running the event loop until the verdict, with "<what>..." on a
+// terminal. Throws the failure to send the first Set.
+SetOutcome SetAndVerify(KvVRELClient& client, const KvVerifiedSet::Target& target,
+                        const KvVerifiedSet::Options& options, const std::string& what);
+// The outcome of one Set as a JSON object: the target, the verdict, the last Set's result.
+QJsonObject OutcomeJson(const KvVerifiedSet::Target& target, const SetOutcome& outcome);
+
+// The device in the variables of a Discover answer.
+DeviceRow DeviceRowFrom(const KvVRELVarList& vars, const std::string& interface = "");
+
 int RunDiscover(const QStringList& args);
 int RunSet(const QStringList& args);
 int RunGet(const QStringList& args);
+int RunApply(const QStringList& args);
 
 // The whole command line: args as QCoreApplication::arguments() gives them.
 int RunCommandLine(const QStringList& args);

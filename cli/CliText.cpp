@@ -56,56 +56,41 @@ std::string CsvField(const std::string& raw) {
     return quoted + "\"";
 }
 
-bool ReadByte(const std::string& part, unsigned& value) {
-    if (part.empty() || part.size() > 3 || (part.size() > 1 && part[0] == '0'))
-        return false;
-    const auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
-    return ec == std::errc() && ptr == part.data() + part.size() && value <= 255;
-}
-
-bool ReadQuad(const std::string& text, std::uint32_t& address) {
-    address = 0;
-    std::size_t from = 0;
-    for (int i = 0; i < 4; ++i) {
-        const std::size_t dot = text.find('.', from);
-        if ((i < 3) == (dot == std::string::npos))
-            return false;
-        unsigned byte = 0;
-        if (!ReadByte(text.substr(from, dot == std::string::npos ? dot : dot - from), byte))
-            return false;
-        address = (address << 8) | byte;
-        from = dot + 1;
-    }
-    return true;
-}
-
 } // namespace
 
-std::string FormatTable(const std::vector<DeviceRow>& rows) {
-    std::size_t width[kDeviceColumns];
-    for (int c = 0; c < kDeviceColumns; ++c)
-        width[c] = std::string(kDeviceHeaders[c]).size();
-    for (const auto& row : rows) {
-        const auto f = VisibleFields(row);
-        for (int c = 0; c < kDeviceColumns; ++c)
+std::string FormatTable(const std::vector<DeviceRow>& rows, const std::vector<std::string>& notes) {
+    // A Notes column only when there is something to note: most segments have no conflicts.
+    const bool noted =
+        std::any_of(notes.begin(), notes.end(), [](const std::string& n) { return !n.empty(); });
+    std::vector<std::vector<std::string>> lines{{kDeviceHeaders, kDeviceHeaders + kDeviceColumns}};
+    if (noted)
+        lines[0].push_back("Notes");
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        lines.push_back(VisibleFields(rows[r]));
+        if (noted)
+            lines.back().push_back(r < notes.size() ? notes[r] : "");
+    }
+    std::vector<std::size_t> width(lines[0].size(), 0);
+    for (const auto& f : lines) {
+        for (std::size_t c = 0; c < f.size(); ++c)
             width[c] = std::max(width[c], f[c].size());
     }
-    auto line = [&](const std::vector<std::string>& f) {
-        std::string out;
-        for (int c = 0; c < kDeviceColumns; ++c) {
-            out += f[c];
-            if (c < kDeviceColumns - 1)
-                out += std::string(width[c] - f[c].size() + 2, ' ');
+    std::string out;
+    for (const auto& f : lines) {
+        std::string line;
+        // Nothing behind the last cell, also when a row has no note.
+        const std::size_t used = noted && f.back().empty() ? f.size() - 1 : f.size();
+        for (std::size_t c = 0; c < used; ++c) {
+            line += f[c];
+            if (c + 1 < used)
+                line += std::string(width[c] - f[c].size() + 2, ' ');
         }
-        return out + "\n";
-    };
-    std::string out = line({kDeviceHeaders, kDeviceHeaders + kDeviceColumns});
-    for (const auto& row : rows)
-        out += line(VisibleFields(row));
+        out += line + "\n";
+    }
     return out;
 }
 
-std::string FormatJson(const std::vector<DeviceRow>& rows) {
+std::string FormatJson(const std::vector<DeviceRow>& rows, const std::vector<std::string>& notes) {
     // QJsonObject sorts its keys; scripts and readers expect the documented column order, so
     // the objects are written here and only the strings go through Qt's escaping. The value
     // texts are 8-bit Latin-1 and come out as UTF-8.
@@ -118,9 +103,14 @@ std::string FormatJson(const std::vector<DeviceRow>& rows) {
     std::string out = "[";
     for (std::size_t r = 0; r < rows.size(); ++r) {
         out += r ? ",\n    {" : "\n    {";
-        const auto f = Fields(rows[r]);
+        auto f = Fields(rows[r]);
+        std::vector<const char*> keys(kDeviceKeys, kDeviceKeys + kDeviceColumns);
+        if (r < notes.size() && !notes[r].empty()) {
+            f.push_back(notes[r]);
+            keys.push_back("notes");
+        }
         for (std::size_t c = 0; c < f.size(); ++c) {
-            const std::string pair = quoted(kDeviceKeys[c], f[c]);
+            const std::string pair = quoted(keys[c], f[c]);
             const std::size_t colon = pair.find("\":") + 1; // keys hold no quote
             out += (c ? ",\n        " : "\n        ") + pair.substr(0, colon) + ": " +
                    pair.substr(colon + 1);
@@ -191,33 +181,6 @@ std::string SendFailureText(const std::vector<KvSendOutcome>& sent) {
     std::copy_if(sent.begin(), sent.end(), std::back_inserter(failed),
                  [](const KvSendOutcome& o) { return !o.sent; });
     return failed.empty() ? "" : "vrel: " + TriedText(failed) + "\n";
-}
-
-std::optional<std::string> NormalizeMac(const std::string& text) {
-    std::string digits;
-    for (char c : text) {
-        if (c == ' ' || c == ':' || c == '-')
-            continue;
-        if (!std::isxdigit(static_cast<unsigned char>(c)))
-            return std::nullopt;
-        digits += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    if (digits.size() != 12)
-        return std::nullopt;
-    return digits;
-}
-
-bool IsDottedQuad(const std::string& text) {
-    std::uint32_t address;
-    return ReadQuad(text, address);
-}
-
-bool IsNetmask(const std::string& text) {
-    std::uint32_t mask;
-    if (!ReadQuad(text, mask))
-        return false;
-    const std::uint32_t inverted = ~mask;
-    return (inverted & (inverted + 1)) == 0; // ones from the top, then only zeros
 }
 
 VarArgument ParseVarArgument(const std::string& text) {

@@ -23,8 +23,12 @@ extern const char* const kDeviceKeys[kDeviceColumns];
 extern const char* const kDeviceHeaders[kDeviceColumns];
 
 // Control bytes, DEL and C1 bytes of the fields are shown as \xNN escapes (VisibleText).
-std::string FormatTable(const std::vector<DeviceRow>& rows);
-std::string FormatJson(const std::vector<DeviceRow>& rows);
+// notes[i], when given and not empty, is what is wrong with rows[i] (a shared IP address, an
+// unreachable subnet): a Notes column in the table, a "notes" field in JSON.
+std::string FormatTable(const std::vector<DeviceRow>& rows,
+                        const std::vector<std::string>& notes = {});
+std::string FormatJson(const std::vector<DeviceRow>& rows,
+                       const std::vector<std::string>& notes = {});
 // RFC 4180: CRLF line ends, fields with a comma or quote quoted. Control bytes are shown as
 // \xNN escapes, and a field that begins with = + - @ tab or CR gets a leading apostrophe so
 // that no spreadsheet runs it as a formula.
@@ -39,15 +43,6 @@ std::string NothingFoundText(const std::vector<KvNetInterface>& all,
                              const std::map<std::string, int>& answers);
 // One line per interface a request could not go out of.
 std::string SendFailureText(const std::vector<KvSendOutcome>& sent);
-
-// A MAC address as twelve upper-case hex digits. Blanks, ':' and '-' between pairs are
-// accepted; anything else, or another count of digits, gives nothing.
-std::optional<std::string> NormalizeMac(const std::string& text);
-// True for a dotted quad of decimal numbers 0..255 without leading zeros: the only form a
-// user can mean unambiguously (inet_aton would read 010 as octal 8 and "10.1" as 10.0.0.1).
-bool IsDottedQuad(const std::string& text);
-// True for a dotted quad whose one-bits are contiguous from the top.
-bool IsNetmask(const std::string& text);
 
 // A readable variable named on the command line as ID:TYPE[:NAME].
 struct VarArgument {

@@ -1,6 +1,8 @@
 #include "CliSession.h"
 #include "CliText.h"
+#include "DeviceConflicts.h"
 #include "Exception.h"
+#include "HostAddresses.h"
 #include "KvVRELRequest.h"
 #include "VrelTables.h"
 
@@ -14,11 +16,25 @@
 
 namespace vrel::cli {
 
-namespace {
-
-DeviceRow RowFrom(const KvVRELVarList& vars, const std::string& interface = "") {
+DeviceRow DeviceRowFrom(const KvVRELVarList& vars, const std::string& interface) {
     const KvVRELResponseVarList& f = *vars.at(0).responseVars;
     return {f.at(0).value, f.at(1).value, f.at(2).value, f.at(3).value, f.at(4).value, interface};
+}
+
+namespace {
+
+std::vector<FoundDevice> Found(const std::vector<DeviceRow>& rows) {
+    std::vector<FoundDevice> devices;
+    for (const DeviceRow& r : rows)
+        devices.push_back({r.macAddress, r.ipAddress, r.netmask, {}});
+    return devices;
+}
+
+std::vector<std::string> NotesOf(const std::vector<DeviceConflict>& conflicts) {
+    std::vector<std::string> notes;
+    for (const DeviceConflict& c : conflicts)
+        notes.push_back(c.Text());
+    return notes;
 }
 
 // Collects the answers of one Discover: one row per MAC address, the first answer kept, in
@@ -40,11 +56,11 @@ public:
             if (!request_.CheckResponse())
                 return;
         } catch (const Exception& failure) {
-            std::cerr << "vrel: answer from " << RowFrom(vars).macAddress << ": "
+            std::cerr << "vrel: answer from " << DeviceRowFrom(vars).macAddress << ": "
                       << failure.Message() << "\n";
             return;
         }
-        DeviceRow row = RowFrom(vars, e.interfaceName);
+        DeviceRow row = DeviceRowFrom(vars, e.interfaceName);
         if (seen_.insert(row.macAddress).second)
             rows.push_back(std::move(row));
     }
@@ -126,15 +142,20 @@ int RunDiscover(const QStringList& args) {
         run.loop.exec();
     }
 
+    // What is wrong with each row's address, as seen from this host's networks.
+    const std::vector<DeviceConflict> conflicts = FindConflicts(Found(run.rows), HostAddresses());
+    const std::vector<std::string> notes = NotesOf(conflicts);
     if (parser.isSet("json"))
-        std::cout << FormatJson(run.rows);
+        std::cout << FormatJson(run.rows, notes);
     else if (parser.isSet("csv"))
         std::cout << FormatCsv(run.rows);
     else if (!run.rows.empty())
-        std::cout << FormatTable(run.rows);
+        std::cout << FormatTable(run.rows, notes);
     if (run.rows.empty())
         std::cerr << "vrel: no device answered\n"
                   << NothingFoundText(KvNetInterfaces::Enumerate(), client.LastSend(), run.answers);
+    if (const std::string summary = ConflictSummary(conflicts); !summary.empty())
+        std::cerr << "vrel: conflicts: " << summary << "\n";
     std::cout.flush();
     return kExitOk;
 }

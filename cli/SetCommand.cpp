@@ -1,12 +1,14 @@
 #include "CliSession.h"
 #include "CliText.h"
+#include "DeviceAddress.h"
 #include "Exception.h"
 #include "KvVRELClient.h"
 #include "Messages.h"
-#include "VrelTables.h"
+#include "SitePlan.h"
 
 #include <QCommandLineParser>
 #include <QEventLoop>
+#include <QJsonDocument>
 
 #include <iostream>
 #include <memory>
@@ -15,74 +17,121 @@ namespace vrel::cli {
 
 namespace {
 
-struct SetInput {
-    std::string mac, ip, netmask;
-};
-
 // Everything is checked before a byte is sent: a typo must never reach a device.
-SetInput CheckedInput(const QCommandLineParser& parser) {
-    SetInput in;
+KvVerifiedSet::Target CheckedInput(const QCommandLineParser& parser) {
+    KvVerifiedSet::Target in;
     in.mac = TargetMacFrom(parser, "set");
     if (!parser.isSet("ip") || !parser.isSet("netmask"))
         throw UsageError("both --ip and --netmask are needed");
     in.ip = parser.value("ip").toStdString();
     in.netmask = parser.value("netmask").toStdString();
-    if (!IsDottedQuad(in.ip))
-        throw UsageError("'" + in.ip + "' is not a valid IP address");
-    if (!IsNetmask(in.netmask))
-        throw UsageError("'" + in.netmask + "' is not a valid netmask");
+    if (const auto refusal = CheckDeviceAddress(in.ip, in.netmask, parser.isSet("force")))
+        throw UsageError(RefusalText(*refusal, "--ip", "--netmask"));
     return in;
 }
 
 } // namespace
 
+void AddSetOptions(QCommandLineParser& parser) {
+    parser.addOption({"force", "Send an address the device could not be reached at (network or "
+                               "broadcast address of its subnet, loopback, multicast, /31, ...)."});
+    parser.addOption({"no-verify",
+                      "One Set exchange only: no repeat after a time-out, the device is not "
+                      "asked for its address afterwards."});
+    parser.addOption({"json", "Print the outcome as JSON."});
+}
+
+KvVerifiedSet::Options SetOptionsFrom(const QCommandLineParser& parser) {
+    KvVerifiedSet::Options options;
+    options.setTimeout = TimeoutFrom(parser);
+    options.verify = !parser.isSet("no-verify");
+    return options;
+}
+
+SetOutcome SetAndVerify(KvVRELClient& client, const KvVerifiedSet::Target& target,
+                        const KvVerifiedSet::Options& options, const std::string& what) {
+    QEventLoop loop;
+    KvVerifiedSet set(client, target, options, nullptr, [&](const SetOutcome&) { loop.quit(); });
+    set.Start();
+    if (!set.Done()) {
+        ProgressLine progress([&] {
+            const int tries = set.Outcome().attempts;
+            return what + "..." + (tries > 1 ? " try " + std::to_string(tries) : "");
+        });
+        loop.exec();
+    }
+    return set.Outcome();
+}
+
+QJsonObject OutcomeJson(const KvVerifiedSet::Target& target, const SetOutcome& outcome) {
+    QJsonObject object;
+    object.insert("macAddress", QString::fromStdString(target.mac));
+    object.insert("ipAddress", QString::fromStdString(target.ip));
+    object.insert("netmask", QString::fromStdString(target.netmask));
+    object.insert("verdict", VerdictName(outcome.verdict));
+    object.insert("setResult", QString::fromLatin1(MessageForCode(outcome.setCode)));
+    object.insert("attempts", outcome.attempts);
+    if (!outcome.seenIp.empty()) {
+        object.insert("answeredIpAddress", QString::fromStdString(outcome.seenIp));
+        object.insert("answeredNetmask", QString::fromStdString(outcome.seenNetmask));
+    }
+    return object;
+}
+
 int RunSet(const QStringList& args) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Write a new IP address and netmask into the device with the MAC address MAC.\n"
-        "The password comes from --password-stdin, --password-file or VREL_PASSWORD.");
+        "The password comes from --password-stdin, --password-file or VREL_PASSWORD.\n"
+        "A Set without an answer is sent twice more; then the device is asked for its\n"
+        "address for up to 3 s. Verdicts: verified; applied, answer lost (exit 0 with a\n"
+        "note); not confirmed (exit 1).");
     AddDeviceOptions(parser);
     parser.addOption({"ip", "The new IP address.", "ADDR"});
     parser.addOption({"netmask", "The new netmask.", "MASK"});
+    AddSetOptions(parser);
     ParseOrThrow(parser, args);
-    const SetInput in = CheckedInput(parser);
-    const std::uint32_t timeout = TimeoutFrom(parser);
+    const KvVerifiedSet::Target checked = CheckedInput(parser);
+    const KvVerifiedSet::Options options = SetOptionsFrom(parser);
     const QHostAddress destination = DestinationFrom(parser);
     const std::vector<std::string> interfaces = InterfacesFrom(parser);
-    const std::string password = PasswordFrom(parser);
+    KvVerifiedSet::Target target = checked;
+    target.password = PasswordFrom(parser);
 
     QObject owner;
-    int exitCode = kExitDeviceFailure;
-    QEventLoop loop;
-    auto done = [&](const KvVRELError& e, KvVRELVarList&) {
-        if (e.code == 0) {
-            std::cout << "Set " << e.macText << ": IP address " << in.ip << ", netmask "
-                      << in.netmask << "\n";
-            exitCode = kExitOk;
-        } else {
-            std::cerr << e.message << "\n";
-            exitCode = kExitDeviceFailure;
-        }
-        loop.quit();
-    };
+    SetOutcome outcome;
     std::unique_ptr<KvVRELClient> client;
     try {
         client = std::make_unique<KvVRELClient>(&owner, destination);
         client->SetInterfaceNames(interfaces);
-        auto vars = KvVRELVarList::create_from_definitions(SetVariables);
-        vars->at(0).value = in.ip;
-        vars->at(1).value = in.netmask;
-        vars->at(2).value = "3";
-        client->Send(in.mac, password, *vars, kSet, done, timeout);
+        outcome = SetAndVerify(*client, target, options, "Setting " + target.mac);
         ReportSendFailures(*client);
-        WaitWithProgress(loop, "Setting", in.mac, timeout);
     } catch (const Exception& e) {
         if (client)
             ReportSendFailures(*client);
         std::cerr << e.Message() << "\n";
         return ExitCodeForFailure(e.HelpContext());
     }
-    return exitCode;
+
+    const bool succeeded = VerdictSucceeded(outcome.verdict);
+    if (parser.isSet("json")) {
+        std::cout << QJsonDocument(OutcomeJson(target, outcome)).toJson().toStdString();
+    } else if (succeeded) {
+        std::cout << "Set " << target.mac << ": IP address " << target.ip << ", netmask "
+                  << target.netmask << "\n";
+        if (outcome.verdict != SetVerdict::kNotVerified)
+            std::cout << VerdictLine(target.mac, target.ip, target.netmask, outcome) << "\n";
+    }
+    if (outcome.verdict == SetVerdict::kAppliedAnswerLost)
+        std::cerr << "vrel: note: the device did not answer the Set, but reports the new "
+                     "address\n";
+    if (!succeeded) {
+        std::cerr << MessageForCode(outcome.setCode) << "\n";
+        if (outcome.verdict == SetVerdict::kNotConfirmed && options.verify)
+            std::cerr << VerdictLine(target.mac, target.ip, target.netmask, outcome) << "\n";
+    }
+    std::cout.flush();
+    return succeeded ? kExitOk : kExitDeviceFailure;
 }
 
 } // namespace vrel::cli

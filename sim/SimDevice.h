@@ -20,23 +20,8 @@ struct SimDevice {
     std::string macText() const; // twelve upper-case hex digits
 };
 
-// Twelve hex digits, optionally written in pairs joined by ':' or '-'; the six bytes, or
-// nothing for any other text.
+// The six bytes of a MAC address in one of the notations NormalizeMac accepts, or nothing.
 std::optional<std::string> parse_mac(const std::string& text);
-
-// Strict dotted decimal: exactly four parts of one to three digits, each 0..255. Device
-// addresses come from files and command lines, where "10.1" is far more likely a typo than the
-// short form the socket library would read it as.
-std::optional<std::uint32_t> parse_dotted_ipv4(const std::string& text);
-std::string format_ipv4(std::uint32_t address);
-
-// A netmask is a run of one bits from the top followed by zero bits only.
-bool is_contiguous_netmask(std::uint32_t mask);
-
-// Whether a device can be given this address with this netmask: a unicast address (not
-// 0.x, 127.x, multicast or reserved), a contiguous non-zero netmask, and not the network or
-// broadcast address of its subnet. Empty on success, else the reason.
-std::string address_problem(std::uint32_t address, std::uint32_t mask);
 
 // count devices for --devices: product codes 0x1000, 0x1001, ..., model names "SIM-1", ...,
 // MACs 02:00:00:00:00:01 counting up (a locally administered range), addresses counting up

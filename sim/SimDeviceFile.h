@@ -19,7 +19,7 @@ public:
 // must be exactly
 //     productCode,modelName,macAddress,ipAddress,netmask,password
 // and every further record one device: product code in decimal or 0x hex (0..65535), any
-// model name, a MAC as parse_mac reads it, an address and a netmask that address_problem
+// model name, a MAC as parse_mac reads it, an address and a netmask that AddressProblem
 // accepts, any password. Blank lines are skipped; MACs must be unique.
 class SimDeviceFile {
 public:

@@ -1,5 +1,6 @@
 #include "VrelSimulator.h"
 
+#include "DeviceAddress.h"
 #include "Exception.h"
 #include "ValueCodec.h"
 #include "VrelTypes.h"
@@ -228,27 +229,26 @@ void VrelSimulator::set(const std::string& request, SimDevice& device, SimResult
         if (id == 5)
             action = text;
         else
-            (id == 3 ? ip : mask) = parse_dotted_ipv4(text);
+            (id == 3 ? ip : mask) = ParseDottedQuad(text);
         p += static_cast<std::size_t>(used);
     }
-    const std::uint32_t newIp = ip ? *ip : parse_dotted_ipv4(device.ipAddress).value_or(0);
-    const std::uint32_t newMask = mask ? *mask : parse_dotted_ipv4(device.netmask).value_or(0);
-    // A device that took a broadcast, network or loopback address, or a gappy netmask, would
-    // be lost to its network until someone resets it by hand.
-    const std::string problem = address_problem(newIp, newMask);
+    const std::uint32_t newIp = ip ? *ip : ParseDottedQuad(device.ipAddress).value_or(0);
+    const std::uint32_t newMask = mask ? *mask : ParseDottedQuad(device.netmask).value_or(0);
+    // Devices refuse what would strand them, as the tools do unless forced.
+    const std::string problem = AddressProblem(newIp, newMask);
     if (!problem.empty())
         return answer(kStatusNotDone,
-                      format_ipv4(newIp) + "/" + format_ipv4(newMask) + " is " + problem);
+                      FormatDottedQuad(newIp) + "/" + FormatDottedQuad(newMask) + ": " + problem);
 
     const auto change = [](const std::string& before, const std::string& after) {
         return before == after ? after + " (unchanged)" : before + " -> " + after;
     };
     result.log.push_back(device.macText() + " " + device.modelName + ": IP address " +
-                         change(device.ipAddress, format_ipv4(newIp)) + ", netmask " +
-                         change(device.netmask, format_ipv4(newMask)) +
+                         change(device.ipAddress, FormatDottedQuad(newIp)) + ", netmask " +
+                         change(device.netmask, FormatDottedQuad(newMask)) +
                          (action.empty() ? "" : ", action " + action));
-    device.ipAddress = format_ipv4(newIp);
-    device.netmask = format_ipv4(newMask);
+    device.ipAddress = FormatDottedQuad(newIp);
+    device.netmask = FormatDottedQuad(newMask);
     answer(kStatusOk, {});
 }
 
@@ -265,7 +265,8 @@ std::string VrelSimulator::send(const std::string& request, std::vector<Reply> r
                                      static_cast<long long>(k) / static_cast<long long>(n))
                   : 0;
         const int delay = slot + faults_.delayMs;
-        if (chance(faults_.lossPercent)) {
+        const bool toSet = byte_at(request, kOffCommand) == kSet;
+        if (chance(faults_.lossPercent) || (toSet && chance(faults_.setLossPercent))) {
             ++lost;
             continue;
         }

@@ -19,6 +19,7 @@ struct SimFaults {
     double duplicatePercent = 0;  // an answer is sent twice
     double garbagePercent = 0;    // an answer is replaced by a malformed datagram
     std::set<std::string> silent; // six-byte MACs of devices that never answer
+    double setLossPercent = 0;    // an answer to a Set is not sent, after the device took it
 };
 
 // One datagram to send back to the requester, delayMs after the request arrived.

@@ -81,6 +81,7 @@ SimFaults faults_from(const QCommandLineParser& parser, const std::vector<SimDev
     f.spreadMs = static_cast<int>(number_option(parser, "spread", 0, 60000));
     f.delayMs = static_cast<int>(number_option(parser, "delay", 0, 60000));
     f.lossPercent = percent_option(parser, "loss");
+    f.setLossPercent = percent_option(parser, "set-loss");
     f.duplicatePercent = percent_option(parser, "duplicate");
     f.garbagePercent = percent_option(parser, "garbage");
     for (const QString& text : parser.values("silent")) {
@@ -139,6 +140,9 @@ int main(int argc, char** argv) {
         {"spread", "Spread the answers to a broadcast over <ms> (default 200).", "ms", "200"},
         {"seed", "Seed of the random order and faults (default: random, printed).", "N"},
         {"loss", "Drop <pct> percent of the answers.", "pct", "0"},
+        {"set-loss",
+         "Drop <pct> percent of the answers to Set; the device has taken the Set all the same.",
+         "pct", "0"},
         {"duplicate", "Send <pct> percent of the answers twice.", "pct", "0"},
         {"delay", "Delay every answer by <ms> more.", "ms", "0"},
         {"silent", "The device with <MAC> never answers (repeatable).", "MAC"},

@@ -45,6 +45,27 @@ TEST_F(MainWindowDiscoverTest, TwoQuickDiscoversShowEachDeviceOnce) {
     EXPECT_EQ(W().Memo_Info->toPlainText(), ""); // Discover results are not logged
 }
 
+// Two devices answering with one address are highlighted, the tooltip naming the conflict.
+TEST_F(MainWindowDiscoverTest, SharedAddressRowsAreMarked) {
+    QFile devices(dir_.filePath("devices.csv"));
+    ASSERT_TRUE(devices.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    devices.write("productCode,modelName,macAddress,ipAddress,netmask,password\n"
+                  "1,A,020000000001,192.168.0.250,255.255.255.0,\n"
+                  "2,B,020000000002,192.168.0.250,255.255.255.0,\n"
+                  "3,C,020000000003,192.168.0.3,255.255.255.0,\n");
+    devices.close();
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    ASSERT_NO_FATAL_FAILURE(OpenWindow());
+    ASSERT_NO_FATAL_FAILURE(Discover(3));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Row("020000000002")->toolTip(3).isEmpty(); }, 2000));
+    for (const char* mac : {"020000000001", "020000000002"}) {
+        EXPECT_EQ(Row(mac)->toolTip(1), "IP address used by 2 devices") << mac;
+        EXPECT_NE(Row(mac)->background(3), QBrush()) << mac;
+    }
+    EXPECT_EQ(Row("020000000003")->toolTip(1), "");
+    EXPECT_EQ(Row("020000000003")->background(3), QBrush());
+}
+
 TEST_F(MainWindowDiscoverTest, TableClicksFillAndEmptyTheAddressBoxes) {
     ASSERT_NO_FATAL_FAILURE(StartSim());
     ASSERT_NO_FATAL_FAILURE(OpenWindow());

@@ -42,6 +42,25 @@ TEST(CliText, TableIsAlignedUnderItsHeaders) {
               "Product Code  Model Name  Mac Address  IP Address  Netmask  Interface\n");
 }
 
+// Conflicts add a Notes column and a "notes" field, only where there is something to note.
+TEST(CliText, NotesAppearOnlyWhereThereAreAny) {
+    EXPECT_EQ(
+        FormatTable({kShort, kRelay}, {"", "IP address used by 2 devices"}),
+        "Product Code  Model Name         Mac Address   IP Address       Netmask        Interface  "
+        "Notes\n"
+        "1             A                  0A0000000002  10.0.0.1         255.0.0.0      enp0s31f6\n"
+        "4660          Relay, 4 channels  0A0000000001  192.168.100.200  255.255.255.0  eth1       "
+        "IP address used by 2 devices\n");
+    EXPECT_EQ(FormatTable({kShort}, {""}), FormatTable({kShort}));
+    const QJsonArray array =
+        QJsonDocument::fromJson(
+            QByteArray::fromStdString(FormatJson({kShort, kRelay}, {"", "the host's own address"})))
+            .array();
+    ASSERT_EQ(array.size(), 2);
+    EXPECT_FALSE(array[0].toObject().contains("notes"));
+    EXPECT_EQ(array[1].toObject().value("notes").toString(), "the host's own address");
+}
+
 TEST(CliText, TableShowsControlBytesAsEscapes) {
     // A name that would retitle the terminal, and one that would print a forged row.
     const DeviceRow hostile{"1", "\x1b]0;owned\x07", "0A0000000001", "10.0.0.1\n2 Fake",
@@ -165,59 +184,6 @@ TEST(CliText, CsvQuotesOnlyFieldsThatNeedIt) {
         FormatCsv({kShort, {"1,2", "x", "m", "\"ip\"", "n", ""}}),
         header +
             "1,A,0A0000000002,10.0.0.1,255.0.0.0,enp0s31f6\r\n\"1,2\",x,m,\"\"\"ip\"\"\",n,\r\n");
-}
-
-TEST(CliText, NormalizeMacTakesTwelveHexDigits) {
-    const std::pair<const char*, const char*> good[] = {
-        {"0A1B2C3D4E5F", "0A1B2C3D4E5F"},      {"0a1b2c3d4e5f", "0A1B2C3D4E5F"},
-        {"0a:1b:2c:3d:4e:5f", "0A1B2C3D4E5F"}, {"0a-1b-2c-3d-4e-5f", "0A1B2C3D4E5F"},
-        {"0a 1b 2c 3d 4e 5f", "0A1B2C3D4E5F"}, {"ffffffffffff", "FFFFFFFFFFFF"},
-    };
-    for (const auto& [text, mac] : good)
-        EXPECT_EQ(NormalizeMac(text), std::optional<std::string>(mac)) << text;
-    const char* const bad[] = {
-        "",
-        "0A1B2C3D4E5",       // 11 digits
-        "0A1B2C3D4E5F0",     // 13 digits
-        "0A:1B:2C:3D:4E",    // five pairs
-        "0A1B2C3D4E5G",      // not hex
-        "0x0A1B2C3D4E",      // 'x'
-        "0A.1B.2C.3D.4E.5F", // '.' is no separator
-        "0A1B2C3D4E5F\n",    // a line end from a script
-        "0A1B2C3D4E5F;rm",   // trailing junk
-        "\300A1B2C3D4E5F",   // a byte above 127
-    };
-    for (const char* text : bad)
-        EXPECT_EQ(NormalizeMac(text), std::nullopt) << text;
-}
-
-TEST(CliText, DottedQuadIsFourDecimalBytesWithoutLeadingZeros) {
-    for (const char* text :
-         {"0.0.0.0", "10.0.0.1", "192.168.1.255", "255.255.255.255", "1.22.133.0"})
-        EXPECT_TRUE(IsDottedQuad(text)) << text;
-    const char* const bad[] = {
-        "",           "10.0.0.053", "010.0.0.1",  "10.0.0.00",  "256.0.0.1", "10.0.0.256",
-        "1000.0.0.1", "10.1",       "10.0.1",     "10.0.0.1.5", "10.0.0.",   ".10.0.0.1",
-        "10..0.1",    "10.0.0.1 ",  " 10.0.0.1",  "10.0.0.+1",  "10.0.0.-1", "10.0.0.0x1",
-        "a.b.c.d",    "10,0,0,1",   "4294967295", "10.0.0.1\n",
-    };
-    for (const char* text : bad)
-        EXPECT_FALSE(IsDottedQuad(text)) << text;
-}
-
-TEST(CliText, NetmaskHasItsOnesFromTheTop) {
-    // Every prefix length from /0 to /32 is a netmask.
-    for (int bits = 0; bits <= 32; ++bits) {
-        const std::uint32_t mask = bits == 0 ? 0 : ~std::uint32_t(0) << (32 - bits);
-        const std::string text =
-            std::to_string(mask >> 24) + "." + std::to_string((mask >> 16) & 255) + "." +
-            std::to_string((mask >> 8) & 255) + "." + std::to_string(mask & 255);
-        EXPECT_TRUE(IsNetmask(text)) << text;
-    }
-    for (const char* text :
-         {"255.0.255.0", "0.255.255.255", "255.255.255.1", "255.255.0.255", "254.255.255.0",
-          "255.255.253.0", "128.0.0.1", "255.255.255.00", "255.255.255", "", "255.255.255.256"})
-        EXPECT_FALSE(IsNetmask(text)) << text;
 }
 
 TEST(CliText, VarSpecReadsIdTypeAndOptionalName) {

@@ -18,13 +18,18 @@ using CommandLine = SimulatedNetwork;
 TEST_F(CommandLine, HelpOfEveryCommand) {
     VREL_REQUIRE_NETWORK_SANDBOX();
     const std::pair<QStringList, std::vector<const char*>> cases[] = {
-        {{"--help"}, {"Usage: vrel COMMAND", "discover", "set MAC", "get MAC", "--version"}},
+        {{"--help"},
+         {"Usage: vrel COMMAND", "discover", "set MAC", "get MAC", "apply PLAN", "--version"}},
         {{"-h"}, {"Usage: vrel COMMAND"}},
         {{"--verbose", "--help"}, {"Usage: vrel COMMAND", "--verbose"}},
         {{"help"}, {"Usage: vrel COMMAND"}},
         {{"discover", "--help"}, {"--timeout", "--address", "--json", "--csv", "--where"}},
         {{"set", "--help"},
-         {"MAC", "--ip", "--netmask", "--password-stdin", "--password-file", "VREL_PASSWORD"}},
+         {"MAC", "--ip", "--netmask", "--password-stdin", "--password-file", "VREL_PASSWORD",
+          "--force", "--no-verify", "--json"}},
+        {{"apply", "--help"},
+         {"PLAN", "macAddress,ipAddress,netmask", "--dry-run", "--json", "--force", "--no-verify",
+          "--discover-timeout", "--password-file"}},
         {{"get", "--help"}, {"MAC", "--var", "ID:TYPE[:NAME]", "displaystr", "--json"}},
         {{"discover", "-h"}, {"--where"}},
     };
@@ -45,6 +50,7 @@ TEST_F(CommandLine, CommandHelpShowsHowToCallTheCommand) {
         {{"discover", "--help"}, "vrel discover [options]"},
         {{"set", "--help"}, "vrel set [options] MAC"},
         {{"get", "--help"}, "vrel get [options] MAC"},
+        {{"apply", "--help"}, "vrel apply [options] PLAN"},
     };
     for (const auto& [args, usage] : cases) {
         const VrelRun run = RunVrel(args);
@@ -111,6 +117,20 @@ TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
         {QStringList{"set", relay, "--netmask", "255.0.255.0"} + ip, "is not a valid netmask"},
         {QStringList{"set", relay, "--netmask", "255.255.255"} + ip, "is not a valid netmask"},
         {QStringList{"set", relay, "--netmask", ""} + ip, "is not a valid netmask"},
+        // Addresses that would strand the device, and --force never excusing a typo.
+        {QStringList{"set", relay, "--ip", "10.0.0.255"} + mask,
+         "--ip: 10.0.0.255 is the broadcast address of its subnet 10.0.0.0/24; --force sends"},
+        {QStringList{"set", relay, "--ip", "10.0.0.0"} + mask, "network address of its subnet"},
+        {QStringList{"set", relay, "--ip", "0.0.0.0"} + mask, "0.0.0.0/8"},
+        {QStringList{"set", relay, "--ip", "127.0.0.1"} + mask, "loopback"},
+        {QStringList{"set", relay, "--ip", "224.0.0.1"} + mask, "multicast"},
+        {QStringList{"set", relay, "--ip", "255.255.255.255"} + mask, "broadcast"},
+        {QStringList{"set", relay, "--netmask", "0.0.0.0"} + ip, "--netmask: netmask 0.0.0.0"},
+        {QStringList{"set", relay, "--netmask", "255.255.255.255"} + ip, "/32"},
+        {QStringList{"set", relay, "--netmask", "255.255.255.254"} + ip, "/31"},
+        {QStringList{"set", relay, "--ip", "10.1", "--force"} + mask, "'10.1' is not a valid IP"},
+        {QStringList{"set", relay, "--netmask", "255.0.255.0", "--force"} + ip,
+         "not a valid netmask"},
         {QStringList{"set", relay} + ip, "both --ip and --netmask are needed"},
         {QStringList{"set", relay} + mask, "both --ip and --netmask are needed"},
         {QStringList{"set"} + ip + mask, "give exactly one MAC address"},
@@ -130,6 +150,8 @@ TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
         {get + QStringList{"--timeout", "abc"}, "'abc' is not a time-out"},
         {get + QStringList{"--address", ""}, "is not an IPv4 address"},
         {QStringList{"discover", "--json", "--csv"}, "--json and --csv exclude each other"},
+        {QStringList{"apply"}, "give exactly one plan file"},
+        {QStringList{"apply", "/nonexistent/plan.csv"}, "cannot read the plan"},
         {QStringList{"discover", "--where", "garbage("}, "(KvCommon) Bad logic operand!"},
         {QStringList{"discover", "--where", "$7=\"x\""}, "(KvVREL) Bad VREL response variable"},
         {QStringList{"discover", "--where", "$0.9=\"x\""}, "(KvVREL) Bad VREL response variable"},

@@ -14,6 +14,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <algorithm>
 #include <set>
 #include <sstream>
@@ -202,6 +204,28 @@ std::vector<std::string> AnswerOrder(int listenMs) {
         }
     }
     return macs;
+}
+
+// Devices leave the factory with one address: every holder is marked, and stderr says so.
+TEST_F(DiscoverCommand, SharedAddressIsNoted) {
+    VREL_REQUIRE_NETWORK_SANDBOX();
+    ASSERT_TRUE(StartDeviceRows("1,A,0A0000000001,192.168.0.250,255.255.255.0,\r\n"
+                                "2,B,0A0000000002,192.168.0.250,255.255.255.0,\r\n"
+                                "3,C,0A0000000003,192.168.0.3,255.255.255.0,\r\n",
+                                "0A0000000001"))
+        << Sim().Log();
+    const QStringList args = {"discover", "--json", "--timeout", "0.3"};
+    const VrelRun run = RunVrel(args);
+    ASSERT_EQ(run.exitCode, 0) << Describe(args, run);
+    std::map<std::string, std::string> notes;
+    for (const auto& value : QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).array())
+        notes[value.toObject().value("macAddress").toString().toStdString()] =
+            value.toObject().value("notes").toString().toStdString();
+    EXPECT_EQ(notes,
+              (std::map<std::string, std::string>{{"0A0000000001", "IP address used by 2 devices"},
+                                                  {"0A0000000002", "IP address used by 2 devices"},
+                                                  {"0A0000000003", ""}}));
+    EXPECT_EQ(run.err, "vrel: conflicts: 2 devices share an IP address\n");
 }
 
 TEST_F(DiscoverCommand, RowsComeInTheOrderOfTheFirstAnswers) {

@@ -1,4 +1,5 @@
 #include "SimDeviceFile.h"
+#include "DeviceAddress.h"
 #include "SimTestSupport.h"
 
 #include <gmock/gmock.h>
@@ -50,8 +51,9 @@ TEST(SimDeviceFile, RefusesBadRowsWithTheirLine) {
         {kHeader + "1,A,020000000001,1.2.3.4.5,255.255.255.0,\n", "line 2: IP address"},
         {kHeader + "1,A,020000000001, 10.0.0.1,255.255.255.0,\n", "line 2: IP address"},
         {kHeader + "1,A,020000000001,10.0.0.1,255.0.255.0,\n", "line 2: 10.0.0.1 with netmask"},
-        {kHeader + "1,A,020000000001,10.0.0.0,255.255.255.0,\n", "network or broadcast"},
-        {kHeader + "1,A,020000000001,224.0.0.1,255.255.255.0,\n", "not a unicast address"},
+        {kHeader + "1,A,020000000001,10.0.0.0,255.255.255.0,\n", "network address of its subnet"},
+        {kHeader + "1,A,020000000001,224.0.0.1,255.255.255.0,\n", "multicast"},
+        {kHeader + "1,A,020000000001,10.0.0.1,255.255.255.255,\n", "/32"},
         {kHeader + "70000,A,020000000001,10.0.0.1,255.255.255.0,\n", "line 2: product code"},
         {kHeader + "-1,A,020000000001,10.0.0.1,255.255.255.0,\n", "line 2: product code"},
         {kHeader + "0x,A,020000000001,10.0.0.1,255.255.255.0,\n", "line 2: product code"},
@@ -136,9 +138,9 @@ TEST(SimDevice, GeneratedDevicesCountInHexAndSkipSubnetEdges) {
         EXPECT_EQ(d.password, "pw");
     }
     for (const auto& d : devices) {
-        const auto ip = parse_dotted_ipv4(d.ipAddress);
+        const auto ip = ParseDottedQuad(d.ipAddress);
         ASSERT_TRUE(ip);
-        EXPECT_EQ(address_problem(*ip, 0xFFFFFF00), "") << d.ipAddress;
+        EXPECT_EQ(AddressProblem(*ip, 0xFFFFFF00), "") << d.ipAddress;
     }
 }
 

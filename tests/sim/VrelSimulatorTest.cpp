@@ -318,6 +318,17 @@ TEST(VrelSimulator, SilentDeviceNeverAnswers) {
     EXPECT_EQ(sim.devices()[1].ipAddress, "10.0.0.2");
 }
 
+// A lost answer to a Set leaves the device changed: what a client must find out by asking.
+TEST(VrelSimulator, SetLossDropsOnlyTheAnswersToSet) {
+    SimFaults faults;
+    faults.setLossPercent = 100;
+    VrelSimulator sim(ThreeDevices(), faults);
+    EXPECT_TRUE(sim.handle(SetRequest(kMacB, "secret", "10.9.9.9", "255.0.0.0")).answers.empty());
+    EXPECT_EQ(sim.devices()[1].ipAddress, "10.9.9.9");
+    EXPECT_EQ(sim.handle(Request(kGet, 2, kMacB, "", DiscoveryVariables())).answers.size(), 1u);
+    EXPECT_EQ(sim.handle(Discover(3)).answers.size(), 3u);
+}
+
 SimFaults Faults(double loss, double duplicate, double garbage, int delay = 0, int spread = 200) {
     SimFaults f;
     f.lossPercent = loss;

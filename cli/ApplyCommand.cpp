@@ -1,0 +1,207 @@
+#include "CliSession.h"
+#include "CliText.h"
+#include "Exception.h"
+#include "KvVRELClient.h"
+#include "SitePlan.h"
+#include "VrelTables.h"
+
+#include <QCommandLineParser>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <algorithm>
+#include <iostream>
+#include <map>
+
+namespace vrel::cli {
+
+namespace {
+
+constexpr const char* kEveryDevice = "FFFFFFFFFFFF";
+
+std::string ReadPlanFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw UsageError("cannot read the plan '" + path.toStdString() +
+                         "': " + file.errorString().toStdString());
+    return file.readAll().toStdString();
+}
+
+// One Discover to every device, the first answer of each MAC kept.
+std::map<std::string, DeviceRow> DiscoverDevices(KvVRELClient& client, std::uint32_t timeout) {
+    std::map<std::string, DeviceRow> found;
+    QEventLoop loop;
+    auto vars = KvVRELVarList::create_from_definitions(DiscoveryVariables());
+    client.Send(
+        kEveryDevice, "", *vars, kDiscover,
+        [&](const KvVRELError& e, KvVRELVarList& answer) {
+            if (e.code == 0) {
+                DeviceRow row = DeviceRowFrom(answer);
+                found.emplace(row.macAddress, std::move(row));
+            } else if (e.code == -1014) {
+                loop.quit();
+            }
+        },
+        timeout);
+    ProgressLine progress([&] { return "Discovering... " + std::to_string(found.size()); });
+    loop.exec();
+    return found;
+}
+
+std::string AddressText(const std::string& ip, const std::string& netmask) {
+    return ip + "/" + netmask;
+}
+
+void FailWith(const std::vector<std::string>& errors) {
+    for (const std::string& e : errors)
+        std::cerr << "vrel: " << e << "\n";
+    throw UsageError("the plan has " + std::to_string(errors.size()) +
+                     (errors.size() == 1 ? " error" : " errors") + "; nothing was sent");
+}
+
+// "MAC: current -> new", or "MAC: not found".
+std::string PreviewLine(const PlanRow& row, const DeviceRow* device) {
+    if (device == nullptr)
+        return row.mac + ": not found";
+    return row.mac + ": " + AddressText(device->ipAddress, device->netmask) + " -> " +
+           AddressText(row.ip, row.netmask);
+}
+
+// One row of the JSON report: the plan row, where the device was found, and, once it was
+// set, the outcome.
+QJsonObject RowJson(const PlanRow& row, const DeviceRow* device, const SetOutcome* outcome) {
+    QJsonObject object =
+        OutcomeJson({row.mac, "", row.ip, row.netmask}, outcome ? *outcome : SetOutcome{});
+    if (outcome == nullptr) {
+        object.remove("verdict");
+        object.remove("setResult");
+        object.remove("attempts");
+    }
+    if (device == nullptr)
+        object.insert("verdict", "not found");
+    object.insert("line", row.line);
+    object.insert("found", device != nullptr);
+    if (device != nullptr) {
+        object.insert("currentIpAddress", QString::fromStdString(device->ipAddress));
+        object.insert("currentNetmask", QString::fromStdString(device->netmask));
+    }
+    return object;
+}
+
+struct ApplyRun {
+    const SitePlan& plan;
+    const std::map<std::string, DeviceRow>& found;
+    KvVerifiedSet::Options options;
+    std::string password;
+    bool dryRun = false;
+    bool json = false;
+};
+
+// Shows, and unless it is a dry run sets, every row in turn; the count of rows that ended
+// with the device holding its new address.
+int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
+    QJsonArray report;
+    int succeeded = 0;
+    const std::size_t total = run.plan.rows.size();
+    for (std::size_t i = 0; i < total; ++i) {
+        const PlanRow& row = run.plan.rows[i];
+        const auto it = run.found.find(row.mac);
+        const DeviceRow* device = it == run.found.end() ? nullptr : &it->second;
+        if (!run.json)
+            std::cout << PreviewLine(row, device) << std::endl;
+        if (run.dryRun || device == nullptr) {
+            if (!run.json && !run.dryRun)
+                std::cout << "  " << row.mac << ": not found, skipped\n";
+            report.append(RowJson(row, device, nullptr));
+            continue;
+        }
+        const KvVerifiedSet::Target target{row.mac, row.password.value_or(run.password), row.ip,
+                                           row.netmask};
+        const std::string what =
+            "[" + std::to_string(i + 1) + "/" + std::to_string(total) + "] Setting " + row.mac;
+        const SetOutcome outcome = SetAndVerify(client, target, run.options, what);
+        succeeded += VerdictSucceeded(outcome.verdict);
+        if (!run.json)
+            std::cout << "  " << VerdictLine(row.mac, row.ip, row.netmask, outcome) << std::endl;
+        report.append(RowJson(row, device, &outcome));
+    }
+    if (run.json)
+        std::cout << QJsonDocument(report).toJson().toStdString();
+    std::cout.flush();
+    return succeeded;
+}
+
+} // namespace
+
+int RunApply(const QStringList& args) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Commission a site from PLAN, a CSV file with the header macAddress,ipAddress,netmask\n"
+        "and an optional password column (otherwise the password options apply). Every row is\n"
+        "checked first; one Discover then shows each device's current and new address, and\n"
+        "each row is set and verified in turn. Exit 0 only when every row succeeded.");
+    parser.addPositionalArgument("PLAN", "The plan file.");
+    AddCommonOptions(parser, "3");
+    AddPasswordOptions(parser);
+    AddSetOptions(parser);
+    parser.addOption({"dry-run", "Check the plan and show the changes; send no Set."});
+    parser.addOption(
+        {"discover-timeout", "Seconds to wait for Discover answers (default 3).", "SECONDS", "3"});
+    ParseOrThrow(parser, args);
+    if (parser.positionalArguments().size() != 1)
+        throw UsageError("give exactly one plan file; try 'vrel apply --help'");
+    const KvVerifiedSet::Options options = SetOptionsFrom(parser);
+    std::uint32_t discoverTimeout = 0;
+    try {
+        discoverTimeout = ParseTimeout(parser.value("discover-timeout").toStdString());
+    } catch (const std::invalid_argument& e) {
+        throw UsageError(e.what());
+    }
+    const QHostAddress destination = DestinationFrom(parser);
+    const std::vector<std::string> interfaces = InterfacesFrom(parser);
+    const bool json = parser.isSet("json");
+
+    const SitePlan plan =
+        ReadSitePlan(ReadPlanFile(parser.positionalArguments().first()), parser.isSet("force"));
+    if (!plan.errors.empty())
+        FailWith(plan.errors);
+    const std::string password = PasswordFrom(parser);
+
+    QObject owner;
+    try {
+        KvVRELClient client(&owner, destination);
+        client.SetInterfaceNames(interfaces);
+        const auto found = DiscoverDevices(client, discoverTimeout);
+        std::vector<DeviceRow> devices;
+        for (const auto& [mac, row] : found)
+            devices.push_back(row);
+        const auto taken = AddressesTakenOutside(plan, devices);
+        if (!taken.empty())
+            FailWith(taken);
+
+        const ApplyRun run{plan, found, options, password, parser.isSet("dry-run"), json};
+        const int succeeded = ApplyRows(client, run);
+        const auto total = static_cast<int>(plan.rows.size());
+        if (run.dryRun) {
+            const auto present =
+                std::count_if(plan.rows.begin(), plan.rows.end(),
+                              [&](const PlanRow& r) { return found.count(r.mac); });
+            if (present < total)
+                std::cerr << "vrel: " << total - present << " of " << total
+                          << " devices not found\n";
+            return kExitOk;
+        }
+        if (succeeded != total) {
+            std::cerr << "vrel: " << succeeded << " of " << total << " rows succeeded\n";
+            return kExitDeviceFailure;
+        }
+        return kExitOk;
+    } catch (const Exception& e) {
+        std::cerr << e.Message() << "\n";
+        return ExitCodeForFailure(e.HelpContext());
+    }
+}
+
+} // namespace vrel::cli

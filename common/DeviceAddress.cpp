@@ -1,0 +1,148 @@
+#include "DeviceAddress.h"
+
+#include <cctype>
+
+namespace vrel {
+
+namespace {
+
+bool IsHexDigit(char c) {
+    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+std::string Subnet(std::uint32_t address, std::uint32_t mask) {
+    int bits = 0;
+    for (std::uint32_t m = mask; m != 0; m <<= 1)
+        ++bits;
+    return FormatDottedQuad(address & mask) + "/" + std::to_string(bits);
+}
+
+struct Problem {
+    AddressRefusal::Field field = AddressRefusal::kIpAddress;
+    std::string text;
+};
+
+Problem FindProblem(std::uint32_t address, std::uint32_t mask) {
+    const std::uint32_t first = address >> 24;
+    const std::string quoted = FormatDottedQuad(address);
+    const auto ofMask = [](std::string text) {
+        return Problem{AddressRefusal::kNetmask, std::move(text)};
+    };
+    if (first == 0)
+        return {AddressRefusal::kIpAddress,
+                quoted + " is in 0.0.0.0/8, which stands for this host, not a device"};
+    if (first == 127)
+        return {AddressRefusal::kIpAddress, quoted + " is a loopback address (127.0.0.0/8)"};
+    if (first >= 224)
+        return {AddressRefusal::kIpAddress,
+                quoted + " is a multicast, reserved or broadcast address (224.0.0.0 and above)"};
+    if (!IsContiguousNetmask(mask))
+        return ofMask("netmask " + FormatDottedQuad(mask) + " has holes");
+    if (mask == 0)
+        return ofMask("netmask 0.0.0.0 puts every address on one subnet");
+    if (~mask < 3)
+        return ofMask("netmask " + FormatDottedQuad(mask) +
+                      " (/31 or /32) leaves no host address on a subnet");
+    const std::uint32_t host = address & ~mask;
+    if (host == 0)
+        return {AddressRefusal::kIpAddress,
+                quoted + " is the network address of its subnet " + Subnet(address, mask)};
+    if (host == ~mask)
+        return {AddressRefusal::kIpAddress,
+                quoted + " is the broadcast address of its subnet " + Subnet(address, mask)};
+    return {};
+}
+
+} // namespace
+
+std::optional<std::uint32_t> ParseDottedQuad(std::string_view text) {
+    std::uint32_t address = 0;
+    std::size_t pos = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (pos >= text.size() || text[pos] != '.')
+                return std::nullopt;
+            ++pos;
+        }
+        const std::size_t start = pos;
+        unsigned value = 0;
+        while (pos < text.size() && pos - start < 4 && text[pos] >= '0' && text[pos] <= '9')
+            value = value * 10 + static_cast<unsigned>(text[pos++] - '0');
+        const std::size_t digits = pos - start;
+        if (digits == 0 || digits > 3 || value > 255 || (digits > 1 && text[start] == '0'))
+            return std::nullopt;
+        address = (address << 8) | value;
+    }
+    if (pos != text.size())
+        return std::nullopt;
+    return address;
+}
+
+std::string FormatDottedQuad(std::uint32_t address) {
+    return std::to_string(address >> 24) + '.' + std::to_string((address >> 16) & 0xFF) + '.' +
+           std::to_string((address >> 8) & 0xFF) + '.' + std::to_string(address & 0xFF);
+}
+
+bool IsContiguousNetmask(std::uint32_t mask) {
+    const std::uint32_t inverted = ~mask;
+    return (inverted & (inverted + 1)) == 0;
+}
+
+std::optional<std::uint32_t> ParseNetmask(std::string_view text) {
+    const auto mask = ParseDottedQuad(text);
+    if (!mask || !IsContiguousNetmask(*mask))
+        return std::nullopt;
+    return mask;
+}
+
+std::optional<std::string> NormalizeMac(std::string_view text) {
+    // Either twelve digits in a row, or a separator after every pair but the last.
+    const bool separated = text.size() == 17;
+    if (!separated && text.size() != 12)
+        return std::nullopt;
+    const char separator = separated ? text[2] : '\0';
+    if (separated && separator != ':' && separator != '-' && separator != ' ')
+        return std::nullopt;
+    std::string digits;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (separated && i % 3 == 2) {
+            if (text[i] != separator)
+                return std::nullopt;
+            continue;
+        }
+        if (!IsHexDigit(text[i]))
+            return std::nullopt;
+        digits += static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+    }
+    return digits;
+}
+
+std::string AddressProblem(std::uint32_t address, std::uint32_t mask) {
+    return FindProblem(address, mask).text;
+}
+
+std::optional<AddressRefusal> CheckDeviceAddress(std::string_view ip, std::string_view netmask,
+                                                 bool force) {
+    const auto address = ParseDottedQuad(ip);
+    if (!address)
+        return AddressRefusal{AddressRefusal::kIpAddress,
+                              "'" + std::string(ip) +
+                                  "' is not a valid IP address: four decimal numbers 0 to 255 "
+                                  "joined by dots, without leading zeros",
+                              false};
+    const auto mask = ParseNetmask(netmask);
+    if (!mask)
+        return AddressRefusal{AddressRefusal::kNetmask,
+                              "'" + std::string(netmask) +
+                                  "' is not a valid netmask: a dotted quad whose one bits run "
+                                  "from the top without a gap",
+                              false};
+    if (force)
+        return std::nullopt;
+    Problem problem = FindProblem(*address, *mask);
+    if (problem.text.empty())
+        return std::nullopt;
+    return AddressRefusal{problem.field, std::move(problem.text), true};
+}
+
+} // namespace vrel

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vrel {
+
+// Texts of device addresses as users type them and the rule for what a device may be given.
+// The window, the command line and the simulator all read addresses through here, so that a
+// text one of them refuses is refused by all.
+
+// A dotted quad of four decimal numbers 0..255 without leading zeros: the only form a user can
+// mean unambiguously (the socket library reads "010" as octal 8 and "10.1" as 10.0.0.1).
+std::optional<std::uint32_t> ParseDottedQuad(std::string_view text);
+std::string FormatDottedQuad(std::uint32_t address);
+// One bits from the top, then only zero bits (0.0.0.0 and 255.255.255.255 included).
+bool IsContiguousNetmask(std::uint32_t mask);
+// A dotted quad that is a contiguous netmask.
+std::optional<std::uint32_t> ParseNetmask(std::string_view text);
+// Twelve hex digits, or six pairs joined by one kind of separator (':', '-' or a blank), as
+// labels, ip and ifconfig print them; the twelve digits in upper case, else nothing.
+std::optional<std::string> NormalizeMac(std::string_view text);
+
+// Why a device must not be given address with mask, or empty when it may: the address must be
+// a unicast host address (not 0/8, 127/8, 224/4 and above), the netmask non-zero and short
+// enough to leave hosts (/30 at most), and the address neither the network nor the broadcast
+// address of its own subnet. A device given any of these is lost to its network until someone
+// resets it by hand.
+std::string AddressProblem(std::uint32_t address, std::uint32_t mask);
+
+// The outcome of checking an IP address text and a netmask text for a device.
+struct AddressRefusal {
+    enum Field { kIpAddress, kNetmask };
+    Field field = kIpAddress;
+    std::string reason;       // what is wrong, naming the text
+    bool overridable = false; // readable, refused by the AddressProblem rule only
+};
+
+// Syntax of both texts first, then, unless force is set, the AddressProblem rule. Nothing when
+// the pair may be sent. force never lets an unreadable text through.
+std::optional<AddressRefusal> CheckDeviceAddress(std::string_view ip, std::string_view netmask,
+                                                 bool force = false);
+
+} // namespace vrel

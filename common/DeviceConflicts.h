@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vrel {
+
+// One IPv4 address of this host, with the interface it belongs to.
+struct HostAddress {
+    std::string interfaceName;
+    std::uint32_t address = 0;
+    std::uint32_t netmask = 0;
+    bool loopback = false;
+};
+
+// A device as Discover found it.
+struct FoundDevice {
+    std::string mac, ipAddress, netmask;
+    std::string arrivalInterface; // where its answer came in; empty when not known
+};
+
+// What is wrong with one device's address as found.
+struct DeviceConflict {
+    int sharedBy = 0;         // devices answering with this IP address, when more than one
+    std::string outsideOf;    // the interface (or "this host") whose subnets it is outside of
+    bool hostAddress = false; // the device has one of this host's own addresses
+
+    bool Any() const { return sharedBy > 1 || !outsideOf.empty() || hostAddress; }
+    // The notes joined by "; ", empty when there is nothing to note.
+    std::string Text() const;
+};
+
+// The conflicts of each device in devices, in the same order. Marked are an IP address that
+// more than one device answers with (devices leave the factory with the same default), an
+// address outside the subnets of the interface the answer came in on (the device can then be
+// reached only by the broadcast Set), and a device holding one of the host's own addresses.
+// Answers that came in over loopback, or on an unknown interface, are held against every
+// subnet of the host's other interfaces; a host without any is no measure. Linear in the
+// number of devices.
+std::vector<DeviceConflict> FindConflicts(const std::vector<FoundDevice>& devices,
+                                          const std::vector<HostAddress>& host);
+
+// "2 devices share an IP address, 1 device is outside ..." for stderr, or empty.
+std::string ConflictSummary(const std::vector<DeviceConflict>& conflicts);
+
+} // namespace vrel

@@ -1,0 +1,23 @@
+#include "HostAddresses.h"
+
+#include <QNetworkInterface>
+
+namespace vrel {
+
+std::vector<HostAddress> HostAddresses() {
+    std::vector<HostAddress> addresses;
+    for (const QNetworkInterface& i : QNetworkInterface::allInterfaces()) {
+        if (!i.flags().testFlag(QNetworkInterface::IsUp))
+            continue;
+        for (const QNetworkAddressEntry& entry : i.addressEntries()) {
+            if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol)
+                continue;
+            addresses.push_back({i.name().toStdString(), entry.ip().toIPv4Address(),
+                                 entry.netmask().toIPv4Address(),
+                                 i.flags().testFlag(QNetworkInterface::IsLoopBack)});
+        }
+    }
+    return addresses;
+}
+
+} // namespace vrel

@@ -1,0 +1,176 @@
+#include "KvVerifiedSet.h"
+
+#include "Exception.h"
+#include "Messages.h"
+#include "VrelTables.h"
+
+#include <QPointer>
+
+#include <algorithm>
+
+namespace vrel {
+
+namespace {
+
+constexpr int kTimeout = -1014;
+constexpr const char* kSetAction = "3";
+// A device that answered with its old address may still be taking the new one; it is asked
+// again after this pause rather than flooded.
+constexpr int kRepeatPauseMs = 200;
+
+// IP address (3) and netmask (4), read back by Get.
+const KvVRELVarDef kAddressVariables[] = {
+    {3, "IP Address", kIpAddress, kReadOnly, nullptr, nullptr, nullptr},
+    {4, "IP Netmask", kIpAddress, kReadOnly, nullptr, nullptr, nullptr},
+    {0, nullptr, 0, 0, nullptr, nullptr, nullptr},
+};
+
+// A completion that does nothing once the object it belongs to is gone: the client keeps a
+// request for its whole time-out, possibly longer than the one who sent it.
+template <class F> VrelCompletion Guard(KvVerifiedSet* self, F method) {
+    QPointer<KvVerifiedSet> alive(self);
+    return [alive, method](const KvVRELError& e, KvVRELVarList& vars) {
+        if (alive)
+            (alive.data()->*method)(e, vars);
+    };
+}
+
+} // namespace
+
+const char* VerdictName(SetVerdict verdict) {
+    switch (verdict) {
+    case SetVerdict::kVerified:
+        return "verified";
+    case SetVerdict::kAppliedAnswerLost:
+        return "applied, answer lost";
+    case SetVerdict::kNotConfirmed:
+        return "not confirmed";
+    case SetVerdict::kRefused:
+        return "refused";
+    case SetVerdict::kNotVerified:
+        return "not verified";
+    }
+    return "";
+}
+
+bool VerdictSucceeded(SetVerdict verdict) {
+    return verdict == SetVerdict::kVerified || verdict == SetVerdict::kAppliedAnswerLost ||
+           verdict == SetVerdict::kNotVerified;
+}
+
+std::string VerdictLine(const std::string& mac, const std::string& ip, const std::string& netmask,
+                        const SetOutcome& outcome) {
+    const auto answers = [](const std::string& a, const std::string& m) {
+        return "answers with IP address " + a + ", netmask " + m;
+    };
+    std::string line = mac + ": " + VerdictName(outcome.verdict);
+    switch (outcome.verdict) {
+    case SetVerdict::kVerified:
+        return line + ", " + answers(ip, netmask);
+    case SetVerdict::kAppliedAnswerLost:
+        return line + " (" + std::to_string(outcome.attempts) + " Sets unanswered), " +
+               answers(ip, netmask);
+    case SetVerdict::kNotConfirmed:
+        if (outcome.seenIp.empty())
+            return line + ", the device did not answer when asked for its address";
+        return line + ", still " + answers(outcome.seenIp, outcome.seenNetmask);
+    case SetVerdict::kRefused:
+        return line + ", " + MessageForCode(outcome.setCode);
+    case SetVerdict::kNotVerified:
+        return line + ", the device was not asked afterwards";
+    }
+    return line;
+}
+
+KvVerifiedSet::KvVerifiedSet(KvVRELClient& client, Target target, Options options, SetDone setDone,
+                             Finished finished, QObject* parent)
+    : QObject(parent), client_(client), target_(std::move(target)), options_(options),
+      setDone_(std::move(setDone)), finished_(std::move(finished)) {
+    if (!options_.verify)
+        options_.retries = 0;
+    pause_.setSingleShot(true);
+    pause_.setInterval(kRepeatPauseMs);
+    connect(&pause_, &QTimer::timeout, this, &KvVerifiedSet::SendGet);
+}
+
+void KvVerifiedSet::Start() {
+    SendSet();
+}
+
+void KvVerifiedSet::SendSet() {
+    auto vars = KvVRELVarList::create_from_definitions(SetVariables);
+    vars->at(0).value = target_.ip;
+    vars->at(1).value = target_.netmask;
+    vars->at(2).value = kSetAction;
+    client_.Send(target_.mac, target_.password, *vars, kSet,
+                 Guard(this, &KvVerifiedSet::OnSetAnswer), options_.setTimeout);
+    ++outcome_.attempts;
+}
+
+void KvVerifiedSet::OnSetAnswer(const KvVRELError& e, KvVRELVarList&) {
+    outcome_.setCode = e.code;
+    if (e.code == kTimeout && outcome_.attempts <= options_.retries) {
+        try {
+            SendSet();
+            return;
+        } catch (const Exception&) {
+            // The socket failed between two sends; the time-out stands as the last word.
+        }
+    }
+    if (setDone_)
+        setDone_(e);
+    if (e.code != 0 && e.code != kTimeout)
+        return Finish(SetVerdict::kRefused);
+    if (!options_.verify)
+        return Finish(e.code == 0 ? SetVerdict::kNotVerified : SetVerdict::kNotConfirmed);
+    StartCheck();
+}
+
+void KvVerifiedSet::StartCheck() {
+    checkDeadline_ = KvVRELClient::TickCount() + options_.checkMs;
+    SendGet();
+}
+
+void KvVerifiedSet::SendGet() {
+    const std::int64_t left = checkDeadline_ - KvVRELClient::TickCount();
+    if (left <= 0)
+        return Finish(SetVerdict::kNotConfirmed);
+    const auto timeout = static_cast<std::uint32_t>(
+        std::clamp<std::int64_t>((left + 9) / 10, 1, options_.getTimeout));
+    KvVRELVarList vars;
+    vars.append_definitions(kAddressVariables);
+    try {
+        client_.Send(target_.mac, target_.password, vars, kGet,
+                     Guard(this, &KvVerifiedSet::OnGetAnswer), timeout);
+    } catch (const Exception&) {
+        Finish(SetVerdict::kNotConfirmed);
+    }
+}
+
+void KvVerifiedSet::OnGetAnswer(const KvVRELError& e, KvVRELVarList& vars) {
+    if (e.code == 0) {
+        outcome_.seenIp = vars.at(0).value;
+        outcome_.seenNetmask = vars.at(1).value;
+        if (outcome_.seenIp == target_.ip && outcome_.seenNetmask == target_.netmask)
+            return Finish(outcome_.setCode == 0 ? SetVerdict::kVerified
+                                                : SetVerdict::kAppliedAnswerLost);
+        pause_.start();
+        return;
+    }
+    // A time-out has waited already; any other answer is asked again after a pause.
+    if (e.code == kTimeout)
+        SendGet();
+    else
+        pause_.start();
+}
+
+void KvVerifiedSet::Finish(SetVerdict verdict) {
+    if (done_)
+        return;
+    done_ = true;
+    outcome_.verdict = verdict;
+    if (finished_)
+        finished_(outcome_);
+}
+
+} // namespace vrel

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "KvVRELClient.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace vrel {
+
+// How a Set ended, as the user is told.
+enum class SetVerdict {
+    kVerified,          // the device answered the Set and now reports the new address
+    kAppliedAnswerLost, // no answer to the Set, but the device now reports the new address
+    kNotConfirmed,      // the new address could not be seen on the device
+    kRefused,           // the device answered the Set with a failure (password, not done)
+    kNotVerified,       // the device answered the Set and nobody asked it afterwards
+};
+
+// "verified", "applied, answer lost", ...: the words of reports and JSON.
+const char* VerdictName(SetVerdict verdict);
+// True when the device may be taken to hold the new address.
+bool VerdictSucceeded(SetVerdict verdict);
+
+struct SetOutcome;
+// One line on how the Set of ip and netmask into mac ended, such as
+// "0A0000000001: verified, answers with IP address 10.0.0.7, netmask 255.255.255.0".
+std::string VerdictLine(const std::string& mac, const std::string& ip, const std::string& netmask,
+                        const SetOutcome& outcome);
+
+struct SetOutcome {
+    SetVerdict verdict = SetVerdict::kNotConfirmed;
+    int setCode = 0;  // result of the last Set exchange: 0, -1014 or the device's failure
+    int attempts = 0; // Set datagrams sent
+    // What the device last reported when asked, empty when it never answered.
+    std::string seenIp, seenNetmask;
+};
+
+// One Set of a device's IP address and netmask that does not give up on a lost datagram: a
+// Set that times out is sent again (it is idempotent, and each send is a new request with its
+// own sequence number), and after the device's "ok", or after the last time-out, the device is
+// asked by Get for its address until it reports the new one or the check window ends. Lost
+// answers are common on busy segments and a device that took the Set answers from the new
+// address already, so a bare time-out says little about the outcome.
+class KvVerifiedSet : public QObject {
+    Q_OBJECT
+public:
+    struct Target {
+        std::string mac, password, ip, netmask;
+    };
+    struct Options {
+        std::uint32_t setTimeout = 300; // 10 ms units, per Set datagram
+        int retries = 2;                // further Sets after a time-out
+        bool verify = true;             // false: one Set exchange, as the bare protocol has it
+        int checkMs = 3000;             // how long the device is asked for its address
+        std::uint32_t getTimeout = 50;  // 10 ms units, per Get of the check
+    };
+    // The completion of the last Set exchange, before any check begins.
+    using SetDone = std::function<void(const KvVRELError&)>;
+    using Finished = std::function<void(const SetOutcome&)>;
+
+    KvVerifiedSet(KvVRELClient& client, Target target, Options options, SetDone setDone,
+                  Finished finished, QObject* parent = nullptr);
+
+    void SetFinished(Finished finished) { finished_ = std::move(finished); }
+    // Sends the first Set; a failure to send it is thrown (vrel::Exception) and then nothing
+    // is pending and no callback runs.
+    void Start();
+    const SetOutcome& Outcome() const { return outcome_; }
+    bool Done() const { return done_; }
+
+private:
+    void SendSet();
+    void OnSetAnswer(const KvVRELError& e, KvVRELVarList& vars);
+    void StartCheck();
+    void SendGet();
+    void OnGetAnswer(const KvVRELError& e, KvVRELVarList& vars);
+    void Finish(SetVerdict verdict);
+
+    KvVRELClient& client_;
+    Target target_;
+    Options options_;
+    SetDone setDone_;
+    Finished finished_;
+    SetOutcome outcome_;
+    std::int64_t checkDeadline_ = 0;
+    QTimer pause_;
+    bool done_ = false;
+};
+
+} // namespace vrel

@@ -1,0 +1,87 @@
+#include "DeviceConflicts.h"
+
+#include "DeviceAddress.h"
+
+#include <gtest/gtest.h>
+
+namespace vrel {
+namespace {
+
+HostAddress Host(const char* name, const char* ip, const char* mask, bool loopback = false) {
+    return {name, ParseDottedQuad(ip).value(), ParseDottedQuad(mask).value(), loopback};
+}
+
+// A host on two networks, as a commissioning laptop often is, and its loopback.
+const std::vector<HostAddress> kHost = {
+    Host("lo", "127.0.0.1", "255.0.0.0", true),
+    Host("eth0", "192.168.1.10", "255.255.255.0"),
+    Host("eth1", "10.0.0.100", "255.255.0.0"),
+};
+
+TEST(DeviceConflicts, MarksSharedForeignAndHostAddresses) {
+    struct Case {
+        const char* name;
+        FoundDevice device;
+        std::string notes;
+    };
+    const std::string outsideEth0 =
+        "outside the subnets of eth0 (reachable only by the broadcast Set)";
+    const Case cases[] = {
+        {"in the subnet it answered on", {"A1", "192.168.1.20", "255.255.255.0", "eth0"}, ""},
+        {"in the subnet of another interface",
+         {"A2", "10.0.3.4", "255.255.0.0", "eth0"},
+         outsideEth0},
+        {"foreign subnet", {"A3", "172.16.0.5", "255.255.0.0", "eth0"}, outsideEth0},
+        {"the host's own address",
+         {"A4", "192.168.1.10", "255.255.255.0", "eth0"},
+         "the host's own address"},
+        // Interface unknown, or a simulator answering over loopback: any subnet of the host.
+        {"unknown interface, some subnet", {"A5", "10.0.9.9", "255.255.0.0", ""}, ""},
+        {"loopback, some subnet", {"A6", "192.168.1.30", "255.255.255.0", "lo"}, ""},
+        {"unknown interface, no subnet",
+         {"A7", "172.16.0.6", "255.255.0.0", ""},
+         "outside the subnets of this host (reachable only by the broadcast Set)"},
+        {"an answer that is no address", {"A8", "garbage", "255.255.0.0", "eth0"}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto conflicts = FindConflicts({c.device}, kHost);
+        ASSERT_EQ(conflicts.size(), 1u);
+        EXPECT_EQ(conflicts[0].Text(), c.notes);
+        EXPECT_EQ(conflicts[0].Any(), !c.notes.empty());
+    }
+}
+
+// Devices leave the factory with one default address; every holder of it is marked, others
+// are not, and the summary counts devices.
+TEST(DeviceConflicts, SharedAddressMarksEveryHolder) {
+    const std::vector<FoundDevice> devices = {
+        {"B1", "192.168.1.200", "255.255.255.0", "eth0"},
+        {"B2", "192.168.1.201", "255.255.255.0", "eth0"},
+        {"B3", "192.168.1.200", "255.255.255.0", "eth0"},
+        {"B4", "172.16.0.1", "255.255.0.0", "eth0"},
+        {"B5", "192.168.1.200", "255.255.255.0", "eth0"},
+    };
+    const auto conflicts = FindConflicts(devices, kHost);
+    ASSERT_EQ(conflicts.size(), devices.size());
+    const int shared[] = {3, 1, 3, 1, 3};
+    for (std::size_t i = 0; i < devices.size(); ++i)
+        EXPECT_EQ(conflicts[i].sharedBy, shared[i]) << devices[i].mac;
+    EXPECT_EQ(conflicts[0].Text(), "IP address used by 3 devices");
+    EXPECT_EQ(ConflictSummary(conflicts),
+              "3 devices share an IP address, 1 device is outside the host's subnets");
+    EXPECT_EQ(ConflictSummary(FindConflicts({devices[1]}, kHost)), "");
+}
+
+// A host with nothing but loopback (a sandbox, a laptop off the network) is no measure of
+// reachability.
+TEST(DeviceConflicts, LoopbackOnlyHostMarksNoSubnet) {
+    const auto conflicts = FindConflicts(
+        {{"C1", "10.0.0.1", "255.255.255.0", "lo"}, {"C2", "10.0.1.2", "255.255.0.0", ""}},
+        {Host("lo", "127.0.0.1", "255.0.0.0", true)});
+    for (const DeviceConflict& c : conflicts)
+        EXPECT_FALSE(c.Any()) << c.Text();
+}
+
+} // namespace
+} // namespace vrel
