@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <functional>
+
 namespace vrel {
 
 namespace {
@@ -36,6 +38,21 @@ const QColor kConflictColour(255, 214, 204); // a pale red that keeps the text r
 std::string Text(const QLineEdit* edit) {
     return edit->text().toLatin1().toStdString();
 }
+
+// The discovery table's presenter, telling the window when a Discover has ended.
+class DiscoverTablePresenter : public KvVRELRequest2EditsRepeat {
+public:
+    DiscoverTablePresenter(QWidget* owner, std::function<void()> ended)
+        : KvVRELRequest2EditsRepeat(owner), ended_(std::move(ended)) {}
+    void EndCommand(std::uint8_t command) override {
+        KvVRELRequest2EditsRepeat::EndCommand(command);
+        if (command == kDiscover && ended_)
+            ended_();
+    }
+
+private:
+    std::function<void()> ended_;
+};
 
 template <class W> W* Child(QWidget* parent, const char* name, QRect geometry = {}) {
     auto* w = new W(parent);
@@ -184,9 +201,11 @@ void TTheVrel::BuildControls() {
     setTabOrder(ED_Mod, Memo_Info);
 
     // The designed columns: the product code hides in a one-pixel caption column.
-    LV_Vrel->setHeaderLabels({"", "Module Name", "Mac Address", "IP Address", "NetMask"});
-    const int widths[] = {1, 100, 100, 100, 100};
-    for (int c = 0; c < 5; ++c) {
+    // The last column tells on which network of the host each device answered.
+    LV_Vrel->setHeaderLabels(
+        {"", "Module Name", "Mac Address", "IP Address", "NetMask", "Interface"});
+    const int widths[] = {1, 100, 100, 100, 100, 100};
+    for (int c = 0; c < 6; ++c) {
         LV_Vrel->header()->setSectionResizeMode(c, QHeaderView::Interactive);
         LV_Vrel->setColumnWidth(c, widths[c]);
     }
@@ -233,7 +252,8 @@ void TTheVrel::FormCreate() {
     KvVRELRequest::DefaultTargetMac() = "FFFFFFFFFFFF";
     KvVRELRequest::DefaultPassword() = "";
     setClient_ = new KvVRELClient(this, destination_);
-    discoverPresenter_ = std::make_unique<KvVRELRequest2EditsRepeat>(this);
+    discoverPresenter_ =
+        std::make_unique<DiscoverTablePresenter>(this, [this] { OnDiscoverEnded(); });
     discoverPresenter_->SetLogTarget(Memo_Info);
     auto discovery = KvVRELVarList::create_from_definitions(DiscoveryVariables());
     discoverPresenter_->request.variables.assign(*discovery);
@@ -271,6 +291,25 @@ void TTheVrel::BT_DiscoverClick() {
     } catch (const std::exception& e) {
         discoverPresenter_->Log(e.what());
     }
+    if (const KvVRELClient* client = KvVRELRequest::SharedClient())
+        NameFailedSends(*client, "Discover");
+}
+
+void TTheVrel::OnDiscoverEnded() {
+    const KvVRELClient* client = KvVRELRequest::SharedClient();
+    if (LV_Vrel->topLevelItemCount() > 0 || client == nullptr)
+        return;
+    AppendMemo("No device answered. Tried: " + TriedText(client->LastSend()));
+}
+
+void TTheVrel::NameFailedSends(const KvVRELClient& client, const std::string& what) {
+    std::vector<KvSendOutcome> failed;
+    for (const KvSendOutcome& o : client.LastSend()) {
+        if (!o.sent)
+            failed.push_back(o);
+    }
+    if (!failed.empty())
+        AppendMemo(what + ": " + TriedText(failed));
 }
 
 void TTheVrel::ShowDiscoverStatus() {
@@ -359,6 +398,8 @@ void TTheVrel::BT_SetClick() {
     } catch (const std::exception& e) {
         ShowMessageBox(this, e.what());
     }
+    if (setClient_ != nullptr)
+        NameFailedSends(*setClient_, "Set");
 }
 
 void TTheVrel::OnSetDone(const KvVRELError& completion, KvVRELVarList&) {

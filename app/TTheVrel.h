@@ -88,6 +88,10 @@ private:
     void AppendMemo(const std::string& line);
     void ShowDiscoverStatus();
     void WatchDiscoverDrops();
+    // A Discover that found nothing leaves one memo line naming the interfaces it went out of.
+    void OnDiscoverEnded();
+    // One memo line naming the interfaces the last send of client could not go out of.
+    void NameFailedSends(const KvVRELClient& client, const std::string& what);
 
     QHostAddress destination_;
     KvVRELClient* setClient_ = nullptr; // child of the window

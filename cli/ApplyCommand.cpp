@@ -160,6 +160,7 @@ int RunApply(const QStringList& args) {
         throw UsageError(e.what());
     }
     const QHostAddress destination = DestinationFrom(parser);
+    const std::vector<std::string> interfaces = InterfacesFrom(parser);
     const bool json = parser.isSet("json");
 
     const SitePlan plan =
@@ -171,6 +172,7 @@ int RunApply(const QStringList& args) {
     QObject owner;
     try {
         KvVRELClient client(&owner, destination);
+        client.SetInterfaceNames(interfaces);
         const auto found = DiscoverDevices(client, discoverTimeout);
         std::vector<DeviceRow> devices;
         for (const auto& [mac, row] : found)

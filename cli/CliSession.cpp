@@ -48,6 +48,10 @@ void AddCommonOptions(QCommandLineParser& parser, const char* defaultTimeout) {
                       "Send to ADDR instead of 255.255.255.255: a subnet-directed broadcast "
                       "such as 192.168.1.255, or one device's unicast address.",
                       "ADDR"});
+    parser.addOption({"interface",
+                      "Send only out of network interface NAME (repeatable); by default every "
+                      "interface that is up with an IPv4 address.",
+                      "NAME"});
     parser.addOption({"verbose", "Log on stderr why answers were dropped (the vrel.* logging "
                                  "categories)."});
 }
@@ -109,6 +113,24 @@ QHostAddress DestinationFrom(const QCommandLineParser& parser) {
     if (!ParseDottedQuad(text))
         throw UsageError("'" + text + "' is not an IPv4 address");
     return QHostAddress(QString::fromStdString(text));
+}
+
+std::vector<std::string> InterfacesFrom(const QCommandLineParser& parser) {
+    std::vector<std::string> names;
+    for (const QString& name : parser.values("interface"))
+        names.push_back(name.toStdString());
+    if (names.empty())
+        return names;
+    try {
+        KvNetInterfaces::Select(KvNetInterfaces::Enumerate(), names);
+    } catch (const std::invalid_argument& e) {
+        throw UsageError(e.what());
+    }
+    return names;
+}
+
+void ReportSendFailures(const KvVRELClient& client) {
+    std::cerr << SendFailureText(client.LastSend());
 }
 
 std::uint32_t TimeoutFrom(const QCommandLineParser& parser) {

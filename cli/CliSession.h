@@ -16,6 +16,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 class QCommandLineParser;
 class QEventLoop;
@@ -60,6 +61,11 @@ private:
 
 // What every command shares: the destination address, the password sources, time-outs.
 QHostAddress DestinationFrom(const QCommandLineParser& parser);
+// The --interface names, each checked to exist and be able to broadcast now; throws
+// UsageError before anything is sent.
+std::vector<std::string> InterfacesFrom(const QCommandLineParser& parser);
+// Names on stderr the interfaces the last send of client could not go out of.
+void ReportSendFailures(const KvVRELClient& client);
 // --password-stdin, --password-file FILE, then VREL_PASSWORD, else empty.
 std::string PasswordFrom(const QCommandLineParser& parser);
 void AddCommonOptions(QCommandLineParser& parser, const char* defaultTimeout);
@@ -95,7 +101,7 @@ SetOutcome SetAndVerify(KvVRELClient& client, const KvVerifiedSet::Target& targe
 QJsonObject OutcomeJson(const KvVerifiedSet::Target& target, const SetOutcome& outcome);
 
 // The device in the variables of a Discover answer.
-DeviceRow DeviceRowFrom(const KvVRELVarList& vars);
+DeviceRow DeviceRowFrom(const KvVRELVarList& vars, const std::string& interface = "");
 
 int RunDiscover(const QStringList& args);
 int RunSet(const QStringList& args);

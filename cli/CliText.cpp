@@ -17,15 +17,15 @@
 
 namespace vrel::cli {
 
-const char* const kDeviceKeys[5] = {"productCode", "modelName", "macAddress", "ipAddress",
-                                    "netmask"};
-const char* const kDeviceHeaders[5] = {"Product Code", "Model Name", "Mac Address", "IP Address",
-                                       "Netmask"};
+const char* const kDeviceKeys[kDeviceColumns] = {"productCode", "modelName", "macAddress",
+                                                 "ipAddress",   "netmask",   "interface"};
+const char* const kDeviceHeaders[kDeviceColumns] = {"Product Code", "Model Name", "Mac Address",
+                                                    "IP Address",   "Netmask",    "Interface"};
 
 namespace {
 
 std::vector<std::string> Fields(const DeviceRow& r) {
-    return {r.productCode, r.modelName, r.macAddress, r.ipAddress, r.netmask};
+    return {r.productCode, r.modelName, r.macAddress, r.ipAddress, r.netmask, r.interfaceName};
 }
 
 // The fields as a terminal or spreadsheet may be shown them: hidden bytes escaped.
@@ -62,7 +62,7 @@ std::string FormatTable(const std::vector<DeviceRow>& rows, const std::vector<st
     // A Notes column only when there is something to note: most segments have no conflicts.
     const bool noted =
         std::any_of(notes.begin(), notes.end(), [](const std::string& n) { return !n.empty(); });
-    std::vector<std::vector<std::string>> lines{{kDeviceHeaders, kDeviceHeaders + 5}};
+    std::vector<std::vector<std::string>> lines{{kDeviceHeaders, kDeviceHeaders + kDeviceColumns}};
     if (noted)
         lines[0].push_back("Notes");
     for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -105,7 +105,7 @@ std::string FormatJson(const std::vector<DeviceRow>& rows, const std::vector<std
     for (std::size_t r = 0; r < rows.size(); ++r) {
         out += r ? ",\n    {" : "\n    {";
         auto f = Fields(rows[r]);
-        std::vector<const char*> keys(kDeviceKeys, kDeviceKeys + 5);
+        std::vector<const char*> keys(kDeviceKeys, kDeviceKeys + kDeviceColumns);
         if (r < notes.size() && !notes[r].empty()) {
             f.push_back(notes[r]);
             keys.push_back("notes");
@@ -125,16 +125,65 @@ std::string FormatJson(const std::vector<DeviceRow>& rows, const std::vector<std
 
 std::string FormatCsv(const std::vector<DeviceRow>& rows) {
     std::string out;
-    for (int c = 0; c < 5; ++c)
+    for (int c = 0; c < kDeviceColumns; ++c)
         out += std::string(c ? "," : "") + kDeviceKeys[c];
     out += "\r\n";
     for (const auto& row : rows) {
         const auto f = Fields(row);
-        for (int c = 0; c < 5; ++c)
+        for (int c = 0; c < kDeviceColumns; ++c)
             out += (c ? "," : "") + CsvField(f[c]);
         out += "\r\n";
     }
     return out;
+}
+
+std::string NothingFoundText(const std::vector<KvNetInterface>& all,
+                             const std::vector<KvSendOutcome>& sent,
+                             const std::map<std::string, int>& answers) {
+    std::string out;
+    bool anyUsable = false;
+    bool anySent = false;
+    std::vector<std::string> withoutAddress;
+    for (const KvNetInterface& i : all) {
+        if (i.loopback)
+            continue;
+        anyUsable = anyUsable || i.Usable();
+        if (i.address.empty())
+            withoutAddress.push_back(i.name);
+        std::string state = sent.empty() ? "not used, the routing table decided" : "not chosen";
+        for (const KvSendOutcome& o : sent) {
+            if (o.interface.name == i.name)
+                state = o.sent ? "sent" : "not sent (" + o.error + ")";
+        }
+        if (!i.Usable() && !i.UnusableReason().empty() && state == "not chosen")
+            state = "not sent (" + i.UnusableReason() + ")";
+        anySent = anySent || state == "sent";
+        const auto count = answers.find(i.name);
+        out += "vrel:   " + i.Label() + ": " + state + ", " +
+               std::to_string(count == answers.end() ? 0 : count->second) + " answers\n";
+    }
+    // Interfaces that were down are named in sent, but the routing table took the request.
+    const bool routed =
+        std::none_of(sent.begin(), sent.end(), [](const KvSendOutcome& o) { return o.sent; });
+    if (routed)
+        out += "vrel:   the request went to 255.255.255.255 (or --address) by the routing table\n";
+    if (!anyUsable)
+        out += "vrel: hint: no network interface is up and running with an IPv4 address and "
+               "broadcast; connect a cable or bring one up\n";
+    for (const std::string& name : withoutAddress)
+        out += "vrel: hint: " + name +
+               " has no IPv4 address; devices behind it cannot be reached until it has one\n";
+    if (anySent || routed)
+        out += "vrel: hint: a host firewall may drop the answers (UDP from port 64512); "
+               "'nft list ruleset' shows its rules\n";
+    return out;
+}
+
+std::string SendFailureText(const std::vector<KvSendOutcome>& sent) {
+    std::vector<KvSendOutcome> failed;
+    std::copy_if(sent.begin(), sent.end(), std::back_inserter(failed),
+                 [](const KvSendOutcome& o) { return !o.sent; });
+    return failed.empty() ? "" : "vrel: " + TriedText(failed) + "\n";
 }
 
 VarArgument ParseVarArgument(const std::string& text) {

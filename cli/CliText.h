@@ -2,8 +2,10 @@
 
 #include "DeviceIndex.h"
 #include "DiscoveredDevice.h"
+#include "KvNetInterfaces.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,10 +15,11 @@ namespace vrel::cli {
 // One device as the command line reports it: the value texts of a Discover answer.
 using DeviceRow = DiscoveredDevice;
 
+constexpr int kDeviceColumns = 6;
 // The keys of the JSON and CSV forms, in column order.
-extern const char* const kDeviceKeys[5];
+extern const char* const kDeviceKeys[kDeviceColumns];
 // The headers of the table form, in column order.
-extern const char* const kDeviceHeaders[5];
+extern const char* const kDeviceHeaders[kDeviceColumns];
 
 // Control bytes, DEL and C1 bytes of the fields are shown as \xNN escapes (VisibleText).
 // notes[i], when given and not empty, is what is wrong with rows[i] (a shared IP address, an
@@ -33,6 +36,16 @@ std::string FormatJson(const std::vector<DeviceRow>& rows,
 // \xNN escapes, and a field that begins with = + - @ tab or CR gets a leading apostrophe so
 // that no spreadsheet runs it as a formula.
 std::string FormatCsv(const std::vector<DeviceRow>& rows);
+
+// The stderr lines after a Discover that found nothing: every network interface (but
+// loopback) with its address, whether the request went out there and how many answers came
+// in, then the hints that apply. sent is the client's per-interface outcome, empty when the
+// routing table decided; answers counts completions by interface name.
+std::string NothingFoundText(const std::vector<KvNetInterface>& all,
+                             const std::vector<KvSendOutcome>& sent,
+                             const std::map<std::string, int>& answers);
+// One line per interface a request could not go out of.
+std::string SendFailureText(const std::vector<KvSendOutcome>& sent);
 
 // A readable variable named on the command line as ID:TYPE[:NAME].
 struct VarArgument {

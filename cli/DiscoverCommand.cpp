@@ -14,9 +14,9 @@
 
 namespace vrel::cli {
 
-DeviceRow DeviceRowFrom(const KvVRELVarList& vars) {
+DeviceRow DeviceRowFrom(const KvVRELVarList& vars, const std::string& interface) {
     const KvVRELResponseVarList& f = *vars.at(0).responseVars;
-    return {f.at(0).value, f.at(1).value, f.at(2).value, f.at(3).value, f.at(4).value};
+    return {f.at(0).value, f.at(1).value, f.at(2).value, f.at(3).value, f.at(4).value, interface};
 }
 
 namespace {
@@ -39,7 +39,7 @@ int IntegerOption(const QCommandLineParser& parser, const char* name, int low, i
 std::vector<FoundDevice> Found(const std::vector<DeviceRow>& rows) {
     std::vector<FoundDevice> devices;
     for (const DeviceRow& r : rows)
-        devices.push_back({r.macAddress, r.ipAddress, r.netmask, {}});
+        devices.push_back({r.macAddress, r.ipAddress, r.netmask, r.interfaceName});
     return devices;
 }
 
@@ -91,6 +91,7 @@ int RunDiscover(const QStringList& args) {
     const QHostAddress destination = DestinationFrom(parser);
     const int rounds = IntegerOption(parser, "rounds", 1, kMaxRounds, 1);
     const int quietMs = IntegerOption(parser, "until-quiet", 1, kMaxQuietMs, 0);
+    const std::vector<std::string> interfaces = InterfacesFrom(parser);
 
     QObject owner;
     try {
@@ -99,6 +100,8 @@ int RunDiscover(const QStringList& args) {
         std::cerr << e.Message() << "\n";
         return kExitSocketError;
     }
+    KvVRELClient& client = *KvVRELRequest::SharedClient();
+    client.SetInterfaceNames(interfaces);
     KvVRELRequest::DefaultTargetMac() = "FFFFFFFFFFFF";
     KvVRELRequest::DefaultPassword() = "";
     KvVRELRequest request;
@@ -117,16 +120,17 @@ int RunDiscover(const QStringList& args) {
         return kExitBadInput;
     }
 
-    KvVRELClient& client = *KvVRELRequest::SharedClient();
     const std::uint64_t dropsBefore = client.DroppedDatagrams();
     // A round that lost answers to a full buffer may have hidden new devices: go on.
     DiscoverRounds run(request, rounds, quietMs, [&client] { return client.DroppedDatagrams(); });
     try {
         run.Start();
     } catch (const Exception& e) {
+        ReportSendFailures(client);
         std::cerr << e.Message() << "\n";
         return ExitCodeForFailure(e.HelpContext());
     }
+    ReportSendFailures(client);
     {
         ProgressLine progress([&] {
             std::string round;
@@ -150,7 +154,9 @@ int RunDiscover(const QStringList& args) {
     else if (!rows.empty())
         std::cout << FormatTable(rows, notes);
     if (rows.empty())
-        std::cerr << "vrel: no device answered\n";
+        std::cerr << "vrel: no device answered\n"
+                  << NothingFoundText(KvNetInterfaces::Enumerate(), client.LastSend(),
+                                      run.AnswersByInterface());
     if (const std::string summary = ConflictSummary(conflicts); !summary.empty())
         std::cerr << "vrel: conflicts: " << summary << "\n";
     if (const auto& failure = run.Failure()) {

@@ -30,6 +30,9 @@ public:
     void Wait();
 
     const DeviceIndex& Devices() const { return discovery_.Index(); }
+    const std::map<std::string, int>& AnswersByInterface() const {
+        return discovery_.AnswersByInterface();
+    }
     int RoundsRun() const { return round_; }
     // The send failure of a later round, which ended the rounds early.
     const std::optional<std::pair<int, std::string>>& Failure() const { return failure_; }

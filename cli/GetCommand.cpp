@@ -67,6 +67,7 @@ int RunGet(const QStringList& args) {
     KvVRELVarList vars = VariablesFrom(parser.values("var"));
     const std::uint32_t timeout = TimeoutFrom(parser);
     const QHostAddress destination = DestinationFrom(parser);
+    const std::vector<std::string> interfaces = InterfacesFrom(parser);
     const std::string password = PasswordFrom(parser);
 
     QObject owner;
@@ -83,14 +84,18 @@ int RunGet(const QStringList& args) {
     };
     try {
         KvVRELRequest::SetUp(&owner, destination);
+        KvVRELRequest::SharedClient()->SetInterfaceNames(interfaces);
         KvVRELRequest request;
         request.targetMac = mac;
         request.password = password;
         request.timeout = timeout;
         request.variables.assign(vars);
         request.GetAsync(done);
+        ReportSendFailures(*KvVRELRequest::SharedClient());
         WaitWithProgress(loop, "Reading", mac, timeout);
     } catch (const Exception& e) {
+        if (KvVRELRequest::SharedClient() != nullptr)
+            ReportSendFailures(*KvVRELRequest::SharedClient());
         std::cerr << e.Message() << "\n";
         return ExitCodeForFailure(e.HelpContext());
     }

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 
 #include <iostream>
+#include <memory>
 
 namespace vrel::cli {
 
@@ -93,15 +94,21 @@ int RunSet(const QStringList& args) {
     const KvVerifiedSet::Target checked = CheckedInput(parser);
     const KvVerifiedSet::Options options = SetOptionsFrom(parser);
     const QHostAddress destination = DestinationFrom(parser);
+    const std::vector<std::string> interfaces = InterfacesFrom(parser);
     KvVerifiedSet::Target target = checked;
     target.password = PasswordFrom(parser);
 
     QObject owner;
     SetOutcome outcome;
+    std::unique_ptr<KvVRELClient> client;
     try {
-        KvVRELClient client(&owner, destination);
-        outcome = SetAndVerify(client, target, options, "Setting " + target.mac);
+        client = std::make_unique<KvVRELClient>(&owner, destination);
+        client->SetInterfaceNames(interfaces);
+        outcome = SetAndVerify(*client, target, options, "Setting " + target.mac);
+        ReportSendFailures(*client);
     } catch (const Exception& e) {
+        if (client)
+            ReportSendFailures(*client);
         std::cerr << e.Message() << "\n";
         return ExitCodeForFailure(e.HelpContext());
     }

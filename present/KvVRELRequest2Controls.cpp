@@ -122,6 +122,7 @@ void KvVRELRequest2Controls::OnDiscoverDone(const KvVRELError& completion,
         if (OnDiscoverProgress)
             OnDiscoverProgress();
     } else if (completion.code == 0 && request.CheckResponse()) {
+        answerInterface_ = completion.interfaceName;
         OnResult(completion.command);
     }
 }
@@ -279,11 +280,16 @@ void KvVRELRequest2Edits::AddRow(std::uint8_t command) {
     std::optional<DiscoveredDevice> device;
     if (command == kDiscover)
         device = DeviceFromAnswer(vars);
+    if (device)
+        device->interfaceName = answerInterface_;
     if (device && discovery_.Offer(*device) != DeviceIndex::Outcome::Added)
         return;
     QStringList values;
     ForEachRowValue(vars,
                     [&](const std::string&, const std::string& value) { values << Latin1(value); });
+    // A view with a column beyond the values shows where the answer arrived.
+    if (command == kDiscover && listView->columnCount() > values.size())
+        values << Latin1(answerInterface_);
     auto* row = new SortableRowItem(values);
     if (device)
         row->setData(0, Qt::UserRole, Latin1(device->macAddress));

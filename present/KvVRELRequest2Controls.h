@@ -57,6 +57,7 @@ protected:
     // The log line of a completion: the template with "[ERROR]", "[VARLIST]" and "[TIME]".
     std::string LogLine(std::uint8_t command, const std::string& message) const;
     void WaitForOutstanding();
+    std::string answerInterface_; // arrival interface of the answer being shown
     // Completions can outlive a presenter that gave up waiting: they hold this token weakly.
     std::weak_ptr<int> Token() const { return alive_; }
 

@@ -43,11 +43,13 @@ void DeviceDiscovery::OnCompletion(const KvVRELError& completion, KvVRELVarList&
             handlers_.ended(completion.sequence);
         return;
     }
+    ++answersByInterface_[completion.interfaceName];
     if (completion.code != 0)
         return;
-    const auto device = DeviceFromAnswer(variables);
+    auto device = DeviceFromAnswer(variables);
     if (!device)
         return;
+    device->interfaceName = completion.interfaceName;
     try {
         if (!request_.CheckResponse())
             return;

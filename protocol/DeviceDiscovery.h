@@ -4,6 +4,7 @@
 #include "KvVRELRequest.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -42,6 +43,8 @@ public:
     void AbandonRunning();
 
     const DeviceIndex& Index() const { return index_; }
+    // Answers taken, refused ones included, by the interface they came in on.
+    const std::map<std::string, int>& AnswersByInterface() const { return answersByInterface_; }
     // Discovers started here whose answer window is still open.
     int Running() const { return static_cast<int>(running_.size()); }
 
@@ -49,6 +52,7 @@ private:
     KvVRELRequest& request_;
     Handlers handlers_;
     DeviceIndex index_;
+    std::map<std::string, int> answersByInterface_;
     std::set<int> running_; // sequence numbers
     // Completions can come after this object is gone (the client drains on destruction).
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

@@ -14,6 +14,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -37,6 +38,7 @@ constexpr int kDrainMs = 6000;
 // ref, pointer, drops.
 constexpr int kUdpTableInodeColumn = 9;
 constexpr int kUdpTableDropsColumn = 12;
+constexpr std::array<std::uint8_t, kMacSize> kBroadcastMac{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
 // Runs a completion so that a failure raised in the callback reaches the application's error
 // display instead of leaving a Qt event handler.
@@ -130,20 +132,19 @@ std::uint64_t KvVRELClient::DroppedDatagrams() const {
 int KvVRELClient::Send(const std::string& targetMac, const std::string& password,
                        const KvVRELVarList& vars, std::uint8_t command, VrelCompletion callback,
                        std::uint32_t timeout) {
+    lastSend_.clear();
     std::string datagram;
     const int built = build_request(command, sequence_, targetMac, password, vars, datagram);
     if (built < 0)
         RaiseVrel(built);
-    if (!open_)
-        RaiseVrel(kSocketError);
-    const qint64 sent = socket_.writeDatagram(datagram.data(), static_cast<qint64>(datagram.size()),
-                                              destination_, port_);
-    if (sent != static_cast<qint64>(datagram.size()))
+    std::array<std::uint8_t, kMacSize> mac{};
+    std::memcpy(mac.data(), datagram.data() + kOffMac, kMacSize);
+    if (!open_ || !SendPerInterface(datagram, mac))
         RaiseVrel(kSocketError);
 
     auto request = std::make_shared<_VRELReqData>();
     request->sequence = sequence_;
-    std::memcpy(request->mac.data(), datagram.data() + kOffMac, kMacSize);
+    request->mac = mac;
     request->command = command;
     request->variables.assign(vars);
     request->callback = std::move(callback);
@@ -156,6 +157,70 @@ int KvVRELClient::Send(const std::string& targetMac, const std::string& password
     record.password = password;
     pending_.push_back(std::move(request));
     return sequence_++;
+}
+
+bool KvVRELClient::SendPerInterface(const std::string& datagram,
+                                    const std::array<std::uint8_t, kMacSize>& mac) {
+    const auto size = static_cast<qint64>(datagram.size());
+    const bool limited = destination_ == QHostAddress(QHostAddress::Broadcast);
+    if (limited || !interfaceNames_.empty())
+        lastSend_ = Plan(mac);
+    const bool sendable = std::any_of(lastSend_.begin(), lastSend_.end(),
+                                      [](const KvSendOutcome& o) { return o.error.empty(); });
+    // A host with loopback only (or every network down) keeps the routing table's say.
+    if (!sendable && interfaceNames_.empty())
+        return socket_.writeDatagram(datagram.data(), size, destination_, port_) == size;
+
+    const QByteArray bytes(datagram.data(), size);
+    bool any = false;
+    for (KvSendOutcome& outcome : lastSend_) {
+        if (!outcome.error.empty())
+            continue;
+        QNetworkDatagram out(bytes, destination_, port_);
+        out.setInterfaceIndex(static_cast<uint>(outcome.interface.index));
+        outcome.sent = socket_.writeDatagram(out) == size;
+        if (!outcome.sent)
+            outcome.error = socket_.errorString().toStdString();
+        any = any || outcome.sent;
+    }
+    return any;
+}
+
+std::vector<KvSendOutcome> KvVRELClient::Plan(const std::array<std::uint8_t, kMacSize>& mac) const {
+    const std::vector<KvNetInterface> all = KvNetInterfaces::Enumerate();
+    std::vector<KvSendOutcome> plan;
+    if (interfaceNames_.empty()) {
+        // Networks that are configured but down are named, so that their absence is explained.
+        for (const KvNetInterface& i : all) {
+            if (i.Usable())
+                plan.push_back({i, false, {}});
+            else if (!i.address.empty() && !i.UnusableReason().empty())
+                plan.push_back({i, false, i.UnusableReason()});
+        }
+    } else {
+        // A named interface may have gone since the names were checked: that one fails and
+        // the others still go.
+        for (const std::string& name : interfaceNames_) {
+            try {
+                plan.push_back({KvNetInterfaces::Select(all, {name}).front(), false, {}});
+            } catch (const std::invalid_argument& e) {
+                KvSendOutcome gone;
+                gone.interface.name = name;
+                gone.error = e.what();
+                plan.push_back(std::move(gone));
+            }
+        }
+    }
+    // A request for one device goes where that device was last heard, if that still works.
+    if (mac != kBroadcastMac) {
+        if (const auto last = KvNetInterfaces::LastAnswerIndex(mac)) {
+            for (const KvSendOutcome& candidate : plan) {
+                if (candidate.interface.index == *last && candidate.error.empty())
+                    return {candidate};
+            }
+        }
+    }
+    return plan;
 }
 
 void KvVRELClient::OnReadyRead() {
@@ -229,13 +294,16 @@ void KvVRELClient::Receive(const Arrival& arrival) {
     }
     const std::uint8_t* payload = bytes + kHeaderSize;
     const std::size_t size = count - kHeaderSize;
+    KvNetInterfaces::RememberAnswer(header->mac, arrival.interfaceIndex);
     if (!request->lent) {
-        Complete(request, Decode(*request, header->status, payload, size, request->variables));
+        Complete(request, Decode(*request, header->status, payload, size, request->variables),
+                 nullptr, arrival.interfaceIndex);
         return;
     }
     // An outer callback still holds the request's list: this answer gets a list of its own.
     KvVRELVarList own(request->variables);
-    Complete(request, Decode(*request, header->status, payload, size, own), &own);
+    Complete(request, Decode(*request, header->status, payload, size, own), &own,
+             arrival.interfaceIndex);
 }
 
 // A payload that cannot be read into the list (a value an option list cannot name) ends the
@@ -259,7 +327,8 @@ int KvVRELClient::Decode(_VRELReqData& request, std::uint8_t status,
     return code;
 }
 
-void KvVRELClient::Complete(const Request& request, int code, KvVRELVarList* decoded) {
+void KvVRELClient::Complete(const Request& request, int code, KvVRELVarList* decoded,
+                            int interfaceIndex) {
     // A finished request leaves the list before its callback runs, so a nested event loop in
     // the callback can neither complete nor expire it a second time. It is this request that
     // leaves: with more than 256 outstanding, an older one may carry the same number.
@@ -268,10 +337,14 @@ void KvVRELClient::Complete(const Request& request, int code, KvVRELVarList* dec
     _VRELReqData& r = *request;
     if (!r.callback)
         return;
-    auto setOutcome = [code](KvVRELError& record) {
+    auto setOutcome = [code, interfaceIndex](KvVRELError& record) {
         if (record.code != code) {
             record.code = code;
             record.message = MessageForCode(code);
+        }
+        if (record.interfaceIndex != interfaceIndex) {
+            record.interfaceIndex = interfaceIndex;
+            record.interfaceName = KvNetInterfaces::NameOf(interfaceIndex);
         }
     };
     if (r.lent) {

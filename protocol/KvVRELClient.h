@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KvNetInterfaces.h"
 #include "KvVRELVarList.h"
 #include "VrelTypes.h"
 
@@ -17,6 +18,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vrel {
 
@@ -32,6 +34,9 @@ struct KvVRELError {
     std::uint8_t command = 0;
     std::string macText; // the request's target, as 12 upper-case hex digits
     std::string password;
+    // The interface an answer arrived on; empty (index 0) for a time-out.
+    std::string interfaceName;
+    int interfaceIndex = 0;
 };
 
 // Called once per accepted answer (a Discover any number of times) and once with -1014 when a
@@ -71,6 +76,10 @@ public:
     // Sends a request and returns its sequence number. Throws the build failure (-1010, -1006,
     // -1007, -1013, conversion errors) or -1009 when the datagram cannot be sent; nothing is
     // then pending and no sequence number is used. timeout counts 10 ms units.
+    // A limited broadcast goes out once per usable interface (a request for one MAC only out
+    // of the interface that device last answered on, when that is still usable); with none,
+    // or for another destination, the routing table decides. Only when every interface
+    // fails is the send a failure; LastSend() tells what happened on each.
     int Send(const std::string& targetMac, const std::string& password, const KvVRELVarList& vars,
              std::uint8_t command, VrelCompletion callback, std::uint32_t timeout);
 
@@ -96,6 +105,12 @@ public:
     std::uint8_t NextSequence() const { return sequence_; }
     std::uint16_t LocalPort() const { return socket_.localPort(); }
     QHostAddress Destination() const { return destination_; }
+    // Restricts sending to these interfaces (names checked by KvNetInterfaces::Select); an
+    // empty list means every usable one.
+    void SetInterfaceNames(std::vector<std::string> names) { interfaceNames_ = std::move(names); }
+    // Per interface, the outcome of the last Send, configured interfaces that were down
+    // included; when none of them shows sent, the routing table took the request.
+    const std::vector<KvSendOutcome>& LastSend() const { return lastSend_; }
 
     // Milliseconds on a monotonic clock, the base of every deadline.
     static std::int64_t TickCount();
@@ -133,8 +148,13 @@ private:
     void Receive(const Arrival& arrival);
     int Decode(_VRELReqData& request, std::uint8_t status, const std::uint8_t* payload,
                std::size_t count, KvVRELVarList& into);
-    void Complete(const Request& request, int code, KvVRELVarList* decoded = nullptr);
+    void Complete(const Request& request, int code, KvVRELVarList* decoded = nullptr,
+                  int interfaceIndex = 0);
     Request Find(std::uint8_t sequence);
+    // The interfaces a request for mac goes out of, with those that cannot be used marked.
+    std::vector<KvSendOutcome> Plan(const std::array<std::uint8_t, kMacSize>& mac) const;
+    bool SendPerInterface(const std::string& datagram,
+                          const std::array<std::uint8_t, kMacSize>& mac);
     void Remove(const _VRELReqData* request);
 
     QUdpSocket socket_;
@@ -148,6 +168,8 @@ private:
     std::deque<Arrival> inbox_;
     bool workQueued_ = false;
     bool expiryDue_ = false;
+    std::vector<std::string> interfaceNames_;
+    std::vector<KvSendOutcome> lastSend_;
 };
 
 } // namespace vrel

@@ -14,7 +14,7 @@ using MainWindowDiscoverTest = MainWindowTest;
 
 std::vector<std::string> RowTexts(const QTreeWidgetItem* row) {
     std::vector<std::string> texts;
-    for (int c = 0; c < 5; ++c)
+    for (int c = 0; c < row->columnCount(); ++c)
         texts.push_back(row->text(c).toStdString());
     return texts;
 }
@@ -37,8 +37,8 @@ TEST_F(MainWindowDiscoverTest, TwoQuickDiscoversShowEachDeviceOnce) {
     // Rows fill the designed columns, which stay as they were.
     ASSERT_NE(Row("020000000003"), nullptr);
     EXPECT_THAT(RowTexts(Row("020000000003")),
-                ElementsAre("4098", "SIM-3", "020000000003", "10.0.0.3", "255.255.255.0"));
-    ASSERT_EQ(W().LV_Vrel->columnCount(), 5);
+                ElementsAre("4098", "SIM-3", "020000000003", "10.0.0.3", "255.255.255.0", "lo"));
+    ASSERT_EQ(W().LV_Vrel->columnCount(), 6);
     EXPECT_EQ(W().LV_Vrel->headerItem()->text(1), "Module Name");
     EXPECT_EQ(W().LV_Vrel->headerItem()->text(4), "NetMask");
     EXPECT_EQ(W().LV_Vrel->columnWidth(0), 1);

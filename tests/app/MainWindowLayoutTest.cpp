@@ -121,10 +121,11 @@ TEST_F(MainWindowLayoutTest, TabOrderOfTheEditArea) {
 TEST_F(MainWindowLayoutTest, DesignedTableColumns) {
     ASSERT_NO_FATAL_FAILURE(OpenWindow());
     const QTreeWidget& view = *W().LV_Vrel;
-    ASSERT_EQ(view.columnCount(), 5);
-    const char* const captions[] = {"", "Module Name", "Mac Address", "IP Address", "NetMask"};
-    const int widths[] = {1, 100, 100, 100, 100};
-    for (int c = 0; c < 5; ++c) {
+    ASSERT_EQ(view.columnCount(), 6);
+    const char* const captions[] = {"",           "Module Name", "Mac Address",
+                                    "IP Address", "NetMask",     "Interface"};
+    const int widths[] = {1, 100, 100, 100, 100, 100};
+    for (int c = 0; c < 6; ++c) {
         EXPECT_EQ(view.headerItem()->text(c), captions[c]) << "column " << c;
         EXPECT_EQ(view.columnWidth(c), widths[c]) << "column " << c;
     }

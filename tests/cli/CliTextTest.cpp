@@ -14,6 +14,7 @@ namespace vrel::cli {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -23,28 +24,33 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-const DeviceRow kRelay{"4660", "Relay, 4 channels", "0A0000000001", "192.168.100.200",
-                       "255.255.255.0"};
-const DeviceRow kShort{"1", "A", "0A0000000002", "10.0.0.1", "255.0.0.0"};
+const DeviceRow kRelay{
+    "4660", "Relay, 4 channels", "0A0000000001", "192.168.100.200", "255.255.255.0", "eth1"};
+const DeviceRow kShort{"1", "A", "0A0000000002", "10.0.0.1", "255.0.0.0", "enp0s31f6"};
 
 TEST(CliText, TableIsAlignedUnderItsHeaders) {
     // Written out by hand: every column as wide as its widest cell, two blanks between
     // columns, nothing behind the last one.
     EXPECT_EQ(FormatTable({kShort, kRelay}),
-              "Product Code  Model Name         Mac Address   IP Address       Netmask\n"
-              "1             A                  0A0000000002  10.0.0.1         255.0.0.0\n"
-              "4660          Relay, 4 channels  0A0000000001  192.168.100.200  255.255.255.0\n");
-    EXPECT_EQ(FormatTable({}), "Product Code  Model Name  Mac Address  IP Address  Netmask\n");
+              "Product Code  Model Name         Mac Address   IP Address       Netmask        "
+              "Interface\n"
+              "1             A                  0A0000000002  10.0.0.1         255.0.0.0      "
+              "enp0s31f6\n"
+              "4660          Relay, 4 channels  0A0000000001  192.168.100.200  255.255.255.0  "
+              "eth1\n");
+    EXPECT_EQ(FormatTable({}),
+              "Product Code  Model Name  Mac Address  IP Address  Netmask  Interface\n");
 }
 
 // Conflicts add a Notes column and a "notes" field, only where there is something to note.
 TEST(CliText, NotesAppearOnlyWhereThereAreAny) {
     EXPECT_EQ(
         FormatTable({kShort, kRelay}, {"", "IP address used by 2 devices"}),
-        "Product Code  Model Name         Mac Address   IP Address       Netmask        Notes\n"
-        "1             A                  0A0000000002  10.0.0.1         255.0.0.0\n"
-        "4660          Relay, 4 channels  0A0000000001  192.168.100.200  255.255.255.0  IP "
-        "address used by 2 devices\n");
+        "Product Code  Model Name         Mac Address   IP Address       Netmask        Interface  "
+        "Notes\n"
+        "1             A                  0A0000000002  10.0.0.1         255.0.0.0      enp0s31f6\n"
+        "4660          Relay, 4 channels  0A0000000001  192.168.100.200  255.255.255.0  eth1       "
+        "IP address used by 2 devices\n");
     EXPECT_EQ(FormatTable({kShort}, {""}), FormatTable({kShort}));
     const QJsonArray array =
         QJsonDocument::fromJson(
@@ -58,7 +64,7 @@ TEST(CliText, NotesAppearOnlyWhereThereAreAny) {
 TEST(CliText, TableShowsControlBytesAsEscapes) {
     // A name that would retitle the terminal, and one that would print a forged row.
     const DeviceRow hostile{"1", "\x1b]0;owned\x07", "0A0000000001", "10.0.0.1\n2 Fake",
-                            "\x9b" "2J"};
+                            "\x9b" "2J", ""};
     const auto lines = Lines(FormatTable({hostile}));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_THAT(lines[1], HasSubstr("\\x1b]0;owned\\x07  "));
@@ -71,14 +77,14 @@ TEST(CliText, TableCellsStartWhereTheirHeaderStarts) {
     const std::vector<std::vector<DeviceRow>> tables = {
         {kRelay},
         {kShort, kRelay, kShort},
-        {{"65535", "A model name far wider than its header", "0A00000000FF", "1.2.3.4", ""}},
-        {{"", "", "", "", ""}},
+        {{"65535", "A model name far wider than its header", "0A00000000FF", "1.2.3.4", "", ""}},
+        {{"", "", "", "", "", ""}},
     };
     for (const auto& rows : tables) {
         const auto lines = Lines(FormatTable(rows));
         ASSERT_EQ(lines.size(), rows.size() + 1);
-        std::size_t start[5];
-        for (int c = 0; c < 5; ++c) {
+        std::size_t start[kDeviceColumns];
+        for (int c = 0; c < kDeviceColumns; ++c) {
             start[c] = lines[0].find(kDeviceHeaders[c]);
             ASSERT_NE(start[c], std::string::npos) << kDeviceHeaders[c];
             if (c > 0) {
@@ -88,24 +94,26 @@ TEST(CliText, TableCellsStartWhereTheirHeaderStarts) {
         for (std::size_t r = 0; r < rows.size(); ++r) {
             const std::string& line = lines[r + 1];
             SCOPED_TRACE(line);
-            const std::string cells[5] = {rows[r].productCode, rows[r].modelName,
-                                          rows[r].macAddress, rows[r].ipAddress, rows[r].netmask};
-            for (int c = 0; c < 4; ++c) {
+            const std::string cells[kDeviceColumns] = {rows[r].productCode, rows[r].modelName,
+                                                       rows[r].macAddress,  rows[r].ipAddress,
+                                                       rows[r].netmask,     rows[r].interfaceName};
+            for (int c = 0; c < kDeviceColumns - 1; ++c) {
                 EXPECT_EQ(line.substr(start[c], cells[c].size()), cells[c]);
                 const std::size_t gap = start[c] + cells[c].size();
                 EXPECT_EQ(line.substr(gap, start[c + 1] - gap),
                           std::string(start[c + 1] - gap, ' '));
             }
-            EXPECT_EQ(line.substr(start[4]), cells[4]) << "nothing behind the last column";
+            EXPECT_EQ(line.substr(start[kDeviceColumns - 1]), cells[kDeviceColumns - 1])
+                << "nothing behind the last column";
         }
     }
 }
 
-TEST(CliText, JsonHoldsOneObjectPerRowWithTheFiveKeys) {
+TEST(CliText, JsonHoldsOneObjectPerRowWithTheSixKeysInColumnOrder) {
     const std::vector<DeviceRow> rows = {
         kRelay,
-        {"2", "Say \"hi\" \\ back\ttab", "0A0000000002", "10.0.0.2", "255.255.0.0"},
-        {"3", "Caf\xE9", "0A0000000003", "10.0.0.3", "255.255.255.0"},
+        {"2", "Say \"hi\" \\ back\ttab", "0A0000000002", "10.0.0.2", "255.255.0.0", ""},
+        {"3", "Caf\xE9", "0A0000000003", "10.0.0.3", "255.255.255.0", "wl\"an"},
     };
     const std::string text = FormatJson(rows);
     QJsonParseError error;
@@ -116,7 +124,8 @@ TEST(CliText, JsonHoldsOneObjectPerRowWithTheFiveKeys) {
     ASSERT_EQ(array.size(), 3);
     for (qsizetype i = 0; i < array.size(); ++i) {
         const QJsonObject o = array.at(i).toObject();
-        EXPECT_EQ(o.size(), 5);
+        EXPECT_EQ(o.size(), kDeviceColumns);
+        EXPECT_EQ(o.value("interface").toString().toStdString(), rows[i].interfaceName);
         EXPECT_EQ(o.value("productCode").toString().toStdString(), rows[i].productCode);
         EXPECT_EQ(o.value("macAddress").toString().toStdString(), rows[i].macAddress);
         EXPECT_EQ(o.value("ipAddress").toString().toStdString(), rows[i].ipAddress);
@@ -125,7 +134,7 @@ TEST(CliText, JsonHoldsOneObjectPerRowWithTheFiveKeys) {
     // Each object lists its keys in the documented order, not sorted.
     std::size_t at = 0;
     for (std::size_t i = 0; i < rows.size(); ++i)
-        for (const char* key : {"productCode", "modelName", "macAddress", "ipAddress", "netmask"}) {
+        for (const char* key : kDeviceKeys) {
             const std::size_t next = text.find('"' + std::string(key) + '"', at);
             ASSERT_NE(next, std::string::npos) << key << " of object " << i << " out of order";
             at = next;
@@ -142,7 +151,7 @@ TEST(CliText, JsonHoldsOneObjectPerRowWithTheFiveKeys) {
 }
 
 TEST(CliText, CsvQuotesOnlyFieldsThatNeedIt) {
-    const std::string header = "productCode,modelName,macAddress,ipAddress,netmask\r\n";
+    const std::string header = "productCode,modelName,macAddress,ipAddress,netmask,interface\r\n";
     const std::pair<std::string, std::string> cases[] = {
         {"Plain", "Plain"},
         {"", ""},
@@ -167,12 +176,14 @@ TEST(CliText, CsvQuotesOnlyFieldsThatNeedIt) {
     };
     for (const auto& [model, field] : cases) {
         SCOPED_TRACE(model);
-        EXPECT_EQ(FormatCsv({{"7", model, "0A0000000007", "10.0.0.7", "255.255.255.0"}}),
-                  header + "7," + field + ",0A0000000007,10.0.0.7,255.255.255.0\r\n");
+        EXPECT_EQ(FormatCsv({{"7", model, "0A0000000007", "10.0.0.7", "255.255.255.0", ""}}),
+                  header + "7," + field + ",0A0000000007,10.0.0.7,255.255.255.0,\r\n");
     }
     EXPECT_EQ(FormatCsv({}), header);
-    EXPECT_EQ(FormatCsv({kShort, {"1,2", "x", "m", "\"ip\"", "n"}}),
-              header + "1,A,0A0000000002,10.0.0.1,255.0.0.0\r\n\"1,2\",x,m,\"\"\"ip\"\"\",n\r\n");
+    EXPECT_EQ(
+        FormatCsv({kShort, {"1,2", "x", "m", "\"ip\"", "n", ""}}),
+        header +
+            "1,A,0A0000000002,10.0.0.1,255.0.0.0,enp0s31f6\r\n\"1,2\",x,m,\"\"\"ip\"\"\",n,\r\n");
 }
 
 TEST(CliText, VarSpecReadsIdTypeAndOptionalName) {
@@ -237,6 +248,68 @@ TEST(CliText, TimeoutIsSecondsIn10msUnits) {
         } catch (const std::invalid_argument& e) {
             EXPECT_THAT(e.what(), HasSubstr("is not a time-out in seconds"));
         }
+    }
+}
+
+KvNetInterface Interface(const std::string& name, const std::string& address, bool up = true) {
+    KvNetInterface i;
+    i.index = static_cast<int>(name.size());
+    i.name = name;
+    i.address = address;
+    i.prefixLength = 24;
+    i.up = i.running = up;
+    i.broadcast = true;
+    i.loopback = name == "lo";
+    return i;
+}
+
+TEST(CliText, NothingFoundSaysWhereTheRequestWentAndWhatMayBeWrong) {
+    const KvNetInterface lo = Interface("lo", "127.0.0.1"), eth0 = Interface("eth0", "10.0.0.1"),
+                         eth1 = Interface("eth1", ""), wlan0 = Interface("wlan0", "10.9.0.1"),
+                         down = Interface("eth2", "10.2.0.1", false);
+    const KvSendOutcome sentEth0{eth0, true, ""};
+    const struct {
+        const char* name;
+        std::vector<KvNetInterface> all;
+        std::vector<KvSendOutcome> sent;
+        std::map<std::string, int> answers;
+        std::vector<std::string> lines, absent;
+    } cases[] = {
+        {"loopback only",
+         {lo},
+         {},
+         {},
+         {"routing table", "hint: no network interface is up", "'nft list ruleset'"},
+         {"lo "}},
+        {"one sent, one without address",
+         {lo, eth0, eth1},
+         {sentEth0},
+         {{"eth0", 2}},
+         {"vrel:   eth0 10.0.0.1/24: sent, 2 answers\n",
+          "vrel:   eth1 (no IPv4 address): not sent (no IPv4 address), 0 answers\n",
+          "hint: eth1 has no IPv4 address", "firewall"},
+         {"no network interface is up", "routing table"}},
+        {"restricted by name, one down",
+         {eth0, wlan0, down},
+         {sentEth0},
+         {},
+         {"eth0 10.0.0.1/24: sent, 0 answers", "wlan0 10.9.0.1/24: not chosen, 0 answers",
+          "eth2 10.2.0.1/24: not sent (down), 0 answers"},
+         {"hint: eth"}},
+        {"down, so the routing table took it",
+         {down},
+         {{down, false, "down"}},
+         {},
+         {"eth2 10.2.0.1/24: not sent (down)", "no network interface is up", "routing table"},
+         {"hint: eth"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string text = NothingFoundText(c.all, c.sent, c.answers);
+        for (const auto& line : c.lines)
+            EXPECT_THAT(text, HasSubstr(line)) << text;
+        for (const auto& line : c.absent)
+            EXPECT_THAT(text, Not(HasSubstr(line))) << text;
     }
 }
 

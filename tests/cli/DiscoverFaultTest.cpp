@@ -137,7 +137,7 @@ std::string RowOfGenerated(int i) {
     char mac[13];
     std::snprintf(mac, sizeof mac, "%012llX", 0x020000000001ULL + static_cast<unsigned>(i));
     return std::to_string(0x1000 + i) + ",SIM-" + std::to_string(i + 1) + "," + mac + ",10.0." +
-           std::to_string(i / 254) + "." + std::to_string(i % 254 + 1) + ",255.255.255.0";
+           std::to_string(i / 254) + "." + std::to_string(i % 254 + 1) + ",255.255.255.0,lo";
 }
 
 class DiscoverFaults : public SimulatedNetwork {};

@@ -58,9 +58,9 @@ TEST_F(SetCommand, WritesTheNewAddressIntoTheDevice) {
     run = RunVrel(discover);
     ASSERT_EQ(run.exitCode, 0) << Describe(discover, run);
     EXPECT_THAT(run.out, HasSubstr("\r\n4660,\"Relay, 4 channels\",0A0000000001,10.0.0.77,"
-                                   "255.255.0.0\r\n"));
+                                   "255.255.0.0,lo\r\n"));
     EXPECT_THAT(run.out, HasSubstr("\r\n22136,\"Sensor \"\"S2\"\"\",0A0000000002,192.168.5.6,"
-                                   "255.255.255.0\r\n"));
+                                   "255.255.255.0,lo\r\n"));
 }
 
 TEST_F(SetCommand, PasswordComesFromStdinFileOrVariable) {

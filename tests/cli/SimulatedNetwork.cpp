@@ -63,7 +63,13 @@ std::string SimulatedNetwork::AddressesOf(const std::string& mac) {
 
 std::string Text(const cli::DeviceRow& row) {
     return row.productCode + " | " + row.modelName + " | " + row.macAddress + " | " +
-           row.ipAddress + " | " + row.netmask;
+           row.ipAddress + " | " + row.netmask +
+           (row.interfaceName.empty() ? "" : " | " + row.interfaceName);
+}
+
+cli::DeviceRow OnLoopback(cli::DeviceRow row) {
+    row.interfaceName = "lo";
+    return row;
 }
 
 } // namespace vrel::test

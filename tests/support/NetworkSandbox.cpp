@@ -1,5 +1,9 @@
 #include "NetworkSandbox.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -28,11 +32,35 @@ std::vector<std::string> InterfaceNames() {
     return names;
 }
 
+// True inside a namespace tools/netlab built: its stamp file names this very namespace (by
+// the inode of /proc/self/ns/net, which the lab recorded while the namespace still had
+// loopback only) and every interface but loopback is one the lab made. The variable only says
+// where the stamp is; a stamp of another namespace, or an interface the lab did not make,
+// refuses.
+bool InLabNamespace(const std::vector<std::string>& names) {
+    const char* path = std::getenv("VREL_NETLAB_STAMP");
+    struct stat self {};
+    if (path == nullptr || *path == '\0' || stat("/proc/self/ns/net", &self) != 0)
+        return false;
+    std::ifstream stamp(path);
+    std::string inode;
+    if (!std::getline(stamp, inode) || inode != std::to_string(self.st_ino))
+        return false;
+    std::vector<std::string> made{"lo"};
+    for (std::string link; std::getline(stamp, link);)
+        made.push_back(link);
+    return std::all_of(names.begin(), names.end(), [&](const std::string& n) {
+        return std::find(made.begin(), made.end(), n) != made.end();
+    });
+}
+
 } // namespace
 
 ::testing::AssertionResult NetworkIsSandboxed() {
     const auto names = InterfaceNames();
     if (names.size() == 1 && names.front() == "lo")
+        return ::testing::AssertionSuccess();
+    if (!names.empty() && InLabNamespace(names))
         return ::testing::AssertionSuccess();
     std::string list;
     for (const auto& n : names)

@@ -5,7 +5,8 @@
 namespace vrel::test {
 
 // Succeeds only when the process sees no network interface but loopback, that is, it runs in
-// a private network namespace (tools/netns-run), where a broadcast reaches local sockets only.
+// a private network namespace (tools/netns-run), where a broadcast reaches local sockets only;
+// or in the namespace tools/netlab built inside one, whose links lead to simulators only.
 ::testing::AssertionResult NetworkIsSandboxed();
 
 } // namespace vrel::test

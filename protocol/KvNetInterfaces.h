@@ -1,0 +1,69 @@
+#pragma once
+
+#include "VrelTypes.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace vrel {
+
+// One network interface of the host as far as VREL cares: whether a limited broadcast can
+// leave through it, and the IPv4 address the devices behind it answer to.
+struct KvNetInterface {
+    int index = 0;
+    std::string name;
+    std::string address; // first IPv4 address, empty when it has none
+    int prefixLength = -1;
+    bool up = false;
+    bool running = false; // carrier present
+    bool broadcast = false;
+    bool loopback = false;
+
+    // Up, running, broadcast-capable, not loopback, with an IPv4 address.
+    bool Usable() const;
+    // Why a broadcast interface is not used ("down", "no carrier", "no IPv4 address"), empty
+    // when it is usable or is no broadcast interface at all (loopback, point-to-point).
+    std::string UnusableReason() const;
+    // "eth0 192.168.1.10/24", or "eth0 (no IPv4 address)".
+    std::string Label() const;
+};
+
+// What became of a request on one interface.
+struct KvSendOutcome {
+    KvNetInterface interface;
+    bool sent = false;
+    std::string error; // why not, when not sent
+};
+
+// The outcomes as one line: "eth0 10.1.0.1/24 sent, eth1 10.2.0.1/24 not sent (no carrier)";
+// "the routing table" when there are none.
+std::string TriedText(const std::vector<KvSendOutcome>& outcomes);
+
+// Which interfaces a request goes out of. A limited broadcast only leaves through the
+// interface the socket names (IP_PKTINFO), so sending one datagram per interface reaches
+// every network the host is on without a route and without privileges.
+class KvNetInterfaces {
+public:
+    // The host's interfaces now. Enumerating reads every interface and address: call it per
+    // request, never per answer.
+    static std::vector<KvNetInterface> Enumerate();
+
+    // The interfaces to send on: every usable one when names is empty, else exactly the named
+    // ones. Throws std::invalid_argument naming an unknown or unusable name.
+    static std::vector<KvNetInterface> Select(const std::vector<KvNetInterface>& all,
+                                              const std::vector<std::string>& names);
+
+    // Where a device last answered in this process, so that a Set goes out where the device
+    // is, and what an arrival interface index is called. Both are shared by every client.
+    static void RememberAnswer(const std::array<std::uint8_t, kMacSize>& mac, int index);
+    static std::optional<int> LastAnswerIndex(const std::array<std::uint8_t, kMacSize>& mac);
+    static void ForgetAnswers();
+    // The name of an interface index; looked up once per index, then cached.
+    static std::string NameOf(int index);
+};
+
+} // namespace vrel
