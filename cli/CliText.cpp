@@ -4,8 +4,8 @@
 #include "VisibleText.h"
 #include "VrelTypes.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QString>
 
 #include <algorithm>
@@ -90,35 +90,37 @@ std::string FormatTable(const std::vector<DeviceRow>& rows, const std::vector<st
     return out;
 }
 
+std::string JsonString(const std::string& text) {
+    // Qt does the escaping; the texts are 8-bit Latin-1 and come out as UTF-8.
+    const QByteArray array =
+        QJsonDocument(QJsonArray{QString::fromLatin1(text)}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2).toStdString(); // strip [ and ]
+}
+
+std::string JsonObjectText(const std::vector<std::pair<std::string, std::string>>& fields,
+                           const std::string& indent, const std::string& extra) {
+    // QJsonObject sorts its keys; scripts and readers expect the order the fields were given.
+    std::string out = "{";
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        out += (i ? ",\n" : "\n") + indent + "    " + JsonString(fields[i].first) + ": " +
+               JsonString(fields[i].second);
+    return out + extra + "\n" + indent + "}";
+}
+
 std::string FormatJson(const std::vector<DeviceRow>& rows, const std::vector<std::string>& notes,
                        const DeviceIndex* index) {
-    // QJsonObject sorts its keys; scripts and readers expect the documented column order, so
-    // the objects are written here and only the strings go through Qt's escaping. The value
-    // texts are 8-bit Latin-1 and come out as UTF-8.
-    const auto quoted = [](const char* key, const std::string& value) {
-        const QByteArray pair =
-            QJsonDocument(QJsonObject{{QLatin1String(key), QString::fromLatin1(value)}})
-                .toJson(QJsonDocument::Compact);
-        return pair.mid(1, pair.size() - 2).toStdString(); // "key":"value"
-    };
     std::string out = "[";
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        out += r ? ",\n    {" : "\n    {";
-        auto f = Fields(rows[r]);
-        std::vector<const char*> keys(kDeviceKeys, kDeviceKeys + kDeviceColumns);
-        if (r < notes.size() && !notes[r].empty()) {
-            f.push_back(notes[r]);
-            keys.push_back("notes");
-        }
-        for (std::size_t c = 0; c < f.size(); ++c) {
-            const std::string pair = quoted(keys[c], f[c]);
-            const std::size_t colon = pair.find("\":") + 1; // keys hold no quote
-            out += (c ? ",\n        " : "\n        ") + pair.substr(0, colon) + ": " +
-                   pair.substr(colon + 1);
-        }
+        const auto values = Fields(rows[r]);
+        std::vector<std::pair<std::string, std::string>> fields;
+        for (int c = 0; c < kDeviceColumns; ++c)
+            fields.emplace_back(kDeviceKeys[c], values[static_cast<std::size_t>(c)]);
+        if (r < notes.size() && !notes[r].empty())
+            fields.emplace_back("notes", notes[r]);
+        std::string extra;
         if (const int others = index ? index->ConflictsOf(rows[r].macAddress) : 0)
-            out += ",\n        \"duplicates\": " + std::to_string(others);
-        out += "\n    }";
+            extra = ",\n        \"duplicates\": " + std::to_string(others);
+        out += (r ? ",\n    " : "\n    ") + JsonObjectText(fields, "    ", extra);
     }
     return out + "\n]\n";
 }

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vrel::cli {
@@ -29,6 +30,12 @@ std::string FormatTable(const std::vector<DeviceRow>& rows,
 // An array of device objects, as scripts read it whatever else happened. With an index, a
 // device whose MAC address also answered with other content carries "duplicates": the count
 // of those other answers.
+// A JSON string literal of a Latin-1 text, quotes included.
+std::string JsonString(const std::string& text);
+// A JSON object with the fields in the order given (Qt's writer would sort them), its lines
+// indented by indent; extra is inserted after the last field as it stands.
+std::string JsonObjectText(const std::vector<std::pair<std::string, std::string>>& fields,
+                           const std::string& indent = "", const std::string& extra = "");
 std::string FormatJson(const std::vector<DeviceRow>& rows,
                        const std::vector<std::string>& notes = {},
                        const DeviceIndex* index = nullptr);

@@ -7,9 +7,8 @@
 
 #include <QCommandLineParser>
 #include <QEventLoop>
-#include <QJsonDocument>
-#include <QJsonObject>
 
+#include <algorithm>
 #include <iostream>
 
 namespace vrel::cli {
@@ -38,11 +37,18 @@ KvVRELVarList VariablesFrom(const QStringList& texts) {
 
 std::string Output(const KvVRELVarList& vars, bool json) {
     if (json) {
-        QJsonObject object;
-        for (int i = 0; i < vars.count(); ++i)
-            object.insert(QString::fromLatin1(vars.at(i).name),
-                          QString::fromLatin1(vars.at(i).value));
-        return QJsonDocument(object).toJson(QJsonDocument::Indented).toStdString();
+        // In the order of the --var options; a name given twice keeps its last value.
+        std::vector<std::pair<std::string, std::string>> fields;
+        for (int i = 0; i < vars.count(); ++i) {
+            const auto same = std::find_if(fields.begin(), fields.end(), [&](const auto& f) {
+                return f.first == vars.at(i).name;
+            });
+            if (same != fields.end())
+                same->second = vars.at(i).value;
+            else
+                fields.emplace_back(vars.at(i).name, vars.at(i).value);
+        }
+        return JsonObjectText(fields) + "\n";
     }
     std::string out;
     for (int i = 0; i < vars.count(); ++i)

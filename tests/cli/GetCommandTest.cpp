@@ -53,6 +53,9 @@ TEST_F(GetCommand, JsonIsKeyedByName) {
     EXPECT_EQ(o.value("3").toString(), "10.0.0.1");
     EXPECT_EQ(o.value("code").toString(), "4660");
     EXPECT_EQ(o.value("mac").toString(), "0A0000000001");
+    // Keys stand in the order of the --var options, not sorted.
+    EXPECT_LT(run.out.find("\"model\""), run.out.find("\"3\""));
+    EXPECT_LT(run.out.find("\"code\""), run.out.find("\"mac\""));
 
     // A value with quotes in it still gives valid JSON.
     const QStringList sensor = {"get",    "0A0000000002", "--var", "1:displaystr:model",
