@@ -7,6 +7,7 @@
 #include "HostAddresses.h"
 #include "MessageBox.h"
 #include "Messages.h"
+#include "ResultCodes.h"
 #include "VrelTables.h"
 
 #include <QCloseEvent>
@@ -275,7 +276,7 @@ void TTheVrel::FormCreate() {
 
 void TTheVrel::BT_DiscoverClick() {
     if (!discoverPresenter_) {
-        AppendMemo(MessageForCode(-1008));
+        AppendMemo(MessageForCode(kSocketNotReady));
         return;
     }
     try {
@@ -286,7 +287,7 @@ void TTheVrel::BT_DiscoverClick() {
         ShowDiscoverStatus();
         WatchDiscoverDrops();
     } catch (const Exception& e) {
-        if (e.HelpContext() != -1005)
+        if (e.HelpContext() != kBadVariableId)
             discoverPresenter_->Log(e.Message());
     } catch (const std::exception& e) {
         discoverPresenter_->Log(e.what());
@@ -376,7 +377,7 @@ void TTheVrel::BT_SetClick() {
     options.setTimeout = kSetTimeout;
     try {
         if (setClient_ == nullptr)
-            RaiseVrel(-1008);
+            RaiseVrel(kSocketNotReady);
         auto* set = new KvVerifiedSet(
             *setClient_, target, options,
             [this](const KvVRELError& e) {
@@ -405,7 +406,7 @@ void TTheVrel::BT_SetClick() {
 void TTheVrel::OnSetDone(const KvVRELError& completion, KvVRELVarList&) {
     if (completion.code == 0) {
         AppendMemo("Devie " + completion.macText + " : Set OK ! at " + LongTimeText());
-    } else if (completion.code == -1014) {
+    } else if (completion.code == kTimeout) {
         AppendMemo("The Device have no respons !");
         AppendMemo("Maybe it is not support this operation or can't connecte. at " +
                    LongTimeText());

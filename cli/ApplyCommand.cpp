@@ -2,6 +2,7 @@
 #include "CliText.h"
 #include "Exception.h"
 #include "KvVRELClient.h"
+#include "ResultCodes.h"
 #include "SitePlan.h"
 #include "VrelTables.h"
 
@@ -38,9 +39,9 @@ std::map<std::string, DeviceRow> DiscoverDevices(KvVRELClient& client, std::uint
         kEveryDevice, "", *vars, kDiscover,
         [&](const KvVRELError& e, KvVRELVarList& answer) {
             if (e.code == 0) {
-                DeviceRow row = DeviceRowFrom(answer);
-                found.emplace(row.macAddress, std::move(row));
-            } else if (e.code == -1014) {
+                if (auto device = DeviceFromAnswer(answer))
+                    found.emplace(device->macAddress, std::move(*device));
+            } else if (e.code == kTimeout) {
                 loop.quit();
             }
         },

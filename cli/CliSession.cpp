@@ -4,6 +4,7 @@
 #include "DeviceAddress.h"
 #include "KvVRELClient.h"
 #include "Messages.h"
+#include "ResultCodes.h"
 
 #include <QCommandLineParser>
 #include <QEventLoop>
@@ -74,7 +75,7 @@ std::string TargetMacFrom(const QCommandLineParser& parser, const std::string& c
         throw UsageError("give exactly one MAC address; try 'vrel " + command + " --help'");
     const auto mac = NormalizeMac(positional.first().toStdString());
     if (!mac)
-        throw UsageError(MessageForCode(-1010));
+        throw UsageError(MessageForCode(kBadMac));
     return *mac;
 }
 
@@ -175,7 +176,7 @@ std::string PasswordFrom(const QCommandLineParser& parser) {
 }
 
 int ExitCodeForFailure(int resultCode) {
-    return resultCode == -1008 || resultCode == -1009 ? kExitSocketError : kExitBadInput;
+    return resultCode == kSocketNotReady || resultCode == kSocketError ? kExitSocketError : kExitBadInput;
 }
 
 int SecondsLeft(std::int64_t deadline) {

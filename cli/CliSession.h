@@ -100,8 +100,6 @@ SetOutcome SetAndVerify(KvVRELClient& client, const KvVerifiedSet::Target& targe
 // The outcome of one Set as a JSON object: the target, the verdict, the last Set's result.
 QJsonObject OutcomeJson(const KvVerifiedSet::Target& target, const SetOutcome& outcome);
 
-// The device in the variables of a Discover answer.
-DeviceRow DeviceRowFrom(const KvVRELVarList& vars, const std::string& interface = "");
 
 int RunDiscover(const QStringList& args);
 int RunSet(const QStringList& args);

@@ -14,11 +14,6 @@
 
 namespace vrel::cli {
 
-DeviceRow DeviceRowFrom(const KvVRELVarList& vars, const std::string& interface) {
-    const KvVRELResponseVarList& f = *vars.at(0).responseVars;
-    return {f.at(0).value, f.at(1).value, f.at(2).value, f.at(3).value, f.at(4).value, interface};
-}
-
 namespace {
 
 constexpr int kMaxRounds = 100;

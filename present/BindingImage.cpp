@@ -3,6 +3,7 @@
 #include "DateTimeText.h"
 #include "Exception.h"
 #include "NumberText.h"
+#include "ResultCodes.h"
 #include "ValueCodec.h"
 #include "VrelTypes.h"
 
@@ -12,10 +13,6 @@
 namespace vrel {
 
 namespace {
-
-constexpr int kBadValueType = -1007;
-constexpr int kShortImage = -1018;
-constexpr int kPartOutside = -1019;
 
 void CheckType(std::uint8_t type) {
     if (!IsEncodableType(type))

@@ -6,6 +6,7 @@
 #include "KvOptionList.h"
 #include "KvRadioGroup.h"
 #include "OptionSelect.h"
+#include "ResultCodes.h"
 #include "ValueCodec.h"
 #include "VrelTypes.h"
 
@@ -21,15 +22,6 @@
 namespace vrel {
 
 namespace {
-
-constexpr int kBadIndex = -1016;
-constexpr int kShortImage = -1018;
-constexpr int kPartOutside = -1019;
-constexpr int kNoOptionList = -1020;
-constexpr int kBitOutside = -1021;
-constexpr int kCheckBoxType = -1022;
-constexpr int kTooFewEdits = -1023;
-constexpr int kBadControl = -1024;
 
 // No value is larger than a request datagram: a part starting beyond that is a bad binding,
 // not a reason to grow an image by gigabytes of zeros.

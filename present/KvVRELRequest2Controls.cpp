@@ -5,6 +5,7 @@
 #include "KvStatusPanel.h"
 #include "MessageBox.h"
 #include "Messages.h"
+#include "ResultCodes.h"
 #include "SortableRowItem.h"
 
 #include <QCoreApplication>
@@ -21,7 +22,6 @@ namespace vrel {
 
 namespace {
 
-constexpr int kTimeout = -1014;
 constexpr int kWaitMs = 6000;
 // Rows shown directly per turn of the event loop, and per batch after that. A batch of this
 // size takes a few milliseconds, so input and painting wait no longer than that.

@@ -1,14 +1,9 @@
 #include "DeviceDiscovery.h"
 
 #include "Exception.h"
+#include "ResultCodes.h"
 
 namespace vrel {
-
-namespace {
-
-constexpr int kTimeout = -1014;
-
-} // namespace
 
 DeviceDiscovery::DeviceDiscovery(KvVRELRequest& request, Handlers handlers)
     : request_(request), handlers_(std::move(handlers)) {}

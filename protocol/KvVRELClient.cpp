@@ -4,6 +4,7 @@
 #include "EventWait.h"
 #include "Exception.h"
 #include "Messages.h"
+#include "ResultCodes.h"
 #include "ValueCodec.h"
 #include "VrelPacket.h"
 
@@ -26,11 +27,6 @@ Q_LOGGING_CATEGORY(lcVrelClient, "vrel.client", QtInfoMsg)
 
 namespace {
 
-constexpr int kSocketNotReady = -1008;
-constexpr int kSocketError = -1009;
-constexpr int kBadPacket = -1013;
-constexpr int kTimeout = -1014;
-constexpr int kUnknownError = -1015;
 constexpr int kSweepIntervalMs = 20;
 constexpr int kDrainMs = 6000;
 

@@ -5,6 +5,7 @@
 #include "Exception.h"
 #include "KvOptionList.h"
 #include "NumberText.h"
+#include "ResultCodes.h"
 #include "ValueCodec.h"
 #include "VrelTypes.h"
 
@@ -61,7 +62,7 @@ int KvVRELRequest::GetAsync(VrelCompletion callback) {
 int KvVRELRequest::SendThroughShared(std::uint8_t command, VrelCompletion callback) {
     KvVRELClient* client = SharedClient();
     if (client == nullptr)
-        RaiseVrel(-1009); // no socket to send on
+        RaiseVrel(kSocketError); // no socket to send on
     return client->Send(targetMac, password, variables, command, std::move(callback), timeout);
 }
 
@@ -72,9 +73,6 @@ bool KvVRELRequest::CheckResponse() {
 }
 
 namespace {
-
-constexpr int kBadIndex = -1016;
-constexpr int kBadSyntax = -1017;
 
 // Reads the decimal digits from pos on and moves pos behind them; no digits give 0. An index
 // too large for any list stays too large instead of wrapping into range.

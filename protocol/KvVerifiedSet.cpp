@@ -2,6 +2,7 @@
 
 #include "Exception.h"
 #include "Messages.h"
+#include "ResultCodes.h"
 #include "VrelTables.h"
 
 #include <QPointer>
@@ -12,7 +13,6 @@ namespace vrel {
 
 namespace {
 
-constexpr int kTimeout = -1014;
 constexpr const char* kSetAction = "3";
 // A device that answered with its old address may still be taking the new one; it is asked
 // again after this pause rather than flooded.

@@ -3,6 +3,7 @@
 #include "DateTimeText.h"
 #include "Exception.h"
 #include "NumberText.h"
+#include "ResultCodes.h"
 #include "VrelTypes.h"
 
 #include <cstdio>
@@ -12,9 +13,6 @@ namespace vrel {
 
 namespace {
 
-constexpr int kBadValueType = -1007;
-constexpr int kBadVariableId = -1005;
-constexpr int kBadPacket = -1013;
 constexpr std::size_t kItemHead = 3;
 constexpr std::size_t kMaxItemLength = 0xFFFF;
 

@@ -1,6 +1,7 @@
 #include "VrelPacket.h"
 
 #include "KvOptionList.h"
+#include "ResultCodes.h"
 #include "ValueCodec.h"
 #include "VrelTypes.h"
 
@@ -11,10 +12,6 @@
 namespace vrel {
 
 namespace {
-
-constexpr int kBadCommand = -1006;
-constexpr int kBadMac = -1010;
-constexpr int kBadPacket = -1013;
 
 void PutBig16(std::string& area, std::size_t offset, std::size_t value) {
     area[offset] = static_cast<char>((value >> 8) & 0xFF);
@@ -178,13 +175,13 @@ int status_to_code(std::uint8_t status) {
     case kStatusOk:
         return 0;
     case kStatusPasswordError:
-        return -1011;
+        return kPasswordError;
     case kStatusNotDone:
-        return -1012;
+        return kNotDone;
     case kStatusBadCommand:
-        return -1006;
+        return kBadCommand;
     default:
-        return -1015;
+        return kUnknownError;
     }
 }
 

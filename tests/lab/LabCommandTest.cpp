@@ -139,7 +139,7 @@ TEST(Lab, AnInterfaceGoneDownIsNamedAndTheOthersStillGo) {
     NetLab lab({kSegmentA, kSegmentB}, "none");
     START_LAB(lab);
     ASSERT_EQ(Devices(Discover()), kBoth);
-    ASSERT_TRUE(NetLab::Ip({"link", "set", "lab1", "down"}));
+    ASSERT_TRUE(lab.Ip({"link", "set", "lab1", "down"}));
     const VrelRun run = Discover();
     EXPECT_EQ(run.exitCode, 0) << Describe({"discover"}, run);
     EXPECT_EQ(Devices(run), (std::map<std::string, std::string>{*kBoth.find(kMacB)}));

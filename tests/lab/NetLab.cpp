@@ -1,5 +1,7 @@
 #include "NetLab.h"
 
+#include "NetworkSandbox.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 
@@ -68,7 +70,9 @@ std::vector<std::string> NetLab::RequestLines(int segment) const {
     return lines;
 }
 
-bool NetLab::Ip(const QStringList& args) {
+bool NetLab::Ip(const QStringList& args) const {
+    if (!ready_ || !NetworkIsSandboxed())
+        return false;
     QProcess ip;
     ip.start("ip", args);
     return ip.waitForFinished(5000) && ip.exitStatus() == QProcess::NormalExit &&

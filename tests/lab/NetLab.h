@@ -28,8 +28,10 @@ public:
     std::string Output();
     // The request lines segment n's simulator logged so far.
     std::vector<std::string> RequestLines(int segment) const;
-    // Runs ip with args in this namespace; true on exit code 0.
-    static bool Ip(const QStringList& args);
+    // Runs ip with args in this namespace; true on exit code 0. Refuses (false) unless the
+    // lab stands and the namespace passes the sandbox check, so a test run outside the
+    // sandbox can never change the host's links or routes.
+    bool Ip(const QStringList& args) const;
 
 private:
     QTemporaryDir dir_;
