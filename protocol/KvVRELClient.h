@@ -13,7 +13,6 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <list>
 #include <memory>
@@ -64,6 +63,15 @@ public:
     // Thousands of devices answering one Discover arrive within a few hundred milliseconds and
     // the kernel must hold them while the thread is busy: about 800 bytes of buffer each.
     static constexpr int kRequestedReceiveBufferBytes = 4 * 1024 * 1024;
+    // What received datagrams waiting for their turn may hold, bytes and bookkeeping. The
+    // kernel charges about 800 bytes per small datagram, so the 8 MiB it grants at most for
+    // the buffer asked above holds some 10,000 answers; this is the same 8 MiB, but in answers
+    // of a few hundred bytes it is 30,000 and more. When it is full the client leaves
+    // datagrams in the kernel's buffer, where an overflow is counted and reported.
+    static constexpr std::size_t kInboxLimitBytes = 8 * 1024 * 1024;
+    // While it works through a burst, the client takes the kernel's datagrams again at least
+    // this often: the stock buffer of 212,992 bytes holds only about 266 of them.
+    static constexpr std::int64_t kDrainIntervalMs = 2;
 
     // Opens the socket; throws vrel::Exception -1008 when it cannot be created or bound.
     // destination is where requests go: the limited broadcast by default, or a unicast or
@@ -133,19 +141,28 @@ private:
     using Request = std::shared_ptr<_VRELReqData>;
     using Pending = std::list<Request>;
 
-    // One datagram as it came off the socket.
+    // One datagram as it came off the socket; its bytes are at offset in inboxBytes_.
     struct Arrival {
-        QByteArray bytes;
+        std::size_t offset = 0;
+        std::size_t size = 0;
         std::uint16_t sourcePort = 0;
         int interfaceIndex = 0;
     };
+    struct ReceiveBatch;
 
     void OnReadyRead();
+    // Moves every datagram the kernel holds into the inbox, unless the inbox is full.
+    void Drain();
+    void Enqueue(const std::uint8_t* bytes, std::size_t size, std::uint16_t sourcePort,
+                 int interfaceIndex);
+    // Drops what every frame of DoWork has taken out of the inbox.
+    void CompactInbox();
+    bool InboxFull();
     void OnTick();
     void ScheduleWork();
     void DoWork();
     void Sweep();
-    void Receive(const Arrival& arrival);
+    void Receive(Arrival arrival);
     int Decode(_VRELReqData& request, std::uint8_t status, const std::uint8_t* payload,
                std::size_t count, KvVRELVarList& into);
     void Complete(const Request& request, int code, KvVRELVarList* decoded = nullptr,
@@ -165,7 +182,15 @@ private:
     bool open_ = false;
     int requestedBuffer_ = kRequestedReceiveBufferBytes;
     Pending pending_;
-    std::deque<Arrival> inbox_;
+    // Received datagrams waiting for DoWork: the entries from inboxHead_ on are still to do.
+    // Their bytes share one area reused from burst to burst instead of one allocation each.
+    std::vector<Arrival> inbox_;
+    std::vector<std::uint8_t> inboxBytes_;
+    std::size_t inboxHead_ = 0;
+    std::unique_ptr<ReceiveBatch> batch_;
+    std::int64_t lastDrain_ = 0;
+    // A read notification was left unanswered because the inbox was full.
+    bool readOwed_ = false;
     bool workQueued_ = false;
     bool expiryDue_ = false;
     std::vector<std::string> interfaceNames_;
