@@ -296,7 +296,7 @@ void KvVRELClient::OnReadyRead() {
 
 bool KvVRELClient::InboxFull() {
     CompactInbox();
-    return inboxBytes_.size() + inbox_.size() * sizeof(Arrival) >= kInboxLimitBytes;
+    return inboxBytes_.size() + inbox_.size() * sizeof(Arrival) >= inboxLimit_;
 }
 
 void KvVRELClient::Drain() {
@@ -307,7 +307,12 @@ void KvVRELClient::Drain() {
         batch_ = std::make_unique<ReceiveBatch>();
     const int fd = static_cast<int>(socket_.socketDescriptor());
     // Past the bound the datagrams stay in the kernel's buffer, which counts what it drops.
-    while (!InboxFull()) {
+    for (std::size_t taken = 0; taken < kDrainLimit;) {
+        if (InboxFull()) {
+            qCDebug(lcVrelClient) << "receive queue full:" << inbox_.size() - inboxHead_
+                                  << "datagrams wait; the rest stay in the kernel's buffer";
+            return;
+        }
         batch_->Arm();
         const int got = recvmmsg(fd, batch_->headers.data(), kBatchSize, MSG_DONTWAIT, nullptr);
         if (got <= 0)
@@ -316,11 +321,12 @@ void KvVRELClient::Drain() {
             Enqueue(batch_->areas[i].data(), batch_->headers[i].msg_len,
                     ntohs(batch_->senders[i].sin_port), batch_->InterfaceIndex(i));
         }
+        taken += static_cast<std::size_t>(got);
         if (static_cast<unsigned>(got) < kBatchSize)
             return; // the kernel had no more
     }
-    qCDebug(lcVrelClient) << "receive queue full:" << inbox_.size() - inboxHead_
-                          << "datagrams wait; the rest stay in the kernel's buffer";
+    // The kernel's notifier fires again for what is left, and DoWork drains on.
+    ScheduleWork();
 }
 
 void KvVRELClient::Enqueue(const std::uint8_t* bytes, std::size_t size, std::uint16_t sourcePort,
@@ -420,8 +426,8 @@ void KvVRELClient::Receive(Arrival arrival) {
 
 // A payload that cannot be read into the list (a value an option list cannot name) ends the
 // request with a failure like any other bad answer: the caller must not wait for ever.
-int KvVRELClient::Decode(_VRELReqData& request, std::uint8_t status,
-                         const std::uint8_t* payload, std::size_t count, KvVRELVarList& into) {
+int KvVRELClient::Decode(_VRELReqData& request, std::uint8_t status, const std::uint8_t* payload,
+                         std::size_t count, KvVRELVarList& into) {
     int code = kBadPacket;
     try {
         code = response_result(request.command, status, into, payload, count);

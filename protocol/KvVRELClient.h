@@ -47,9 +47,8 @@ using VrelCompletion = std::function<void(const KvVRELError&, KvVRELVarList&)>;
 // Binds a member function and its object into a completion callback.
 template <class T>
 VrelCompletion BindCompletion(T* object, void (T::*method)(const KvVRELError&, KvVRELVarList&)) {
-    return [object, method](const KvVRELError& e, KvVRELVarList& vars) {
-        (object->*method)(e, vars);
-    };
+    return
+        [object, method](const KvVRELError& e, KvVRELVarList& vars) { (object->*method)(e, vars); };
 }
 
 // The one component that puts VREL datagrams on the network: one UDP socket, a sequence
@@ -72,6 +71,10 @@ public:
     // While it works through a burst, the client takes the kernel's datagrams again at least
     // this often: the stock buffer of 212,992 bytes holds only about 266 of them.
     static constexpr std::int64_t kDrainIntervalMs = 2;
+    // Datagrams taken per drain. Some 2 ms of work: the stock buffer (about 266 datagrams)
+    // never holds more, and a larger buffer keeps the rest of a burst until the next drain,
+    // so the queue stays small and its memory is reused instead of growing with the burst.
+    static constexpr std::size_t kDrainLimit = 512;
 
     // Opens the socket; throws vrel::Exception -1008 when it cannot be created or bound.
     // destination is where requests go: the limited broadcast by default, or a unicast or
@@ -108,6 +111,10 @@ public:
     // Datagrams the kernel dropped for this socket since it was opened, mostly because the
     // receive buffer was full; 0 where the kernel does not tell.
     std::uint64_t DroppedDatagrams() const;
+
+    // Bounds the received datagrams waiting for their turn, in bytes (kInboxLimitBytes unless
+    // set); at least one batch is always taken.
+    void SetReceiveQueueLimit(std::size_t bytes) { inboxLimit_ = bytes; }
 
     int PendingCount() const { return static_cast<int>(pending_.size()); }
     std::uint8_t NextSequence() const { return sequence_; }
@@ -187,6 +194,7 @@ private:
     std::vector<Arrival> inbox_;
     std::vector<std::uint8_t> inboxBytes_;
     std::size_t inboxHead_ = 0;
+    std::size_t inboxLimit_ = kInboxLimitBytes;
     std::unique_ptr<ReceiveBatch> batch_;
     std::int64_t lastDrain_ = 0;
     // A read notification was left unanswered because the inbox was full.

@@ -4,7 +4,9 @@
 
 namespace vrel {
 
-KvVRELVar::KvVRELVar(const KvVRELVar& other) { *this = other; }
+KvVRELVar::KvVRELVar(const KvVRELVar& other) {
+    *this = other;
+}
 
 KvVRELVar& KvVRELVar::operator=(const KvVRELVar& other) {
     if (&other == this)
