@@ -331,7 +331,7 @@ struct IgnoredCase {
     std::uint8_t command;
     std::string (*craft)(const HeardRequest&);
     bool fromOtherPort;
-    std::vector<int> codes;       // what the request's callback sees in the end
+    std::vector<int> codes; // what the request's callback sees in the end
     const char* logged = nullptr; // why the client says it dropped the datagram
 };
 
@@ -371,14 +371,12 @@ const IgnoredCase kIgnoredCases[] = {
      kGet,
      [](const HeardRequest& r) { return AnswerTo(r, kOtherMac, 0, FirmwarePayload("1")).Bytes(); },
      false,
-     {-1014},
-     "another MAC"},
+     {-1014}, "another MAC"},
     {"SetAnswerFromAnotherMac",
      kSet,
      [](const HeardRequest& r) { return AnswerTo(r, kOtherMac).Bytes(); },
      false,
-     {-1014},
-     "another MAC"},
+     {-1014}, "another MAC"},
     {"DiscoverTakesAnyMac",
      kDiscover,
      [](const HeardRequest& r) {
@@ -386,24 +384,13 @@ const IgnoredCase kIgnoredCases[] = {
      },
      false,
      {0, -1014}},
-    {"SetAnswerFromAnotherSourcePort",
-     kSet,
-     ValidAnswer,
-     true,
-     {-1014},
-     "not from the device port"},
-    {"DiscoverAnswerFromAnotherSourcePort",
-     kDiscover,
-     ValidAnswer,
-     true,
-     {-1014},
-     "not from the device port"},
+    {"SetAnswerFromAnotherSourcePort", kSet, ValidAnswer, true, {-1014}, "not from the device port"},
+    {"DiscoverAnswerFromAnotherSourcePort", kDiscover, ValidAnswer, true, {-1014}, "not from the device port"},
     {"ShorterThanTheHeader",
      kSet,
      [](const HeardRequest& r) { return WithLengthField(ValidAnswer(r).substr(0, 35), 35); },
      false,
-     {-1014},
-     "shorter than a header"},
+     {-1014}, "shorter than a header"},
     {"WrongMagic",
      kSet,
      [](const HeardRequest& r) {
@@ -412,8 +399,7 @@ const IgnoredCase kIgnoredCases[] = {
          return b;
      },
      false,
-     {-1014},
-     "wrong magic"},
+     {-1014}, "wrong magic"},
     {"LengthFieldOneLessThanSize",
      kGet,
      [](const HeardRequest& r) {
@@ -421,8 +407,7 @@ const IgnoredCase kIgnoredCases[] = {
          return WithLengthField(b, b.size() - 1);
      },
      false,
-     {-1014},
-     "length field differs"},
+     {-1014}, "length field differs"},
     {"LengthFieldOneMoreThanSize",
      kGet,
      [](const HeardRequest& r) {
@@ -430,8 +415,7 @@ const IgnoredCase kIgnoredCases[] = {
          return WithLengthField(b, b.size() + 1);
      },
      false,
-     {-1014},
-     "length field differs"},
+     {-1014}, "length field differs"},
     {"UnknownSequence",
      kSet,
      [](const HeardRequest& r) {
@@ -440,8 +424,7 @@ const IgnoredCase kIgnoredCases[] = {
          return a.Bytes();
      },
      false,
-     {-1014},
-     "no request is waiting"},
+     {-1014}, "no request is waiting"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Client, IgnoredDatagramTest, ::testing::ValuesIn(kIgnoredCases),
@@ -784,12 +767,10 @@ TEST_P(InsideModalLoopTest, OtherRequestsAreAnsweredAndExpireInTime) {
     std::vector<bool> seenInside;
     const auto modal = outer.Callback([&](const KvVRELError&) {
         opened = Clock::now();
-        client->Send(kDeviceMacText, "", FromDefs(kFirmwareDefs), kGet,
-                     answered.Callback([&](const KvVRELError&) { seenInside.push_back(inside); }),
-                     100);
-        client->Send(kDeviceMacText, "", FromDefs(kFirmwareDefs), kGet,
-                     silent.Callback([&](const KvVRELError&) { seenInside.push_back(inside); }),
-                     10);
+        client->Send(kDeviceMacText, "", FromDefs(kFirmwareDefs), kGet, answered.Callback(
+            [&](const KvVRELError&) { seenInside.push_back(inside); }), 100);
+        client->Send(kDeviceMacText, "", FromDefs(kFirmwareDefs), kGet, silent.Callback(
+            [&](const KvVRELError&) { seenInside.push_back(inside); }), 10);
         inside = true;
         ProcessEventsFor(400);
         inside = false;
