@@ -24,30 +24,6 @@ struct Piece {
     }
 };
 
-// Double quotes pair from the left; a last quote without a partner opens nothing. Calls
-// visit(at, quoted) for every character; the quote characters themselves count as unquoted.
-template <typename Visit> void WalkQuotes(std::string_view text, Visit&& visit) {
-    std::size_t unpaired = npos;
-    std::size_t quotes = 0;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        if (text[at] == '"') {
-            ++quotes;
-            unpaired = at;
-        }
-    }
-    if (quotes % 2 == 0)
-        unpaired = npos;
-    bool inside = false;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        if (text[at] == '"' && at != unpaired) {
-            inside = !inside;
-            visit(at, false);
-        } else {
-            visit(at, inside);
-        }
-    }
-}
-
 bool IsBlankOrControl(char c) {
     return static_cast<unsigned char>(c) <= 0x20;
 }
@@ -222,11 +198,25 @@ bool EvaluateFlat(const Flat& flat, const std::vector<std::string>& values, NowT
     }
 }
 
-// Per character of the shape: whether it stands between paired quotes. Quotes pair from the
-// left once over the whole condition; a last quote without a partner opens nothing.
+// Per character of the shape: whether it stands between paired quotes, the quotes themselves
+// not. Quotes pair from the left once over the whole condition; a last quote without a
+// partner opens nothing.
 std::vector<bool> QuotedCharacters(std::string_view shape) {
+    std::size_t quotes = 0;
+    std::size_t last = npos;
+    for (std::size_t at = 0; at < shape.size(); ++at) {
+        if (shape[at] == '"')
+            ++quotes, last = at;
+    }
+    const std::size_t unpaired = quotes % 2 == 1 ? last : npos;
     std::vector<bool> quoted(shape.size());
-    WalkQuotes(shape, [&](std::size_t at, bool inside) { quoted[at] = inside; });
+    bool inside = false;
+    for (std::size_t at = 0; at < shape.size(); ++at) {
+        if (shape[at] == '"' && at != unpaired)
+            inside = !inside;
+        else
+            quoted[at] = inside;
+    }
     return quoted;
 }
 
