@@ -55,18 +55,20 @@ VrelCompletion BindCompletion(T* object, void (T::*method)(const KvVRELError&, K
 // counter, the pending requests and their time-outs. The socket and timer handlers only take
 // datagrams off the socket and note a due tick; matching, completions and expiries run from a
 // queued call on the thread that owns the client, so a callback that runs an event loop of its
-// own (a message box) still sees answers arrive and requests expire.
+// own (a message box) still sees answers arrive and requests expire. While that queued call
+// works through a burst it takes the kernel's datagrams again every few milliseconds, so the
+// client's queue, not the kernel's smaller buffer, holds what waits.
 class KvVRELClient : public QObject {
     Q_OBJECT
 public:
     // Thousands of devices answering one Discover arrive within a few hundred milliseconds and
     // the kernel must hold them while the thread is busy: about 800 bytes of buffer each.
     static constexpr int kRequestedReceiveBufferBytes = 4 * 1024 * 1024;
-    // What received datagrams waiting for their turn may hold, bytes and bookkeeping. The
-    // kernel charges about 800 bytes per small datagram, so the 8 MiB it grants at most for
-    // the buffer asked above holds some 10,000 answers; this is the same 8 MiB, but in answers
-    // of a few hundred bytes it is 30,000 and more. When it is full the client leaves
-    // datagrams in the kernel's buffer, where an overflow is counted and reported.
+    // What received datagrams waiting for their turn may hold, bytes and bookkeeping: as much
+    // as the kernel grants at most for the buffer asked above, where it holds some 10,000
+    // answers at about 800 bytes each; here, at their own size of a few hundred bytes, it holds
+    // 30,000 and more. When it is full the client leaves datagrams in the kernel's buffer,
+    // where an overflow is counted and reported.
     static constexpr std::size_t kInboxLimitBytes = 8 * 1024 * 1024;
     // While it works through a burst, the client takes the kernel's datagrams again at least
     // this often: the stock buffer of 212,992 bytes holds only about 266 of them.
