@@ -1,7 +1,5 @@
 #include "ReportTableModel.h"
 
-#include "RowSortKey.h"
-
 #include <QBrush>
 
 #include <algorithm>
@@ -68,10 +66,10 @@ void ReportTableModel::Append(std::vector<ReportRow>&& rows) {
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
     rows_.reserve(rows_.size() + rows.size());
     for (ReportRow& row : rows)
-        rows_.push_back({std::move(row), {}});
+        rows_.push_back({std::move(row), {}, {}});
     endInsertRows();
     if (Sorted())
-        Reorder();
+        Reorder(static_cast<std::size_t>(first));
 }
 
 void ReportTableModel::Clear() {
@@ -94,26 +92,38 @@ void ReportTableModel::SetMarks(const std::vector<RowMark>& marks) {
 void ReportTableModel::sort(int column, Qt::SortOrder order) {
     if (column < 0)
         return;
+    if (column != sortColumn_) {
+        for (Entry& e : rows_)
+            e.key.reset();
+    }
     sortColumn_ = column;
     sortOrder_ = order;
-    Reorder();
+    Reorder(0);
 }
 
-// A stable sort, so rows with equal cells keep their order of arrival; the view's selection
-// and current row follow their rows.
-void ReportTableModel::Reorder() {
-    std::vector<RowSortKey> keys;
-    keys.reserve(rows_.size());
-    for (int r = 0; r < rowCount(); ++r)
-        keys.emplace_back(Text(r, sortColumn_));
+const RowSortKey& ReportTableModel::KeyOf(std::size_t row) {
+    Entry& e = rows_[row];
+    if (!e.key)
+        e.key.emplace(Text(static_cast<int>(row), sortColumn_));
+    return *e.key;
+}
+
+// Stable, so rows with equal cells keep their order of arrival. A batch arriving in a sorted
+// table is sorted alone and merged in: each row's key is made once, and a burst costs a
+// merge per batch rather than a sort of the whole table. The view's selection and current
+// row follow their rows.
+void ReportTableModel::Reorder(std::size_t sortedEnd) {
     std::vector<int> order(rows_.size()); // order[new position] = old position
     std::iota(order.begin(), order.end(), 0);
     const bool ascending = sortOrder_ == Qt::AscendingOrder;
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const auto& ka = keys[static_cast<std::size_t>(a)];
-        const auto& kb = keys[static_cast<std::size_t>(b)];
+    auto less = [&](int a, int b) {
+        const RowSortKey& ka = KeyOf(static_cast<std::size_t>(a));
+        const RowSortKey& kb = KeyOf(static_cast<std::size_t>(b));
         return ascending ? ka < kb : kb < ka;
-    });
+    };
+    const auto middle = order.begin() + static_cast<std::ptrdiff_t>(sortedEnd);
+    std::stable_sort(middle, order.end(), less);
+    std::inplace_merge(order.begin(), middle, order.end(), less);
     if (std::is_sorted(order.begin(), order.end()))
         return;
 

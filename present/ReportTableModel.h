@@ -1,9 +1,12 @@
 #pragma once
 
+#include "RowSortKey.h"
+
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QStringList>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,8 +57,11 @@ private:
     struct Entry {
         ReportRow row;
         RowMark mark;
+        std::optional<RowSortKey> key; // of the sort column, made when first needed
     };
-    void Reorder();
+    const RowSortKey& KeyOf(std::size_t row);
+    // Puts rows [sortedEnd, end) in their places among the rows before, which are in order.
+    void Reorder(std::size_t sortedEnd);
 
     std::vector<Entry> rows_;
     QStringList captions_;
