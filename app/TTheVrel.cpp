@@ -232,11 +232,11 @@ void TTheVrel::MarkConflicts() {
     const ReportTableModel& rows = LV_Vrel->Rows();
     std::vector<FoundDevice> devices;
     devices.reserve(static_cast<std::size_t>(rows.rowCount()));
-    for (int r = 0; r < rows.rowCount(); ++r)
-        devices.push_back({rows.Text(r, 2).toStdString(),
-                           rows.Text(r, 3).toStdString(),
-                           rows.Text(r, 4).toStdString(),
-                           {}});
+    for (int r = 0; r < rows.rowCount(); ++r) {
+        const std::vector<std::string>& cells = rows.Row(r).cells;
+        auto cell = [&](std::size_t c) { return c < cells.size() ? cells[c] : std::string(); };
+        devices.push_back({cell(2), cell(3), cell(4), {}});
+    }
     const auto conflicts = FindConflicts(devices, HostAddresses());
     std::vector<RowMark> marks;
     marks.reserve(conflicts.size());

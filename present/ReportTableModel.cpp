@@ -64,7 +64,10 @@ void ReportTableModel::Append(std::vector<ReportRow>&& rows) {
         return;
     const int first = rowCount();
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
-    rows_.reserve(rows_.size() + rows.size());
+    // Growth stays geometric: rows also come one at a time, and an exact reserve would copy
+    // the whole table for each of them.
+    if (rows_.capacity() < rows_.size() + rows.size())
+        rows_.reserve(std::max(rows_.size() + rows.size(), 2 * rows_.capacity()));
     for (ReportRow& row : rows)
         rows_.push_back({std::move(row), {}, {}});
     endInsertRows();
