@@ -5,7 +5,6 @@
 #include "NumberText.h"
 #include "TextCompare.h"
 
-#include <deque>
 #include <optional>
 
 namespace vrel {
@@ -23,85 +22,6 @@ struct Piece {
         const std::string_view part = shape.substr(at, count);
         return {part, slots + at};
     }
-};
-
-// Double quotes pair from the left; a last quote without a partner opens nothing. Calls
-// visit(at, quoted) for every character; the quote characters themselves count as unquoted.
-template <typename Visit> void WalkQuotes(std::string_view text, Visit&& visit) {
-    std::size_t unpaired = npos;
-    std::size_t quotes = 0;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        if (text[at] == '"') {
-            ++quotes;
-            unpaired = at;
-        }
-    }
-    if (quotes % 2 == 0)
-        unpaired = npos;
-    bool inside = false;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        if (text[at] == '"' && at != unpaired) {
-            inside = !inside;
-            visit(at, false);
-        } else {
-            visit(at, inside);
-        }
-    }
-}
-
-// Where the unquoted operators of a text stand, found in one pass.
-struct Operators {
-    explicit Operators(std::string_view text) {
-        std::size_t depth = 0;
-        WalkQuotes(text, [&](std::size_t at, bool quoted) {
-            if (quoted)
-                return;
-            const auto first = [at](std::size_t& found) {
-                if (found == npos)
-                    found = at;
-            };
-            switch (text[at]) {
-            case '!':
-                first(notAt);
-                break;
-            case '&':
-                first(andAt);
-                break;
-            case '|':
-                first(orAt);
-                break;
-            case '(':
-                first(openAt);
-                if (closeAt == npos)
-                    ++depth;
-                break;
-            case ')':
-                if (openAt != npos && closeAt == npos && --depth == 0)
-                    closeAt = at;
-                break;
-            default:
-                break;
-            }
-        });
-    }
-
-    std::size_t notAt = npos, andAt = npos, orAt = npos, openAt = npos, closeAt = npos;
-};
-
-// What a condition frame waits for while a part of its text is evaluated.
-enum class Pending { Nothing, Group, Or, And };
-
-// One evaluation of a condition text. Frames live on an explicit stack rather than the call
-// stack, so a condition nested a few ten thousand groups deep cannot overflow it. Parts
-// handed to a child frame are views into the parent's text, which stays put meanwhile.
-struct Frame {
-    Piece text;
-    std::string rebuiltShape; // own the text once a group was replaced by its literal
-    std::vector<int> rebuiltSlots;
-    bool negated = false; // an odd number of "!" was dropped from the front
-    Pending pending = Pending::Nothing;
-    Piece before; // Group: the text before "("
-    Piece after;  // Group: the text after ")"; Or, And: the right operand
 };
 
 bool IsBlankOrControl(char c) {
@@ -168,35 +88,71 @@ bool Compare(int op, const std::string& left, const std::string& right) {
     }
 }
 
-bool EvaluateComparison(Piece text, const std::vector<std::string>& values) {
-    std::vector<bool> quoted(text.shape.size());
-    WalkQuotes(text.shape, [&](std::size_t at, bool inside) { quoted[at] = inside; });
+// The moment "NOW" stands for, read at the first NOW of an evaluation and kept for the rest,
+// so NOW=NOW and NOW>x|NOW<=x hold even when the clock ticks meanwhile.
+class NowText {
+public:
+    explicit NowText(ConditionClock clock) : clock_(clock) {}
+    const std::string& Text() {
+        if (!text_)
+            text_ = FormatFloat(clock_());
+        return *text_;
+    }
+
+private:
+    ConditionClock clock_;
+    std::optional<std::string> text_;
+};
+
+// One condition level with its parenthesised groups already replaced by their literals: the
+// shape, and per character its value slot and whether it stands between paired quotes.
+struct Flat {
+    std::string shape;
+    std::vector<int> slots;
+    std::vector<bool> quoted;
+
+    void Append(char c, int slot, bool inQuotes) {
+        shape.push_back(c);
+        slots.push_back(slot);
+        quoted.push_back(inQuotes);
+    }
+    void AppendLiteral(bool value) {
+        for (const char c : std::string_view(value ? "true" : "false"))
+            Append(c, -1, false);
+    }
+    // The first unquoted c in [from, to), or to.
+    std::size_t Find(char c, std::size_t from, std::size_t to) const {
+        while (from < to && (shape[from] != c || quoted[from]))
+            ++from;
+        return from;
+    }
+};
+
+bool EvaluateComparison(const Flat& flat, std::size_t from, std::size_t to,
+                        const std::vector<std::string>& values, NowText& now) {
+    const std::string_view text = std::string_view(flat.shape).substr(from, to - from);
+    const Piece piece{text, flat.slots.data() + from};
     const auto& operators = ComparisonOperators();
     for (std::size_t index = 0; index < operators.size(); ++index) {
-        std::size_t at = text.shape.find(operators[index]);
-        while (at != npos && quoted[at])
-            at = text.shape.find(operators[index], at + 1);
+        std::size_t at = text.find(operators[index]);
+        while (at != npos && flat.quoted[from + at])
+            at = text.find(operators[index], at + 1);
         if (at == npos)
             continue;
-        Operand left(text.Sub(0, at), values);
-        Operand right(text.Sub(at + operators[index].size()), values);
+        Operand left(piece.Sub(0, at), values);
+        Operand right(piece.Sub(at + operators[index].size()), values);
         std::string sides[] = {left.Trimmed(), right.Trimmed()};
         const bool fromDevice[] = {left.fromDevice, right.fromDevice};
-        // One reading of the clock for both sides, so NOW=NOW holds. A value reading "now"
-        // is a name, not the keyword.
-        std::optional<std::string> now;
+        // A value reading "now" is a name, not the keyword.
         for (int side = 0; side < 2; ++side) {
-            if (!fromDevice[side] && EqualsIgnoreCase(sides[side], "NOW")) {
-                if (!now)
-                    now = FormatFloat(NowAsDateTime());
-                sides[side] = *now;
-            }
+            if (!fromDevice[side] && EqualsIgnoreCase(sides[side], "NOW"))
+                sides[side] = now.Text();
         }
         return Compare(static_cast<int>(index), sides[0], sides[1]);
     }
     // A literal must stand alone: " true" is a bad operand, not true. A value's mark matches
     // no letter, so a value is never a literal.
-    const std::string whole(text.shape);
+    const std::string whole(text);
     if (EqualsIgnoreCase(whole, "true"))
         return true;
     if (EqualsIgnoreCase(whole, "false"))
@@ -204,77 +160,82 @@ bool EvaluateComparison(Piece text, const std::vector<std::string>& values) {
     RaiseCommon(-1);
 }
 
-// Evaluates frame.text as far as it can alone: returns the part whose truth value the frame
-// needs next, or nothing once `value` holds the frame's result.
-std::optional<Piece> Start(Frame& frame, bool& value, const std::vector<std::string>& values) {
-    for (;;) {
-        const Piece text = frame.text;
-        const Operators at(text.shape);
-        if (at.openAt != npos && at.closeAt != npos) {
-            frame.pending = Pending::Group;
-            frame.before = text.Sub(0, at.openAt);
-            frame.after = text.Sub(at.closeAt + 1);
-            return text.Sub(at.openAt + 1, at.closeAt - at.openAt - 1);
+// An operand of "&": a "!" anywhere in it negates and drops the operand's first character,
+// again until no "!" is left, so "x!a=a" is two negations of "a=a". Dropping up to and
+// including the last "!" at once gives the same in one step.
+bool EvaluateNegated(const Flat& flat, std::size_t from, std::size_t to,
+                     const std::vector<std::string>& values, NowText& now) {
+    std::size_t lastNot = npos;
+    for (std::size_t at = from; at < to; ++at) {
+        if (flat.shape[at] == '!' && !flat.quoted[at])
+            lastNot = at;
+    }
+    if (lastNot == npos)
+        return EvaluateComparison(flat, from, to, values, now);
+    const bool negated = (lastNot + 1 - from) % 2 == 1;
+    return negated != EvaluateComparison(flat, lastNot + 1, to, values, now);
+}
+
+// "|" binds looser than "&"; both evaluate from the left and stop once the outcome is known,
+// so a bad operand behind a decided "|" or "&" is never read.
+bool EvaluateFlat(const Flat& flat, const std::vector<std::string>& values, NowText& now) {
+    const std::size_t size = flat.shape.size();
+    for (std::size_t orFrom = 0;; ) {
+        const std::size_t orTo = flat.Find('|', orFrom, size);
+        bool all = true;
+        for (std::size_t andFrom = orFrom; all;) {
+            const std::size_t andTo = flat.Find('&', andFrom, orTo);
+            all = EvaluateNegated(flat, andFrom, andTo, values, now);
+            if (andTo == orTo)
+                break;
+            andFrom = andTo + 1;
         }
-        if (at.orAt != npos) {
-            frame.pending = Pending::Or;
-            frame.after = text.Sub(at.orAt + 1);
-            return text.Sub(0, at.orAt);
-        }
-        if (at.andAt != npos) {
-            frame.pending = Pending::And;
-            frame.after = text.Sub(at.andAt + 1);
-            return text.Sub(0, at.andAt);
-        }
-        if (at.notAt != npos) {
-            // The "!" belongs in front of its operand; whatever stands first is dropped.
-            frame.negated = !frame.negated;
-            frame.text = text.Sub(1);
-            continue;
-        }
-        value = frame.negated != EvaluateComparison(text, values);
-        return std::nullopt;
+        if (all)
+            return true;
+        if (orTo == size)
+            return false;
+        orFrom = orTo + 1;
     }
 }
 
-// Takes the truth value of the part the frame waited for and goes on as Start does.
-std::optional<Piece> Resume(Frame& frame, bool partValue, bool& value,
-                            const std::vector<std::string>& values) {
-    const Pending pending = frame.pending;
-    frame.pending = Pending::Nothing;
-    switch (pending) {
-    case Pending::Group: {
-        // before and after may point into the rebuilt text itself: build aside, then replace.
-        const std::string_view literal = partValue ? "true" : "false";
-        std::string shape;
-        shape.reserve(frame.before.shape.size() + literal.size() + frame.after.shape.size());
-        shape.append(frame.before.shape).append(literal).append(frame.after.shape);
-        std::vector<int> slots(frame.before.slots, frame.before.slots + frame.before.shape.size());
-        slots.insert(slots.end(), literal.size(), -1);
-        slots.insert(slots.end(), frame.after.slots, frame.after.slots + frame.after.shape.size());
-        frame.rebuiltShape = std::move(shape);
-        frame.rebuiltSlots = std::move(slots);
-        frame.text = {frame.rebuiltShape, frame.rebuiltSlots.data()};
-        break;
+// Per character of the shape: whether it stands between paired quotes, the quotes themselves
+// not. Quotes pair from the left once over the whole condition; a last quote without a
+// partner opens nothing.
+std::vector<bool> QuotedCharacters(std::string_view shape) {
+    std::size_t quotes = 0;
+    std::size_t last = npos;
+    for (std::size_t at = 0; at < shape.size(); ++at) {
+        if (shape[at] == '"')
+            ++quotes, last = at;
     }
-    case Pending::Or:
-        if (partValue) {
-            value = !frame.negated;
-            return std::nullopt;
-        }
-        frame.text = frame.after;
-        break;
-    case Pending::And:
-        if (!partValue) {
-            value = frame.negated;
-            return std::nullopt;
-        }
-        frame.text = frame.after;
-        break;
-    case Pending::Nothing:
-        break;
+    const std::size_t unpaired = quotes % 2 == 1 ? last : npos;
+    std::vector<bool> quoted(shape.size());
+    bool inside = false;
+    for (std::size_t at = 0; at < shape.size(); ++at) {
+        if (shape[at] == '"' && at != unpaired)
+            inside = !inside;
+        else
+            quoted[at] = inside;
     }
-    return Start(frame, value, values);
+    return quoted;
+}
+
+// For every unquoted "(" with a partner, the position of its ")"; parentheses without a
+// partner stay text, where they end in a bad operand or a compared text.
+std::vector<std::size_t> GroupEnds(std::string_view shape, const std::vector<bool>& quoted) {
+    std::vector<std::size_t> ends(shape.size(), npos);
+    std::vector<std::size_t> open;
+    for (std::size_t at = 0; at < shape.size(); ++at) {
+        if (quoted[at])
+            continue;
+        if (shape[at] == '(') {
+            open.push_back(at);
+        } else if (shape[at] == ')' && !open.empty()) {
+            ends[open.back()] = at;
+            open.pop_back();
+        }
+    }
+    return ends;
 }
 
 } // namespace
@@ -306,23 +267,32 @@ const std::vector<std::string>& ComparisonOperators() {
     return operators;
 }
 
-bool EvaluateCondition(const ConditionText& condition) {
+// One pass over the condition: a group's level is evaluated when its ")" is reached and its
+// literal appended to the level around it, so every character is handled a constant number of
+// times, and nesting lives in a vector rather than on the call stack.
+bool EvaluateCondition(const ConditionText& condition, ConditionClock clock) {
+    const std::string& shape = condition.Shape();
+    const std::vector<int>& slots = condition.Slots();
     const std::vector<std::string>& values = condition.Values();
-    std::deque<Frame> frames(1); // a deque keeps the frames below in place while it grows
-    frames.back().text = {condition.Shape(), condition.Slots().data()};
-    bool value = false;
-    std::optional<Piece> part = Start(frames.back(), value, values);
-    for (;;) {
-        if (part) {
-            frames.emplace_back().text = *part;
-            part = Start(frames.back(), value, values);
-            continue;
+    const std::vector<bool> quoted = QuotedCharacters(shape);
+    const std::vector<std::size_t> ends = GroupEnds(shape, quoted);
+    NowText now(clock);
+    std::vector<Flat> levels(1);
+    std::vector<std::size_t> closes; // where each open level ends
+    for (std::size_t at = 0; at < shape.size(); ++at) {
+        if (ends[at] != npos) {
+            closes.push_back(ends[at]);
+            levels.emplace_back();
+        } else if (!closes.empty() && closes.back() == at) {
+            const bool value = EvaluateFlat(levels.back(), values, now);
+            closes.pop_back();
+            levels.pop_back();
+            levels.back().AppendLiteral(value);
+        } else {
+            levels.back().Append(shape[at], slots[at], quoted[at]);
         }
-        frames.pop_back();
-        if (frames.empty())
-            return value;
-        part = Resume(frames.back(), value, value, values);
     }
+    return EvaluateFlat(levels.back(), values, now);
 }
 
 bool EvaluateCondition(const std::string& text) {
@@ -331,8 +301,12 @@ bool EvaluateCondition(const std::string& text) {
 
 bool EvaluateComparison(const std::string& text) {
     const ConditionText condition(text);
-    return EvaluateComparison(Piece{condition.Shape(), condition.Slots().data()},
-                              condition.Values());
+    Flat flat;
+    const std::vector<bool> quoted = QuotedCharacters(condition.Shape());
+    for (std::size_t at = 0; at < text.size(); ++at)
+        flat.Append(text[at], -1, quoted[at]);
+    NowText now(NowAsDateTime);
+    return EvaluateComparison(flat, 0, flat.shape.size(), condition.Values(), now);
 }
 
 int SplitAtOperator(const std::vector<std::string>& operators, const std::string& text,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DateTimeText.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,11 +55,16 @@ enum ComparisonOperator {
 // "<>", ">=", "<=", ">", "<", "=".
 const std::vector<std::string>& ComparisonOperators();
 
+// The current date-time value that "NOW" stands for.
+using ConditionClock = double (*)();
+
 // Evaluates "|" (lowest), "&", prefix "!" and parentheses over comparisons and the literals
-// true/false. Double quotes pair from the left; operators and parentheses between a pair are
-// compared as text, never split on. Throws the common failure -1 "(KvCommon) Bad logic
-// operand!" for an operand that is neither a comparison nor a literal, an empty one included.
-bool EvaluateCondition(const ConditionText& condition);
+// true/false, in time linear in the condition and its values. Double quotes pair from the left
+// over the whole condition; operators and parentheses between a pair are compared as text,
+// never split on. A parenthesis without a partner is text. The clock is read once, at the
+// first NOW. Throws the common failure -1 "(KvCommon) Bad logic operand!" for an operand that
+// is neither a comparison nor a literal, an empty one included.
+bool EvaluateCondition(const ConditionText& condition, ConditionClock clock = NowAsDateTime);
 bool EvaluateCondition(const std::string& text);
 
 // One comparison, or one literal true/false (letter case ignored, no blanks allowed). The

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -74,7 +75,7 @@ TEST(Condition, QuotedLiteralsAreComparedNotSplitOn) {
         {R"~("a<b"<"a<c"&"x"<>"y")~", "true"},
         {R"~(x="|true)~", "true"},     // a lone quote protects nothing
         {R"~((a=")")~", "false"},      // a quoted ")" closes no group
-        {R"~("false&"!x)~", "true"},   // dropping the quote unpairs the span: !(false&...)
+        {R"~("false&"!x)~", kBad},     // the pair holds: "!" drops up to itself, leaving x
     });
 }
 
@@ -90,13 +91,33 @@ TEST(Condition, GroupsReduceToLowerCaseLiterals) {
         {"(a=b)=false", "true"}, // rebuilt as false=false
         {"(a=a)=TRUE", "false"}, // rebuilt as true=TRUE
         {"(1=1)(2=2)", kBad},    // truetrue
-        {"((a=a)", "false"},     // unbalanced: compares "((a" with "a)"
+        {"((a=a)", kBad},        // the inner pair is a group, the lone "(" text: "(true"
+        {"(a=a))=true)", "true"}, // a lone ")" is text too: "true)" > "true"
         {"(", kBad},
         {")(", kBad},
         {"()", kBad},
         {"(true", kBad},
         {deep, "true"},
     });
+}
+
+// Texts repeated 20,000 times: a rescan per operator or per group, as a search-and-rebuild
+// evaluator does, takes seconds on these; one pass takes milliseconds, even under sanitizers.
+TEST(Condition, LongConditionsTakeLinearTime) {
+    const auto repeat = [](const std::string& part, const std::string& end) {
+        std::string text;
+        for (int i = 0; i < 20000; ++i)
+            text += part;
+        return text + end;
+    };
+    const std::string nested = repeat("(", "a=a") + repeat(")", "");
+    for (const std::string& text : {repeat("(a=b)|", "a=a"), repeat("a=b|", "a=a"),
+                                    repeat("!", "a=a"), repeat("\"x|\"=y|", "a=a"), nested}) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Outcome(text), "true") << text.substr(0, 20);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1))
+            << text.substr(0, 20);
+    }
 }
 
 TEST(Condition, LiteralsIgnoreCaseButNotBlanks) {
@@ -145,7 +166,8 @@ TEST(Condition, NowIsTheCurrentDayCountText) {
         {"NOW>45000", "true"}, // 15 March 2023
         {"nOw<A", "true"},     // digits sort before letters
         {R"~("NOW"<A)~", "true"},
-        {"NOW=now", "true"}, // one clock reading per comparison
+        {"NOW=now", "true"}, // one clock reading per condition
+        {"NOW>1|NOW<=1&NOW<>nOw", "true"},
         {"NOWX<A", "false"},
         {"NOW", kBad},
     });
