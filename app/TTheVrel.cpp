@@ -229,23 +229,20 @@ void TTheVrel::BuildControls() {
 }
 
 void TTheVrel::MarkConflicts() {
+    const ReportTableModel& rows = LV_Vrel->Rows();
     std::vector<FoundDevice> devices;
-    for (int r = 0; r < LV_Vrel->topLevelItemCount(); ++r) {
-        const QTreeWidgetItem* row = LV_Vrel->topLevelItem(r);
-        devices.push_back({row->text(2).toStdString(),
-                           row->text(3).toStdString(),
-                           row->text(4).toStdString(),
-                           {}});
+    devices.reserve(static_cast<std::size_t>(rows.rowCount()));
+    for (int r = 0; r < rows.rowCount(); ++r) {
+        const std::vector<std::string>& cells = rows.Row(r).cells;
+        auto cell = [&](std::size_t c) { return c < cells.size() ? cells[c] : std::string(); };
+        devices.push_back({cell(2), cell(3), cell(4), {}});
     }
     const auto conflicts = FindConflicts(devices, HostAddresses());
-    for (int r = 0; r < LV_Vrel->topLevelItemCount(); ++r) {
-        QTreeWidgetItem* row = LV_Vrel->topLevelItem(r);
-        const DeviceConflict& c = conflicts[static_cast<std::size_t>(r)];
-        for (int column = 0; column < LV_Vrel->columnCount(); ++column) {
-            row->setBackground(column, c.Any() ? QBrush(kConflictColour) : QBrush());
-            row->setToolTip(column, QString::fromStdString(c.Text()));
-        }
-    }
+    std::vector<RowMark> marks;
+    marks.reserve(conflicts.size());
+    for (const DeviceConflict& c : conflicts)
+        marks.push_back({c.Any() ? kConflictColour : QColor(), QString::fromStdString(c.Text())});
+    LV_Vrel->Rows().SetMarks(marks);
 }
 
 void TTheVrel::FormCreate() {
@@ -298,7 +295,7 @@ void TTheVrel::BT_DiscoverClick() {
 
 void TTheVrel::OnDiscoverEnded() {
     const KvVRELClient* client = KvVRELRequest::SharedClient();
-    if (LV_Vrel->topLevelItemCount() > 0 || client == nullptr)
+    if (LV_Vrel->RowCount() > 0 || client == nullptr)
         return;
     AppendMemo("No device answered. Tried: " + TriedText(client->LastSend()));
 }

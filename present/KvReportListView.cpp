@@ -11,6 +11,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
 namespace vrel {
 
 namespace {
@@ -50,7 +52,10 @@ public:
 
 } // namespace
 
-KvReportListView::KvReportListView(QWidget* parent) : QTreeWidget(parent) {
+KvReportListView::KvReportListView(QWidget* parent)
+    : QTreeView(parent), rows_(new ReportTableModel(this)) {
+    rows_->SetColumnCount(1); // a view starts with one untitled column until it is given more
+    setModel(rows_);
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -93,21 +98,49 @@ void KvReportListView::SortOnFirstHeaderClick(int column) {
 
 QString KvReportListView::SelectedRowsText() const {
     QString text;
-    for (int r = 0; r < topLevelItemCount(); ++r) {
-        const QTreeWidgetItem* row = topLevelItem(r);
-        if (!row->isSelected())
+    for (int r = 0; r < RowCount(); ++r) {
+        if (!selectionModel()->isRowSelected(r, {}))
             continue;
         QStringList cells;
         for (int c = 0; c < columnCount(); ++c)
-            cells << row->text(c);
+            cells << Text(r, c);
         text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
     }
     return text;
 }
 
-QTreeWidgetItem* KvReportListView::Selected() const {
-    const auto items = selectedItems();
-    return items.isEmpty() ? nullptr : items.first();
+void KvReportListView::AddRow(const QStringList& texts) {
+    ReportRow row;
+    for (const QString& text : texts)
+        row.cells.push_back(text.toLatin1().toStdString());
+    std::vector<ReportRow> rows;
+    rows.push_back(std::move(row));
+    rows_->Append(std::move(rows));
+}
+
+void KvReportListView::clear() {
+    selectionModel()->clear();
+    rows_->Clear();
+}
+
+int KvReportListView::Selected() const {
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void KvReportListView::SelectRow(int row) {
+    selectionModel()->select(rows_->index(row, 0),
+                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+int KvReportListView::RowAt(const QPoint& point) const {
+    const QModelIndex index = indexAt(point);
+    return index.isValid() ? index.row() : -1;
+}
+
+QRect KvReportListView::RowRect(int row) const {
+    const int last = std::max(0, columnCount() - 1);
+    return visualRect(rows_->index(row, 0)).united(visualRect(rows_->index(row, last)));
 }
 
 int KvReportListView::TextWidth(const QString& text) const {
@@ -115,19 +148,19 @@ int KvReportListView::TextWidth(const QString& text) const {
 }
 
 void KvReportListView::mousePressEvent(QMouseEvent* event) {
-    QTreeWidget::mousePressEvent(event);
-    if (itemAt(event->position().toPoint()) == nullptr)
+    QTreeView::mousePressEvent(event);
+    if (RowAt(event->position().toPoint()) < 0)
         clearSelection();
 }
 
 void KvReportListView::mouseReleaseEvent(QMouseEvent* event) {
-    QTreeWidget::mouseReleaseEvent(event);
+    QTreeView::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton)
         emit Clicked();
 }
 
 void KvReportListView::mouseDoubleClickEvent(QMouseEvent* event) {
-    QTreeWidget::mouseDoubleClickEvent(event);
+    QTreeView::mouseDoubleClickEvent(event);
     emit DoubleClicked();
 }
 
@@ -137,15 +170,13 @@ void KvReportListView::OnSelectionChanged(const QItemSelection& selected,
         return;
     // Deselection first, as a row change reads: the old row leaves, then the new one comes.
     auto deliver = [this](const QItemSelection& range, bool isSelected) {
-        QList<QTreeWidgetItem*> items;
+        QList<int> rows;
         for (const QModelIndex& index : range.indexes()) {
-            if (index.column() != 0)
-                continue;
-            if (QTreeWidgetItem* item = itemFromIndex(index))
-                items.append(item);
+            if (index.column() == 0)
+                rows.append(index.row());
         }
-        for (QTreeWidgetItem* item : items)
-            OnSelectItem(this, item, isSelected);
+        for (int row : rows)
+            OnSelectItem(this, row, isSelected);
     };
     deliver(deselected, false);
     deliver(selected, true);

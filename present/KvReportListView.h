@@ -1,25 +1,44 @@
 #pragma once
 
-#include <QTreeWidget>
+#include "ReportTableModel.h"
+
+#include <QTreeView>
 
 #include <functional>
 
 namespace vrel {
 
-// A report-style list view: one column per value, grid lines, whole rows, read-only. It has
-// one item-selection handler, called for every item that becomes selected or deselected, which
-// a presenter can replace and chain to.
-class KvReportListView : public QTreeWidget {
+// A report-style list view: one column per value, grid lines, whole rows, read-only, over a
+// ReportTableModel of its own. It has one row-selection handler, called for every row that
+// becomes selected or deselected, which a presenter can replace and chain to. Rows are
+// addressed by their position as shown.
+class KvReportListView : public QTreeView {
     Q_OBJECT
 public:
-    using SelectHandler = std::function<void(QObject* sender, QTreeWidgetItem* item, bool selected)>;
+    using SelectHandler = std::function<void(QObject* sender, int row, bool selected)>;
 
     explicit KvReportListView(QWidget* parent = nullptr);
 
     SelectHandler OnSelectItem;
 
-    // The selected row, or null.
-    QTreeWidgetItem* Selected() const;
+    ReportTableModel& Rows() const { return *rows_; }
+    int RowCount() const { return rows_->rowCount(); }
+    int columnCount() const { return rows_->columnCount(); }
+    QString Text(int row, int column) const { return rows_->Text(row, column); }
+    void setHeaderLabels(const QStringList& captions) { rows_->SetHeaders(captions); }
+    void setColumnCount(int columns) { rows_->SetColumnCount(columns); }
+    // Appends one row of texts (Latin-1).
+    void AddRow(const QStringList& texts);
+    // Deselects first, as a view of items does, so the selection handler hears of it.
+    void clear();
+
+    // The selected row, or -1.
+    int Selected() const;
+    void SelectRow(int row);
+    // The row at a point of the viewport, or -1.
+    int RowAt(const QPoint& point) const;
+    // The row's rectangle across all columns, in viewport coordinates.
+    QRect RowRect(int row) const;
     // Pixel width of a text in the view's font.
     int TextWidth(const QString& text) const;
     // The selected rows in the order shown, one line each, cells separated by tabs: what the
@@ -40,8 +59,9 @@ protected:
 
 private:
     void SortOnFirstHeaderClick(int column);
-    QAction* copyAction_;
     void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
+    ReportTableModel* rows_;
+    QAction* copyAction_;
 };
 
 } // namespace vrel

@@ -6,9 +6,9 @@
 #include "MessageBox.h"
 #include "Messages.h"
 #include "ResultCodes.h"
-#include "SortableRowItem.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QPlainTextEdit>
@@ -23,10 +23,13 @@ namespace vrel {
 namespace {
 
 constexpr int kWaitMs = 6000;
-// Rows shown directly per turn of the event loop, and per batch after that. A batch of this
-// size takes a few milliseconds, so input and painting wait no longer than that.
+// Rows shown directly per turn of the event loop; the rest go to the view in batches. A batch
+// ends after a few milliseconds: with the stock receive buffer the kernel holds only a few
+// hundred answers, a few milliseconds of a dense burst, so the socket handler must run again
+// by then. Rows go in by slices, and the clock is read once per slice.
 constexpr int kRowsPerTurn = 64;
-constexpr std::size_t kRowsPerBatch = 500;
+constexpr qint64 kBatchBudgetNs = 3'000'000;
+constexpr std::size_t kRowsPerSlice = 256;
 
 QString Latin1(const std::string& text) { return QString::fromLatin1(text); }
 
@@ -186,9 +189,9 @@ void KvVRELRequest2Edits::AttachListView(KvReportListView* view) {
     view->setRootIsDecorated(false);
     previousSelectHandler = view->OnSelectItem;
     const std::weak_ptr<int> token = Token();
-    view->OnSelectItem = [this, token](QObject* sender, QTreeWidgetItem* item, bool selected) {
+    view->OnSelectItem = [this, token](QObject* sender, int row, bool selected) {
         if (!token.expired())
-            SelectItem(sender, item, selected);
+            SelectItem(sender, row, selected);
     };
 }
 
@@ -201,19 +204,21 @@ void KvVRELRequest2Edits::ClearRows() {
     nextWaiting_ = 0;
 }
 
-const DiscoveredDevice* KvVRELRequest2Edits::DeviceOf(const QTreeWidgetItem* row) const {
-    if (row == nullptr)
+const DiscoveredDevice* KvVRELRequest2Edits::DeviceOf(int row) const {
+    if (!listView || row < 0 || row >= listView->RowCount())
         return nullptr;
-    const QVariant mac = row->data(0, Qt::UserRole);
-    return mac.isValid() ? discovery_.Index().Find(mac.toString().toStdString()) : nullptr;
+    const std::string& mac = listView->Rows().Row(row).mac;
+    return mac.empty() ? nullptr : discovery_.Index().Find(mac);
 }
 
-void KvVRELRequest2Edits::ShowRow(QTreeWidgetItem* row) {
+void KvVRELRequest2Edits::ShowRow(ReportRow&& row) {
     if (waiting_.empty() && shownThisTurn_ < kRowsPerTurn) {
         ++shownThisTurn_;
-        listView->addTopLevelItem(row);
+        std::vector<ReportRow> one;
+        one.push_back(std::move(row));
+        listView->Rows().Append(std::move(one));
     } else {
-        waiting_.emplace_back(row);
+        waiting_.push_back(std::move(row));
     }
     if (!batchTimer_.isActive())
         batchTimer_.start(0);
@@ -221,13 +226,19 @@ void KvVRELRequest2Edits::ShowRow(QTreeWidgetItem* row) {
 
 void KvVRELRequest2Edits::FlushBatch() {
     shownThisTurn_ = 0;
-    const std::size_t end = std::min(waiting_.size(), nextWaiting_ + kRowsPerBatch);
-    if (listView && nextWaiting_ < end) {
-        QList<QTreeWidgetItem*> rows;
-        rows.reserve(static_cast<qsizetype>(end - nextWaiting_));
-        for (; nextWaiting_ < end; ++nextWaiting_)
-            rows.append(waiting_[nextWaiting_].release());
-        listView->addTopLevelItems(rows);
+    if (listView && nextWaiting_ < waiting_.size()) {
+        // A sorted table merges each slice into its order, which costs more than appending:
+        // the clock covers that too.
+        QElapsedTimer clock;
+        clock.start();
+        while (nextWaiting_ < waiting_.size() && clock.nsecsElapsed() < kBatchBudgetNs) {
+            const std::size_t end = std::min(waiting_.size(), nextWaiting_ + kRowsPerSlice);
+            std::vector<ReportRow> rows;
+            rows.reserve(end - nextWaiting_);
+            for (; nextWaiting_ < end; ++nextWaiting_)
+                rows.push_back(std::move(waiting_[nextWaiting_]));
+            listView->Rows().Append(std::move(rows));
+        }
     }
     if (nextWaiting_ >= waiting_.size()) {
         waiting_.clear();
@@ -252,7 +263,6 @@ void KvVRELRequest2Edits::BuildColumns() {
     ForEachRowValue(request.variables,
                     [&](const std::string& name, const std::string&) { captions << Latin1(name); });
     // The rows stay: a repeating presenter adds to the rows of earlier commands.
-    listView->setColumnCount(0);
     listView->setHeaderLabels(captions);
     for (int c = 0; c < captions.size(); ++c) {
         listView->header()->setSectionResizeMode(c, QHeaderView::Interactive);
@@ -284,40 +294,41 @@ void KvVRELRequest2Edits::AddRow(std::uint8_t command) {
         device->interfaceName = answerInterface_;
     if (device && discovery_.Offer(*device) != DeviceIndex::Outcome::Added)
         return;
-    QStringList values;
-    ForEachRowValue(vars,
-                    [&](const std::string&, const std::string& value) { values << Latin1(value); });
+    ReportRow row;
+    row.cells.reserve(static_cast<std::size_t>(listView->columnCount()));
+    ForEachRowValue(
+        vars, [&](const std::string&, const std::string& value) { row.cells.push_back(value); });
     // A view with a column beyond the values shows where the answer arrived.
-    if (command == kDiscover && listView->columnCount() > values.size())
-        values << Latin1(answerInterface_);
-    auto* row = new SortableRowItem(values);
+    if (command == kDiscover && listView->columnCount() > static_cast<int>(row.cells.size()))
+        row.cells.push_back(answerInterface_);
     if (device)
-        row->setData(0, Qt::UserRole, Latin1(device->macAddress));
-    ShowRow(row);
+        row.mac = device->macAddress;
+    ShowRow(std::move(row));
 }
 
 void KvVRELRequest2Edits::RowToValues() {
     if (!listView)
         return;
-    QTreeWidgetItem* row = listView->Selected();
-    if (row == nullptr)
+    const int row = listView->Selected();
+    if (row < 0)
         return;
-    int k = 0;
+    const std::vector<std::string>& cells = listView->Rows().Row(row).cells;
+    std::size_t k = 0;
     KvVRELVarList& vars = request.variables;
     for (int i = 0; i < vars.count(); ++i) {
         KvVRELVar& var = vars.at(i);
         if (var.responseVars) {
-            k += var.responseVars->count();
+            k += static_cast<std::size_t>(var.responseVars->count());
         } else if (var.readable()) {
-            var.value = row->text(k).toLatin1().toStdString();
+            var.value = k < cells.size() ? cells[k] : std::string();
             ++k;
         }
     }
 }
 
-void KvVRELRequest2Edits::SelectItem(QObject* sender, QTreeWidgetItem* item, bool selected) {
+void KvVRELRequest2Edits::SelectItem(QObject* sender, int row, bool selected) {
     if (previousSelectHandler)
-        previousSelectHandler(sender, item, selected);
+        previousSelectHandler(sender, row, selected);
     if (selected) {
         RowToValues();
         FillControls();

@@ -79,14 +79,14 @@ public:
 
     void AttachListView(KvReportListView* view);
     void ClearRows();
-    virtual void SelectItem(QObject* sender, QTreeWidgetItem* item, bool selected);
+    virtual void SelectItem(QObject* sender, int row, bool selected);
 
     void BeginCommand(std::uint8_t command) override;
     void OnResult(std::uint8_t command) override;
     void CollectValues() override;
 
-    // The device a row of a Discover shows, or null (a Get row, or a row since cleared).
-    const DiscoveredDevice* DeviceOf(const QTreeWidgetItem* row) const;
+    // The device a row of a Discover shows, or null (no row, a Get row, a row since cleared).
+    const DiscoveredDevice* DeviceOf(int row) const;
     // Devices of the Discovers since the last ClearRows, rows waiting to be shown included.
     const DeviceIndex& Devices() const { return discovery_.Index(); }
     // Adds the rows still waiting at once.
@@ -108,15 +108,16 @@ protected:
     void RowToValues();
 
 private:
-    void ShowRow(QTreeWidgetItem* row);
+    void ShowRow(ReportRow&& row);
     void FlushBatch();
 
     // One row per MAC address for Discovers: constant time per answer at any table size.
     DeviceDiscovery discovery_;
     // A burst of answers arrives inside one socket handler. The first rows of a turn of the
     // event loop are shown at once; the rest wait here and are added in batches from the
-    // event loop, so that it keeps painting and handling input.
-    std::vector<std::unique_ptr<QTreeWidgetItem>> waiting_;
+    // event loop, each batch bounded in time, so that it keeps painting, handling input and
+    // reading the socket.
+    std::vector<ReportRow> waiting_;
     std::size_t nextWaiting_ = 0;
     int shownThisTurn_ = 0;
     QTimer batchTimer_;

@@ -57,11 +57,11 @@ int main(int argc, char** argv) {
     QTest::qWait(200);
 
     window.BT_Discover->click();
-    WaitFor([&] { return window.LV_Vrel->topLevelItemCount() >= 5; }, 3000);
+    WaitFor([&] { return window.LV_Vrel->RowCount() >= 5; }, 3000);
     QTest::qWait(300);
-    window.LV_Vrel->sortItems(2, Qt::AscendingOrder);
-    if (QTreeWidgetItem* row = window.LV_Vrel->topLevelItem(3)) {
-        window.LV_Vrel->setCurrentItem(row);
+    window.LV_Vrel->sortByColumn(2, Qt::AscendingOrder);
+    if (window.LV_Vrel->RowCount() > 3) {
+        window.LV_Vrel->setCurrentIndex(window.LV_Vrel->model()->index(3, 0));
         window.LV_VrelClick();
         window.ED_IP->setText("10.0.0.44");
         window.BT_Set->click();

@@ -12,11 +12,8 @@ using ::testing::ElementsAre;
 
 using MainWindowDiscoverTest = MainWindowTest;
 
-std::vector<std::string> RowTexts(const QTreeWidgetItem* row) {
-    std::vector<std::string> texts;
-    for (int c = 0; c < row->columnCount(); ++c)
-        texts.push_back(row->text(c).toStdString());
-    return texts;
+std::vector<std::string> RowTexts(const KvReportListView& view, int row) {
+    return view.Rows().Row(row).cells;
 }
 
 TEST_F(MainWindowDiscoverTest, TwoQuickDiscoversShowEachDeviceOnce) {
@@ -28,19 +25,19 @@ TEST_F(MainWindowDiscoverTest, TwoQuickDiscoversShowEachDeviceOnce) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return sim_->Stderr().count(": 5 answers") == 2; }, 3000))
         << sim_->Stderr().toStdString();
     QTest::qWait(400);
-    ASSERT_EQ(W().LV_Vrel->topLevelItemCount(), 5);
+    ASSERT_EQ(W().LV_Vrel->RowCount(), 5);
     std::set<QString> macs;
     for (int r = 0; r < 5; ++r)
-        macs.insert(W().LV_Vrel->topLevelItem(r)->text(2));
+        macs.insert(W().LV_Vrel->Text(r, 2));
     EXPECT_EQ(macs.size(), 5u);
 
     // Rows fill the designed columns, which stay as they were.
-    ASSERT_NE(Row("020000000003"), nullptr);
-    EXPECT_THAT(RowTexts(Row("020000000003")),
+    ASSERT_NE(Row("020000000003"), -1);
+    EXPECT_THAT(RowTexts(*W().LV_Vrel, Row("020000000003")),
                 ElementsAre("4098", "SIM-3", "020000000003", "10.0.0.3", "255.255.255.0", "lo"));
     ASSERT_EQ(W().LV_Vrel->columnCount(), 6);
-    EXPECT_EQ(W().LV_Vrel->headerItem()->text(1), "Module Name");
-    EXPECT_EQ(W().LV_Vrel->headerItem()->text(4), "NetMask");
+    EXPECT_EQ(W().LV_Vrel->model()->headerData(1, Qt::Horizontal).toString(), "Module Name");
+    EXPECT_EQ(W().LV_Vrel->model()->headerData(4, Qt::Horizontal).toString(), "NetMask");
     EXPECT_EQ(W().LV_Vrel->columnWidth(0), 1);
     EXPECT_EQ(W().Memo_Info->toPlainText(), ""); // Discover results are not logged
 }
@@ -57,13 +54,14 @@ TEST_F(MainWindowDiscoverTest, SharedAddressRowsAreMarked) {
     ASSERT_NO_FATAL_FAILURE(StartSim());
     ASSERT_NO_FATAL_FAILURE(OpenWindow());
     ASSERT_NO_FATAL_FAILURE(Discover(3));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !Row("020000000002")->toolTip(3).isEmpty(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !Cell("020000000002", 3, Qt::ToolTipRole).toString().isEmpty(); }, 2000));
     for (const char* mac : {"020000000001", "020000000002"}) {
-        EXPECT_EQ(Row(mac)->toolTip(1), "IP address used by 2 devices") << mac;
-        EXPECT_NE(Row(mac)->background(3), QBrush()) << mac;
+        EXPECT_EQ(Cell(mac, 1, Qt::ToolTipRole).toString(), "IP address used by 2 devices") << mac;
+        EXPECT_NE(Cell(mac, 3, Qt::BackgroundRole).value<QBrush>(), QBrush()) << mac;
     }
-    EXPECT_EQ(Row("020000000003")->toolTip(1), "");
-    EXPECT_EQ(Row("020000000003")->background(3), QBrush());
+    EXPECT_EQ(Cell("020000000003", 1, Qt::ToolTipRole).toString(), "");
+    EXPECT_EQ(Cell("020000000003", 3, Qt::BackgroundRole).value<QBrush>(), QBrush());
 }
 
 TEST_F(MainWindowDiscoverTest, TableClicksFillAndEmptyTheAddressBoxes) {
@@ -85,7 +83,7 @@ TEST_F(MainWindowDiscoverTest, TableClicksFillAndEmptyTheAddressBoxes) {
     EXPECT_EQ(W().ED_IP->text(), "10.0.0.5");
 
     ASSERT_NO_FATAL_FAILURE(ClickEmptyArea());
-    EXPECT_EQ(W().LV_Vrel->Selected(), nullptr);
+    EXPECT_EQ(W().LV_Vrel->Selected(), -1);
     for (QLineEdit* edit : {W().ED_Mod, W().ED_Mac, W().ED_IP, W().ED_Net})
         EXPECT_EQ(edit->text(), "") << edit->objectName().toStdString();
     EXPECT_FALSE(W().BT_Set->isEnabled());
@@ -94,13 +92,13 @@ TEST_F(MainWindowDiscoverTest, TableClicksFillAndEmptyTheAddressBoxes) {
     // A new Discover empties the table at once and leaves the boxes and Set as they were.
     ASSERT_NO_FATAL_FAILURE(ClickRow("020000000001"));
     Click(W().BT_Discover);
-    EXPECT_EQ(W().LV_Vrel->topLevelItemCount(), 0);
+    EXPECT_EQ(W().LV_Vrel->RowCount(), 0);
     EXPECT_EQ(W().ED_Mac->text(), "020000000001");
     EXPECT_EQ(W().ED_Mod->text(), "SIM-1");
     EXPECT_EQ(W().ED_IP->text(), "10.0.0.1");
     EXPECT_EQ(W().ED_Net->text(), "255.255.255.0");
     EXPECT_TRUE(W().BT_Set->isEnabled());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return W().LV_Vrel->topLevelItemCount() == 5; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return W().LV_Vrel->RowCount() == 5; }, 3000));
     EXPECT_EQ(W().ED_Mac->text(), "020000000001");
     EXPECT_TRUE(W().BT_Set->isEnabled());
 }

@@ -140,31 +140,34 @@ protected:
     // Presses Discover and waits until rows rows are shown.
     void Discover(int rows = 5) {
         Click(W().BT_Discover);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return W().LV_Vrel->topLevelItemCount() == rows; },
-                                    3000))
-            << W().LV_Vrel->topLevelItemCount() << " rows";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return W().LV_Vrel->RowCount() == rows; }, 3000))
+            << W().LV_Vrel->RowCount() << " rows";
     }
 
-    QTreeWidgetItem* Row(const QString& mac) {
-        for (int r = 0; r < W().LV_Vrel->topLevelItemCount(); ++r) {
-            if (W().LV_Vrel->topLevelItem(r)->text(2) == mac)
-                return W().LV_Vrel->topLevelItem(r);
+    // The row showing this MAC address, or -1.
+    int Row(const QString& mac) {
+        for (int r = 0; r < W().LV_Vrel->RowCount(); ++r) {
+            if (W().LV_Vrel->Text(r, 2) == mac)
+                return r;
         }
-        return nullptr;
+        return -1;
+    }
+    QVariant Cell(const QString& mac, int column, int role) {
+        return W().LV_Vrel->model()->index(Row(mac), column).data(role);
     }
 
     void ClickRow(const QString& mac) {
-        QTreeWidgetItem* row = Row(mac);
-        ASSERT_NE(row, nullptr) << mac.toStdString();
+        const int row = Row(mac);
+        ASSERT_NE(row, -1) << mac.toStdString();
         QTest::mouseClick(W().LV_Vrel->viewport(), Qt::LeftButton, {},
-                          W().LV_Vrel->visualItemRect(row).center());
+                          W().LV_Vrel->RowRect(row).center());
         ASSERT_EQ(W().LV_Vrel->Selected(), row);
     }
 
     void ClickEmptyArea() {
         QWidget* viewport = W().LV_Vrel->viewport();
         const QPoint below(150, viewport->height() - 5);
-        ASSERT_EQ(W().LV_Vrel->itemAt(below), nullptr);
+        ASSERT_EQ(W().LV_Vrel->RowAt(below), -1);
         QTest::mouseClick(viewport, Qt::LeftButton, {}, below);
     }
 

@@ -120,18 +120,19 @@ TEST_F(MainWindowLayoutTest, TabOrderOfTheEditArea) {
 
 TEST_F(MainWindowLayoutTest, DesignedTableColumns) {
     ASSERT_NO_FATAL_FAILURE(OpenWindow());
-    const QTreeWidget& view = *W().LV_Vrel;
+    const KvReportListView& view = *W().LV_Vrel;
     ASSERT_EQ(view.columnCount(), 6);
     const char* const captions[] = {"",           "Module Name", "Mac Address",
                                     "IP Address", "NetMask",     "Interface"};
     const int widths[] = {1, 100, 100, 100, 100, 100};
     for (int c = 0; c < 6; ++c) {
-        EXPECT_EQ(view.headerItem()->text(c), captions[c]) << "column " << c;
+        EXPECT_EQ(view.model()->headerData(c, Qt::Horizontal).toString(), captions[c])
+            << "column " << c;
         EXPECT_EQ(view.columnWidth(c), widths[c]) << "column " << c;
     }
     EXPECT_EQ(view.selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(view.editTriggers(), QAbstractItemView::NoEditTriggers);
-    EXPECT_EQ(view.topLevelItemCount(), 0);
+    EXPECT_EQ(view.RowCount(), 0);
 }
 
 // The button panel keeps to the right edge and the edit area to the bottom at every size.

@@ -39,10 +39,10 @@ TEST_F(MainWindowSetTest, SetWritesTheAddressAndANewDiscoverShowsIt) {
         << sim_->Stderr().toStdString();
 
     ASSERT_NO_FATAL_FAILURE(Discover());
-    ASSERT_NE(Row("020000000001"), nullptr);
-    EXPECT_EQ(Row("020000000001")->text(3), "10.0.5.77");
-    EXPECT_EQ(Row("020000000001")->text(4), "255.255.0.0");
-    EXPECT_EQ(Row("020000000002")->text(3), "10.0.0.2");
+    ASSERT_NE(Row("020000000001"), -1);
+    EXPECT_EQ(W().LV_Vrel->Text(Row("020000000001"), 3), "10.0.5.77");
+    EXPECT_EQ(W().LV_Vrel->Text(Row("020000000001"), 4), "255.255.0.0");
+    EXPECT_EQ(W().LV_Vrel->Text(Row("020000000002"), 3), "10.0.0.2");
 }
 
 // Only the device's own password is taken; a refused Set is one line after "Set Device".

@@ -39,10 +39,10 @@ protected:
 TEST_F(LabWindowTest, ListsEverySegmentAndSetsWhereTheDeviceAnswered) {
     ASSERT_NO_FATAL_FAILURE(OpenWindow());
     ASSERT_NO_FATAL_FAILURE(Discover(2));
-    ASSERT_NE(Row(kMacA), nullptr);
-    ASSERT_NE(Row(kMacB), nullptr);
-    EXPECT_EQ(Row(kMacA)->text(5), "lab1");
-    EXPECT_EQ(Row(kMacB)->text(5), "lab2");
+    ASSERT_NE(Row(kMacA), -1);
+    ASSERT_NE(Row(kMacB), -1);
+    EXPECT_EQ(W().LV_Vrel->Text(Row(kMacA), 5), "lab1");
+    EXPECT_EQ(W().LV_Vrel->Text(Row(kMacB), 5), "lab2");
 
     // The Set goes out of lab2 only: that is where the device was heard.
     ASSERT_NO_FATAL_FAILURE(ClickRow(kMacB));

@@ -89,7 +89,7 @@ TEST_F(PresenterCommandTest, DiscoverNobodyAnswersEndsWithoutRowOrLogLine) {
     EXPECT_EQ(p->outstanding, 1);
     ASSERT_TRUE(WaitIdle(*p));
     EXPECT_GE(clock.elapsed(), 450);
-    EXPECT_EQ(view.topLevelItemCount(), 0);
+    EXPECT_EQ(view.RowCount(), 0);
     EXPECT_EQ(memo.toPlainText(), "");
     EXPECT_THAT(p->ended, ElementsAre(kDiscover));
     EXPECT_EQ(KvVRELRequest::SharedClient()->PendingCount(), 0);
@@ -107,7 +107,7 @@ TEST_F(PresenterCommandTest, GetTimeoutIsLoggedAsTheGetLine) {
                                          "Receive at ") +
                              kClock + R"(\.)"));
     EXPECT_THAT(boxes.boxes, IsEmpty());
-    EXPECT_EQ(view.topLevelItemCount(), 0);
+    EXPECT_EQ(view.RowCount(), 0);
     EXPECT_THAT(p->ended, IsEmpty()); // only an answered Get calls the end hook
 }
 
@@ -136,8 +136,8 @@ TEST_F(PresenterCommandTest, AnsweredGetAddsRowEndsAndLogs) {
     p->request.targetMac = "020000000007";
     p->RunCommand(kGet);
     ASSERT_TRUE(WaitIdle(*p));
-    ASSERT_EQ(view.topLevelItemCount(), 1);
-    EXPECT_THAT(RowTexts(view.topLevelItem(0)),
+    ASSERT_EQ(view.RowCount(), 1);
+    EXPECT_THAT(RowTexts(view, 0),
                 ElementsAre("4660", "SIM-GET", "020000000007", "10.1.2.3", "255.255.0.0"));
     EXPECT_THAT(p->ended, ElementsAre(kGet));
     EXPECT_THAT(memo.toPlainText().toStdString(),

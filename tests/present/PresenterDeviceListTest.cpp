@@ -1,7 +1,7 @@
 #include "PresenterTestSupport.h"
 
 #include "KvReportListView.h"
-#include "SortableRowItem.h"
+#include "RowSortKey.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -42,8 +42,8 @@ protected:
     std::vector<std::string> Column(int c) {
         presenter.FlushRows();
         std::vector<std::string> texts;
-        for (int r = 0; r < view.topLevelItemCount(); ++r)
-            texts.push_back(view.topLevelItem(r)->text(c).toStdString());
+        for (int r = 0; r < view.RowCount(); ++r)
+            texts.push_back(view.Text(r, c).toStdString());
         return texts;
     }
 
@@ -74,10 +74,10 @@ TEST_F(PresenterDeviceListTest, BurstIsShownInBatchesInTheOrderOfFirstAnswers) {
     for (int n = 1; n <= kAnswers; ++n)
         Answer(Numbered(n));
     // The socket handler returns long before every row is in the view.
-    EXPECT_LT(view.topLevelItemCount(), kAnswers);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.topLevelItemCount() == kAnswers; }, 5000));
+    EXPECT_LT(view.RowCount(), kAnswers);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.RowCount() == kAnswers; }, 5000));
     for (int r = 0; r < kAnswers; r += 499) {
-        const DiscoveredDevice* device = presenter.DeviceOf(view.topLevelItem(r));
+        const DiscoveredDevice* device = presenter.DeviceOf(r);
         ASSERT_NE(device, nullptr) << "row " << r;
         EXPECT_EQ(device->productCode, std::to_string(r + 1));
     }
@@ -111,7 +111,7 @@ TEST(RowTextLessTest, NumbersAndAddressesByValueTextsByLetter) {
 
 TEST_F(PresenterDeviceListTest, HeaderClickSortsAndLaterRowsFindTheirPlace) {
     for (const char* ip : {"10.0.0.10", "10.0.0.9", "10.0.0.100"})
-        Answer(Numbered(static_cast<int>(view.topLevelItemCount()) + 1, ip));
+        Answer(Numbered(static_cast<int>(view.RowCount()) + 1, ip));
     view.resize(500, 300);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
@@ -120,14 +120,14 @@ TEST_F(PresenterDeviceListTest, HeaderClickSortsAndLaterRowsFindTheirPlace) {
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, ipSection);
     EXPECT_THAT(Column(3), ElementsAre("10.0.0.9", "10.0.0.10", "10.0.0.100"));
     Answer(Numbered(4, "10.0.0.20"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.topLevelItemCount() == 4; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.RowCount() == 4; }, 2000));
     EXPECT_THAT(Column(3), ElementsAre("10.0.0.9", "10.0.0.10", "10.0.0.20", "10.0.0.100"));
 }
 
 TEST_F(PresenterDeviceListTest, CopyPutsTheSelectedRowOnTheClipboard) {
     Answer(Numbered(1));
     Answer(Numbered(2));
-    view.topLevelItem(1)->setSelected(true);
+    view.SelectRow(1);
     view.CopyAction()->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
               "2\tSIM-2\t020000000002\t10.0.0.2\t255.255.0.0\n");

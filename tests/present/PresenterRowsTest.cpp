@@ -23,14 +23,14 @@ std::vector<std::string> Fields(const DeviceFields& d) {
     return {d.productCode, d.model, d.mac, d.ip, d.netmask};
 }
 
-std::vector<std::string> Captions(const QTreeWidget& view) {
+std::vector<std::string> Captions(const KvReportListView& view) {
     std::vector<std::string> captions;
     for (int c = 0; c < view.columnCount(); ++c)
-        captions.push_back(view.headerItem()->text(c).toStdString());
+        captions.push_back(view.model()->headerData(c, Qt::Horizontal).toString().toStdString());
     return captions;
 }
 
-std::vector<int> Widths(const QTreeWidget& view) {
+std::vector<int> Widths(const KvReportListView& view) {
     std::vector<int> widths;
     for (int c = 0; c < view.columnCount(); ++c)
         widths.push_back(view.columnWidth(c));
@@ -101,11 +101,11 @@ TEST_P(DuplicateMacTest, OneRowPerMacTextAndTheFirstRowStays) {
         Answer(DiscoveryAnswer(c.first));
         Answer(DiscoveryAnswer(c.second));
     }
-    ASSERT_EQ(view.topLevelItemCount(), c.rows);
+    ASSERT_EQ(view.RowCount(), c.rows);
     std::vector<std::string> firstRow = Fields(c.first);
     if (c.withLocation)
         firstRow.push_back("hall");
-    EXPECT_THAT(RowTexts(view.topLevelItem(0)), ElementsAreArray(firstRow));
+    EXPECT_THAT(RowTexts(view, 0), ElementsAreArray(firstRow));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -128,16 +128,15 @@ TEST_F(PresenterRowsTest, DuplicateCheckAppliesToEveryRowNotOnlyTheLast) {
     Answer(DiscoveryAnswer(kFirst));
     Answer(DiscoveryAnswer(kSecond));
     Answer(DiscoveryAnswer(kFirst));
-    EXPECT_EQ(view.topLevelItemCount(), 2);
+    EXPECT_EQ(view.RowCount(), 2);
 }
 
 TEST_F(PresenterRowsTest, RowHoldsProductCodeAsCaptionThenTheOtherFields) {
     Attach(DiscoveryAnswer({}));
     Answer(DiscoveryAnswer(kSecond));
-    ASSERT_EQ(view.topLevelItemCount(), 1);
-    const QTreeWidgetItem* row = view.topLevelItem(0);
-    EXPECT_EQ(row->text(0), "4097");
-    EXPECT_THAT(RowTexts(row), ElementsAreArray(Fields(kSecond)));
+    ASSERT_EQ(view.RowCount(), 1);
+    EXPECT_EQ(view.Text(0, 0), "4097");
+    EXPECT_THAT(RowTexts(view, 0), ElementsAreArray(Fields(kSecond)));
 }
 
 struct CodeCase {
@@ -156,7 +155,7 @@ TEST_P(DiscoverCompletionTest, CodeDecidesRowAndEnd) {
     Attach(DiscoveryAnswer({}));
     presenter.outstanding = 1;
     Answer(DiscoveryAnswer(kFirst), kDiscover, GetParam().code);
-    EXPECT_EQ(view.topLevelItemCount(), GetParam().rows);
+    EXPECT_EQ(view.RowCount(), GetParam().rows);
     EXPECT_EQ(presenter.outstanding, GetParam().outstandingAfter);
     presenter.outstanding = 0;
 }
@@ -201,13 +200,13 @@ TEST_P(BuildColumnsTest, TooFewColumnsAreReplacedByTheVariableNames) {
     const QStringList& before = GetParam().before;
     if (!before.isEmpty()) {
         view.setHeaderLabels(before);
-        view.addTopLevelItem(new QTreeWidgetItem(before));
+        view.AddRow(before);
     }
     Attach(DiscoveryAnswer({}));
     EXPECT_THAT(Captions(view), ElementsAreArray(kDiscoveryTitles));
-    ASSERT_EQ(view.topLevelItemCount(), before.isEmpty() ? 0 : 1);
+    ASSERT_EQ(view.RowCount(), before.isEmpty() ? 0 : 1);
     for (int c = 0; c < before.size(); ++c)
-        EXPECT_EQ(view.topLevelItem(0)->text(c), before[c]);
+        EXPECT_EQ(view.Text(0, c), before[c]);
     for (int c = 0; c < view.columnCount(); ++c) {
         const QString title = QString::fromStdString(kDiscoveryTitles[std::size_t(c)]);
         EXPECT_EQ(view.columnWidth(c), view.TextWidth(title + "LR")) << "column " << c;
@@ -244,11 +243,11 @@ TEST(PresenterBeginCommandTest, PlainClearsRowsRepeatKeepsThem) {
         t.presenter.AttachListView(&t.view);
         KvVRELVarList answer = DiscoveryAnswer(kFirst);
         t.presenter.OnDiscoverDone(Completion(kDiscover), answer);
-        ASSERT_EQ(t.view.topLevelItemCount(), 1);
+        ASSERT_EQ(t.view.RowCount(), 1);
         t.presenter.BeginCommand(kDiscover);
-        EXPECT_EQ(t.view.topLevelItemCount(), t.rowsAfter);
+        EXPECT_EQ(t.view.RowCount(), t.rowsAfter);
         t.presenter.ClearRows();
-        EXPECT_EQ(t.view.topLevelItemCount(), 0);
+        EXPECT_EQ(t.view.RowCount(), 0);
     }
 }
 
@@ -268,13 +267,13 @@ TEST(PresenterAttachTest, ViewBecomesReadOnlyWholeRowSelection) {
 
 struct SelectCall {
     QObject* sender;
-    QTreeWidgetItem* item;
+    int row;
     bool selected;
     bool operator==(const SelectCall&) const = default;
 };
 
 void PrintTo(const SelectCall& c, std::ostream* os) {
-    *os << "{" << c.sender << ", " << c.item << ", " << (c.selected ? "selected" : "deselected")
+    *os << "{" << c.sender << ", " << c.row << ", " << (c.selected ? "selected" : "deselected")
         << "}";
 }
 
@@ -282,8 +281,8 @@ class PresenterSelectTest : public PresenterRowsTest {
 protected:
     void SetUp() override {
         view.resize(500, 300);
-        view.OnSelectItem = [this](QObject* sender, QTreeWidgetItem* item, bool selected) {
-            calls.push_back({sender, item, selected});
+        view.OnSelectItem = [this](QObject* sender, int row, bool selected) {
+            calls.push_back({sender, row, selected});
         };
     }
 
@@ -291,12 +290,12 @@ protected:
         view.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     }
-    void Click(QTreeWidgetItem* row) {
-        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.visualItemRect(row).center());
+    void Click(int row) {
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.RowRect(row).center());
     }
     void ClickEmptyArea() {
         const QPoint below(20, view.viewport()->height() - 5);
-        ASSERT_EQ(view.itemAt(below), nullptr);
+        ASSERT_EQ(view.RowAt(below), -1);
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, below);
     }
 
@@ -309,8 +308,8 @@ TEST_F(PresenterSelectTest, AttachChainsToThePreviousHandler) {
     Answer(DiscoveryAnswer(kFirst));
     Answer(DiscoveryAnswer(kSecond));
     ASSERT_NO_FATAL_FAILURE(Show());
-    QTreeWidgetItem* first = view.topLevelItem(0);
-    QTreeWidgetItem* second = view.topLevelItem(1);
+    const int first = 0;
+    const int second = 1;
 
     Click(first);
     Click(second);
@@ -328,8 +327,8 @@ TEST_F(PresenterSelectTest, SelectingARowOfTheStructureAloneChangesNoValue) {
     ASSERT_NO_FATAL_FAILURE(Show());
     const KvVRELVarList before(presenter.request.variables);
 
-    Click(view.topLevelItem(0));
-    ASSERT_EQ(view.Selected(), view.topLevelItem(0));
+    Click(0);
+    ASSERT_EQ(view.Selected(), 0);
     const KvVRELResponseVarList& fields = *presenter.request.variables.at(0).responseVars;
     ASSERT_EQ(fields.count(), 5);
     for (int i = 0; i < fields.count(); ++i)
@@ -347,7 +346,7 @@ TEST_F(PresenterSelectTest, SelectionReadsPlainVariablesDeselectionReadsNothing)
     KvVRELVarList& vars = presenter.request.variables;
     ASSERT_EQ(vars.at(1).value, "roof");
 
-    Click(view.topLevelItem(0));
+    Click(0);
     EXPECT_EQ(vars.at(1).value, "hall");
     EXPECT_EQ(vars.at(0).responseVars->at(1).value, "SIM-2");
 
@@ -355,7 +354,7 @@ TEST_F(PresenterSelectTest, SelectionReadsPlainVariablesDeselectionReadsNothing)
     ASSERT_NO_FATAL_FAILURE(ClickEmptyArea());
     EXPECT_EQ(vars.at(1).value, "edited");
     ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls.back(), (SelectCall{&view, view.topLevelItem(0), false}));
+    EXPECT_EQ(calls.back(), (SelectCall{&view, 0, false}));
 }
 
 TEST_F(PresenterSelectTest, WithoutPreviousHandlerSelectionStillWorks) {
@@ -365,7 +364,7 @@ TEST_F(PresenterSelectTest, WithoutPreviousHandlerSelectionStillWorks) {
     Answer(DiscoveryAndLocation(kFirst, "hall"));
     Answer(DiscoveryAndLocation(kSecond, "roof"));
     ASSERT_NO_FATAL_FAILURE(Show());
-    Click(view.topLevelItem(0));
+    Click(0);
     EXPECT_EQ(presenter.request.variables.at(1).value, "hall");
 }
 
@@ -378,8 +377,8 @@ TEST_F(PresenterSelectTest, DestroyedPresenterRestoresThePreviousHandler) {
     own->OnDiscoverDone(Completion(kDiscover), answer);
     own.reset();
     ASSERT_NO_FATAL_FAILURE(Show());
-    Click(view.topLevelItem(0));
-    EXPECT_THAT(calls, ElementsAre(SelectCall{&view, view.topLevelItem(0), true}));
+    Click(0);
+    EXPECT_THAT(calls, ElementsAre(SelectCall{&view, 0, true}));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KvReportListView.h"
 #include "KvVRELClient.h"
 #include "KvVRELRequest2Controls.h"
 #include "MessageBox.h"
@@ -39,11 +40,8 @@ inline KvVRELError Completion(std::uint8_t command, int code = 0) {
 }
 
 // The texts of a list view row, column 0 (the caption) first.
-inline std::vector<std::string> RowTexts(const QTreeWidgetItem* row) {
-    std::vector<std::string> texts;
-    for (int c = 0; c < row->columnCount(); ++c)
-        texts.push_back(row->text(c).toStdString());
-    return texts;
+inline std::vector<std::string> RowTexts(const KvReportListView& view, int row) {
+    return view.Rows().Row(row).cells;
 }
 
 // Message boxes of the scope are recorded instead of shown.

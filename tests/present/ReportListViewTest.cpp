@@ -2,7 +2,6 @@
 
 #include <QAbstractItemDelegate>
 #include <QStyledItemDelegate>
-#include <QTreeWidgetItem>
 
 #include <gtest/gtest.h>
 
@@ -13,12 +12,13 @@ TEST(ReportListView, ShowsControlCharactersAsEscapesButKeepsTheText) {
     KvReportListView view;
     view.setColumnCount(1);
     const QString stored = QString::fromLatin1("Cam\x1b]0;x\x07\n\x7f\x9b\xE9\\");
-    auto* item = new QTreeWidgetItem(&view, QStringList{stored});
+    view.AddRow({stored});
+    const QModelIndex cell = view.model()->index(0, 0);
     auto* delegate = qobject_cast<QStyledItemDelegate*>(view.itemDelegate());
     ASSERT_NE(delegate, nullptr);
-    EXPECT_EQ(delegate->displayText(item->data(0, Qt::DisplayRole), QLocale()),
+    EXPECT_EQ(delegate->displayText(cell.data(Qt::DisplayRole), QLocale()),
               QString::fromLatin1("Cam\\x1b]0;x\\x07\\x0a\\x7f\\x9b\xE9\\"));
-    EXPECT_EQ(item->text(0), stored); // what a presenter reads back stays exact
+    EXPECT_EQ(view.Text(0, 0), stored); // what a presenter reads back stays exact
 }
 
 } // namespace

@@ -1,8 +1,6 @@
-#include "SortableRowItem.h"
+#include "RowSortKey.h"
 
 #include <QHostAddress>
-
-#include <optional>
 
 namespace vrel {
 
@@ -24,21 +22,20 @@ std::optional<quint64> NumericKey(const QString& text) {
 
 } // namespace
 
-bool RowTextLess(const QString& a, const QString& b) {
-    const auto ka = NumericKey(a);
-    const auto kb = NumericKey(b);
-    if (ka && kb)
-        return *ka < *kb;
+RowSortKey::RowSortKey(const QString& text) : text_(text), number_(NumericKey(text)) {}
+
+bool RowSortKey::operator<(const RowSortKey& other) const {
+    if (number_ && other.number_)
+        return *number_ < *other.number_;
     // Numbers before texts, so that a column of both stays in two readable runs.
-    if (ka.has_value() != kb.has_value())
-        return ka.has_value();
-    const int folded = a.compare(b, Qt::CaseInsensitive);
-    return folded != 0 ? folded < 0 : a < b;
+    if (number_.has_value() != other.number_.has_value())
+        return number_.has_value();
+    const int folded = text_.compare(other.text_, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : text_ < other.text_;
 }
 
-bool SortableRowItem::operator<(const QTreeWidgetItem& other) const {
-    const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
-    return RowTextLess(text(column), other.text(column));
+bool RowTextLess(const QString& a, const QString& b) {
+    return RowSortKey(a) < RowSortKey(b);
 }
 
 } // namespace vrel

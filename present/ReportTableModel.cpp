@@ -1,0 +1,151 @@
+#include "ReportTableModel.h"
+
+#include <QBrush>
+
+#include <algorithm>
+#include <numeric>
+
+namespace vrel {
+
+int ReportTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int ReportTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(captions_.size());
+}
+
+QString ReportTableModel::Text(int row, int column) const {
+    if (row < 0 || row >= rowCount() || column < 0)
+        return {};
+    const auto& cells = Row(row).cells;
+    const auto c = static_cast<std::size_t>(column);
+    return c < cells.size() ? QString::fromLatin1(cells[c]) : QString();
+}
+
+QVariant ReportTableModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    const RowMark& mark = rows_[static_cast<std::size_t>(index.row())].mark;
+    switch (role) {
+    case Qt::DisplayRole:
+        return Text(index.row(), index.column());
+    case Qt::ToolTipRole:
+        return mark.toolTip.isEmpty() ? QVariant() : QVariant(mark.toolTip);
+    case Qt::BackgroundRole:
+        return mark.background.isValid() ? QVariant(QBrush(mark.background)) : QVariant();
+    default:
+        return {};
+    }
+}
+
+QVariant ReportTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= captions_.size())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    return captions_[section];
+}
+
+void ReportTableModel::SetHeaders(const QStringList& captions) {
+    beginResetModel();
+    captions_ = captions;
+    endResetModel();
+}
+
+void ReportTableModel::SetColumnCount(int columns) {
+    QStringList captions = captions_.mid(0, columns);
+    while (captions.size() < columns)
+        captions << QString::number(captions.size() + 1);
+    SetHeaders(captions);
+}
+
+void ReportTableModel::Append(std::vector<ReportRow>&& rows) {
+    if (rows.empty())
+        return;
+    const int first = rowCount();
+    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    // Growth stays geometric: rows also come one at a time, and an exact reserve would copy
+    // the whole table for each of them.
+    if (rows_.capacity() < rows_.size() + rows.size())
+        rows_.reserve(std::max(rows_.size() + rows.size(), 2 * rows_.capacity()));
+    for (ReportRow& row : rows)
+        rows_.push_back({std::move(row), {}, {}});
+    endInsertRows();
+    if (Sorted())
+        Reorder(static_cast<std::size_t>(first));
+}
+
+void ReportTableModel::Clear() {
+    if (rows_.empty())
+        return;
+    beginResetModel();
+    rows_.clear();
+    endResetModel();
+}
+
+void ReportTableModel::SetMarks(const std::vector<RowMark>& marks) {
+    if (rows_.empty())
+        return;
+    for (std::size_t r = 0; r < rows_.size(); ++r)
+        rows_[r].mark = r < marks.size() ? marks[r] : RowMark{};
+    emit dataChanged(index(0, 0), index(rowCount() - 1, std::max(0, columnCount() - 1)),
+                     {Qt::ToolTipRole, Qt::BackgroundRole});
+}
+
+void ReportTableModel::sort(int column, Qt::SortOrder order) {
+    if (column < 0)
+        return;
+    if (column != sortColumn_) {
+        for (Entry& e : rows_)
+            e.key.reset();
+    }
+    sortColumn_ = column;
+    sortOrder_ = order;
+    Reorder(0);
+}
+
+const RowSortKey& ReportTableModel::KeyOf(std::size_t row) {
+    Entry& e = rows_[row];
+    if (!e.key)
+        e.key.emplace(Text(static_cast<int>(row), sortColumn_));
+    return *e.key;
+}
+
+// Stable, so rows with equal cells keep their order of arrival. A batch arriving in a sorted
+// table is sorted alone and merged in: each row's key is made once, and a burst costs a
+// merge per batch rather than a sort of the whole table. The view's selection and current
+// row follow their rows.
+void ReportTableModel::Reorder(std::size_t sortedEnd) {
+    std::vector<int> order(rows_.size()); // order[new position] = old position
+    std::iota(order.begin(), order.end(), 0);
+    const bool ascending = sortOrder_ == Qt::AscendingOrder;
+    auto less = [&](int a, int b) {
+        const RowSortKey& ka = KeyOf(static_cast<std::size_t>(a));
+        const RowSortKey& kb = KeyOf(static_cast<std::size_t>(b));
+        return ascending ? ka < kb : kb < ka;
+    };
+    const auto middle = order.begin() + static_cast<std::ptrdiff_t>(sortedEnd);
+    std::stable_sort(middle, order.end(), less);
+    std::inplace_merge(order.begin(), middle, order.end(), less);
+    if (std::is_sorted(order.begin(), order.end()))
+        return;
+
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newPosition(order.size());
+    std::vector<Entry> sorted;
+    sorted.reserve(rows_.size());
+    for (std::size_t n = 0; n < order.size(); ++n) {
+        newPosition[static_cast<std::size_t>(order[n])] = static_cast<int>(n);
+        sorted.push_back(std::move(rows_[static_cast<std::size_t>(order[n])]));
+    }
+    rows_ = std::move(sorted);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& old : before)
+        after << index(newPosition[static_cast<std::size_t>(old.row())], old.column());
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+} // namespace vrel

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "RowSortKey.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QStringList>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vrel {
+
+// One row of a report: the cells as the device sent them (Latin-1 bytes, converted for
+// display only when a cell is drawn) and, for a device row, its MAC address.
+struct ReportRow {
+    std::vector<std::string> cells;
+    std::string mac;
+};
+
+// How a row is marked: a background for every cell and a tool tip; an invalid colour and an
+// empty tip leave it plain.
+struct RowMark {
+    QColor background;
+    QString toolTip;
+};
+
+// The rows of a report list view. Rows are appended a batch at a time, so a burst of
+// thousands of answers costs the view one insertion per batch, not one per answer. Rows keep
+// their order of arrival until sort() is asked for; from then on every batch takes its place
+// in that order.
+class ReportTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void sort(int column, Qt::SortOrder order) override;
+
+    // Replaces the column captions; rows keep their cells.
+    void SetHeaders(const QStringList& captions);
+    void SetColumnCount(int columns);
+    void Append(std::vector<ReportRow>&& rows);
+    void Clear();
+    // One mark per row, in row order; rows beyond the list lose their marks.
+    void SetMarks(const std::vector<RowMark>& marks);
+
+    const ReportRow& Row(int row) const { return rows_[static_cast<std::size_t>(row)].row; }
+    QString Text(int row, int column) const;
+    bool Sorted() const { return sortColumn_ >= 0; }
+
+private:
+    struct Entry {
+        ReportRow row;
+        RowMark mark;
+        std::optional<RowSortKey> key; // of the sort column, made when first needed
+    };
+    const RowSortKey& KeyOf(std::size_t row);
+    // Puts rows [sortedEnd, end) in their places among the rows before, which are in order.
+    void Reorder(std::size_t sortedEnd);
+
+    std::vector<Entry> rows_;
+    QStringList captions_;
+    int sortColumn_ = -1;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+};
+
+} // namespace vrel
