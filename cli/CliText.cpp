@@ -43,6 +43,16 @@ bool StartsLikeFormula(const std::string& field) {
            std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos;
 }
 
+// Most fields (addresses, model names) need no quoting, no escaping and no apostrophe: they
+// go into the line as they are, without the copies the general case makes.
+bool PlainCsvField(const std::string& raw) {
+    if (StartsLikeFormula(raw))
+        return false;
+    return std::none_of(raw.begin(), raw.end(), [](char ch) {
+        return ch == ',' || ch == '"' || IsHiddenByte(static_cast<unsigned char>(ch));
+    });
+}
+
 std::string CsvField(const std::string& raw) {
     const std::string field = (StartsLikeFormula(raw) ? "'" : "") + VisibleText(raw);
     if (field.find_first_of(",\"") == std::string::npos)
@@ -131,9 +141,17 @@ std::string FormatCsv(const std::vector<DeviceRow>& rows) {
         out += std::string(c ? "," : "") + kDeviceKeys[c];
     out += "\r\n";
     for (const auto& row : rows) {
-        const auto f = Fields(row);
-        for (int c = 0; c < kDeviceColumns; ++c)
-            out += (c ? "," : "") + CsvField(f[c]);
+        const std::string* const f[kDeviceColumns] = {&row.productCode, &row.modelName,
+                                                      &row.macAddress,  &row.ipAddress,
+                                                      &row.netmask,     &row.interfaceName};
+        for (int c = 0; c < kDeviceColumns; ++c) {
+            if (c)
+                out += ',';
+            if (PlainCsvField(*f[c]))
+                out += *f[c];
+            else
+                out += CsvField(*f[c]);
+        }
         out += "\r\n";
     }
     return out;

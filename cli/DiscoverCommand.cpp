@@ -33,6 +33,7 @@ int IntegerOption(const QCommandLineParser& parser, const char* name, int low, i
 
 std::vector<FoundDevice> Found(const std::vector<DeviceRow>& rows) {
     std::vector<FoundDevice> devices;
+    devices.reserve(rows.size());
     for (const DeviceRow& r : rows)
         devices.push_back({r.macAddress, r.ipAddress, r.netmask, r.interfaceName});
     return devices;

@@ -53,11 +53,21 @@ void DeviceDiscovery::OnCompletion(const KvVRELError& completion, KvVRELVarList&
             handlers_.rejected(device->macAddress, failure.Message());
         return;
     }
-    Offer(*device);
+    Offer(std::move(*device));
 }
 
 DeviceIndex::Outcome DeviceDiscovery::Offer(const DiscoveredDevice& device) {
-    const DeviceIndex::Outcome outcome = index_.Add(device);
+    return Report(device);
+}
+
+DeviceIndex::Outcome DeviceDiscovery::Offer(DiscoveredDevice&& device) {
+    return Report(std::move(device));
+}
+
+// A device the index takes over is only moved from when it is added; a conflicting one is
+// still whole for the report.
+template <class D> DeviceIndex::Outcome DeviceDiscovery::Report(D&& device) {
+    const DeviceIndex::Outcome outcome = index_.Add(std::forward<D>(device));
     if (outcome == DeviceIndex::Outcome::Added && handlers_.added)
         handlers_.added(index_.Devices().back());
     else if (outcome == DeviceIndex::Outcome::FirstConflict && handlers_.conflict)

@@ -37,6 +37,7 @@ public:
     void OnCompletion(const KvVRELError& completion, KvVRELVarList& variables);
     // One device, already accepted: listed, dropped as a repeat, or reported as a conflict.
     DeviceIndex::Outcome Offer(const DiscoveredDevice& device);
+    DeviceIndex::Outcome Offer(DiscoveredDevice&& device);
     void Clear() { index_.Clear(); }
     // Forgets the Discovers still running, so that nobody waits out their answer windows;
     // answers that still come are ignored.
@@ -49,6 +50,8 @@ public:
     int Running() const { return static_cast<int>(running_.size()); }
 
 private:
+    template <class D> DeviceIndex::Outcome Report(D&& device);
+
     KvVRELRequest& request_;
     Handlers handlers_;
     DeviceIndex index_;

@@ -14,9 +14,17 @@ std::string ContentKey(const DiscoveredDevice& d) {
 } // namespace
 
 DeviceIndex::Outcome DeviceIndex::Add(const DiscoveredDevice& device) {
+    return Insert(device);
+}
+
+DeviceIndex::Outcome DeviceIndex::Add(DiscoveredDevice&& device) {
+    return Insert(std::move(device));
+}
+
+template <class D> DeviceIndex::Outcome DeviceIndex::Insert(D&& device) {
     const auto [at, added] = byMac_.try_emplace(device.macAddress, devices_.size());
     if (added) {
-        devices_.push_back(device);
+        devices_.push_back(std::forward<D>(device));
         return Outcome::Added;
     }
     if (devices_[at->second].SameAnswer(device))

@@ -25,6 +25,8 @@ public:
     };
 
     Outcome Add(const DiscoveredDevice& device);
+    // The same, taking the device over when it joins the list (left as it was otherwise).
+    Outcome Add(DiscoveredDevice&& device);
     void Clear();
 
     // In the order of first answers.
@@ -37,6 +39,8 @@ public:
     std::size_t ConflictedMacCount() const { return conflicts_.size(); }
 
 private:
+    template <class D> Outcome Insert(D&& device);
+
     std::vector<DiscoveredDevice> devices_;
     std::unordered_map<std::string, std::size_t> byMac_;
     // Per conflicted MAC: the distinct contents seen besides the listed one.

@@ -1,5 +1,7 @@
 #include "KvVRELResponseVarList.h"
 
+#include <algorithm>
+
 namespace vrel {
 
 int definition_count(const KvVRELResponseVarDef* table) {
@@ -30,10 +32,11 @@ KvVRELResponseVarList::create_copy(const KvVRELResponseVarList& source) {
 KvVRELResponseVarList& KvVRELResponseVarList::assign(const KvVRELResponseVarList& source) {
     if (&source == this)
         return *this;
-    entries_.clear();
-    entries_.reserve(source.entries_.size());
-    for (const auto& entry : source.entries_)
-        entries_.push_back(std::make_unique<KvVRELResponseVar>(*entry));
+    entries_.resize(std::min(entries_.size(), source.entries_.size()));
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+        *entries_[i] = *source.entries_[i];
+    for (std::size_t i = entries_.size(); i < source.entries_.size(); ++i)
+        entries_.push_back(std::make_unique<KvVRELResponseVar>(*source.entries_[i]));
     return *this;
 }
 

@@ -1,8 +1,12 @@
 #include "KvVRELVarList.h"
 
+#include <algorithm>
+
 namespace vrel {
 
-KvVRELVar::KvVRELVar(const KvVRELVar& other) { *this = other; }
+KvVRELVar::KvVRELVar(const KvVRELVar& other) {
+    *this = other;
+}
 
 KvVRELVar& KvVRELVar::operator=(const KvVRELVar& other) {
     if (&other == this)
@@ -12,8 +16,14 @@ KvVRELVar& KvVRELVar::operator=(const KvVRELVar& other) {
     valueType = other.valueType;
     access = other.access;
     optionList = other.optionList;
-    responseVars =
-        other.responseVars ? KvVRELResponseVarList::create_copy(*other.responseVars) : nullptr;
+    // An answer is copied over the list it was decoded from, answer after answer: the
+    // response variables already there are overwritten rather than made anew.
+    if (!other.responseVars)
+        responseVars.reset();
+    else if (responseVars)
+        responseVars->assign(*other.responseVars);
+    else
+        responseVars = KvVRELResponseVarList::create_copy(*other.responseVars);
     value = other.value;
     return *this;
 }
@@ -44,10 +54,11 @@ std::unique_ptr<KvVRELVarList> KvVRELVarList::create_copy(const KvVRELVarList& s
 KvVRELVarList& KvVRELVarList::assign(const KvVRELVarList& source) {
     if (&source == this)
         return *this;
-    entries_.clear();
-    entries_.reserve(source.entries_.size());
-    for (const auto& entry : source.entries_)
-        entries_.push_back(std::make_unique<KvVRELVar>(*entry));
+    entries_.resize(std::min(entries_.size(), source.entries_.size()));
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+        *entries_[i] = *source.entries_[i];
+    for (std::size_t i = entries_.size(); i < source.entries_.size(); ++i)
+        entries_.push_back(std::make_unique<KvVRELVar>(*source.entries_[i]));
     return *this;
 }
 

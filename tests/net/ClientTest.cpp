@@ -12,10 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QTimer>
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -179,6 +181,65 @@ TEST_F(ClientTest, DiscoverCallsBackOncePerDeviceThenTimesOutOnce) {
     EXPECT_EQ(client->PendingCount(), 0);
     // Answers go into the client's copy; the caller's list is untouched.
     EXPECT_EQ(callerList.at(0).responseVars->at(1).value, "");
+}
+
+// A queue a few answers long forces the client to leave most of a burst in the kernel, take it
+// in many small drains, and reuse the queue's area between them: every answer must still come
+// through whole, in order, with the interface it arrived on.
+TEST_F(ClientTest, ABurstFarLargerThanTheReceiveQueueArrivesWholeInOrder) {
+    VREL_REQUIRE_NETWORK_SANDBOX();
+    ASSERT_NO_FATAL_FAILURE(Open());
+    client->SetReceiveQueueLimit(1024);
+    constexpr std::size_t kAnswers = 300;
+    auto macText = [](int i) {
+        char text[13];
+        std::snprintf(text, sizeof text, "001A2B%06X", i);
+        return std::string(text);
+    };
+    device->onRequest = [&](const HeardRequest& r) {
+        for (int i = 0; i < static_cast<int>(kAnswers); ++i) {
+            const Mac mac = {0x00,
+                             0x1A,
+                             0x2B,
+                             0,
+                             static_cast<std::uint8_t>(i >> 8),
+                             static_cast<std::uint8_t>(i)};
+            device->Reply(
+                r, AnswerTo(r, mac, 0,
+                            DiscoveryPayload("4660", "VR-100", macText(i), "10.0.0.1", "255.0.0.0"))
+                       .Bytes());
+        }
+    };
+    // The first answer's callback runs an event loop while the queue is full (a message box
+    // would); every tenth is slow, so the client drains the socket between two answers of its
+    // queue, not only once the queue is empty.
+    CompletionRecorder rec(client.get());
+    auto slowSometimes = [&rec](const KvVRELError&) {
+        if (rec.Count() == 1)
+            QCoreApplication::processEvents();
+        if (rec.Count() % 10 != 0)
+            return;
+        const std::int64_t start = KvVRELClient::TickCount();
+        while (KvVRELClient::TickCount() - start <= KvVRELClient::kDrainIntervalMs) {
+        }
+    };
+    // The second Discover finds the socket still watched after the first one's burst.
+    for (std::size_t round = 1; round <= 2; ++round) {
+        const int sequence = client->Send("FFFFFFFFFFFF", "", FromDefs(DiscoveryVariables()),
+                                          kDiscover, rec.Callback(slowSometimes), 300);
+        ASSERT_TRUE(WaitUntil([&] { return rec.Count() >= round * kAnswers; }, 5000))
+            << rec.Count();
+        client->Abandon(static_cast<std::uint8_t>(sequence));
+    }
+    for (std::size_t n = 0; n < rec.Count(); ++n) {
+        const int i = static_cast<int>(n % kAnswers);
+        SCOPED_TRACE("answer " + std::to_string(n));
+        const CompletionRecorder::Call& call = rec.calls[n];
+        EXPECT_EQ(call.record.code, 0);
+        EXPECT_EQ(call.vars.at(0).responseVars->at(2).value, macText(i));
+        EXPECT_GT(call.record.interfaceIndex, 0);
+        EXPECT_EQ(call.record.interfaceName, "lo");
+    }
 }
 
 // --- Time-outs ----------------------------------------------------------------------------
