@@ -23,11 +23,14 @@ namespace vrel {
 namespace {
 
 constexpr int kWaitMs = 6000;
-// Rows shown directly per turn of the event loop; the rest go to the view in batches. A batch
-// ends after a few milliseconds: with the stock receive buffer the kernel holds only a few
-// hundred answers, a few milliseconds of a dense burst, so the socket handler must run again
-// by then. Rows go in by slices, and the clock is read once per slice.
-constexpr int kRowsPerTurn = 64;
+// The first rows after a flush show at once, so a small Discover looks immediate; the rest of
+// a burst goes to the view in batches every kFlushIntervalMs, so the view redraws a few times
+// per second rather than once per turn of the event loop. A batch ends after a few
+// milliseconds: with the stock receive buffer the kernel holds only a few hundred answers, a
+// few milliseconds of a dense burst, so the socket handler must run again by then. Rows go in
+// by slices, and the clock is read once per slice.
+constexpr int kRowsAtOnce = 64;
+constexpr int kFlushIntervalMs = 25;
 constexpr qint64 kBatchBudgetNs = 3'000'000;
 constexpr std::size_t kRowsPerSlice = 256;
 
@@ -212,8 +215,8 @@ const DiscoveredDevice* KvVRELRequest2Edits::DeviceOf(int row) const {
 }
 
 void KvVRELRequest2Edits::ShowRow(ReportRow&& row) {
-    if (waiting_.empty() && shownThisTurn_ < kRowsPerTurn) {
-        ++shownThisTurn_;
+    if (waiting_.empty() && shownSinceFlush_ < kRowsAtOnce) {
+        ++shownSinceFlush_;
         std::vector<ReportRow> one;
         one.push_back(std::move(row));
         listView->Rows().Append(std::move(one));
@@ -221,11 +224,11 @@ void KvVRELRequest2Edits::ShowRow(ReportRow&& row) {
         waiting_.push_back(std::move(row));
     }
     if (!batchTimer_.isActive())
-        batchTimer_.start(0);
+        batchTimer_.start(kFlushIntervalMs);
 }
 
 void KvVRELRequest2Edits::FlushBatch() {
-    shownThisTurn_ = 0;
+    shownSinceFlush_ = 0;
     if (listView && nextWaiting_ < waiting_.size()) {
         // A sorted table merges each slice into its order, which costs more than appending:
         // the clock covers that too.

@@ -119,7 +119,7 @@ private:
     // reading the socket.
     std::vector<ReportRow> waiting_;
     std::size_t nextWaiting_ = 0;
-    int shownThisTurn_ = 0;
+    int shownSinceFlush_ = 0; // rows shown directly since the last flush
     QTimer batchTimer_;
 };
 

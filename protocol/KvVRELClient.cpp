@@ -354,6 +354,11 @@ void KvVRELClient::CompactInbox() {
 }
 
 void KvVRELClient::OnTick() {
+    if (!expiryDue_) {
+        // What the kernel holds arrived before this tick: it counts as in time.
+        Drain();
+        aheadOfExpiry_ = inbox_.size() - inboxHead_;
+    }
     expiryDue_ = true;
     ScheduleWork();
 }
@@ -369,17 +374,24 @@ void KvVRELClient::ScheduleWork() {
 
 void KvVRELClient::DoWork() {
     workQueued_ = false;
+    const std::int64_t sliceEnd = TickCount() + kWorkSliceMs;
     // Taken before it is handled: a callback's nested event loop goes on with the next one.
     while (inboxHead_ < inbox_.size()) {
         const Arrival arrival = inbox_[inboxHead_++];
+        aheadOfExpiry_ -= aheadOfExpiry_ > 0 ? 1 : 0;
         Guarded([&] { Receive(arrival); });
+        const std::int64_t now = TickCount();
         // The kernel's buffer, not this queue, would overflow during a long burst.
-        if (TickCount() - lastDrain_ >= kDrainIntervalMs)
+        if (now - lastDrain_ >= kDrainIntervalMs)
             Drain();
+        if (now >= sliceEnd && inboxHead_ < inbox_.size()) {
+            ScheduleWork();
+            break;
+        }
     }
     if (readOwed_)
         OnReadyRead();
-    if (expiryDue_) {
+    if (expiryDue_ && aheadOfExpiry_ == 0) {
         expiryDue_ = false;
         Sweep();
     }

@@ -77,6 +77,10 @@ public:
     // never holds more, and a larger buffer keeps the rest of a burst until the next drain,
     // so the queue stays small and its memory is reused instead of growing with the burst.
     static constexpr std::size_t kDrainLimit = 512;
+    // Longest stretch of queued answers handled in one event-loop turn. A burst of 10,000
+    // takes some 50 ms to work through; in slices, a window repaints and takes input between
+    // them instead of freezing for the whole burst.
+    static constexpr std::int64_t kWorkSliceMs = 8;
 
     // Opens the socket; throws vrel::Exception -1008 when it cannot be created or bound.
     // destination is where requests go: the limited broadcast by default, or a unicast or
@@ -203,6 +207,9 @@ private:
     bool readOwed_ = false;
     bool workQueued_ = false;
     bool expiryDue_ = false;
+    // Datagrams queued before the due expiry: they are answered before it runs, and a flood
+    // queued after it cannot hold it back.
+    std::size_t aheadOfExpiry_ = 0;
     std::vector<std::string> interfaceNames_;
     std::vector<KvSendOutcome> lastSend_;
 };
