@@ -9,8 +9,6 @@
 #include <QCommandLineParser>
 #include <QEventLoop>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 
 #include <algorithm>
 #include <iostream>
@@ -72,23 +70,25 @@ std::string PreviewLine(const PlanRow& row, const DeviceRow* device) {
 
 // One row of the JSON report: the plan row, where the device was found, and, once it was
 // set, the outcome.
-QJsonObject RowJson(const PlanRow& row, const DeviceRow* device, const SetOutcome* outcome) {
-    QJsonObject object =
+JsonFields RowJson(const PlanRow& row, const DeviceRow* device, const SetOutcome* outcome) {
+    JsonFields fields =
         OutcomeJson({row.mac, "", row.ip, row.netmask}, outcome ? *outcome : SetOutcome{});
     if (outcome == nullptr) {
-        object.remove("verdict");
-        object.remove("setResult");
-        object.remove("attempts");
+        // Nothing was sent: the plan row alone, without a Set's verdict and result.
+        std::erase_if(fields, [](const auto& field) {
+            return field.first == "verdict" || field.first == "setResult" ||
+                   field.first == "attempts";
+        });
     }
     if (device == nullptr)
-        object.insert("verdict", "not found");
-    object.insert("line", row.line);
-    object.insert("found", device != nullptr);
+        fields.emplace_back("verdict", "not found");
+    fields.emplace_back("line", row.line);
+    fields.emplace_back("found", device != nullptr);
     if (device != nullptr) {
-        object.insert("currentIpAddress", QString::fromStdString(device->ipAddress));
-        object.insert("currentNetmask", QString::fromStdString(device->netmask));
+        fields.emplace_back("currentIpAddress", QString::fromLatin1(device->ipAddress));
+        fields.emplace_back("currentNetmask", QString::fromLatin1(device->netmask));
     }
-    return object;
+    return fields;
 }
 
 struct ApplyRun {
@@ -103,7 +103,7 @@ struct ApplyRun {
 // Shows, and unless it is a dry run sets, every row in turn; the count of rows that ended
 // with the device holding its new address.
 int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
-    QJsonArray report;
+    std::vector<JsonFields> report;
     int succeeded = 0;
     const std::size_t total = run.plan.rows.size();
     for (std::size_t i = 0; i < total; ++i) {
@@ -115,7 +115,7 @@ int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
         if (run.dryRun || device == nullptr) {
             if (!run.json && !run.dryRun)
                 std::cout << "  " << row.mac << ": not found, skipped\n";
-            report.append(RowJson(row, device, nullptr));
+            report.push_back(RowJson(row, device, nullptr));
             continue;
         }
         const KvVerifiedSet::Target target{row.mac, row.password.value_or(run.password), row.ip,
@@ -126,10 +126,10 @@ int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
         succeeded += VerdictSucceeded(outcome.verdict);
         if (!run.json)
             std::cout << "  " << VerdictLine(row.mac, row.ip, row.netmask, outcome) << std::endl;
-        report.append(RowJson(row, device, &outcome));
+        report.push_back(RowJson(row, device, &outcome));
     }
     if (run.json)
-        std::cout << QJsonDocument(report).toJson().toStdString();
+        std::cout << JsonArrayText(report);
     std::cout.flush();
     return succeeded;
 }

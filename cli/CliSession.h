@@ -5,7 +5,6 @@
 #include "KvVerifiedSet.h"
 
 #include <QHostAddress>
-#include <QJsonObject>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -98,7 +97,7 @@ KvVerifiedSet::Options SetOptionsFrom(const QCommandLineParser& parser);
 SetOutcome SetAndVerify(KvVRELClient& client, const KvVerifiedSet::Target& target,
                         const KvVerifiedSet::Options& options, const std::string& what);
 // The outcome of one Set as a JSON object: the target, the verdict, the last Set's result.
-QJsonObject OutcomeJson(const KvVerifiedSet::Target& target, const SetOutcome& outcome);
+JsonFields OutcomeJson(const KvVerifiedSet::Target& target, const SetOutcome& outcome);
 
 
 int RunDiscover(const QStringList& args);

@@ -100,39 +100,53 @@ std::string FormatTable(const std::vector<DeviceRow>& rows, const std::vector<st
     return out;
 }
 
-std::string JsonString(const std::string& text) {
-    // Qt does the escaping; the texts are 8-bit Latin-1 and come out as UTF-8.
-    const QByteArray array =
-        QJsonDocument(QJsonArray{QString::fromLatin1(text)}).toJson(QJsonDocument::Compact);
+namespace {
+
+// Qt does the escaping and the number format.
+std::string JsonValueText(const QJsonValue& value) {
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
     return array.mid(1, array.size() - 2).toStdString(); // strip [ and ]
 }
 
-std::string JsonObjectText(const std::vector<std::pair<std::string, std::string>>& fields,
-                           const std::string& indent, const std::string& extra) {
+} // namespace
+
+std::string JsonString(const std::string& text) {
+    // The texts are 8-bit Latin-1 and come out as UTF-8.
+    return JsonValueText(QString::fromLatin1(text));
+}
+
+std::string JsonObjectText(const JsonFields& fields, const std::string& indent) {
     // QJsonObject sorts its keys; scripts and readers expect the order the fields were given.
     std::string out = "{";
     for (std::size_t i = 0; i < fields.size(); ++i)
         out += (i ? ",\n" : "\n") + indent + "    " + JsonString(fields[i].first) + ": " +
-               JsonString(fields[i].second);
-    return out + extra + "\n" + indent + "}";
+               JsonValueText(fields[i].second);
+    return out + "\n" + indent + "}";
+}
+
+std::string JsonArrayText(const std::vector<JsonFields>& objects) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < objects.size(); ++i)
+        out += (i ? ",\n    " : "\n    ") + JsonObjectText(objects[i], "    ");
+    return out + "\n]\n";
 }
 
 std::string FormatJson(const std::vector<DeviceRow>& rows, const std::vector<std::string>& notes,
                        const DeviceIndex* index) {
-    std::string out = "[";
+    std::vector<JsonFields> objects;
+    objects.reserve(rows.size());
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const auto values = Fields(rows[r]);
-        std::vector<std::pair<std::string, std::string>> fields;
+        JsonFields& fields = objects.emplace_back();
         for (int c = 0; c < kDeviceColumns; ++c)
-            fields.emplace_back(kDeviceKeys[c], values[static_cast<std::size_t>(c)]);
+            fields.emplace_back(kDeviceKeys[c],
+                                QString::fromLatin1(values[static_cast<std::size_t>(c)]));
         if (r < notes.size() && !notes[r].empty())
-            fields.emplace_back("notes", notes[r]);
-        std::string extra;
+            fields.emplace_back("notes", QString::fromLatin1(notes[r]));
         if (const int others = index ? index->ConflictsOf(rows[r].macAddress) : 0)
-            extra = ",\n        \"duplicates\": " + std::to_string(others);
-        out += (r ? ",\n    " : "\n    ") + JsonObjectText(fields, "    ", extra);
+            fields.emplace_back("duplicates", others);
     }
-    return out + "\n]\n";
+    return JsonArrayText(objects);
 }
 
 std::string FormatCsv(const std::vector<DeviceRow>& rows) {

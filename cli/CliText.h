@@ -4,6 +4,8 @@
 #include "DiscoveredDevice.h"
 #include "KvNetInterfaces.h"
 
+#include <QJsonValue>
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -32,10 +34,14 @@ std::string FormatTable(const std::vector<DeviceRow>& rows,
 // of those other answers.
 // A JSON string literal of a Latin-1 text, quotes included.
 std::string JsonString(const std::string& text);
-// A JSON object with the fields in the order given (Qt's writer would sort them), its lines
-// indented by indent; extra is inserted after the last field as it stands.
-std::string JsonObjectText(const std::vector<std::pair<std::string, std::string>>& fields,
-                           const std::string& indent = "", const std::string& extra = "");
+// The fields of a JSON object in the order they are written. Texts from devices go in as
+// QString::fromLatin1.
+using JsonFields = std::vector<std::pair<std::string, QJsonValue>>;
+// A JSON object with the fields in the order given (Qt's writer would sort them), laid out as
+// Qt's indented writer lays it out, its lines indented by indent.
+std::string JsonObjectText(const JsonFields& fields, const std::string& indent = "");
+// An array of such objects, one per element, laid out the same way.
+std::string JsonArrayText(const std::vector<JsonFields>& objects);
 std::string FormatJson(const std::vector<DeviceRow>& rows,
                        const std::vector<std::string>& notes = {},
                        const DeviceIndex* index = nullptr);

@@ -38,15 +38,16 @@ KvVRELVarList VariablesFrom(const QStringList& texts) {
 std::string Output(const KvVRELVarList& vars, bool json) {
     if (json) {
         // In the order of the --var options; a name given twice keeps its last value.
-        std::vector<std::pair<std::string, std::string>> fields;
+        JsonFields fields;
         for (int i = 0; i < vars.count(); ++i) {
             const auto same = std::find_if(fields.begin(), fields.end(), [&](const auto& f) {
                 return f.first == vars.at(i).name;
             });
+            const QString value = QString::fromLatin1(vars.at(i).value);
             if (same != fields.end())
-                same->second = vars.at(i).value;
+                same->second = value;
             else
-                fields.emplace_back(vars.at(i).name, vars.at(i).value);
+                fields.emplace_back(vars.at(i).name, value);
         }
         return JsonObjectText(fields) + "\n";
     }

@@ -8,7 +8,6 @@
 
 #include <QCommandLineParser>
 #include <QEventLoop>
-#include <QJsonDocument>
 
 #include <iostream>
 #include <memory>
@@ -63,19 +62,20 @@ SetOutcome SetAndVerify(KvVRELClient& client, const KvVerifiedSet::Target& targe
     return set.Outcome();
 }
 
-QJsonObject OutcomeJson(const KvVerifiedSet::Target& target, const SetOutcome& outcome) {
-    QJsonObject object;
-    object.insert("macAddress", QString::fromStdString(target.mac));
-    object.insert("ipAddress", QString::fromStdString(target.ip));
-    object.insert("netmask", QString::fromStdString(target.netmask));
-    object.insert("verdict", VerdictName(outcome.verdict));
-    object.insert("setResult", QString::fromLatin1(MessageForCode(outcome.setCode)));
-    object.insert("attempts", outcome.attempts);
+JsonFields OutcomeJson(const KvVerifiedSet::Target& target, const SetOutcome& outcome) {
+    JsonFields fields{
+        {"macAddress", QString::fromStdString(target.mac)},
+        {"ipAddress", QString::fromStdString(target.ip)},
+        {"netmask", QString::fromStdString(target.netmask)},
+        {"verdict", VerdictName(outcome.verdict)},
+        {"setResult", QString::fromLatin1(MessageForCode(outcome.setCode))},
+        {"attempts", outcome.attempts},
+    };
     if (!outcome.seenIp.empty()) {
-        object.insert("answeredIpAddress", QString::fromStdString(outcome.seenIp));
-        object.insert("answeredNetmask", QString::fromStdString(outcome.seenNetmask));
+        fields.emplace_back("answeredIpAddress", QString::fromLatin1(outcome.seenIp));
+        fields.emplace_back("answeredNetmask", QString::fromLatin1(outcome.seenNetmask));
     }
-    return object;
+    return fields;
 }
 
 int RunSet(const QStringList& args) {
@@ -115,7 +115,7 @@ int RunSet(const QStringList& args) {
 
     const bool succeeded = VerdictSucceeded(outcome.verdict);
     if (parser.isSet("json")) {
-        std::cout << QJsonDocument(OutcomeJson(target, outcome)).toJson().toStdString();
+        std::cout << JsonObjectText(OutcomeJson(target, outcome)) << "\n";
     } else if (succeeded) {
         std::cout << "Set " << target.mac << ": IP address " << target.ip << ", netmask "
                   << target.netmask << "\n";

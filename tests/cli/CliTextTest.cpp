@@ -150,6 +150,22 @@ TEST(CliText, JsonHoldsOneObjectPerRowWithTheSixKeysInColumnOrder) {
     EXPECT_TRUE(empty.array().isEmpty());
 }
 
+// set and apply write numbers and flags too: the fields keep their order, and the layout is
+// Qt's own indented one, so output reads the same as before with keys in sorted order.
+TEST(CliText, JsonFieldsKeepTheirOrderAndQtsLayout) {
+    const JsonFields device{{"verdict", "verified"}, {"attempts", 2}, {"found", true}};
+    EXPECT_EQ(JsonObjectText(device),
+              "{\n    \"verdict\": \"verified\",\n    \"attempts\": 2,\n    \"found\": true\n}");
+    const JsonFields sorted{{"a", 1}, {"b", QString::fromLatin1("Caf\xE9")}};
+    const QJsonObject object{{"a", 1}, {"b", QString::fromLatin1("Caf\xE9")}};
+    const struct {
+        std::vector<JsonFields> objects;
+        QJsonArray array;
+    } cases[] = {{{}, {}}, {{sorted}, {object}}, {{sorted, sorted}, {object, object}}};
+    for (const auto& c : cases)
+        EXPECT_EQ(JsonArrayText(c.objects), QJsonDocument(c.array).toJson().toStdString());
+}
+
 TEST(CliText, CsvQuotesOnlyFieldsThatNeedIt) {
     const std::string header = "productCode,modelName,macAddress,ipAddress,netmask,interface\r\n";
     const std::pair<std::string, std::string> cases[] = {
