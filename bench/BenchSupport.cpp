@@ -1,6 +1,7 @@
 #include "BenchSupport.h"
 
-#include <net/if.h>
+#include "NetworkNamespace.h"
+
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -26,14 +27,7 @@ std::int64_t CpuUs() {
 }
 
 bool RequireSandbox(const char* program) {
-    int count = 0;
-    bool onlyLoopback = true;
-    if (struct if_nameindex* names = if_nameindex()) {
-        for (const struct if_nameindex* n = names; n->if_index != 0; ++n, ++count)
-            onlyLoopback = onlyLoopback && std::string(n->if_name) == "lo";
-        if_freenameindex(names);
-    }
-    if (count == 1 && onlyLoopback)
+    if (OnlyLoopbackInterface())
         return true;
     std::fprintf(stderr,
                  "%s: refusing to run outside a private network namespace; "

@@ -1,5 +1,6 @@
 // Renders the main window as a user sees it after a Discover and one Set, into a PNG file:
 // the screenshot of the README and of `make demo`. Needs devices (a simulator) to talk to.
+#include "NetworkNamespace.h"
 #include "SystemLocale.h"
 #include "TTheVrel.h"
 
@@ -9,9 +10,7 @@
 #include <QTest>
 
 #include <cstdio>
-#include <fstream>
 #include <functional>
-#include <string>
 
 namespace {
 
@@ -23,26 +22,11 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
     return done();
 }
 
-// The window broadcasts a Discover: only ever inside a namespace whose sole interface is lo.
-bool OnlyLoopback() {
-    std::ifstream dev("/proc/net/dev");
-    std::string line;
-    int interfaces = 0;
-    bool loopback = false;
-    for (int n = 0; std::getline(dev, line); ++n) {
-        const auto colon = line.find(':');
-        if (n < 2 || colon == std::string::npos)
-            continue;
-        ++interfaces;
-        loopback = line.substr(0, colon).find("lo") != std::string::npos;
-    }
-    return interfaces == 1 && loopback;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!OnlyLoopback()) {
+    // The window broadcasts a Discover: only ever inside a namespace whose sole interface is lo.
+    if (!vrel::OnlyLoopbackInterface()) {
         std::fprintf(stderr, "vrel-window-shot: run it inside tools/netns-run (make demo does)\n");
         return 2;
     }

@@ -1,5 +1,6 @@
 #include "NetLab.h"
 
+#include "NetworkNamespace.h"
 #include "NetworkSandbox.h"
 
 #include <QDeadlineTimer>
@@ -15,7 +16,8 @@ constexpr const char* kDeviceHeader =
 } // namespace
 
 NetLab::NetLab(const std::vector<std::string>& segments, const QString& route) {
-    if (!dir_.isValid())
+    // tools/netlab refuses as well; a lab is never even started from the host's namespace.
+    if (!dir_.isValid() || !OnlyLoopbackInterface())
         return;
     QStringList args{"--bin",   VREL_BIN_DIR,           "--default-route", route,
                      "--stamp", dir_.filePath("stamp"), "--logs",          dir_.path()};

@@ -1,36 +1,18 @@
 #include "NetworkSandbox.h"
 
+#include "NetworkNamespace.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace vrel::test {
 
 namespace {
-
-// Interface names from /proc/net/dev: two header lines, then "name: counters..." per line.
-std::vector<std::string> InterfaceNames() {
-    std::vector<std::string> names;
-    std::ifstream dev("/proc/net/dev");
-    std::string line;
-    for (int header = 0; header < 2 && std::getline(dev, line); ++header) {
-    }
-    while (std::getline(dev, line)) {
-        const auto colon = line.find(':');
-        if (colon == std::string::npos)
-            continue;
-        std::istringstream name(line.substr(0, colon));
-        std::string trimmed;
-        name >> trimmed;
-        names.push_back(trimmed);
-    }
-    return names;
-}
 
 // True inside a namespace tools/netlab built: its stamp file names this very namespace (by
 // the inode of /proc/self/ns/net, which the lab recorded while the namespace still had
@@ -57,9 +39,9 @@ bool InLabNamespace(const std::vector<std::string>& names) {
 } // namespace
 
 ::testing::AssertionResult NetworkIsSandboxed() {
-    const auto names = InterfaceNames();
-    if (names.size() == 1 && names.front() == "lo")
+    if (OnlyLoopbackInterface())
         return ::testing::AssertionSuccess();
+    const auto names = NetworkInterfaceNames();
     if (!names.empty() && InLabNamespace(names))
         return ::testing::AssertionSuccess();
     std::string list;
