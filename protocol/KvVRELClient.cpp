@@ -8,7 +8,9 @@
 #include "ValueCodec.h"
 #include "VrelPacket.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QNetworkDatagram>
 #include <QVariant>
 
@@ -36,6 +38,12 @@ constexpr int kDrainMs = 6000;
 constexpr int kUdpTableInodeColumn = 9;
 constexpr int kUdpTableDropsColumn = 12;
 constexpr std::array<std::uint8_t, kMacSize> kBroadcastMac{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+// Posted by the receive thread when its queue has gone from empty to holding datagrams.
+QEvent::Type ArrivalEvent() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
 
 // Runs a completion so that a failure raised in the callback reaches the application's error
 // display instead of leaving a Qt event handler.
@@ -95,10 +103,11 @@ KvVRELClient::KvVRELClient(QObject* owner, const QHostAddress& destination, std:
     // Qt's own read notification is left unconnected and nothing here reads through the
     // QUdpSocket: Qt switches that notification off at its first wake-up and on again only
     // when a datagram is read through it, so it never competes with the receive thread.
+    // The receive thread tells of new datagrams with a posted event: nothing shared with it
+    // but the queue and the event, which the owning thread deletes.
     receiver_ = std::make_unique<KvVRELReceiver>(
-        static_cast<int>(socket_.socketDescriptor()), kInboxLimitBytes, [this] {
-            QMetaObject::invokeMethod(this, &KvVRELClient::OnArrival, Qt::QueuedConnection);
-        });
+        static_cast<int>(socket_.socketDescriptor()), kInboxLimitBytes,
+        [this] { QCoreApplication::postEvent(this, new QEvent(ArrivalEvent())); });
     sweepTimer_.start();
 }
 
@@ -239,8 +248,8 @@ std::size_t KvVRELClient::QueuedDatagrams() const {
     return receiver_->Queued();
 }
 
-void KvVRELClient::OnArrival() {
-    if (!workQueued_)
+void KvVRELClient::customEvent(QEvent* event) {
+    if (event->type() == ArrivalEvent() && !workQueued_)
         DoWork();
 }
 

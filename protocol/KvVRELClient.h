@@ -131,6 +131,10 @@ public:
     // Milliseconds on a monotonic clock, the base of every deadline.
     static std::int64_t TickCount();
 
+protected:
+    // The receive thread's word that its queue has gone from empty to holding datagrams.
+    void customEvent(QEvent* event) override;
+
 private:
     struct _VRELReqData {
         std::uint8_t sequence = 0;
@@ -149,8 +153,6 @@ private:
     using Request = std::shared_ptr<_VRELReqData>;
     using Pending = std::list<Request>;
 
-    // Called through the event loop when the receive queue has gone from empty to not.
-    void OnArrival();
     void OnTick();
     void ScheduleWork();
     void DoWork();
