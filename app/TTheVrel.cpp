@@ -234,7 +234,9 @@ void TTheVrel::MarkConflicts() {
     devices.reserve(static_cast<std::size_t>(rows.rowCount()));
     for (int r = 0; r < rows.rowCount(); ++r) {
         const std::vector<std::string>& cells = rows.Row(r).cells;
-        auto cell = [&](std::size_t c) { return c < cells.size() ? cells[c] : std::string(); };
+        auto cell = [&](std::size_t c) {
+            return c < cells.size() ? std::string_view(cells[c]) : std::string_view();
+        };
         devices.push_back({cell(2), cell(3), cell(4), {}});
     }
     const auto conflicts = FindConflicts(devices, HostAddresses());

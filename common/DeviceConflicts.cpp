@@ -13,7 +13,7 @@ bool InSubnet(std::uint32_t address, const HostAddress& a) {
     return (address & a.netmask) == (a.address & a.netmask);
 }
 
-bool IsLoopbackInterface(const std::string& name, const std::vector<HostAddress>& host) {
+bool IsLoopbackInterface(std::string_view name, const std::vector<HostAddress>& host) {
     for (const HostAddress& a : host) {
         if (a.interfaceName == name)
             return a.loopback;
@@ -31,7 +31,7 @@ SubnetsFor(const FoundDevice& device, const std::vector<HostAddress>& host, std:
         if (known ? a.interfaceName == device.arrivalInterface : !a.loopback)
             subnets.push_back(&a);
     }
-    where = known ? device.arrivalInterface : "this host";
+    where = known ? device.arrivalInterface : std::string_view("this host");
     return subnets;
 }
 
@@ -51,7 +51,7 @@ std::string DeviceConflict::Text() const {
 
 std::vector<DeviceConflict> FindConflicts(const std::vector<FoundDevice>& devices,
                                           const std::vector<HostAddress>& host) {
-    std::unordered_map<std::string, int> users;
+    std::unordered_map<std::string_view, int> users;
     for (const FoundDevice& d : devices)
         ++users[d.ipAddress];
     std::unordered_set<std::uint32_t> own;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vrel {
@@ -14,10 +15,11 @@ struct HostAddress {
     bool loopback = false;
 };
 
-// A device as Discover found it.
+// A device as Discover found it: views of the texts the caller keeps, so that checking a list
+// of thousands copies none of them.
 struct FoundDevice {
-    std::string mac, ipAddress, netmask;
-    std::string arrivalInterface; // where its answer came in; empty when not known
+    std::string_view mac, ipAddress, netmask;
+    std::string_view arrivalInterface; // where its answer came in; empty when not known
 };
 
 // What is wrong with one device's address as found.

@@ -295,7 +295,7 @@ void KvVRELRequest2Edits::AddRow(std::uint8_t command) {
         device = DeviceFromAnswer(vars);
     if (device)
         device->interfaceName = answerInterface_;
-    if (device && discovery_.Offer(*device) != DeviceIndex::Outcome::Added)
+    if (device && discovery_.Offer(std::move(*device)) != DeviceIndex::Outcome::Added)
         return;
     ReportRow row;
     row.cells.reserve(static_cast<std::size_t>(listView->columnCount()));
@@ -305,7 +305,7 @@ void KvVRELRequest2Edits::AddRow(std::uint8_t command) {
     if (command == kDiscover && listView->columnCount() > static_cast<int>(row.cells.size()))
         row.cells.push_back(answerInterface_);
     if (device)
-        row.mac = device->macAddress;
+        row.mac = discovery_.Index().Devices().back().macAddress; // the device is the index's now
     ShowRow(std::move(row));
 }
 

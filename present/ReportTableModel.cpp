@@ -64,10 +64,6 @@ void ReportTableModel::Append(std::vector<ReportRow>&& rows) {
         return;
     const int first = rowCount();
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
-    // Growth stays geometric: rows also come one at a time, and an exact reserve would copy
-    // the whole table for each of them.
-    if (rows_.capacity() < rows_.size() + rows.size())
-        rows_.reserve(std::max(rows_.size() + rows.size(), 2 * rows_.capacity()));
     for (ReportRow& row : rows)
         rows_.push_back({std::move(row), {}, {}});
     endInsertRows();
@@ -132,8 +128,7 @@ void ReportTableModel::Reorder(std::size_t sortedEnd) {
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> newPosition(order.size());
-    std::vector<Entry> sorted;
-    sorted.reserve(rows_.size());
+    std::deque<Entry> sorted;
     for (std::size_t n = 0; n < order.size(); ++n) {
         newPosition[static_cast<std::size_t>(order[n])] = static_cast<int>(n);
         sorted.push_back(std::move(rows_[static_cast<std::size_t>(order[n])]));
