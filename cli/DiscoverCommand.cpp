@@ -31,14 +31,6 @@ int IntegerOption(const QCommandLineParser& parser, const char* name, int low, i
     return value;
 }
 
-std::vector<FoundDevice> Found(const DeviceRows& rows) {
-    std::vector<FoundDevice> devices;
-    devices.reserve(rows.size());
-    for (const DeviceRow& r : rows)
-        devices.push_back({r.macAddress, r.ipAddress, r.netmask, r.interfaceName});
-    return devices;
-}
-
 std::vector<std::string> NotesOf(const std::vector<DeviceConflict>& conflicts) {
     std::vector<std::string> notes;
     for (const DeviceConflict& c : conflicts)
@@ -141,7 +133,13 @@ int RunDiscover(const QStringList& args) {
 
     const DeviceRows& rows = run.Devices().Devices();
     // What is wrong with each row's address, as seen from this host's networks.
-    const std::vector<DeviceConflict> conflicts = FindConflicts(Found(rows), HostAddresses());
+    const std::vector<DeviceConflict> conflicts = FindConflicts(
+        rows.size(),
+        [&](std::size_t i) {
+            const DeviceRow& r = rows[i];
+            return FoundDevice{r.macAddress, r.ipAddress, r.netmask, r.interfaceName};
+        },
+        HostAddresses());
     // CSV has no notes column: its readers get the summary line only.
     if (parser.isSet("json"))
         std::cout << FormatJson(rows, NotesOf(conflicts), &run.Devices());

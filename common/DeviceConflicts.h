@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +43,11 @@ struct DeviceConflict {
 // subnet of the host's other interfaces; a host without any is no measure. Linear in the
 // number of devices.
 std::vector<DeviceConflict> FindConflicts(const std::vector<FoundDevice>& devices,
+                                          const std::vector<HostAddress>& host);
+// The same over count devices that deviceAt(i) describes, for callers whose lists hold the
+// texts already: a list of thousands is not copied into FoundDevice records first.
+std::vector<DeviceConflict> FindConflicts(std::size_t count,
+                                          const std::function<FoundDevice(std::size_t)>& deviceAt,
                                           const std::vector<HostAddress>& host);
 
 // "2 devices share an IP address, 1 device is outside ..." for stderr, or empty.
