@@ -233,11 +233,8 @@ void TTheVrel::MarkConflicts() {
     const auto conflicts = FindConflicts(
         static_cast<std::size_t>(rows.rowCount()),
         [&](std::size_t r) {
-            const std::vector<std::string>& cells = rows.Row(static_cast<int>(r)).cells;
-            auto cell = [&](std::size_t c) {
-                return c < cells.size() ? std::string_view(cells[c]) : std::string_view();
-            };
-            return FoundDevice{cell(2), cell(3), cell(4), {}};
+            const ReportRow& row = rows.Row(static_cast<int>(r));
+            return FoundDevice{row.Cell(2), row.Cell(3), row.Cell(4), {}};
         },
         HostAddresses());
     std::vector<RowMark> marks;

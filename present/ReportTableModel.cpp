@@ -3,9 +3,38 @@
 #include <QBrush>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <numeric>
 
 namespace vrel {
+
+void ReportRow::AddCell(std::string_view text) {
+    const auto size = static_cast<std::uint32_t>(text.size());
+    texts_.append(reinterpret_cast<const char*>(&size), sizeof size);
+    texts_.append(text);
+    ++count_;
+}
+
+std::string_view ReportRow::Cell(std::size_t column) const {
+    std::size_t at = 0;
+    for (std::size_t c = 0; c < count_; ++c) {
+        std::uint32_t size = 0;
+        std::memcpy(&size, texts_.data() + at, sizeof size);
+        at += sizeof size;
+        if (c == column)
+            return std::string_view(texts_).substr(at, size);
+        at += size;
+    }
+    return {};
+}
+
+std::vector<std::string> ReportRow::Cells() const {
+    std::vector<std::string> cells;
+    for (std::size_t c = 0; c < count_; ++c)
+        cells.emplace_back(Cell(c));
+    return cells;
+}
 
 int ReportTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
@@ -18,9 +47,8 @@ int ReportTableModel::columnCount(const QModelIndex& parent) const {
 QString ReportTableModel::Text(int row, int column) const {
     if (row < 0 || row >= rowCount() || column < 0)
         return {};
-    const auto& cells = Row(row).cells;
-    const auto c = static_cast<std::size_t>(column);
-    return c < cells.size() ? QString::fromLatin1(cells[c]) : QString();
+    const std::string_view cell = Row(row).Cell(static_cast<std::size_t>(column));
+    return QString::fromLatin1(cell.data(), static_cast<qsizetype>(cell.size()));
 }
 
 QVariant ReportTableModel::data(const QModelIndex& index, int role) const {

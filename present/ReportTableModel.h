@@ -9,15 +9,28 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vrel {
 
 // One row of a report: the cells as the device sent them (Latin-1 bytes, converted for
-// display only when a cell is drawn) and, for a device row, its MAC address.
-struct ReportRow {
-    std::vector<std::string> cells;
+// display only when a cell is drawn) and, for a device row, its MAC address. The cells share
+// one text, each behind its length: a table of ten thousand rows makes one allocation per
+// row instead of one per cell, and fresh memory is what a burst of rows costs most.
+class ReportRow {
+public:
+    void AddCell(std::string_view text);
+    std::size_t CellCount() const { return count_; }
+    // Empty past the last cell.
+    std::string_view Cell(std::size_t column) const;
+    std::vector<std::string> Cells() const;
+
     std::string mac;
+
+private:
+    std::string texts_;
+    std::size_t count_ = 0;
 };
 
 // How a row is marked: a background for every cell and a tool tip; an invalid colour and an
