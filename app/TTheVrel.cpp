@@ -230,14 +230,13 @@ void TTheVrel::BuildControls() {
 
 void TTheVrel::MarkConflicts() {
     const ReportTableModel& rows = LV_Vrel->Rows();
-    std::vector<FoundDevice> devices;
-    devices.reserve(static_cast<std::size_t>(rows.rowCount()));
-    for (int r = 0; r < rows.rowCount(); ++r) {
-        const std::vector<std::string>& cells = rows.Row(r).cells;
-        auto cell = [&](std::size_t c) { return c < cells.size() ? cells[c] : std::string(); };
-        devices.push_back({cell(2), cell(3), cell(4), {}});
-    }
-    const auto conflicts = FindConflicts(devices, HostAddresses());
+    const auto conflicts = FindConflicts(
+        static_cast<std::size_t>(rows.rowCount()),
+        [&](std::size_t r) {
+            const ReportRow& row = rows.Row(static_cast<int>(r));
+            return FoundDevice{row.Cell(2), row.Cell(3), row.Cell(4), {}};
+        },
+        HostAddresses());
     std::vector<RowMark> marks;
     marks.reserve(conflicts.size());
     for (const DeviceConflict& c : conflicts)

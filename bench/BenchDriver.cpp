@@ -76,8 +76,14 @@ std::string Read(int fd, std::int64_t deadlineNs, bool firstLineOnly) {
     return text;
 }
 
-// Waits for the child (killing it at the deadline) and returns its CPU time in microseconds.
-std::int64_t Finish(Child& child, std::int64_t deadlineNs) {
+// What a child process used: CPU time and fresh pages.
+struct Usage {
+    double cpuUs = 0;
+    double faults = 0;
+};
+
+// Waits for the child (killing it at the deadline) and returns what it used.
+Usage Finish(Child& child, std::int64_t deadlineNs) {
     int status = 0;
     rusage ru{};
     while (wait4(child.pid, &status, WNOHANG, &ru) == 0) {
@@ -86,8 +92,9 @@ std::int64_t Finish(Child& child, std::int64_t deadlineNs) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     close(child.out);
-    return (ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1'000'000LL + ru.ru_utime.tv_usec +
-           ru.ru_stime.tv_usec;
+    return {static_cast<double>((ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1'000'000LL +
+                                ru.ru_utime.tv_usec + ru.ru_stime.tv_usec),
+            static_cast<double>(ru.ru_minflt)};
 }
 
 std::string LastLine(const std::string& text) {
@@ -110,16 +117,17 @@ const char* const kReceiverNames[kReceivers] = {"limit (recvmmsg)", "vrel discov
                                                 "window presenter"};
 
 struct Sample {
-    double caught = 0, cpuPerAnswerUs = NAN, stallMs = NAN, completeMs = NAN, drops = NAN,
-           granted = NAN;
+    double caught = 0, cpuPerAnswerUs = NAN, faultsPerAnswer = NAN, stallMs = NAN,
+           completeMs = NAN, drops = NAN, granted = NAN;
+    Usage used; // the whole receiver process
 };
 
 struct Setup {
     std::int64_t answers, senders, windowMs;
 };
 
-// One burst to one receiver. cliBaselineUs is the CPU of a `vrel discover` that caught nothing.
-Sample RunOnce(const Setup& s, const Case& c, Receiver r, int run, double cliBaselineUs,
+// One burst to one receiver. cliBaseline is what a `vrel discover` that caught nothing used.
+Sample RunOnce(const Setup& s, const Case& c, Receiver r, int run, const Usage& cliBaseline,
                std::int64_t answers) {
     Child gen = Spawn({g_binDir + "/vrel-burst", "--answers", std::to_string(answers), "--senders",
                        std::to_string(s.senders), "--spread-ms", std::to_string(c.spreadMs),
@@ -148,7 +156,7 @@ Sample RunOnce(const Setup& s, const Case& c, Receiver r, int run, double cliBas
         args = {g_binDir + "/vrel-bench-window", "--expect", expect, "--window-ms", window};
     Child consumer = Spawn(args, true);
     const std::string out = Read(consumer.out, deadline, false);
-    const std::int64_t cpuUs = Finish(consumer, deadline);
+    sample.used = Finish(consumer, deadline);
     const Fields g = ParseFields(LastLine(Read(gen.out, deadline, false)));
     Finish(gen, deadline);
 
@@ -156,13 +164,14 @@ Sample RunOnce(const Setup& s, const Case& c, Receiver r, int run, double cliBas
     if (r == kCli) {
         f["caught"] = static_cast<double>(std::max<std::ptrdiff_t>(
             std::count(out.begin(), out.end(), '\n') - 1, 0)); // less the CSV header
-        f["cpu_us"] = static_cast<double>(cpuUs) - cliBaselineUs;
+        f["cpu_us"] = sample.used.cpuUs - cliBaseline.cpuUs;
+        f["faults"] = sample.used.faults - cliBaseline.faults;
     }
     sample.caught = f["caught"];
-    if (r == kCli && answers == 0)
-        sample.cpuPerAnswerUs = static_cast<double>(cpuUs); // the baseline itself
-    else if (sample.caught > 0)
+    if (sample.caught > 0) {
         sample.cpuPerAnswerUs = f["cpu_us"] / sample.caught;
+        sample.faultsPerAnswer = f["faults"] / sample.caught;
+    }
     if (f.count("stall_us"))
         sample.stallMs = f["stall_us"] / 1000.0;
     const double doneNs = r == kLimit              ? f["last_ns"]
@@ -194,7 +203,7 @@ std::string Cell(double value, const char* format) {
 }
 
 void RunCase(const Setup& s, const Case& c, int runs) {
-    const double baseline = RunOnce(s, c, kCli, 0, 0, 0).cpuPerAnswerUs;
+    const Usage baseline = RunOnce(s, c, kCli, 0, {}, 0).used;
     std::vector<Sample> samples[kReceivers];
     for (int run = 1; run <= runs; ++run)
         for (int r = 0; r < kReceivers; ++r)
@@ -210,21 +219,22 @@ void RunCase(const Setup& s, const Case& c, int runs) {
                 "vrel discover baseline %s ms CPU with no answers\n",
                 static_cast<long long>(s.answers), c.title, static_cast<long long>(s.senders), runs,
                 Cell(Median(column(samples[kLimit], &Sample::granted)), "%.0f").c_str(),
-                Cell(baseline / 1000, "%.1f").c_str());
-    std::printf("  %-18s %-22s %-6s %-13s %-14s %-24s %s\n", "receiver", "caught: median (min-max)",
-                "ratio", "CPU/answer us", "longest stall", "last answer->complete ms",
-                "kernel drops");
+                Cell(baseline.cpuUs / 1000, "%.1f").c_str());
+    std::printf("  %-18s %-22s %-6s %-13s %-13s %-14s %-24s %s\n", "receiver",
+                "caught: median (min-max)", "ratio", "CPU/answer us", "faults/answer",
+                "longest stall", "last answer->complete ms", "kernel drops");
     const double limit = Median(column(samples[kLimit], &Sample::caught));
     for (int r = 0; r < kReceivers; ++r) {
         const auto caught = column(samples[r], &Sample::caught);
         const auto [lo, hi] = std::minmax_element(caught.begin(), caught.end());
         const double median = Median(caught);
         std::printf(
-            "  %-18s %-22s %-6s %-13s %-14s %-24s %s\n", kReceiverNames[r],
+            "  %-18s %-22s %-6s %-13s %-13s %-14s %-24s %s\n", kReceiverNames[r],
             (Cell(median, "%.0f") + " (" + Cell(*lo, "%.0f") + "-" + Cell(*hi, "%.0f") + ")")
                 .c_str(),
             Cell(limit > 0 ? median / limit : NAN, "%.2f").c_str(),
             Cell(Median(column(samples[r], &Sample::cpuPerAnswerUs)), "%.2f").c_str(),
+            Cell(Median(column(samples[r], &Sample::faultsPerAnswer)), "%.3f").c_str(),
             Cell(Median(column(samples[r], &Sample::stallMs)), "%.1f ms").c_str(),
             Cell(Median(column(samples[r], &Sample::completeMs)), "%.1f").c_str(),
             Cell(Median(column(samples[r], &Sample::drops)), "%.0f").c_str());

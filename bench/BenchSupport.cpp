@@ -17,6 +17,12 @@ std::int64_t NowNs() {
     return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
+std::int64_t PageFaults() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_minflt;
+}
+
 std::int64_t CpuUs() {
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);

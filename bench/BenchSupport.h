@@ -13,6 +13,10 @@ std::int64_t NowNs();
 // User plus system CPU time this process has used so far, in microseconds.
 std::int64_t CpuUs();
 
+// Page faults this process has taken so far that needed no disk: each is a fresh page of
+// memory, which on a virtual machine costs far more than the code touching it.
+std::int64_t PageFaults();
+
 // False, with a line on stderr, unless the only network interface is loopback: the bench
 // sends broadcasts and bursts that must never reach a real network.
 bool RequireSandbox(const char* program);

@@ -12,6 +12,8 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <ostream>
+#include <sstream>
 #include <stdexcept>
 #include <string_view>
 
@@ -68,7 +70,7 @@ std::string CsvField(const std::string& raw) {
 
 } // namespace
 
-std::string FormatTable(const std::vector<DeviceRow>& rows, const std::vector<std::string>& notes) {
+std::string FormatTable(const DeviceRows& rows, const std::vector<std::string>& notes) {
     // A Notes column only when there is something to note: most segments have no conflicts.
     const bool noted =
         std::any_of(notes.begin(), notes.end(), [](const std::string& n) { return !n.empty(); });
@@ -131,7 +133,7 @@ std::string JsonArrayText(const std::vector<JsonFields>& objects) {
     return out + "\n]\n";
 }
 
-std::string FormatJson(const std::vector<DeviceRow>& rows, const std::vector<std::string>& notes,
+std::string FormatJson(const DeviceRows& rows, const std::vector<std::string>& notes,
                        const DeviceIndex* index) {
     std::vector<JsonFields> objects;
     objects.reserve(rows.size());
@@ -149,26 +151,34 @@ std::string FormatJson(const std::vector<DeviceRow>& rows, const std::vector<std
     return JsonArrayText(objects);
 }
 
-std::string FormatCsv(const std::vector<DeviceRow>& rows) {
-    std::string out;
+void WriteCsv(const DeviceRows& rows, std::ostream& out) {
+    std::string line;
     for (int c = 0; c < kDeviceColumns; ++c)
-        out += std::string(c ? "," : "") + kDeviceKeys[c];
-    out += "\r\n";
+        line += std::string(c ? "," : "") + kDeviceKeys[c];
+    out << line << "\r\n";
+    // Line by line: ten thousand rows would otherwise first grow one text of half a megabyte.
     for (const auto& row : rows) {
         const std::string* const f[kDeviceColumns] = {&row.productCode, &row.modelName,
                                                       &row.macAddress,  &row.ipAddress,
                                                       &row.netmask,     &row.interfaceName};
+        line.clear();
         for (int c = 0; c < kDeviceColumns; ++c) {
             if (c)
-                out += ',';
+                line += ',';
             if (PlainCsvField(*f[c]))
-                out += *f[c];
+                line += *f[c];
             else
-                out += CsvField(*f[c]);
+                line += CsvField(*f[c]);
         }
-        out += "\r\n";
+        line += "\r\n";
+        out << line;
     }
-    return out;
+}
+
+std::string FormatCsv(const DeviceRows& rows) {
+    std::ostringstream out;
+    WriteCsv(rows, out);
+    return std::move(out).str();
 }
 
 std::string NothingFoundText(const std::vector<KvNetInterface>& all,

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,8 @@ namespace vrel::cli {
 
 // One device as the command line reports it: the value texts of a Discover answer.
 using DeviceRow = DiscoveredDevice;
+// The rows of a Discover, in the order of first answers, as the device index keeps them.
+using DeviceRows = DeviceIndex::DeviceList;
 
 constexpr int kDeviceColumns = 6;
 // The keys of the JSON and CSV forms, in column order.
@@ -27,7 +30,7 @@ extern const char* const kDeviceHeaders[kDeviceColumns];
 // Control bytes, DEL and C1 bytes of the fields are shown as \xNN escapes (VisibleText).
 // notes[i], when given and not empty, is what is wrong with rows[i] (a shared IP address, an
 // unreachable subnet): a Notes column in the table, a "notes" field in JSON.
-std::string FormatTable(const std::vector<DeviceRow>& rows,
+std::string FormatTable(const DeviceRows& rows,
                         const std::vector<std::string>& notes = {});
 // An array of device objects, as scripts read it whatever else happened. With an index, a
 // device whose MAC address also answered with other content carries "duplicates": the count
@@ -42,13 +45,14 @@ using JsonFields = std::vector<std::pair<std::string, QJsonValue>>;
 std::string JsonObjectText(const JsonFields& fields, const std::string& indent = "");
 // An array of such objects, one per element, laid out the same way.
 std::string JsonArrayText(const std::vector<JsonFields>& objects);
-std::string FormatJson(const std::vector<DeviceRow>& rows,
+std::string FormatJson(const DeviceRows& rows,
                        const std::vector<std::string>& notes = {},
                        const DeviceIndex* index = nullptr);
 // RFC 4180: CRLF line ends, fields with a comma or quote quoted. Control bytes are shown as
 // \xNN escapes, and a field that begins with = + - @ tab or CR gets a leading apostrophe so
 // that no spreadsheet runs it as a formula.
-std::string FormatCsv(const std::vector<DeviceRow>& rows);
+void WriteCsv(const DeviceRows& rows, std::ostream& out);
+std::string FormatCsv(const DeviceRows& rows);
 
 // The stderr lines after a Discover that found nothing: every network interface (but
 // loopback) with its address, whether the request went out there and how many answers came

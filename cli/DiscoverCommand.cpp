@@ -31,14 +31,6 @@ int IntegerOption(const QCommandLineParser& parser, const char* name, int low, i
     return value;
 }
 
-std::vector<FoundDevice> Found(const std::vector<DeviceRow>& rows) {
-    std::vector<FoundDevice> devices;
-    devices.reserve(rows.size());
-    for (const DeviceRow& r : rows)
-        devices.push_back({r.macAddress, r.ipAddress, r.netmask, r.interfaceName});
-    return devices;
-}
-
 std::vector<std::string> NotesOf(const std::vector<DeviceConflict>& conflicts) {
     std::vector<std::string> notes;
     for (const DeviceConflict& c : conflicts)
@@ -139,16 +131,22 @@ int RunDiscover(const QStringList& args) {
     }
     ReportReceiveDrops(client, dropsBefore, std::cerr);
 
-    const std::vector<DeviceRow>& rows = run.Devices().Devices();
+    const DeviceRows& rows = run.Devices().Devices();
     // What is wrong with each row's address, as seen from this host's networks.
-    const std::vector<DeviceConflict> conflicts = FindConflicts(Found(rows), HostAddresses());
-    const std::vector<std::string> notes = NotesOf(conflicts);
+    const std::vector<DeviceConflict> conflicts = FindConflicts(
+        rows.size(),
+        [&](std::size_t i) {
+            const DeviceRow& r = rows[i];
+            return FoundDevice{r.macAddress, r.ipAddress, r.netmask, r.interfaceName};
+        },
+        HostAddresses());
+    // CSV has no notes column: its readers get the summary line only.
     if (parser.isSet("json"))
-        std::cout << FormatJson(rows, notes, &run.Devices());
+        std::cout << FormatJson(rows, NotesOf(conflicts), &run.Devices());
     else if (parser.isSet("csv"))
-        std::cout << FormatCsv(rows);
+        WriteCsv(rows, std::cout);
     else if (!rows.empty())
-        std::cout << FormatTable(rows, notes);
+        std::cout << FormatTable(rows, NotesOf(conflicts));
     if (rows.empty())
         std::cerr << "vrel: no device answered\n"
                   << NothingFoundText(KvNetInterfaces::Enumerate(), client.LastSend(),

@@ -2,6 +2,7 @@
 
 #include "DeviceAddress.h"
 
+#include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -13,7 +14,7 @@ bool InSubnet(std::uint32_t address, const HostAddress& a) {
     return (address & a.netmask) == (a.address & a.netmask);
 }
 
-bool IsLoopbackInterface(const std::string& name, const std::vector<HostAddress>& host) {
+bool IsLoopbackInterface(std::string_view name, const std::vector<HostAddress>& host) {
     for (const HostAddress& a : host) {
         if (a.interfaceName == name)
             return a.loopback;
@@ -31,7 +32,7 @@ SubnetsFor(const FoundDevice& device, const std::vector<HostAddress>& host, std:
         if (known ? a.interfaceName == device.arrivalInterface : !a.loopback)
             subnets.push_back(&a);
     }
-    where = known ? device.arrivalInterface : "this host";
+    where = known ? device.arrivalInterface : std::string_view("this host");
     return subnets;
 }
 
@@ -49,20 +50,58 @@ std::string DeviceConflict::Text() const {
     return notes;
 }
 
+namespace {
+
+// How many devices answer with each IP address. Addresses are counted as numbers, in one
+// sorted array: a few bytes per device instead of a map node each. A text that is no address
+// is counted as text; a device sends those only when broken.
+class AddressUsers {
+public:
+    void Add(std::string_view ip) {
+        if (const auto address = ParseDottedQuad(ip))
+            addresses_.push_back(*address);
+        else
+            ++others_[ip];
+    }
+    void Seal() { std::sort(addresses_.begin(), addresses_.end()); }
+    int Of(std::string_view ip) const {
+        if (const auto address = ParseDottedQuad(ip)) {
+            const auto [from, to] = std::equal_range(addresses_.begin(), addresses_.end(), *address);
+            return static_cast<int>(to - from);
+        }
+        const auto at = others_.find(ip);
+        return at == others_.end() ? 0 : at->second;
+    }
+
+private:
+    std::vector<std::uint32_t> addresses_;
+    std::unordered_map<std::string_view, int> others_;
+};
+
+} // namespace
+
 std::vector<DeviceConflict> FindConflicts(const std::vector<FoundDevice>& devices,
                                           const std::vector<HostAddress>& host) {
-    std::unordered_map<std::string, int> users;
-    for (const FoundDevice& d : devices)
-        ++users[d.ipAddress];
+    return FindConflicts(
+        devices.size(), [&](std::size_t i) { return devices[i]; }, host);
+}
+
+std::vector<DeviceConflict> FindConflicts(std::size_t count,
+                                          const std::function<FoundDevice(std::size_t)>& deviceAt,
+                                          const std::vector<HostAddress>& host) {
+    AddressUsers users;
+    for (std::size_t i = 0; i < count; ++i)
+        users.Add(deviceAt(i).ipAddress);
+    users.Seal();
     std::unordered_set<std::uint32_t> own;
     for (const HostAddress& a : host)
         own.insert(a.address);
 
-    std::vector<DeviceConflict> conflicts(devices.size());
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        const FoundDevice& d = devices[i];
+    std::vector<DeviceConflict> conflicts(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const FoundDevice d = deviceAt(i);
         DeviceConflict& c = conflicts[i];
-        c.sharedBy = users[d.ipAddress];
+        c.sharedBy = users.Of(d.ipAddress);
         const auto address = ParseDottedQuad(d.ipAddress);
         if (!address)
             continue;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vrel {
@@ -14,10 +17,11 @@ struct HostAddress {
     bool loopback = false;
 };
 
-// A device as Discover found it.
+// A device as Discover found it: views of the texts the caller keeps, so that checking a list
+// of thousands copies none of them.
 struct FoundDevice {
-    std::string mac, ipAddress, netmask;
-    std::string arrivalInterface; // where its answer came in; empty when not known
+    std::string_view mac, ipAddress, netmask;
+    std::string_view arrivalInterface; // where its answer came in; empty when not known
 };
 
 // What is wrong with one device's address as found.
@@ -39,6 +43,11 @@ struct DeviceConflict {
 // subnet of the host's other interfaces; a host without any is no measure. Linear in the
 // number of devices.
 std::vector<DeviceConflict> FindConflicts(const std::vector<FoundDevice>& devices,
+                                          const std::vector<HostAddress>& host);
+// The same over count devices that deviceAt(i) describes, for callers whose lists hold the
+// texts already: a list of thousands is not copied into FoundDevice records first.
+std::vector<DeviceConflict> FindConflicts(std::size_t count,
+                                          const std::function<FoundDevice(std::size_t)>& deviceAt,
                                           const std::vector<HostAddress>& host);
 
 // "2 devices share an IP address, 1 device is outside ..." for stderr, or empty.

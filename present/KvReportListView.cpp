@@ -112,7 +112,7 @@ QString KvReportListView::SelectedRowsText() const {
 void KvReportListView::AddRow(const QStringList& texts) {
     ReportRow row;
     for (const QString& text : texts)
-        row.cells.push_back(text.toLatin1().toStdString());
+        row.AddCell(text.toLatin1().toStdString());
     std::vector<ReportRow> rows;
     rows.push_back(std::move(row));
     rows_->Append(std::move(rows));

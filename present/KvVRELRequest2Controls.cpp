@@ -295,17 +295,16 @@ void KvVRELRequest2Edits::AddRow(std::uint8_t command) {
         device = DeviceFromAnswer(vars);
     if (device)
         device->interfaceName = answerInterface_;
-    if (device && discovery_.Offer(*device) != DeviceIndex::Outcome::Added)
+    if (device && discovery_.Offer(std::move(*device)) != DeviceIndex::Outcome::Added)
         return;
     ReportRow row;
-    row.cells.reserve(static_cast<std::size_t>(listView->columnCount()));
-    ForEachRowValue(
-        vars, [&](const std::string&, const std::string& value) { row.cells.push_back(value); });
+    ForEachRowValue(vars,
+                    [&](const std::string&, const std::string& value) { row.AddCell(value); });
     // A view with a column beyond the values shows where the answer arrived.
-    if (command == kDiscover && listView->columnCount() > static_cast<int>(row.cells.size()))
-        row.cells.push_back(answerInterface_);
+    if (command == kDiscover && listView->columnCount() > static_cast<int>(row.CellCount()))
+        row.AddCell(answerInterface_);
     if (device)
-        row.mac = device->macAddress;
+        row.mac = discovery_.Index().Devices().back().macAddress; // the device is the index's now
     ShowRow(std::move(row));
 }
 
@@ -315,7 +314,7 @@ void KvVRELRequest2Edits::RowToValues() {
     const int row = listView->Selected();
     if (row < 0)
         return;
-    const std::vector<std::string>& cells = listView->Rows().Row(row).cells;
+    const ReportRow& cells = listView->Rows().Row(row);
     std::size_t k = 0;
     KvVRELVarList& vars = request.variables;
     for (int i = 0; i < vars.count(); ++i) {
@@ -323,7 +322,7 @@ void KvVRELRequest2Edits::RowToValues() {
         if (var.responseVars) {
             k += static_cast<std::size_t>(var.responseVars->count());
         } else if (var.readable()) {
-            var.value = k < cells.size() ? cells[k] : std::string();
+            var.value = cells.Cell(k);
             ++k;
         }
     }

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -117,7 +118,7 @@ private:
     // event loop are shown at once; the rest wait here and are added in batches from the
     // event loop, each batch bounded in time, so that it keeps painting, handling input and
     // reading the socket.
-    std::vector<ReportRow> waiting_;
+    std::deque<ReportRow> waiting_;
     std::size_t nextWaiting_ = 0;
     int shownSinceFlush_ = 0; // rows shown directly since the last flush
     QTimer batchTimer_;

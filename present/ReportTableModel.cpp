@@ -3,9 +3,38 @@
 #include <QBrush>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <numeric>
 
 namespace vrel {
+
+void ReportRow::AddCell(std::string_view text) {
+    const auto size = static_cast<std::uint32_t>(text.size());
+    texts_.append(reinterpret_cast<const char*>(&size), sizeof size);
+    texts_.append(text);
+    ++count_;
+}
+
+std::string_view ReportRow::Cell(std::size_t column) const {
+    std::size_t at = 0;
+    for (std::size_t c = 0; c < count_; ++c) {
+        std::uint32_t size = 0;
+        std::memcpy(&size, texts_.data() + at, sizeof size);
+        at += sizeof size;
+        if (c == column)
+            return std::string_view(texts_).substr(at, size);
+        at += size;
+    }
+    return {};
+}
+
+std::vector<std::string> ReportRow::Cells() const {
+    std::vector<std::string> cells;
+    for (std::size_t c = 0; c < count_; ++c)
+        cells.emplace_back(Cell(c));
+    return cells;
+}
 
 int ReportTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
@@ -18,9 +47,8 @@ int ReportTableModel::columnCount(const QModelIndex& parent) const {
 QString ReportTableModel::Text(int row, int column) const {
     if (row < 0 || row >= rowCount() || column < 0)
         return {};
-    const auto& cells = Row(row).cells;
-    const auto c = static_cast<std::size_t>(column);
-    return c < cells.size() ? QString::fromLatin1(cells[c]) : QString();
+    const std::string_view cell = Row(row).Cell(static_cast<std::size_t>(column));
+    return QString::fromLatin1(cell.data(), static_cast<qsizetype>(cell.size()));
 }
 
 QVariant ReportTableModel::data(const QModelIndex& index, int role) const {
@@ -64,10 +92,6 @@ void ReportTableModel::Append(std::vector<ReportRow>&& rows) {
         return;
     const int first = rowCount();
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
-    // Growth stays geometric: rows also come one at a time, and an exact reserve would copy
-    // the whole table for each of them.
-    if (rows_.capacity() < rows_.size() + rows.size())
-        rows_.reserve(std::max(rows_.size() + rows.size(), 2 * rows_.capacity()));
     for (ReportRow& row : rows)
         rows_.push_back({std::move(row), {}, {}});
     endInsertRows();
@@ -132,8 +156,7 @@ void ReportTableModel::Reorder(std::size_t sortedEnd) {
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> newPosition(order.size());
-    std::vector<Entry> sorted;
-    sorted.reserve(rows_.size());
+    std::deque<Entry> sorted;
     for (std::size_t n = 0; n < order.size(); ++n) {
         newPosition[static_cast<std::size_t>(order[n])] = static_cast<int>(n);
         sorted.push_back(std::move(rows_[static_cast<std::size_t>(order[n])]));

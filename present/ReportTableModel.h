@@ -6,17 +6,31 @@
 #include <QColor>
 #include <QStringList>
 
+#include <deque>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vrel {
 
 // One row of a report: the cells as the device sent them (Latin-1 bytes, converted for
-// display only when a cell is drawn) and, for a device row, its MAC address.
-struct ReportRow {
-    std::vector<std::string> cells;
+// display only when a cell is drawn) and, for a device row, its MAC address. The cells share
+// one text, each behind its length: a table of ten thousand rows makes one allocation per
+// row instead of one per cell, and fresh memory is what a burst of rows costs most.
+class ReportRow {
+public:
+    void AddCell(std::string_view text);
+    std::size_t CellCount() const { return count_; }
+    // Empty past the last cell.
+    std::string_view Cell(std::size_t column) const;
+    std::vector<std::string> Cells() const;
+
     std::string mac;
+
+private:
+    std::string texts_;
+    std::size_t count_ = 0;
 };
 
 // How a row is marked: a background for every cell and a tool tip; an invalid colour and an
@@ -63,7 +77,9 @@ private:
     // Puts rows [sortedEnd, end) in their places among the rows before, which are in order.
     void Reorder(std::size_t sortedEnd);
 
-    std::vector<Entry> rows_;
+    // A deque: a table of thousands of rows grows without moving them, and without touching
+    // twice its size in fresh memory, which costs a burst more than the rows themselves.
+    std::deque<Entry> rows_;
     QStringList captions_;
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;

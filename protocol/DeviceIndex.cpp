@@ -21,13 +21,34 @@ DeviceIndex::Outcome DeviceIndex::Add(DiscoveredDevice&& device) {
     return Insert(std::move(device));
 }
 
+std::size_t DeviceIndex::MacOfPosition::operator()(std::string_view mac) const {
+    return std::hash<std::string_view>{}(mac);
+}
+
+std::size_t DeviceIndex::MacOfPosition::operator()(std::size_t at) const {
+    return (*this)(std::string_view((*devices)[at].macAddress));
+}
+
+bool DeviceIndex::MacOfPosition::operator()(std::string_view mac, std::size_t at) const {
+    return mac == (*devices)[at].macAddress;
+}
+
+bool DeviceIndex::MacOfPosition::operator()(std::size_t at, std::string_view mac) const {
+    return (*this)(mac, at);
+}
+
+bool DeviceIndex::MacOfPosition::operator()(std::size_t a, std::size_t b) const {
+    return a == b || (*devices)[a].macAddress == (*devices)[b].macAddress;
+}
+
 template <class D> DeviceIndex::Outcome DeviceIndex::Insert(D&& device) {
-    const auto [at, added] = byMac_.try_emplace(device.macAddress, devices_.size());
-    if (added) {
+    const auto at = byMac_.find(std::string_view(device.macAddress));
+    if (at == byMac_.end()) {
         devices_.push_back(std::forward<D>(device));
+        byMac_.insert(devices_.size() - 1);
         return Outcome::Added;
     }
-    if (devices_[at->second].SameAnswer(device))
+    if (devices_[*at].SameAnswer(device))
         return Outcome::Repeat;
     auto [others, firstForMac] = conflicts_.try_emplace(device.macAddress);
     others->second.insert(ContentKey(device));
@@ -41,8 +62,8 @@ void DeviceIndex::Clear() {
 }
 
 const DiscoveredDevice* DeviceIndex::Find(const std::string& macAddress) const {
-    const auto at = byMac_.find(macAddress);
-    return at == byMac_.end() ? nullptr : &devices_[at->second];
+    const auto at = byMac_.find(std::string_view(macAddress));
+    return at == byMac_.end() ? nullptr : &devices_[*at];
 }
 
 int DeviceIndex::ConflictsOf(const std::string& macAddress) const {

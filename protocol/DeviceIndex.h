@@ -3,10 +3,11 @@
 #include "DiscoveredDevice.h"
 
 #include <cstddef>
+#include <deque>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
-#include <vector>
 
 namespace vrel {
 
@@ -17,6 +18,11 @@ namespace vrel {
 // constant time per answer, whatever the size of the list.
 class DeviceIndex {
 public:
+    // A deque, not a vector: a list of thousands grows without moving what it holds, and
+    // touches its own size in fresh memory instead of twice that. Fresh pages are what a
+    // burst of answers costs most.
+    using DeviceList = std::deque<DiscoveredDevice>;
+
     enum class Outcome {
         Added,         // a new MAC address: the device joins the list
         Repeat,        // the same answer again (a device answering twice, or two Discovers)
@@ -29,8 +35,13 @@ public:
     Outcome Add(DiscoveredDevice&& device);
     void Clear();
 
+    DeviceIndex() = default;
+    // The MAC lookup refers to this object's list.
+    DeviceIndex(const DeviceIndex&) = delete;
+    DeviceIndex& operator=(const DeviceIndex&) = delete;
+
     // In the order of first answers.
-    const std::vector<DiscoveredDevice>& Devices() const { return devices_; }
+    const DeviceList& Devices() const { return devices_; }
     // The listed device with this MAC address text, or null.
     const DiscoveredDevice* Find(const std::string& macAddress) const;
     // How many distinct other answers came for this MAC address besides the listed one.
@@ -41,8 +52,21 @@ public:
 private:
     template <class D> Outcome Insert(D&& device);
 
-    std::vector<DiscoveredDevice> devices_;
-    std::unordered_map<std::string, std::size_t> byMac_;
+    // Positions in devices_, hashed and compared by the MAC address text they hold, so that
+    // the text is kept once; a MAC address text finds its position without a copy.
+    struct MacOfPosition {
+        using is_transparent = void;
+        const DeviceList* devices;
+        std::size_t operator()(std::string_view mac) const;
+        std::size_t operator()(std::size_t at) const;
+        bool operator()(std::string_view mac, std::size_t at) const;
+        bool operator()(std::size_t at, std::string_view mac) const;
+        bool operator()(std::size_t a, std::size_t b) const;
+    };
+
+    DeviceList devices_;
+    std::unordered_set<std::size_t, MacOfPosition, MacOfPosition> byMac_{
+        0, MacOfPosition{&devices_}, MacOfPosition{&devices_}};
     // Per conflicted MAC: the distinct contents seen besides the listed one.
     std::unordered_map<std::string, std::unordered_set<std::string>> conflicts_;
 };

@@ -13,7 +13,7 @@ using ::testing::ElementsAre;
 using MainWindowDiscoverTest = MainWindowTest;
 
 std::vector<std::string> RowTexts(const KvReportListView& view, int row) {
-    return view.Rows().Row(row).cells;
+    return view.Rows().Row(row).Cells();
 }
 
 TEST_F(MainWindowDiscoverTest, TwoQuickDiscoversShowEachDeviceOnce) {

@@ -61,15 +61,18 @@ TEST(DeviceConflicts, SharedAddressMarksEveryHolder) {
         {"B3", "192.168.1.200", "255.255.255.0", "eth0"},
         {"B4", "172.16.0.1", "255.255.0.0", "eth0"},
         {"B5", "192.168.1.200", "255.255.255.0", "eth0"},
+        // A broken device's text that is no address is shared by text.
+        {"B6", "none", "255.255.0.0", "eth0"},
+        {"B7", "none", "255.255.0.0", "eth0"},
     };
     const auto conflicts = FindConflicts(devices, kHost);
     ASSERT_EQ(conflicts.size(), devices.size());
-    const int shared[] = {3, 1, 3, 1, 3};
+    const int shared[] = {3, 1, 3, 1, 3, 2, 2};
     for (std::size_t i = 0; i < devices.size(); ++i)
         EXPECT_EQ(conflicts[i].sharedBy, shared[i]) << devices[i].mac;
     EXPECT_EQ(conflicts[0].Text(), "IP address used by 3 devices");
     EXPECT_EQ(ConflictSummary(conflicts),
-              "3 devices share an IP address, 1 device is outside the host's subnets");
+              "5 devices share an IP address, 1 device is outside the host's subnets");
     EXPECT_EQ(ConflictSummary(FindConflicts({devices[1]}, kHost)), "");
 }
 

@@ -41,7 +41,7 @@ inline KvVRELError Completion(std::uint8_t command, int code = 0) {
 
 // The texts of a list view row, column 0 (the caption) first.
 inline std::vector<std::string> RowTexts(const KvReportListView& view, int row) {
-    return view.Rows().Row(row).cells;
+    return view.Rows().Row(row).Cells();
 }
 
 // Message boxes of the scope are recorded instead of shown.

@@ -13,10 +13,13 @@ namespace {
 using ::testing::ElementsAreArray;
 
 // Rows of two cells: an address, then the order in which the row arrived.
-std::vector<ReportRow> Batch(std::vector<std::string> addresses, int& arrived) {
+std::vector<ReportRow> Batch(const std::vector<std::string>& addresses, int& arrived) {
     std::vector<ReportRow> rows;
-    for (std::string& a : addresses)
-        rows.push_back({{std::move(a), std::to_string(arrived++)}, {}});
+    for (const std::string& a : addresses) {
+        ReportRow& row = rows.emplace_back();
+        row.AddCell(a);
+        row.AddCell(std::to_string(arrived++));
+    }
     return rows;
 }
 
@@ -77,6 +80,17 @@ TEST(ReportTableModelTest, SelectionFollowsItsRow) {
     view.Rows().Append(Batch({"10.0.0.1"}, arrived));
     EXPECT_EQ(view.Selected(), 2);
     EXPECT_EQ(view.Text(view.Selected(), 0), "10.0.0.3");
+}
+
+// Cells share one text: each keeps its own bytes, empty and NUL-holding cells included.
+TEST(ReportTableModelTest, RowCellsKeepTheirBytes) {
+    const std::vector<std::string> cells = {"", std::string("a\0b", 3), std::string(70000, 'x'),
+                                            "10.0.0.1"};
+    ReportRow row;
+    for (const std::string& c : cells)
+        row.AddCell(c);
+    EXPECT_EQ(row.Cells(), cells);
+    EXPECT_EQ(row.Cell(cells.size()), "");
 }
 
 } // namespace
