@@ -61,8 +61,9 @@ private:
     struct Batch;
 
     void Run();
-    // Reads until the kernel has nothing left, the queue is full or the thread is to stop.
-    void ReceiveAll(Batch& batch);
+    // Reads until the kernel has nothing left, the queue is full or the thread is to stop;
+    // returns how many datagrams it took.
+    std::size_t ReceiveAll(Batch& batch);
     void Append(const std::uint8_t* bytes, std::size_t size, std::uint16_t sourcePort,
                 int interfaceIndex);
     bool Full() const { return queuedBytes_ >= limit_; }
