@@ -180,15 +180,16 @@ std::size_t KvVRELReceiver::ReceiveAll(Batch& batch) {
         batch.Arm();
         const int got = recvmmsg(socket_, batch.headers.data(), kBatchSize, MSG_DONTWAIT, nullptr);
         if (got < 0) {
-            if (errno == EINTR)
+            const int failure = errno;
+            if (failure == EINTR)
                 continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            if (failure != EAGAIN && failure != EWOULDBLOCK) {
                 // A pending socket error (an ICMP report) is cleared by reading it; the
                 // datagrams behind it are read on the next wake-up.
                 int error = 0;
                 socklen_t size = sizeof error;
                 getsockopt(socket_, SOL_SOCKET, SO_ERROR, &error, &size);
-                qCDebug(lcVrelClient) << "receive failed:" << std::strerror(errno);
+                qCDebug(lcVrelClient) << "receive failed:" << std::strerror(failure);
             }
             return taken;
         }
