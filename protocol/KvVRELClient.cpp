@@ -8,7 +8,9 @@
 #include "ValueCodec.h"
 #include "VrelPacket.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QNetworkDatagram>
 #include <QVariant>
 
@@ -37,11 +39,11 @@ constexpr int kUdpTableInodeColumn = 9;
 constexpr int kUdpTableDropsColumn = 12;
 constexpr std::array<std::uint8_t, kMacSize> kBroadcastMac{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
-// Datagrams taken off the socket per system call. A burst of small answers fills a batch;
-// the areas (64 x 8912 bytes) are allocated once per client.
-constexpr unsigned kBatchSize = 64;
-// Room for the IP_PKTINFO message and whatever else Qt asked the kernel to attach (the TTL).
-constexpr std::size_t kControlSize = 128;
+// Posted by the receive thread when its queue has gone from empty to holding datagrams.
+QEvent::Type ArrivalEvent() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
 
 // Runs a completion so that a failure raised in the callback reaches the application's error
 // display instead of leaving a Qt event handler.
@@ -75,44 +77,6 @@ std::uint64_t UdpDropsOfInode(std::uint64_t inode) {
 
 } // namespace
 
-// The areas one recvmmsg call fills, reused by every call.
-struct KvVRELClient::ReceiveBatch {
-    std::array<std::array<std::uint8_t, kReceiveAreaSize>, kBatchSize> areas;
-    std::array<iovec, kBatchSize> iovs;
-    std::array<sockaddr_in, kBatchSize> senders;
-    std::array<std::array<char, kControlSize>, kBatchSize> controls;
-    std::array<mmsghdr, kBatchSize> headers;
-
-    // Sets every header up for the next call; the kernel rewrites the lengths.
-    void Arm() {
-        for (unsigned i = 0; i < kBatchSize; ++i) {
-            iovs[i] = {areas[i].data(), areas[i].size()};
-            msghdr& h = headers[i].msg_hdr;
-            h = {};
-            h.msg_name = &senders[i];
-            h.msg_namelen = sizeof senders[i];
-            h.msg_iov = &iovs[i];
-            h.msg_iovlen = 1;
-            h.msg_control = controls[i].data();
-            h.msg_controllen = controls[i].size();
-            headers[i].msg_len = 0;
-        }
-    }
-
-    // The interface datagram i came in on, from its IP_PKTINFO message; 0 when absent.
-    int InterfaceIndex(unsigned i) {
-        msghdr& h = headers[i].msg_hdr;
-        for (cmsghdr* c = CMSG_FIRSTHDR(&h); c != nullptr; c = CMSG_NXTHDR(&h, c)) {
-            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
-                in_pktinfo info{};
-                std::memcpy(&info, CMSG_DATA(c), sizeof info);
-                return info.ipi_ifindex;
-            }
-        }
-        return 0;
-    }
-};
-
 std::int64_t KvVRELClient::TickCount() {
     static QElapsedTimer clock = [] {
         QElapsedTimer t;
@@ -136,7 +100,14 @@ KvVRELClient::KvVRELClient(QObject* owner, const QHostAddress& destination, std:
     setsockopt(static_cast<int>(socket_.socketDescriptor()), IPPROTO_IP, IP_PKTINFO, &on,
                sizeof on);
     RequestReceiveBuffer(kRequestedReceiveBufferBytes);
-    connect(&socket_, &QUdpSocket::readyRead, this, &KvVRELClient::OnReadyRead);
+    // Qt's own read notification is left unconnected and nothing here reads through the
+    // QUdpSocket: Qt switches that notification off at its first wake-up and on again only
+    // when a datagram is read through it, so it never competes with the receive thread.
+    // The receive thread tells of new datagrams with a posted event: nothing shared with it
+    // but the queue and the event, which the owning thread deletes.
+    receiver_ = std::make_unique<KvVRELReceiver>(
+        static_cast<int>(socket_.socketDescriptor()), kInboxLimitBytes,
+        [this] { QCoreApplication::postEvent(this, new QEvent(ArrivalEvent())); });
     sweepTimer_.start();
 }
 
@@ -148,9 +119,8 @@ KvVRELClient::~KvVRELClient() {
     while (!pending_.empty() && TickCount() - start < kDrainMs)
         ProcessEventsFor(10);
     pending_.clear();
-    inbox_.clear();
-    inboxBytes_.clear();
-    inboxHead_ = 0;
+    // The thread reads the socket's descriptor: it ends before the descriptor closes.
+    receiver_->Stop();
     socket_.close();
 }
 
@@ -270,94 +240,23 @@ std::vector<KvSendOutcome> KvVRELClient::Plan(const std::array<std::uint8_t, kMa
     return plan;
 }
 
-void KvVRELClient::OnReadyRead() {
-    if (InboxFull()) {
-        // Qt stops signalling until a datagram is read through it; DoWork reads one when it
-        // has made room.
-        readOwed_ = true;
-        return;
-    }
-    readOwed_ = false;
-    // Qt re-arms its read notifier only when a datagram is read through it; once per wake-up
-    // is enough, the rest come in batches. It may find nothing when DoWork drained the socket
-    // between the kernel's signal and this handler: the notifier is re-armed all the same.
-    const QNetworkDatagram datagram = socket_.receiveDatagram(kReceiveAreaSize);
-    if (datagram.isValid() && !datagram.data().isEmpty()) {
-        const QByteArray& bytes = datagram.data();
-        const int port = datagram.senderPort();
-        Enqueue(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                static_cast<std::size_t>(bytes.size()),
-                static_cast<std::uint16_t>(port < 0 ? 0 : port),
-                static_cast<int>(datagram.interfaceIndex()));
-    }
-    Drain();
-    ScheduleWork();
+void KvVRELClient::SetReceiveQueueLimit(std::size_t bytes) {
+    receiver_->SetLimit(bytes);
 }
 
-bool KvVRELClient::InboxFull() {
-    CompactInbox();
-    return inboxBytes_.size() + inbox_.size() * sizeof(Arrival) >= inboxLimit_;
+std::size_t KvVRELClient::QueuedDatagrams() const {
+    return receiver_->Queued();
 }
 
-void KvVRELClient::Drain() {
-    lastDrain_ = TickCount();
-    if (!open_)
-        return;
-    if (!batch_)
-        batch_ = std::make_unique<ReceiveBatch>();
-    const int fd = static_cast<int>(socket_.socketDescriptor());
-    // Past the bound the datagrams stay in the kernel's buffer, which counts what it drops.
-    for (std::size_t taken = 0; taken < kDrainLimit;) {
-        if (InboxFull()) {
-            qCDebug(lcVrelClient) << "receive queue full:" << inbox_.size() - inboxHead_
-                                  << "datagrams wait; the rest stay in the kernel's buffer";
-            return;
-        }
-        batch_->Arm();
-        const int got = recvmmsg(fd, batch_->headers.data(), kBatchSize, MSG_DONTWAIT, nullptr);
-        if (got <= 0)
-            return; // nothing left (EAGAIN), or an error the next read reports through Qt
-        for (unsigned i = 0; i < static_cast<unsigned>(got); ++i) {
-            Enqueue(batch_->areas[i].data(), batch_->headers[i].msg_len,
-                    ntohs(batch_->senders[i].sin_port), batch_->InterfaceIndex(i));
-        }
-        taken += static_cast<std::size_t>(got);
-        if (static_cast<unsigned>(got) < kBatchSize)
-            return; // the kernel had no more
-    }
-    // The kernel's notifier fires again for what is left, and DoWork drains on.
-    ScheduleWork();
-}
-
-void KvVRELClient::Enqueue(const std::uint8_t* bytes, std::size_t size, std::uint16_t sourcePort,
-                           int interfaceIndex) {
-    inbox_.push_back({inboxBytes_.size(), size, sourcePort, interfaceIndex});
-    inboxBytes_.insert(inboxBytes_.end(), bytes, bytes + size);
-}
-
-void KvVRELClient::CompactInbox() {
-    if (inboxHead_ == inbox_.size()) {
-        inbox_.clear();
-        inboxBytes_.clear();
-        inboxHead_ = 0;
-        return;
-    }
-    // Only once the taken part is the larger one, so each datagram moves at most once or so.
-    if (inboxHead_ < inbox_.size() - inboxHead_)
-        return;
-    const std::size_t from = inbox_[inboxHead_].offset;
-    inboxBytes_.erase(inboxBytes_.begin(), inboxBytes_.begin() + static_cast<std::ptrdiff_t>(from));
-    inbox_.erase(inbox_.begin(), inbox_.begin() + static_cast<std::ptrdiff_t>(inboxHead_));
-    for (Arrival& a : inbox_)
-        a.offset -= from;
-    inboxHead_ = 0;
+void KvVRELClient::customEvent(QEvent* event) {
+    if (event->type() == ArrivalEvent() && !workQueued_)
+        DoWork();
 }
 
 void KvVRELClient::OnTick() {
     if (!expiryDue_) {
-        // What the kernel holds arrived before this tick: it counts as in time.
-        Drain();
-        aheadOfExpiry_ = inbox_.size() - inboxHead_;
+        // What the receive thread has queued arrived before this tick: it counts as in time.
+        aheadOfExpiry_ = receiver_->Queued();
     }
     expiryDue_ = true;
     ScheduleWork();
@@ -375,31 +274,26 @@ void KvVRELClient::ScheduleWork() {
 void KvVRELClient::DoWork() {
     workQueued_ = false;
     const std::int64_t sliceEnd = TickCount() + kWorkSliceMs;
-    // Taken before it is handled: a callback's nested event loop goes on with the next one.
-    while (inboxHead_ < inbox_.size()) {
-        const Arrival arrival = inbox_[inboxHead_++];
+    // Each frame has its own copy: a callback's nested event loop goes on with the next one.
+    std::array<std::uint8_t, kReceiveAreaSize> bytes;
+    KvVRELReceiver::Arrival arrival;
+    while (receiver_->Take(arrival, bytes.data())) {
         aheadOfExpiry_ -= aheadOfExpiry_ > 0 ? 1 : 0;
-        Guarded([&] { Receive(arrival); });
-        const std::int64_t now = TickCount();
-        // The kernel's buffer, not this queue, would overflow during a long burst.
-        if (now - lastDrain_ >= kDrainIntervalMs)
-            Drain();
-        if (now >= sliceEnd && inboxHead_ < inbox_.size()) {
-            ScheduleWork();
+        Guarded([&] { Receive(arrival, bytes.data()); });
+        if (TickCount() >= sliceEnd) {
+            // The receive thread calls again only when the queue was empty.
+            if (receiver_->Queued() > 0)
+                ScheduleWork();
             break;
         }
     }
-    if (readOwed_)
-        OnReadyRead();
     if (expiryDue_ && aheadOfExpiry_ == 0) {
         expiryDue_ = false;
         Sweep();
     }
 }
 
-// The bytes stay valid up to the decode only: a callback may drain the socket into the inbox.
-void KvVRELClient::Receive(Arrival arrival) {
-    const std::uint8_t* bytes = inboxBytes_.data() + arrival.offset;
+void KvVRELClient::Receive(const KvVRELReceiver::Arrival& arrival, const std::uint8_t* bytes) {
     const std::size_t count = arrival.size;
     ResponseDrop why = ResponseDrop::kNone;
     const auto header = check_response(bytes, count, arrival.sourcePort, &why);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KvNetInterfaces.h"
+#include "KvVRELReceiver.h"
 #include "KvVRELVarList.h"
 #include "VrelTypes.h"
 
@@ -52,12 +53,11 @@ VrelCompletion BindCompletion(T* object, void (T::*method)(const KvVRELError&, K
 }
 
 // The one component that puts VREL datagrams on the network: one UDP socket, a sequence
-// counter, the pending requests and their time-outs. The socket and timer handlers only take
-// datagrams off the socket and note a due tick; matching, completions and expiries run from a
-// queued call on the thread that owns the client, so a callback that runs an event loop of its
-// own (a message box) still sees answers arrive and requests expire. While that queued call
-// works through a burst it takes the kernel's datagrams again every few milliseconds, so the
-// client's queue, not the kernel's smaller buffer, holds what waits.
+// counter, the pending requests and their time-outs. A receive thread (KvVRELReceiver) empties
+// the socket into the client's queue whatever the owning thread is doing; matching,
+// completions and expiries run from a queued call on the thread that owns the client, so a
+// callback that runs an event loop of its own (a message box) still sees answers arrive and
+// requests expire. Sending stays on the owning thread.
 class KvVRELClient : public QObject {
     Q_OBJECT
 public:
@@ -67,16 +67,9 @@ public:
     // What received datagrams waiting for their turn may hold, bytes and bookkeeping: as much
     // as the kernel grants at most for the buffer asked above, where it holds some 10,000
     // answers at about 800 bytes each; here, at their own size of a few hundred bytes, it holds
-    // 30,000 and more. When it is full the client leaves datagrams in the kernel's buffer,
-    // where an overflow is counted and reported.
+    // 30,000 and more. When it is full the receive thread leaves datagrams in the kernel's
+    // buffer, where an overflow is counted and reported.
     static constexpr std::size_t kInboxLimitBytes = 8 * 1024 * 1024;
-    // While it works through a burst, the client takes the kernel's datagrams again at least
-    // this often: the stock buffer of 212,992 bytes holds only about 266 of them.
-    static constexpr std::int64_t kDrainIntervalMs = 2;
-    // Datagrams taken per drain. Some 2 ms of work: the stock buffer (about 266 datagrams)
-    // never holds more, and a larger buffer keeps the rest of a burst until the next drain,
-    // so the queue stays small and its memory is reused instead of growing with the burst.
-    static constexpr std::size_t kDrainLimit = 512;
     // Longest stretch of queued answers handled in one event-loop turn. A burst of 10,000
     // takes some 50 ms to work through; in slices, a window repaints and takes input between
     // them instead of freezing for the whole burst.
@@ -120,7 +113,9 @@ public:
 
     // Bounds the received datagrams waiting for their turn, in bytes (kInboxLimitBytes unless
     // set); at least one batch is always taken.
-    void SetReceiveQueueLimit(std::size_t bytes) { inboxLimit_ = bytes; }
+    void SetReceiveQueueLimit(std::size_t bytes);
+    // Datagrams received and not yet handled.
+    std::size_t QueuedDatagrams() const;
 
     int PendingCount() const { return static_cast<int>(pending_.size()); }
     std::uint8_t NextSequence() const { return sequence_; }
@@ -135,6 +130,10 @@ public:
 
     // Milliseconds on a monotonic clock, the base of every deadline.
     static std::int64_t TickCount();
+
+protected:
+    // The receive thread's word that its queue has gone from empty to holding datagrams.
+    void customEvent(QEvent* event) override;
 
 private:
     struct _VRELReqData {
@@ -154,28 +153,11 @@ private:
     using Request = std::shared_ptr<_VRELReqData>;
     using Pending = std::list<Request>;
 
-    // One datagram as it came off the socket; its bytes are at offset in inboxBytes_.
-    struct Arrival {
-        std::size_t offset = 0;
-        std::size_t size = 0;
-        std::uint16_t sourcePort = 0;
-        int interfaceIndex = 0;
-    };
-    struct ReceiveBatch;
-
-    void OnReadyRead();
-    // Moves every datagram the kernel holds into the inbox, unless the inbox is full.
-    void Drain();
-    void Enqueue(const std::uint8_t* bytes, std::size_t size, std::uint16_t sourcePort,
-                 int interfaceIndex);
-    // Drops what every frame of DoWork has taken out of the inbox.
-    void CompactInbox();
-    bool InboxFull();
     void OnTick();
     void ScheduleWork();
     void DoWork();
     void Sweep();
-    void Receive(Arrival arrival);
+    void Receive(const KvVRELReceiver::Arrival& arrival, const std::uint8_t* bytes);
     int Decode(_VRELReqData& request, std::uint8_t status, const std::uint8_t* payload,
                std::size_t count, KvVRELVarList& into);
     void Complete(const Request& request, int code, KvVRELVarList* decoded = nullptr,
@@ -195,16 +177,8 @@ private:
     bool open_ = false;
     int requestedBuffer_ = kRequestedReceiveBufferBytes;
     Pending pending_;
-    // Received datagrams waiting for DoWork: the entries from inboxHead_ on are still to do.
-    // Their bytes share one area reused from burst to burst instead of one allocation each.
-    std::vector<Arrival> inbox_;
-    std::vector<std::uint8_t> inboxBytes_;
-    std::size_t inboxHead_ = 0;
-    std::size_t inboxLimit_ = kInboxLimitBytes;
-    std::unique_ptr<ReceiveBatch> batch_;
-    std::int64_t lastDrain_ = 0;
-    // A read notification was left unanswered because the inbox was full.
-    bool readOwed_ = false;
+    // Declared after the socket: it is stopped before the socket closes.
+    std::unique_ptr<KvVRELReceiver> receiver_;
     bool workQueued_ = false;
     bool expiryDue_ = false;
     // Datagrams queued before the due expiry: they are answered before it runs, and a flood
