@@ -6,6 +6,7 @@
 #include "ResultCodes.h"
 #include "VrelTypes.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -100,10 +101,16 @@ std::string ValueBytes(std::uint8_t type, const std::string& text) {
 
 std::string SignedText(std::int64_t value) { return std::to_string(value); }
 
+// Twice in every Discover answer (address and netmask): plain digits, not printf's machinery.
 std::string IpText(const std::uint8_t* in) {
-    char buf[20];
-    std::snprintf(buf, sizeof buf, "%u.%u.%u.%u", in[0], in[1], in[2], in[3]);
-    return buf;
+    char buf[16];
+    char* at = buf;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0)
+            *at++ = '.';
+        at = std::to_chars(at, buf + sizeof buf, unsigned{in[i]}).ptr;
+    }
+    return std::string(buf, at);
 }
 
 std::string ValueText(std::uint8_t type, const std::uint8_t* in, std::size_t n) {
