@@ -76,12 +76,6 @@ std::string Read(int fd, std::int64_t deadlineNs, bool firstLineOnly) {
     return text;
 }
 
-// What a child process used: CPU time and fresh pages.
-struct Usage {
-    double cpuUs = 0;
-    double faults = 0;
-};
-
 // Waits for the child (killing it at the deadline) and returns what it used.
 Usage Finish(Child& child, std::int64_t deadlineNs) {
     int status = 0;
@@ -92,9 +86,7 @@ Usage Finish(Child& child, std::int64_t deadlineNs) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     close(child.out);
-    return {static_cast<double>((ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1'000'000LL +
-                                ru.ru_utime.tv_usec + ru.ru_stime.tv_usec),
-            static_cast<double>(ru.ru_minflt)};
+    return UsageOf(ru);
 }
 
 std::string LastLine(const std::string& text) {
@@ -164,8 +156,9 @@ Sample RunOnce(const Setup& s, const Case& c, Receiver r, int run, const Usage& 
     if (r == kCli) {
         f["caught"] = static_cast<double>(std::max<std::ptrdiff_t>(
             std::count(out.begin(), out.end(), '\n') - 1, 0)); // less the CSV header
-        f["cpu_us"] = sample.used.cpuUs - cliBaseline.cpuUs;
-        f["faults"] = sample.used.faults - cliBaseline.faults;
+        const Usage own = sample.used - cliBaseline;
+        f["cpu_us"] = static_cast<double>(own.cpuUs);
+        f["faults"] = static_cast<double>(own.faults);
     }
     sample.caught = f["caught"];
     if (sample.caught > 0) {
@@ -209,10 +202,10 @@ void RunCase(const Setup& s, const Case& c, int runs) {
     std::vector<double> idleCpu, idleFaults;
     for (int run = 0; run < runs; ++run) {
         const Usage idle = RunOnce(s, c, kCli, run, {}, 0).used;
-        idleCpu.push_back(idle.cpuUs);
-        idleFaults.push_back(idle.faults);
+        idleCpu.push_back(static_cast<double>(idle.cpuUs));
+        idleFaults.push_back(static_cast<double>(idle.faults));
     }
-    const Usage baseline{Median(idleCpu), Median(idleFaults)};
+    const Usage baseline{std::llround(Median(idleCpu)), std::llround(Median(idleFaults))};
     std::vector<Sample> samples[kReceivers];
     for (int run = 1; run <= runs; ++run)
         for (int r = 0; r < kReceivers; ++r)
@@ -228,7 +221,7 @@ void RunCase(const Setup& s, const Case& c, int runs) {
                 "vrel discover baseline %s ms CPU with no answers\n",
                 static_cast<long long>(s.answers), c.title, static_cast<long long>(s.senders), runs,
                 Cell(Median(column(samples[kLimit], &Sample::granted)), "%.0f").c_str(),
-                Cell(baseline.cpuUs / 1000, "%.1f").c_str());
+                Cell(static_cast<double>(baseline.cpuUs) / 1000, "%.1f").c_str());
     std::printf("  %-18s %-22s %-6s %-13s %-13s %-14s %-24s %s\n", "receiver",
                 "caught: median (min-max)", "ratio", "CPU/answer us", "faults/answer",
                 "longest stall", "last answer->complete ms", "kernel drops");

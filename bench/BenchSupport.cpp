@@ -17,19 +17,17 @@ std::int64_t NowNs() {
     return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
-std::int64_t PageFaults() {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_minflt;
-}
-
-std::int64_t CpuUs() {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
+Usage UsageOf(const rusage& ru) {
     const auto us = [](const timeval& tv) {
         return static_cast<std::int64_t>(tv.tv_sec) * 1'000'000 + tv.tv_usec;
     };
-    return us(ru.ru_utime) + us(ru.ru_stime);
+    return {us(ru.ru_utime) + us(ru.ru_stime), ru.ru_minflt};
+}
+
+Usage SelfUsage() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return UsageOf(ru);
 }
 
 bool RequireSandbox(const char* program) {

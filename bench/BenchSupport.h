@@ -4,18 +4,28 @@
 #include <map>
 #include <string>
 
+struct rusage;
+
 namespace vrel::bench {
 
 // CLOCK_MONOTONIC in nanoseconds: one clock for every process of a run, so a generator's
 // last send and a receiver's last arrival can be subtracted.
 std::int64_t NowNs();
 
-// User plus system CPU time this process has used so far, in microseconds.
-std::int64_t CpuUs();
+// What a process used: user plus system CPU time in microseconds, and the page faults that
+// needed no disk, each a fresh page of memory, which on a virtual machine costs far more than
+// the code touching it.
+struct Usage {
+    std::int64_t cpuUs = 0;
+    std::int64_t faults = 0;
 
-// Page faults this process has taken so far that needed no disk: each is a fresh page of
-// memory, which on a virtual machine costs far more than the code touching it.
-std::int64_t PageFaults();
+    Usage operator-(const Usage& before) const {
+        return {cpuUs - before.cpuUs, faults - before.faults};
+    }
+};
+Usage UsageOf(const rusage& ru);
+// What this process has used so far.
+Usage SelfUsage();
 
 // False, with a line on stderr, unless the only network interface is loopback: the bench
 // sends broadcasts and bursts that must never reach a real network.

@@ -61,8 +61,7 @@ int Run(const Options& opt) {
     macs.reserve(expect);
 
     // Memory is allocated and touched before the clock starts; what follows is per answer.
-    const std::int64_t cpuStart = CpuUs();
-    const std::int64_t faultsStart = PageFaults();
+    const Usage start = SelfUsage();
     const std::int64_t endNs = NowNs() + opt["window-ms"] * 1'000'000;
     if (sendto(fd, discover.data(), discover.size(), 0, reinterpret_cast<sockaddr*>(&to),
                sizeof to) < 0) {
@@ -109,13 +108,12 @@ int Run(const Options& opt) {
             }
         }
     }
-    const std::int64_t cpuUs = CpuUs() - cpuStart;
-    const std::int64_t faults = PageFaults() - faultsStart;
+    const Usage used = SelfUsage() - start;
     int granted = 0;
     socklen_t size = sizeof granted;
     getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &size);
     std::printf("caught=%zu cpu_us=%lld faults=%lld last_ns=%lld drops=%u rejected=%ld granted=%d\n",
-                macs.size(), static_cast<long long>(cpuUs), static_cast<long long>(faults),
+                macs.size(), static_cast<long long>(used.cpuUs), static_cast<long long>(used.faults),
                 static_cast<long long>(lastNs), drops, rejected, granted);
     close(fd);
     return 0;

@@ -46,11 +46,10 @@ int Run(const Options& opt) {
     QApplication::processEvents();
 
     const auto expect = static_cast<int>(opt["expect"]);
-    const std::int64_t cpuStart = CpuUs();
-    const std::int64_t faultsStart = PageFaults();
+    const Usage start = SelfUsage();
+    Usage atComplete;
     std::int64_t lastBeat = NowNs();
-    std::int64_t longestStall = 0, completeNs = 0, cpuAtComplete = 0, faultsAtComplete = 0,
-                 endedNs = 0;
+    std::int64_t longestStall = 0, completeNs = 0, endedNs = 0;
     int rows = 0;
     presenter.ClearRows();
     presenter.request.timeout = static_cast<std::uint32_t>(opt["window-ms"] / 10);
@@ -67,8 +66,7 @@ int Run(const Options& opt) {
         if (shown != rows) {
             rows = shown;
             completeNs = now;
-            cpuAtComplete = CpuUs();
-            faultsAtComplete = PageFaults();
+            atComplete = SelfUsage();
         }
         // Rows may still be on their way from the event loop after the answer window closed.
         if (presenter.outstanding > 0)
@@ -82,8 +80,8 @@ int Run(const Options& opt) {
     QApplication::exec();
 
     std::printf("caught=%d cpu_us=%lld faults=%lld stall_us=%lld complete_ns=%lld\n", rows,
-                static_cast<long long>(rows > 0 ? cpuAtComplete - cpuStart : 0),
-                static_cast<long long>(rows > 0 ? faultsAtComplete - faultsStart : 0),
+                static_cast<long long>(rows > 0 ? (atComplete - start).cpuUs : 0),
+                static_cast<long long>(rows > 0 ? (atComplete - start).faults : 0),
                 static_cast<long long>(longestStall / 1000), static_cast<long long>(completeNs));
     std::fflush(stdout);
     // Skip the presenter's and the client's shutdown waits for a Discover still pending.

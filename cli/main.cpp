@@ -6,9 +6,9 @@
 #include <malloc.h>
 
 int main(int argc, char** argv) {
-    // A Discover of thousands of devices grows its lists by doubling, and the process ends
-    // soon after: memory handed back to the kernel between two growths only comes back as
-    // fresh pages, each a page fault, which cost more than the answers themselves. Keep it.
+    // A Discover of thousands of devices allocates and frees in bursts, and the process ends
+    // soon after: memory handed back to the kernel only comes back as fresh pages, each a
+    // page fault, which cost more than the answers themselves. Keep it.
     mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
     QCoreApplication app(argc, argv);

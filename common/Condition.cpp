@@ -301,10 +301,11 @@ bool EvaluateCondition(const std::string& text) {
 
 bool EvaluateComparison(const std::string& text) {
     const ConditionText condition(text);
+    const std::string& shape = condition.Shape();
+    const std::vector<bool> quoted = QuotedCharacters(shape);
     Flat flat;
-    const std::vector<bool> quoted = QuotedCharacters(condition.Shape());
-    for (std::size_t at = 0; at < text.size(); ++at)
-        flat.Append(text[at], -1, quoted[at]);
+    for (std::size_t at = 0; at < shape.size(); ++at)
+        flat.Append(shape[at], condition.Slots()[at], quoted[at]);
     NowText now(NowAsDateTime);
     return EvaluateComparison(flat, 0, flat.shape.size(), condition.Values(), now);
 }

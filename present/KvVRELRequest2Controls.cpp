@@ -26,9 +26,8 @@ constexpr int kWaitMs = 6000;
 // The first rows after a flush show at once, so a small Discover looks immediate; the rest of
 // a burst goes to the view in batches every kFlushIntervalMs, so the view redraws a few times
 // per second rather than once per turn of the event loop. A batch ends after a few
-// milliseconds: with the stock receive buffer the kernel holds only a few hundred answers, a
-// few milliseconds of a dense burst, so the socket handler must run again by then. Rows go in
-// by slices, and the clock is read once per slice.
+// milliseconds, so that a burst of thousands of rows never holds the window for long; rows
+// go in by slices, and the clock is read once per slice.
 constexpr int kRowsAtOnce = 64;
 constexpr int kFlushIntervalMs = 25;
 constexpr qint64 kBatchBudgetNs = 3'000'000;

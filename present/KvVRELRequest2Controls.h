@@ -114,10 +114,9 @@ private:
 
     // One row per MAC address for Discovers: constant time per answer at any table size.
     DeviceDiscovery discovery_;
-    // A burst of answers arrives inside one socket handler. The first rows of a turn of the
-    // event loop are shown at once; the rest wait here and are added in batches from the
-    // event loop, each batch bounded in time, so that it keeps painting, handling input and
-    // reading the socket.
+    // A burst of answers is handled a slice at a time. The first rows after a flush are shown
+    // at once; the rest wait here and are added in batches from the event loop, each batch
+    // bounded in time, so that it keeps painting and handling input.
     std::deque<ReportRow> waiting_;
     std::size_t nextWaiting_ = 0;
     int shownSinceFlush_ = 0; // rows shown directly since the last flush

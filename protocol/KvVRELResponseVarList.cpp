@@ -1,7 +1,5 @@
 #include "KvVRELResponseVarList.h"
 
-#include <algorithm>
-
 namespace vrel {
 
 int definition_count(const KvVRELResponseVarDef* table) {
@@ -32,11 +30,7 @@ KvVRELResponseVarList::create_copy(const KvVRELResponseVarList& source) {
 KvVRELResponseVarList& KvVRELResponseVarList::assign(const KvVRELResponseVarList& source) {
     if (&source == this)
         return *this;
-    entries_.resize(std::min(entries_.size(), source.entries_.size()));
-    for (std::size_t i = 0; i < entries_.size(); ++i)
-        *entries_[i] = *source.entries_[i];
-    for (std::size_t i = entries_.size(); i < source.entries_.size(); ++i)
-        entries_.push_back(std::make_unique<KvVRELResponseVar>(*source.entries_[i]));
+    AssignOwned(entries_, source.entries_);
     return *this;
 }
 

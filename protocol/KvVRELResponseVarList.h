@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -8,6 +9,17 @@
 namespace vrel {
 
 class KvOptionList;
+
+// Makes to a copy of from, element by element, overwriting the elements to already owns: a
+// list that answer after answer is copied over keeps its allocations.
+template <class T>
+void AssignOwned(std::vector<std::unique_ptr<T>>& to, const std::vector<std::unique_ptr<T>>& from) {
+    to.resize(std::min(to.size(), from.size()));
+    for (std::size_t i = 0; i < to.size(); ++i)
+        *to[i] = *from[i];
+    for (std::size_t i = to.size(); i < from.size(); ++i)
+        to.push_back(std::make_unique<T>(*from[i]));
+}
 
 // One field of a structured variable.
 struct KvVRELResponseVar {

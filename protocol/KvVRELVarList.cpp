@@ -1,7 +1,5 @@
 #include "KvVRELVarList.h"
 
-#include <algorithm>
-
 namespace vrel {
 
 KvVRELVar::KvVRELVar(const KvVRELVar& other) {
@@ -54,11 +52,7 @@ std::unique_ptr<KvVRELVarList> KvVRELVarList::create_copy(const KvVRELVarList& s
 KvVRELVarList& KvVRELVarList::assign(const KvVRELVarList& source) {
     if (&source == this)
         return *this;
-    entries_.resize(std::min(entries_.size(), source.entries_.size()));
-    for (std::size_t i = 0; i < entries_.size(); ++i)
-        *entries_[i] = *source.entries_[i];
-    for (std::size_t i = entries_.size(); i < source.entries_.size(); ++i)
-        entries_.push_back(std::make_unique<KvVRELVar>(*source.entries_[i]));
+    AssignOwned(entries_, source.entries_);
     return *this;
 }
 
