@@ -341,9 +341,9 @@ void TTheVrel::WatchDiscoverDrops() {
 }
 
 void TTheVrel::LV_VrelClick() {
-    const DiscoveredDevice* device =
-        discoverPresenter_ ? discoverPresenter_->DeviceOf(LV_Vrel->Selected()) : nullptr;
-    if (device != nullptr) {
+    const auto device =
+        discoverPresenter_ ? discoverPresenter_->DeviceOf(LV_Vrel->Selected()) : std::nullopt;
+    if (device) {
         ED_Mod->setText(QString::fromLatin1(device->modelName));
         ED_Mac->setText(QString::fromLatin1(device->macAddress));
         ED_IP->setText(QString::fromLatin1(device->ipAddress));

@@ -26,12 +26,13 @@ const char* const kDeviceHeaders[kDeviceColumns] = {"Product Code", "Model Name"
 
 namespace {
 
-std::vector<std::string> Fields(const DeviceRow& r) {
-    return {r.productCode, r.modelName, r.macAddress, r.ipAddress, r.netmask, r.interfaceName};
+std::vector<std::string> Fields(const DeviceView& r) {
+    return {std::string(r.productCode), std::string(r.modelName), std::string(r.macAddress),
+            std::string(r.ipAddress),   std::string(r.netmask),   std::string(r.interfaceName)};
 }
 
 // The fields as a terminal or spreadsheet may be shown them: hidden bytes escaped.
-std::vector<std::string> VisibleFields(const DeviceRow& r) {
+std::vector<std::string> VisibleFields(const DeviceView& r) {
     std::vector<std::string> fields = Fields(r);
     for (auto& field : fields)
         field = VisibleText(field);
@@ -40,14 +41,14 @@ std::vector<std::string> VisibleFields(const DeviceRow& r) {
 
 // Spreadsheets run a cell that begins with one of these as a formula (=cmd|' /C calc'!A0);
 // a leading apostrophe makes them show it as text.
-bool StartsLikeFormula(const std::string& field) {
+bool StartsLikeFormula(std::string_view field) {
     return !field.empty() &&
            std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos;
 }
 
 // Most fields (addresses, model names) need no quoting, no escaping and no apostrophe: they
 // go into the line as they are, without the copies the general case makes.
-bool PlainCsvField(const std::string& raw) {
+bool PlainCsvField(std::string_view raw) {
     if (StartsLikeFormula(raw))
         return false;
     return std::none_of(raw.begin(), raw.end(), [](char ch) {
@@ -55,7 +56,7 @@ bool PlainCsvField(const std::string& raw) {
     });
 }
 
-std::string CsvField(const std::string& raw) {
+std::string CsvField(std::string_view raw) {
     const std::string field = (StartsLikeFormula(raw) ? "'" : "") + VisibleText(raw);
     if (field.find_first_of(",\"") == std::string::npos)
         return field;
@@ -157,18 +158,18 @@ void WriteCsv(const DeviceRows& rows, std::ostream& out) {
         line += std::string(c ? "," : "") + kDeviceKeys[c];
     out << line << "\r\n";
     // Line by line: ten thousand rows would otherwise first grow one text of half a megabyte.
-    for (const auto& row : rows) {
-        const std::string* const f[kDeviceColumns] = {&row.productCode, &row.modelName,
-                                                      &row.macAddress,  &row.ipAddress,
-                                                      &row.netmask,     &row.interfaceName};
+    for (const DeviceView row : rows) {
+        const std::string_view f[kDeviceColumns] = {row.productCode, row.modelName,
+                                                    row.macAddress,  row.ipAddress,
+                                                    row.netmask,     row.interfaceName};
         line.clear();
         for (int c = 0; c < kDeviceColumns; ++c) {
             if (c)
                 line += ',';
-            if (PlainCsvField(*f[c]))
-                line += *f[c];
+            if (PlainCsvField(f[c]))
+                line += f[c];
             else
-                line += CsvField(*f[c]);
+                line += CsvField(f[c]);
         }
         line += "\r\n";
         out << line;

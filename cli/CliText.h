@@ -18,7 +18,8 @@ namespace vrel::cli {
 
 // One device as the command line reports it: the value texts of a Discover answer.
 using DeviceRow = DiscoveredDevice;
-// The rows of a Discover, in the order of first answers, as the device index keeps them.
+// The rows of a Discover, in the order of first answers, as the device index keeps them;
+// each row is handed out as a DeviceView.
 using DeviceRows = DeviceIndex::DeviceList;
 
 constexpr int kDeviceColumns = 6;

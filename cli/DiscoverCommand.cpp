@@ -136,7 +136,7 @@ int RunDiscover(const QStringList& args) {
     const std::vector<DeviceConflict> conflicts = FindConflicts(
         rows.size(),
         [&](std::size_t i) {
-            const DeviceRow& r = rows[i];
+            const DeviceView r = rows[i];
             return FoundDevice{r.macAddress, r.ipAddress, r.netmask, r.interfaceName};
         },
         HostAddresses());

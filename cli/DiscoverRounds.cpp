@@ -8,7 +8,7 @@ namespace vrel::cli {
 
 namespace {
 
-void ReportConflict(const DiscoveredDevice& listed, const DiscoveredDevice& other) {
+void ReportConflict(const DeviceView& listed, const DeviceView& other) {
     std::cerr << "vrel: " << ConflictText(listed, other) << "\n";
 }
 
@@ -18,7 +18,7 @@ DiscoverRounds::DiscoverRounds(KvVRELRequest& request, int rounds, int quietMs,
                                std::function<std::uint64_t()> drops)
     : request_(request),
       discovery_(request, {
-                              [this](const DiscoveredDevice&) { OnAdded(); },
+                              [this](const DeviceView&) { OnAdded(); },
                               &ReportConflict,
                               [](const std::string& mac, const std::string& message) {
                                   std::cerr << "vrel: answer from " << mac << ": " << message

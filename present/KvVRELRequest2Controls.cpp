@@ -164,7 +164,7 @@ KvVRELRequest2Edits::KvVRELRequest2Edits(QWidget* ownerWindow)
       discovery_(request,
                  {
                      {},
-                     [this](const DiscoveredDevice& listed, const DiscoveredDevice& other) {
+                     [this](const DeviceView& listed, const DeviceView& other) {
                          Log(ConflictText(listed, other) + " at " + LogClockTime());
                      },
                      {},
@@ -206,11 +206,11 @@ void KvVRELRequest2Edits::ClearRows() {
     nextWaiting_ = 0;
 }
 
-const DiscoveredDevice* KvVRELRequest2Edits::DeviceOf(int row) const {
+std::optional<DeviceView> KvVRELRequest2Edits::DeviceOf(int row) const {
     if (!listView || row < 0 || row >= listView->RowCount())
-        return nullptr;
+        return std::nullopt;
     const std::string& mac = listView->Rows().Row(row).mac;
-    return mac.empty() ? nullptr : discovery_.Index().Find(mac);
+    return mac.empty() ? std::nullopt : discovery_.Index().Find(mac);
 }
 
 void KvVRELRequest2Edits::ShowRow(ReportRow&& row) {
@@ -294,7 +294,7 @@ void KvVRELRequest2Edits::AddRow(std::uint8_t command) {
         device = DeviceFromAnswer(vars);
     if (device)
         device->interfaceName = answerInterface_;
-    if (device && discovery_.Offer(std::move(*device)) != DeviceIndex::Outcome::Added)
+    if (device && discovery_.Offer(*device) != DeviceIndex::Outcome::Added)
         return;
     ReportRow row;
     ForEachRowValue(vars,
@@ -303,7 +303,7 @@ void KvVRELRequest2Edits::AddRow(std::uint8_t command) {
     if (command == kDiscover && listView->columnCount() > static_cast<int>(row.CellCount()))
         row.AddCell(answerInterface_);
     if (device)
-        row.mac = discovery_.Index().Devices().back().macAddress; // the device is the index's now
+        row.mac = std::move(device->macAddress);
     ShowRow(std::move(row));
 }
 

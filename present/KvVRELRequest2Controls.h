@@ -14,6 +14,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -86,8 +87,9 @@ public:
     void OnResult(std::uint8_t command) override;
     void CollectValues() override;
 
-    // The device a row of a Discover shows, or null (no row, a Get row, a row since cleared).
-    const DiscoveredDevice* DeviceOf(int row) const;
+    // The device a row of a Discover shows, or none (no row, a Get row, a row since cleared);
+    // its views are valid until the rows are cleared.
+    std::optional<DeviceView> DeviceOf(int row) const;
     // Devices of the Discovers since the last ClearRows, rows waiting to be shown included.
     const DeviceIndex& Devices() const { return discovery_.Index(); }
     // Adds the rows still waiting at once.

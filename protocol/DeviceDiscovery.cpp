@@ -53,21 +53,11 @@ void DeviceDiscovery::OnCompletion(const KvVRELError& completion, KvVRELVarList&
             handlers_.rejected(device->macAddress, failure.Message());
         return;
     }
-    Offer(std::move(*device));
+    Offer(*device);
 }
 
-DeviceIndex::Outcome DeviceDiscovery::Offer(const DiscoveredDevice& device) {
-    return Report(device);
-}
-
-DeviceIndex::Outcome DeviceDiscovery::Offer(DiscoveredDevice&& device) {
-    return Report(std::move(device));
-}
-
-// A device the index takes over is only moved from when it is added; a conflicting one is
-// still whole for the report.
-template <class D> DeviceIndex::Outcome DeviceDiscovery::Report(D&& device) {
-    const DeviceIndex::Outcome outcome = index_.Add(std::forward<D>(device));
+DeviceIndex::Outcome DeviceDiscovery::Offer(const DeviceView& device) {
+    const DeviceIndex::Outcome outcome = index_.Add(device);
     if (outcome == DeviceIndex::Outcome::Added && handlers_.added)
         handlers_.added(index_.Devices().back());
     else if (outcome == DeviceIndex::Outcome::FirstConflict && handlers_.conflict)

@@ -19,9 +19,9 @@ class DeviceDiscovery {
 public:
     struct Handlers {
         // A device with a MAC address not seen before.
-        std::function<void(const DiscoveredDevice&)> added;
+        std::function<void(const DeviceView&)> added;
         // An answer that contradicts the listed device with its MAC address; once per MAC.
-        std::function<void(const DiscoveredDevice& listed, const DiscoveredDevice& other)> conflict;
+        std::function<void(const DeviceView& listed, const DeviceView& other)> conflict;
         // The response condition could not be evaluated on an answer, which is left out.
         std::function<void(const std::string& macAddress, const std::string& message)> rejected;
         // The answer window of the Discover with this sequence number has closed.
@@ -36,8 +36,7 @@ public:
     // One decoded answer, whoever sent the request. Checks the response condition.
     void OnCompletion(const KvVRELError& completion, KvVRELVarList& variables);
     // One device, already accepted: listed, dropped as a repeat, or reported as a conflict.
-    DeviceIndex::Outcome Offer(const DiscoveredDevice& device);
-    DeviceIndex::Outcome Offer(DiscoveredDevice&& device);
+    DeviceIndex::Outcome Offer(const DeviceView& device);
     void Clear() { index_.Clear(); }
     // Forgets the Discovers still running, so that nobody waits out their answer windows;
     // answers that still come are ignored.
@@ -50,8 +49,6 @@ public:
     int Running() const { return static_cast<int>(running_.size()); }
 
 private:
-    template <class D> DeviceIndex::Outcome Report(D&& device);
-
     KvVRELRequest& request_;
     Handlers handlers_;
     DeviceIndex index_;

@@ -1,72 +1,61 @@
 #include "DeviceIndex.h"
 
+#include <functional>
+
 namespace vrel {
 
 namespace {
 
 // The content of an answer as one key. A device that puts the separator into its texts can
 // at worst merge two of its own conflicting answers into one count.
-std::string ContentKey(const DiscoveredDevice& d) {
+std::string ContentKey(const DeviceView& d) {
     const char sep = '\x1f';
-    return d.productCode + sep + d.modelName + sep + d.ipAddress + sep + d.netmask;
+    std::string key(d.productCode);
+    key.append(1, sep).append(d.modelName).append(1, sep).append(d.ipAddress);
+    key.append(1, sep).append(d.netmask);
+    return key;
 }
 
 } // namespace
 
-DeviceIndex::Outcome DeviceIndex::Add(const DiscoveredDevice& device) {
-    return Insert(device);
+std::size_t DeviceIndex::TextHash::operator()(std::string_view text) const {
+    return std::hash<std::string_view>{}(text);
 }
 
-DeviceIndex::Outcome DeviceIndex::Add(DiscoveredDevice&& device) {
-    return Insert(std::move(device));
+std::uint32_t DeviceIndex::PositionOf(std::string_view macAddress) const {
+    return byMac_.Find(TextHash{}(macAddress), [&](std::uint32_t at) {
+        return devices_[at].macAddress == macAddress;
+    });
 }
 
-std::size_t DeviceIndex::MacOfPosition::operator()(std::string_view mac) const {
-    return std::hash<std::string_view>{}(mac);
-}
-
-std::size_t DeviceIndex::MacOfPosition::operator()(std::size_t at) const {
-    return (*this)(std::string_view((*devices)[at].macAddress));
-}
-
-bool DeviceIndex::MacOfPosition::operator()(std::string_view mac, std::size_t at) const {
-    return mac == (*devices)[at].macAddress;
-}
-
-bool DeviceIndex::MacOfPosition::operator()(std::size_t at, std::string_view mac) const {
-    return (*this)(mac, at);
-}
-
-bool DeviceIndex::MacOfPosition::operator()(std::size_t a, std::size_t b) const {
-    return a == b || (*devices)[a].macAddress == (*devices)[b].macAddress;
-}
-
-template <class D> DeviceIndex::Outcome DeviceIndex::Insert(D&& device) {
-    const auto at = byMac_.find(std::string_view(device.macAddress));
-    if (at == byMac_.end()) {
-        devices_.push_back(std::forward<D>(device));
-        byMac_.insert(devices_.size() - 1);
+DeviceIndex::Outcome DeviceIndex::Add(const DeviceView& device) {
+    const std::uint32_t at = PositionOf(device.macAddress);
+    if (at == HashedPositions::kNone) {
+        byMac_.Insert(TextHash{}(device.macAddress), static_cast<std::uint32_t>(devices_.size()));
+        devices_.push_back(device);
         return Outcome::Added;
     }
-    if (devices_[*at].SameAnswer(device))
+    if (SameAnswer(devices_[at], device))
         return Outcome::Repeat;
-    auto [others, firstForMac] = conflicts_.try_emplace(device.macAddress);
+    auto [others, firstForMac] = conflicts_.try_emplace(std::string(device.macAddress));
     others->second.insert(ContentKey(device));
     return firstForMac ? Outcome::FirstConflict : Outcome::Conflict;
 }
 
 void DeviceIndex::Clear() {
     devices_.clear();
-    byMac_.clear();
+    byMac_.Clear();
     conflicts_.clear();
 }
 
-const DiscoveredDevice* DeviceIndex::Find(const std::string& macAddress) const {
-    const auto at = byMac_.find(std::string_view(macAddress));
-    return at == byMac_.end() ? nullptr : &devices_[*at];
+std::optional<DeviceView> DeviceIndex::Find(std::string_view macAddress) const {
+    const std::uint32_t at = PositionOf(macAddress);
+    if (at == HashedPositions::kNone)
+        return std::nullopt;
+    return devices_[at];
 }
 
-int DeviceIndex::ConflictsOf(const std::string& macAddress) const {
+int DeviceIndex::ConflictsOf(std::string_view macAddress) const {
     const auto at = conflicts_.find(macAddress);
     return at == conflicts_.end() ? 0 : static_cast<int>(at->second.size());
 }

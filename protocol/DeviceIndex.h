@@ -1,9 +1,12 @@
 #pragma once
 
-#include "DiscoveredDevice.h"
+#include "DeviceRecords.h"
+#include "HashedPositions.h"
 
 #include <cstddef>
-#include <deque>
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -18,10 +21,7 @@ namespace vrel {
 // constant time per answer, whatever the size of the list.
 class DeviceIndex {
 public:
-    // A deque, not a vector: a list of thousands grows without moving what it holds, and
-    // touches its own size in fresh memory instead of twice that. Fresh pages are what a
-    // burst of answers costs most.
-    using DeviceList = std::deque<DiscoveredDevice>;
+    using DeviceList = DeviceRecords;
 
     enum class Outcome {
         Added,         // a new MAC address: the device joins the list
@@ -30,45 +30,32 @@ public:
         Conflict,      // other content again for a MAC address already flagged
     };
 
-    Outcome Add(const DiscoveredDevice& device);
-    // The same, taking the device over when it joins the list (left as it was otherwise).
-    Outcome Add(DiscoveredDevice&& device);
+    Outcome Add(const DeviceView& device);
     void Clear();
-
-    DeviceIndex() = default;
-    // The MAC lookup refers to this object's list.
-    DeviceIndex(const DeviceIndex&) = delete;
-    DeviceIndex& operator=(const DeviceIndex&) = delete;
 
     // In the order of first answers.
     const DeviceList& Devices() const { return devices_; }
-    // The listed device with this MAC address text, or null.
-    const DiscoveredDevice* Find(const std::string& macAddress) const;
+    // The listed device with this MAC address text; its views live as long as the list.
+    std::optional<DeviceView> Find(std::string_view macAddress) const;
     // How many distinct other answers came for this MAC address besides the listed one.
-    int ConflictsOf(const std::string& macAddress) const;
+    int ConflictsOf(std::string_view macAddress) const;
     // How many MAC addresses had conflicting answers.
     std::size_t ConflictedMacCount() const { return conflicts_.size(); }
 
 private:
-    template <class D> Outcome Insert(D&& device);
-
-    // Positions in devices_, hashed and compared by the MAC address text they hold, so that
-    // the text is kept once; a MAC address text finds its position without a copy.
-    struct MacOfPosition {
-        using is_transparent = void;
-        const DeviceList* devices;
-        std::size_t operator()(std::string_view mac) const;
-        std::size_t operator()(std::size_t at) const;
-        bool operator()(std::string_view mac, std::size_t at) const;
-        bool operator()(std::size_t at, std::string_view mac) const;
-        bool operator()(std::size_t a, std::size_t b) const;
-    };
+    // The position of the listed device with this MAC address, or HashedPositions::kNone.
+    std::uint32_t PositionOf(std::string_view macAddress) const;
 
     DeviceList devices_;
-    std::unordered_set<std::size_t, MacOfPosition, MacOfPosition> byMac_{
-        0, MacOfPosition{&devices_}, MacOfPosition{&devices_}};
+    // Positions in devices_ by the MAC address text stored there, which is kept only once.
+    HashedPositions byMac_;
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const;
+    };
     // Per conflicted MAC: the distinct contents seen besides the listed one.
-    std::unordered_map<std::string, std::unordered_set<std::string>> conflicts_;
+    std::unordered_map<std::string, std::unordered_set<std::string>, TextHash, std::equal_to<>>
+        conflicts_;
 };
 
 } // namespace vrel

@@ -15,16 +15,16 @@ constexpr std::uint8_t kIdNetmask = 4;
 
 } // namespace
 
-bool DiscoveredDevice::SameAnswer(const DiscoveredDevice& other) const {
-    return productCode == other.productCode && modelName == other.modelName &&
-           macAddress == other.macAddress && ipAddress == other.ipAddress &&
-           netmask == other.netmask;
+bool SameAnswer(const DeviceView& a, const DeviceView& b) {
+    return a.productCode == b.productCode && a.modelName == b.modelName &&
+           a.macAddress == b.macAddress && a.ipAddress == b.ipAddress && a.netmask == b.netmask;
 }
 
-std::string ConflictText(const DiscoveredDevice& listed, const DiscoveredDevice& other) {
-    return "MAC address " + listed.macAddress +
-           " answered with different content (listed: " + listed.ipAddress +
-           ", also: " + other.ipAddress + ")";
+std::string ConflictText(const DeviceView& listed, const DeviceView& other) {
+    std::string text = "MAC address ";
+    text.append(listed.macAddress).append(" answered with different content (listed: ");
+    text.append(listed.ipAddress).append(", also: ").append(other.ipAddress).append(")");
+    return text;
 }
 
 std::optional<DiscoveredDevice> DeviceFromAnswer(const KvVRELVarList& vars) {

@@ -94,7 +94,7 @@ TEST(CliText, TableCellsStartWhereTheirHeaderStarts) {
         for (std::size_t r = 0; r < rows.size(); ++r) {
             const std::string& line = lines[r + 1];
             SCOPED_TRACE(line);
-            const std::string cells[kDeviceColumns] = {rows[r].productCode, rows[r].modelName,
+            const std::string_view cells[kDeviceColumns] = {rows[r].productCode, rows[r].modelName,
                                                        rows[r].macAddress,  rows[r].ipAddress,
                                                        rows[r].netmask,     rows[r].interfaceName};
             for (int c = 0; c < kDeviceColumns - 1; ++c) {

@@ -77,8 +77,8 @@ TEST_F(PresenterDeviceListTest, BurstIsShownInBatchesInTheOrderOfFirstAnswers) {
     EXPECT_LT(view.RowCount(), kAnswers);
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.RowCount() == kAnswers; }, 5000));
     for (int r = 0; r < kAnswers; r += 499) {
-        const DiscoveredDevice* device = presenter.DeviceOf(r);
-        ASSERT_NE(device, nullptr) << "row " << r;
+        const auto device = presenter.DeviceOf(r);
+        ASSERT_TRUE(device) << "row " << r;
         EXPECT_EQ(device->productCode, std::to_string(r + 1));
     }
 }

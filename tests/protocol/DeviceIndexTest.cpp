@@ -37,7 +37,7 @@ TEST_P(DeviceIndexTest, FirstAnswerWinsAndConflictsAreFlaggedOncePerMac) {
     EXPECT_EQ(outcomes, c.outcomes);
     std::vector<std::string> ips;
     for (const auto& device : index.Devices())
-        ips.push_back(device.ipAddress);
+        ips.emplace_back(device.ipAddress);
     EXPECT_EQ(ips, c.listedIps);
     EXPECT_EQ(index.ConflictsOf("00000000000A"), c.conflictsOfA);
 }
@@ -73,12 +73,12 @@ TEST(DeviceIndexClearTest, ClearForgetsDevicesAndConflicts) {
     index.Add(Device(kA, "10.0.0.1"));
     index.Add(Device(kA, "10.0.0.9"));
     index.Clear();
-    EXPECT_EQ(index.Find(kA), nullptr);
+    EXPECT_FALSE(index.Find(kA));
     EXPECT_EQ(index.ConflictedMacCount(), 0u);
     // After a clear the later answer is a new device and may be flagged afresh.
     EXPECT_EQ(index.Add(Device(kA, "10.0.0.9")), Outcome::Added);
     EXPECT_EQ(index.Add(Device(kA, "10.0.0.1")), Outcome::FirstConflict);
-    ASSERT_NE(index.Find(kA), nullptr);
+    ASSERT_TRUE(index.Find(kA));
     EXPECT_EQ(index.Find(kA)->ipAddress, "10.0.0.9");
 }
 
