@@ -22,18 +22,24 @@ bool IsLoopbackInterface(std::string_view name, const std::vector<HostAddress>& 
     return false;
 }
 
-// The subnets the device must be in to be reached by unicast, and how to name them.
-std::vector<const HostAddress*>
-SubnetsFor(const FoundDevice& device, const std::vector<HostAddress>& host, std::string& where) {
-    std::vector<const HostAddress*> subnets;
+// Empty when the device can be reached by unicast: its address lies in a subnet of the
+// interface its answer came in on or, when that is loopback or not known, of any of the
+// host's other interfaces. Else how to name the subnets it is outside of.
+std::string_view OutsideOf(std::uint32_t address, const FoundDevice& device,
+                           const std::vector<HostAddress>& host) {
     const bool known =
         !device.arrivalInterface.empty() && !IsLoopbackInterface(device.arrivalInterface, host);
+    bool anySubnet = false;
     for (const HostAddress& a : host) {
-        if (known ? a.interfaceName == device.arrivalInterface : !a.loopback)
-            subnets.push_back(&a);
+        if (known ? a.interfaceName != device.arrivalInterface : a.loopback)
+            continue;
+        if (InSubnet(address, a))
+            return {};
+        anySubnet = true;
     }
-    where = known ? device.arrivalInterface : std::string_view("this host");
-    return subnets;
+    if (!anySubnet)
+        return {};
+    return known ? device.arrivalInterface : std::string_view("this host");
 }
 
 } // namespace
@@ -97,24 +103,19 @@ std::vector<DeviceConflict> FindConflicts(std::size_t count,
     for (const HostAddress& a : host)
         own.insert(a.address);
 
-    std::vector<DeviceConflict> conflicts(count);
+    std::vector<DeviceConflict> conflicts;
     for (std::size_t i = 0; i < count; ++i) {
         const FoundDevice d = deviceAt(i);
-        DeviceConflict& c = conflicts[i];
+        DeviceConflict c;
+        c.device = i;
         c.sharedBy = users.Of(d.ipAddress);
-        const auto address = ParseDottedQuad(d.ipAddress);
-        if (!address)
-            continue;
-        c.hostAddress = own.count(*address) != 0;
-        if (c.hostAddress)
-            continue;
-        std::string where;
-        const auto subnets = SubnetsFor(d, host, where);
-        bool inside = subnets.empty();
-        for (const HostAddress* a : subnets)
-            inside = inside || InSubnet(*address, *a);
-        if (!inside)
-            c.outsideOf = where;
+        if (const auto address = ParseDottedQuad(d.ipAddress)) {
+            c.hostAddress = own.count(*address) != 0;
+            if (!c.hostAddress)
+                c.outsideOf = OutsideOf(*address, d, host);
+        }
+        if (c.Any())
+            conflicts.push_back(std::move(c));
     }
     return conflicts;
 }
