@@ -3,6 +3,7 @@
 #include "DeviceAddress.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -63,6 +64,7 @@ namespace {
 // is counted as text; a device sends those only when broken.
 class AddressUsers {
 public:
+    explicit AddressUsers(std::size_t devices) { addresses_.reserve(devices); }
     void Add(std::string_view ip) {
         if (const auto address = ParseDottedQuad(ip))
             addresses_.push_back(*address);
@@ -70,8 +72,9 @@ public:
             ++others_[ip];
     }
     void Seal() { std::sort(addresses_.begin(), addresses_.end()); }
-    int Of(std::string_view ip) const {
-        if (const auto address = ParseDottedQuad(ip)) {
+    // address is ip as ParseDottedQuad reads it.
+    int Of(std::string_view ip, const std::optional<std::uint32_t>& address) const {
+        if (address) {
             const auto [from, to] = std::equal_range(addresses_.begin(), addresses_.end(), *address);
             return static_cast<int>(to - from);
         }
@@ -95,7 +98,7 @@ std::vector<DeviceConflict> FindConflicts(const std::vector<FoundDevice>& device
 std::vector<DeviceConflict> FindConflicts(std::size_t count,
                                           const std::function<FoundDevice(std::size_t)>& deviceAt,
                                           const std::vector<HostAddress>& host) {
-    AddressUsers users;
+    AddressUsers users(count);
     for (std::size_t i = 0; i < count; ++i)
         users.Add(deviceAt(i).ipAddress);
     users.Seal();
@@ -103,18 +106,29 @@ std::vector<DeviceConflict> FindConflicts(std::size_t count,
     for (const HostAddress& a : host)
         own.insert(a.address);
 
-    std::vector<DeviceConflict> conflicts;
-    for (std::size_t i = 0; i < count; ++i) {
+    const auto conflictOf = [&](std::size_t i) {
         const FoundDevice d = deviceAt(i);
         DeviceConflict c;
         c.device = i;
-        c.sharedBy = users.Of(d.ipAddress);
-        if (const auto address = ParseDottedQuad(d.ipAddress)) {
+        const auto address = ParseDottedQuad(d.ipAddress);
+        c.sharedBy = users.Of(d.ipAddress, address);
+        if (address) {
             c.hostAddress = own.count(*address) != 0;
             if (!c.hostAddress)
-                c.outsideOf = OutsideOf(*address, d, host);
+                c.outsideOf = OutsideOf(*address, d, host); // short enough to need no allocation
         }
-        if (c.Any())
+        return c;
+    };
+    // Counted first, so the result is allocated once at its size: a burst of devices that all
+    // kept the factory address would otherwise grow it through fresh pages at every doubling,
+    // which costs more than checking the devices twice.
+    std::size_t noted = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        noted += conflictOf(i).Any();
+    std::vector<DeviceConflict> conflicts;
+    conflicts.reserve(noted);
+    for (std::size_t i = 0; i < count && conflicts.size() < noted; ++i) {
+        if (DeviceConflict c = conflictOf(i); c.Any())
             conflicts.push_back(std::move(c));
     }
     return conflicts;

@@ -28,8 +28,8 @@ struct FoundDevice {
 struct DeviceConflict {
     std::size_t device = 0;   // the device's position in the list that was checked
     int sharedBy = 0;         // devices answering with this IP address, when more than one
-    std::string outsideOf;    // the interface (or "this host") whose subnets it is outside of
     bool hostAddress = false; // the device has one of this host's own addresses
+    std::string outsideOf;    // the interface (or "this host") whose subnets it is outside of
 
     bool Any() const { return sharedBy > 1 || !outsideOf.empty() || hostAddress; }
     // The notes joined by "; ", empty when there is nothing to note.
