@@ -237,10 +237,10 @@ void TTheVrel::MarkConflicts() {
             return FoundDevice{row.Cell(2), row.Cell(3), row.Cell(4), {}};
         },
         HostAddresses());
-    std::vector<RowMark> marks;
-    marks.reserve(conflicts.size());
+    // Rows past the last conflict lose their marks without an entry each.
+    std::vector<RowMark> marks(conflicts.empty() ? 0 : conflicts.back().device + 1);
     for (const DeviceConflict& c : conflicts)
-        marks.push_back({c.Any() ? kConflictColour : QColor(), QString::fromStdString(c.Text())});
+        marks[c.device] = {kConflictColour, QString::fromStdString(c.Text())};
     LV_Vrel->Rows().SetMarks(marks);
 }
 

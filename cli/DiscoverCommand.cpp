@@ -31,10 +31,12 @@ int IntegerOption(const QCommandLineParser& parser, const char* name, int low, i
     return value;
 }
 
+// The notes of each row, as the table and JSON forms take them: rows past the last conflict
+// need no entry.
 std::vector<std::string> NotesOf(const std::vector<DeviceConflict>& conflicts) {
-    std::vector<std::string> notes;
+    std::vector<std::string> notes(conflicts.empty() ? 0 : conflicts.back().device + 1);
     for (const DeviceConflict& c : conflicts)
-        notes.push_back(c.Text());
+        notes[c.device] = c.Text();
     return notes;
 }
 

@@ -3,6 +3,7 @@
 #include "DeviceAddress.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -22,18 +23,24 @@ bool IsLoopbackInterface(std::string_view name, const std::vector<HostAddress>& 
     return false;
 }
 
-// The subnets the device must be in to be reached by unicast, and how to name them.
-std::vector<const HostAddress*>
-SubnetsFor(const FoundDevice& device, const std::vector<HostAddress>& host, std::string& where) {
-    std::vector<const HostAddress*> subnets;
+// Empty when the device can be reached by unicast: its address lies in a subnet of the
+// interface its answer came in on or, when that is loopback or not known, of any of the
+// host's other interfaces. Else how to name the subnets it is outside of.
+std::string_view OutsideOf(std::uint32_t address, const FoundDevice& device,
+                           const std::vector<HostAddress>& host) {
     const bool known =
         !device.arrivalInterface.empty() && !IsLoopbackInterface(device.arrivalInterface, host);
+    bool anySubnet = false;
     for (const HostAddress& a : host) {
-        if (known ? a.interfaceName == device.arrivalInterface : !a.loopback)
-            subnets.push_back(&a);
+        if (known ? a.interfaceName != device.arrivalInterface : a.loopback)
+            continue;
+        if (InSubnet(address, a))
+            return {};
+        anySubnet = true;
     }
-    where = known ? device.arrivalInterface : std::string_view("this host");
-    return subnets;
+    if (!anySubnet)
+        return {};
+    return known ? device.arrivalInterface : std::string_view("this host");
 }
 
 } // namespace
@@ -57,6 +64,7 @@ namespace {
 // is counted as text; a device sends those only when broken.
 class AddressUsers {
 public:
+    explicit AddressUsers(std::size_t devices) { addresses_.reserve(devices); }
     void Add(std::string_view ip) {
         if (const auto address = ParseDottedQuad(ip))
             addresses_.push_back(*address);
@@ -64,8 +72,9 @@ public:
             ++others_[ip];
     }
     void Seal() { std::sort(addresses_.begin(), addresses_.end()); }
-    int Of(std::string_view ip) const {
-        if (const auto address = ParseDottedQuad(ip)) {
+    // address is ip as ParseDottedQuad reads it.
+    int Of(std::string_view ip, const std::optional<std::uint32_t>& address) const {
+        if (address) {
             const auto [from, to] = std::equal_range(addresses_.begin(), addresses_.end(), *address);
             return static_cast<int>(to - from);
         }
@@ -89,7 +98,7 @@ std::vector<DeviceConflict> FindConflicts(const std::vector<FoundDevice>& device
 std::vector<DeviceConflict> FindConflicts(std::size_t count,
                                           const std::function<FoundDevice(std::size_t)>& deviceAt,
                                           const std::vector<HostAddress>& host) {
-    AddressUsers users;
+    AddressUsers users(count);
     for (std::size_t i = 0; i < count; ++i)
         users.Add(deviceAt(i).ipAddress);
     users.Seal();
@@ -97,24 +106,30 @@ std::vector<DeviceConflict> FindConflicts(std::size_t count,
     for (const HostAddress& a : host)
         own.insert(a.address);
 
-    std::vector<DeviceConflict> conflicts(count);
-    for (std::size_t i = 0; i < count; ++i) {
+    const auto conflictOf = [&](std::size_t i) {
         const FoundDevice d = deviceAt(i);
-        DeviceConflict& c = conflicts[i];
-        c.sharedBy = users.Of(d.ipAddress);
+        DeviceConflict c;
+        c.device = i;
         const auto address = ParseDottedQuad(d.ipAddress);
-        if (!address)
-            continue;
-        c.hostAddress = own.count(*address) != 0;
-        if (c.hostAddress)
-            continue;
-        std::string where;
-        const auto subnets = SubnetsFor(d, host, where);
-        bool inside = subnets.empty();
-        for (const HostAddress* a : subnets)
-            inside = inside || InSubnet(*address, *a);
-        if (!inside)
-            c.outsideOf = where;
+        c.sharedBy = users.Of(d.ipAddress, address);
+        if (address) {
+            c.hostAddress = own.count(*address) != 0;
+            if (!c.hostAddress)
+                c.outsideOf = OutsideOf(*address, d, host); // short enough to need no allocation
+        }
+        return c;
+    };
+    // Counted first, so the result is allocated once at its size: a burst of devices that all
+    // kept the factory address would otherwise grow it through fresh pages at every doubling,
+    // which costs more than checking the devices twice.
+    std::size_t noted = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        noted += conflictOf(i).Any();
+    std::vector<DeviceConflict> conflicts;
+    conflicts.reserve(noted);
+    for (std::size_t i = 0; i < count && conflicts.size() < noted; ++i) {
+        if (DeviceConflict c = conflictOf(i); c.Any())
+            conflicts.push_back(std::move(c));
     }
     return conflicts;
 }

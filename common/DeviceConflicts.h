@@ -26,22 +26,24 @@ struct FoundDevice {
 
 // What is wrong with one device's address as found.
 struct DeviceConflict {
+    std::size_t device = 0;   // the device's position in the list that was checked
     int sharedBy = 0;         // devices answering with this IP address, when more than one
-    std::string outsideOf;    // the interface (or "this host") whose subnets it is outside of
     bool hostAddress = false; // the device has one of this host's own addresses
+    std::string outsideOf;    // the interface (or "this host") whose subnets it is outside of
 
     bool Any() const { return sharedBy > 1 || !outsideOf.empty() || hostAddress; }
     // The notes joined by "; ", empty when there is nothing to note.
     std::string Text() const;
 };
 
-// The conflicts of each device in devices, in the same order. Marked are an IP address that
-// more than one device answers with (devices leave the factory with the same default), an
-// address outside the subnets of the interface the answer came in on (the device can then be
-// reached only by the broadcast Set), and a device holding one of the host's own addresses.
-// Answers that came in over loopback, or on an unknown interface, are held against every
-// subnet of the host's other interfaces; a host without any is no measure. Linear in the
-// number of devices.
+// The conflicts of the devices that have any, in the order of devices; a device with nothing
+// to note has no entry, so a list of thousands of healthy devices costs no record each.
+// Marked are an IP address that more than one device answers with (devices leave the factory
+// with the same default), an address outside the subnets of the interface the answer came in
+// on (the device can then be reached only by the broadcast Set), and a device holding one of
+// the host's own addresses. Answers that came in over loopback, or on an unknown interface,
+// are held against every subnet of the host's other interfaces; a host without any is no
+// measure. Linear in the number of devices.
 std::vector<DeviceConflict> FindConflicts(const std::vector<FoundDevice>& devices,
                                           const std::vector<HostAddress>& host);
 // The same over count devices that deviceAt(i) describes, for callers whose lists hold the
