@@ -44,8 +44,10 @@ std::vector<SimDevice> Devices(int count) {
                             static_cast<char>(n >> 16),
                             static_cast<char>(n >> 8),
                             static_cast<char>(n)};
+        // Distinct addresses too, as on a commissioned site: within 10.0.0.0/8 an address
+        // ending in .0 or .255 is an ordinary host.
         d.ipAddress = "10." + std::to_string(n >> 16 & 0xFF) + "." + std::to_string(n >> 8 & 0xFF) +
-                      "." + std::to_string((n & 0xFF) | 1);
+                      "." + std::to_string(n & 0xFF);
         d.netmask = "255.0.0.0";
     }
     return devices;

@@ -23,9 +23,8 @@ std::size_t DeviceIndex::TextHash::operator()(std::string_view text) const {
 }
 
 std::uint32_t DeviceIndex::PositionOf(std::string_view macAddress) const {
-    return byMac_.Find(TextHash{}(macAddress), [&](std::uint32_t at) {
-        return devices_[at].macAddress == macAddress;
-    });
+    return byMac_.Find(TextHash{}(macAddress),
+                       [&](std::uint32_t at) { return devices_[at].macAddress == macAddress; });
 }
 
 DeviceIndex::Outcome DeviceIndex::Add(const DeviceView& device) {

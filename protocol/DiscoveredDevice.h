@@ -18,8 +18,7 @@ template <class Text> struct BasicDevice {
 
     // A view of an owned device.
     operator BasicDevice<std::string_view>() const
-        requires(!std::is_same_v<Text, std::string_view>)
-    {
+        requires(!std::is_same_v<Text, std::string_view>) {
         return {productCode, modelName, macAddress, ipAddress, netmask, interfaceName};
     }
     // An owned copy, which outlives the list it was viewed in.
