@@ -1,5 +1,6 @@
 #include "KvNetInterfaces.h"
 
+#include <QHash>
 #include <QNetworkInterface>
 
 #include <algorithm>
@@ -10,17 +11,18 @@ namespace vrel {
 
 namespace {
 
-struct MacHash {
-    std::size_t operator()(const std::array<std::uint8_t, kMacSize>& mac) const {
-        std::uint64_t key = 0;
-        std::memcpy(&key, mac.data(), mac.size());
-        return std::hash<std::uint64_t>()(key);
-    }
-};
+// The six bytes of a MAC address as one number: a key Qt's hash keeps in place, where a map
+// of arrays keeps a separately allocated node per device.
+quint64 MacKey(const std::array<std::uint8_t, kMacSize>& mac) {
+    quint64 key = 0;
+    std::memcpy(&key, mac.data(), mac.size());
+    return key;
+}
 
-std::unordered_map<std::array<std::uint8_t, kMacSize>, int, MacHash>& AnswerIndexes() {
-    static std::unordered_map<std::array<std::uint8_t, kMacSize>, int, MacHash> map;
-    return map;
+// Written once per answer: thousands of devices in a burst each cost one lookup here.
+QHash<quint64, int>& AnswerIndexes() {
+    static QHash<quint64, int> indexes;
+    return indexes;
 }
 
 std::unordered_map<int, std::string>& Names() {
@@ -120,14 +122,15 @@ std::vector<KvNetInterface> KvNetInterfaces::Select(const std::vector<KvNetInter
 
 void KvNetInterfaces::RememberAnswer(const std::array<std::uint8_t, kMacSize>& mac, int index) {
     if (index > 0)
-        AnswerIndexes()[mac] = index;
+        AnswerIndexes().insert(MacKey(mac), index);
 }
 
 std::optional<int> KvNetInterfaces::LastAnswerIndex(const std::array<std::uint8_t, kMacSize>& mac) {
-    const auto it = AnswerIndexes().find(mac);
-    if (it == AnswerIndexes().end())
+    const auto& indexes = AnswerIndexes();
+    const auto it = indexes.constFind(MacKey(mac));
+    if (it == indexes.constEnd())
         return std::nullopt;
-    return it->second;
+    return *it;
 }
 
 void KvNetInterfaces::ForgetAnswers() {
