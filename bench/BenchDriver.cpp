@@ -111,14 +111,16 @@ const char* const kReceiverNames[kReceivers] = {"limit (recvmmsg)", "vrel discov
 struct Sample {
     double caught = 0, cpuPerAnswerUs = NAN, faultsPerAnswer = NAN, stallMs = NAN,
            completeMs = NAN, drops = NAN, granted = NAN;
-    Usage used; // the whole receiver process
+    Usage used;         // the whole receiver process
+    Usage afterRequest; // the same from its Discover on, where the generator could read it
 };
 
 struct Setup {
     std::int64_t answers, senders, windowMs;
 };
 
-// One burst to one receiver. cliBaseline is what a `vrel discover` that caught nothing used.
+// One burst to one receiver. cliBaseline is what a `vrel discover` that caught nothing used
+// after its Discover went out.
 Sample RunOnce(const Setup& s, const Case& c, Receiver r, int run, const Usage& cliBaseline,
                std::int64_t answers) {
     Child gen = Spawn({g_binDir + "/vrel-burst", "--answers", std::to_string(answers), "--senders",
@@ -152,11 +154,16 @@ Sample RunOnce(const Setup& s, const Case& c, Receiver r, int run, const Usage& 
     const Fields g = ParseFields(LastLine(Read(gen.out, deadline, false)));
     Finish(gen, deadline);
 
+    const bool requesterRead = g.count("requester_cpu_us") && g.at("requester_cpu_us") >= 0;
+    sample.afterRequest =
+        sample.used - (requesterRead ? Usage{std::llround(g.at("requester_cpu_us")),
+                                             std::llround(g.at("requester_faults"))}
+                                     : Usage{});
     Fields f = ParseFields(LastLine(out));
     if (r == kCli) {
         f["caught"] = static_cast<double>(std::max<std::ptrdiff_t>(
             std::count(out.begin(), out.end(), '\n') - 1, 0)); // less the CSV header
-        const Usage own = sample.used - cliBaseline;
+        const Usage own = sample.afterRequest - cliBaseline;
         f["cpu_us"] = static_cast<double>(own.cpuUs);
         f["faults"] = static_cast<double>(own.faults);
     }
@@ -196,12 +203,12 @@ std::string Cell(double value, const char* format) {
 }
 
 void RunCase(const Setup& s, const Case& c, int runs) {
-    // A `vrel discover` that catches nothing varies by some 10 ms of CPU from run to run
-    // (start-up, its idle answer window), which over 10,000 answers is 1 us each: the
-    // baseline is the median of as many runs as the receivers get.
+    // A `vrel discover` that catches nothing varies by some 10 ms of CPU from run to run,
+    // which over 10,000 answers is 1 us each, most of it in start-up: it is measured from
+    // its Discover on, and the baseline is the median of as many runs as the receivers get.
     std::vector<double> idleCpu, idleFaults;
     for (int run = 0; run < runs; ++run) {
-        const Usage idle = RunOnce(s, c, kCli, run, {}, 0).used;
+        const Usage idle = RunOnce(s, c, kCli, run, {}, 0).afterRequest;
         idleCpu.push_back(static_cast<double>(idle.cpuUs));
         idleFaults.push_back(static_cast<double>(idle.faults));
     }

@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -77,43 +78,51 @@ UdpEntry FindUdpPort(std::uint16_t port) {
     return {};
 }
 
-// A descriptor of this process for the socket with the given inode, whichever process owns it
-// (pidfd_getfd), or -1.
-int BorrowSocket(unsigned long inode) {
+// The process holding the socket with the given inode, and its descriptor number there.
+struct SocketOwner {
+    int pid = -1;
+    int fd = -1;
+};
+
+SocketOwner FindSocketOwner(unsigned long inode) {
     const std::string wanted = "socket:[" + std::to_string(inode) + "]";
     DIR* proc = opendir("/proc");
-    int borrowed = -1;
-    for (dirent* p; borrowed < 0 && proc && (p = readdir(proc));) {
+    SocketOwner owner;
+    for (dirent* p; owner.pid < 0 && proc && (p = readdir(proc));) {
         const int pid = std::atoi(p->d_name);
         if (pid <= 0)
             continue;
         const std::string fdDir = "/proc/" + std::string(p->d_name) + "/fd";
         DIR* fds = opendir(fdDir.c_str());
-        for (dirent* f; borrowed < 0 && fds && (f = readdir(fds));) {
+        for (dirent* f; owner.pid < 0 && fds && (f = readdir(fds));) {
             char target[64] = {};
             const std::string link = fdDir + "/" + f->d_name;
-            if (readlink(link.c_str(), target, sizeof target - 1) <= 0 || wanted != target)
-                continue;
-            const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-            if (pidfd >= 0) {
-                borrowed =
-                    static_cast<int>(syscall(SYS_pidfd_getfd, pidfd, std::atoi(f->d_name), 0));
-                close(pidfd);
-            }
+            if (readlink(link.c_str(), target, sizeof target - 1) > 0 && wanted == target)
+                owner = {pid, std::atoi(f->d_name)};
         }
         if (fds)
             closedir(fds);
     }
     if (proc)
         closedir(proc);
+    return owner;
+}
+
+// A descriptor of this process for the owner's socket (pidfd_getfd), or -1.
+int BorrowSocket(const SocketOwner& owner) {
+    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, owner.pid, 0));
+    if (pidfd < 0)
+        return -1;
+    const int borrowed = static_cast<int>(syscall(SYS_pidfd_getfd, pidfd, owner.fd, 0));
+    close(pidfd);
     return borrowed;
 }
 
 // Gives the requester's socket a receive buffer of exactly `bytes` (0 leaves it as it is) and
 // returns what the kernel reports as granted, or -1 when the socket cannot be reached. The
 // kernel doubles the value it is given for its bookkeeping, hence the half.
-int SetRequesterBuffer(std::uint16_t port, int bytes) {
-    const int fd = BorrowSocket(FindUdpPort(port).inode);
+int SetRequesterBuffer(const SocketOwner& owner, int bytes) {
+    const int fd = owner.pid < 0 ? -1 : BorrowSocket(owner);
     if (fd < 0)
         return -1;
     if (bytes > 0) {
@@ -127,6 +136,38 @@ int SetRequesterBuffer(std::uint16_t port, int bytes) {
     getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &size);
     close(fd);
     return granted;
+}
+
+// What the requester has used up to its Discover: CPU of all its threads (the scheduler's
+// nanosecond count, where /proc's stat has 10 ms ticks) and its page faults. A receiver that
+// cannot measure itself is then measured from its request on, without the start-up that
+// varies by more than the handling of thousands of answers; -1 when it cannot be read.
+Usage UsageOfRequester(const SocketOwner& owner) {
+    if (owner.pid < 0)
+        return {-1, -1};
+    const std::string dir = "/proc/" + std::to_string(owner.pid);
+    std::int64_t cpuNs = 0;
+    DIR* tasks = opendir((dir + "/task").c_str());
+    for (dirent* t; tasks && (t = readdir(tasks));) {
+        if (t->d_name[0] == '.')
+            continue;
+        std::ifstream schedstat(dir + "/task/" + t->d_name + "/schedstat");
+        std::int64_t ns = 0;
+        if (schedstat >> ns)
+            cpuNs += ns;
+    }
+    if (tasks)
+        closedir(tasks);
+    // minflt is the tenth field of stat, the seventh after the ")" that ends the name.
+    std::ifstream statFile(dir + "/stat");
+    const std::string stat((std::istreambuf_iterator<char>(statFile)), {});
+    std::istringstream rest(stat.substr(stat.rfind(')') + 1));
+    std::string field;
+    for (int i = 0; i < 7 && rest >> field;)
+        ++i;
+    std::int64_t faults = -1;
+    rest >> faults;
+    return {cpuNs / 1000, faults};
 }
 
 struct SenderResult {
@@ -221,7 +262,9 @@ int Run(const Options& opt) {
     }
     const auto result = simulator.handle(request);
     const std::uint16_t requesterPort = ntohs(from.sin_port);
-    const int granted = SetRequesterBuffer(requesterPort, static_cast<int>(opt["rcvbuf"]));
+    const SocketOwner requester = FindSocketOwner(FindUdpPort(requesterPort).inode);
+    const int granted = SetRequesterBuffer(requester, static_cast<int>(opt["rcvbuf"]));
+    const Usage atRequest = UsageOfRequester(requester);
 
     auto* shared =
         static_cast<SenderResult*>(mmap(nullptr, sizeof(SenderResult) * senders,
@@ -250,10 +293,12 @@ int Run(const Options& opt) {
     // Loopback delivers in softirq right behind the send; let the last datagrams land before
     // reading the requester's drop counter.
     usleep(20'000);
-    std::printf("sent=%ld start_ns=%lld last_ns=%lld sequence=%u port=%u granted=%d drops=%ld\n",
+    std::printf("sent=%ld start_ns=%lld last_ns=%lld sequence=%u port=%u granted=%d drops=%ld "
+                "requester_cpu_us=%lld requester_faults=%lld\n",
                 sent, static_cast<long long>(startNs), static_cast<long long>(lastNs),
                 static_cast<unsigned>(static_cast<std::uint8_t>(request[kOffSequence])),
-                requesterPort, granted, FindUdpPort(requesterPort).drops);
+                requesterPort, granted, FindUdpPort(requesterPort).drops,
+                static_cast<long long>(atRequest.cpuUs), static_cast<long long>(atRequest.faults));
     return sent == static_cast<long>(result.answers.size()) ? 0 : 1;
 }
 

@@ -289,9 +289,9 @@ void KvVRELRequest2Edits::OnResult(std::uint8_t command) {
 void KvVRELRequest2Edits::AddRow(std::uint8_t command) {
     const KvVRELVarList& vars = request.variables;
     // One row per device: a device answering twice (or two Discovers in flight) shows once.
-    std::optional<DiscoveredDevice> device;
+    std::optional<DeviceView> device;
     if (command == kDiscover)
-        device = DeviceFromAnswer(vars);
+        device = DeviceViewFromAnswer(vars);
     if (device)
         device->interfaceName = answerInterface_;
     if (device && discovery_.Offer(*device) != DeviceIndex::Outcome::Added)
@@ -303,7 +303,7 @@ void KvVRELRequest2Edits::AddRow(std::uint8_t command) {
     if (command == kDiscover && listView->columnCount() > static_cast<int>(row.CellCount()))
         row.AddCell(answerInterface_);
     if (device)
-        row.mac = std::move(device->macAddress);
+        row.mac = device->macAddress;
     ShowRow(std::move(row));
 }
 

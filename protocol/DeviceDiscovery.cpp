@@ -41,7 +41,7 @@ void DeviceDiscovery::OnCompletion(const KvVRELError& completion, KvVRELVarList&
     ++answersByInterface_[completion.interfaceName];
     if (completion.code != 0)
         return;
-    auto device = DeviceFromAnswer(variables);
+    auto device = DeviceViewFromAnswer(variables);
     if (!device)
         return;
     device->interfaceName = completion.interfaceName;
@@ -50,7 +50,7 @@ void DeviceDiscovery::OnCompletion(const KvVRELError& completion, KvVRELVarList&
             return;
     } catch (const Exception& failure) {
         if (handlers_.rejected)
-            handlers_.rejected(device->macAddress, failure.Message());
+            handlers_.rejected(std::string(device->macAddress), failure.Message());
         return;
     }
     Offer(*device);

@@ -27,11 +27,11 @@ std::string ConflictText(const DeviceView& listed, const DeviceView& other) {
     return text;
 }
 
-std::optional<DiscoveredDevice> DeviceFromAnswer(const KvVRELVarList& vars) {
+std::optional<DeviceView> DeviceViewFromAnswer(const KvVRELVarList& vars) {
     if (vars.count() != 1 || !vars.at(0).responseVars)
         return std::nullopt;
     const KvVRELResponseVarList& fields = *vars.at(0).responseVars;
-    DiscoveredDevice device;
+    DeviceView device;
     bool hasMac = false;
     for (int i = 0; i < fields.count(); ++i) {
         const KvVRELResponseVar& field = fields.at(i);
@@ -59,6 +59,13 @@ std::optional<DiscoveredDevice> DeviceFromAnswer(const KvVRELVarList& vars) {
     if (!hasMac)
         return std::nullopt;
     return device;
+}
+
+std::optional<DiscoveredDevice> DeviceFromAnswer(const KvVRELVarList& vars) {
+    const auto device = DeviceViewFromAnswer(vars);
+    if (!device)
+        return std::nullopt;
+    return device->Owned();
 }
 
 } // namespace vrel

@@ -42,5 +42,8 @@ std::string ConflictText(const DeviceView& listed, const DeviceView& other);
 // The device of an answer decoded into the Discovery list (one structured variable whose
 // response variables carry the ids below); nothing for any other list.
 std::optional<DiscoveredDevice> DeviceFromAnswer(const KvVRELVarList& vars);
+// The same as views into vars, for a list that stores the device itself: no texts copied
+// twice per answer.
+std::optional<DeviceView> DeviceViewFromAnswer(const KvVRELVarList& vars);
 
 } // namespace vrel
