@@ -54,7 +54,9 @@ QString ReportTableModel::Text(int row, int column) const {
 QVariant ReportTableModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    const RowMark& mark = rows_[static_cast<std::size_t>(index.row())].mark;
+    static const RowMark kUnmarked;
+    const auto r = static_cast<std::size_t>(index.row());
+    const RowMark& mark = r < marks_.size() ? marks_[r] : kUnmarked;
     switch (role) {
     case Qt::DisplayRole:
         return Text(index.row(), index.column());
@@ -93,7 +95,7 @@ void ReportTableModel::Append(std::vector<ReportRow>&& rows) {
     const int first = rowCount();
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
     for (ReportRow& row : rows)
-        rows_.push_back({std::move(row), {}, {}});
+        rows_.push_back(std::move(row));
     endInsertRows();
     if (Sorted())
         Reorder(static_cast<std::size_t>(first));
@@ -104,14 +106,16 @@ void ReportTableModel::Clear() {
         return;
     beginResetModel();
     rows_.clear();
+    marks_.clear();
+    keys_.clear();
     endResetModel();
 }
 
 void ReportTableModel::SetMarks(const std::vector<RowMark>& marks) {
     if (rows_.empty())
         return;
-    for (std::size_t r = 0; r < rows_.size(); ++r)
-        rows_[r].mark = r < marks.size() ? marks[r] : RowMark{};
+    marks_.assign(marks.begin(), marks.begin() + static_cast<std::ptrdiff_t>(
+                                                     std::min(marks.size(), rows_.size())));
     emit dataChanged(index(0, 0), index(rowCount() - 1, std::max(0, columnCount() - 1)),
                      {Qt::ToolTipRole, Qt::BackgroundRole});
 }
@@ -119,20 +123,35 @@ void ReportTableModel::SetMarks(const std::vector<RowMark>& marks) {
 void ReportTableModel::sort(int column, Qt::SortOrder order) {
     if (column < 0)
         return;
-    if (column != sortColumn_) {
-        for (Entry& e : rows_)
-            e.key.reset();
-    }
+    if (column != sortColumn_)
+        keys_.clear();
     sortColumn_ = column;
     sortOrder_ = order;
     Reorder(0);
 }
 
+namespace {
+
+// The elements in the order given: order[new position] = old position. Elements past the
+// end of a shorter container (keys not made yet) come out empty.
+template <class Container> Container Permuted(Container&& from, const std::vector<int>& order) {
+    Container to;
+    for (const int old : order) {
+        const auto at = static_cast<std::size_t>(old);
+        to.push_back(at < from.size() ? std::move(from[at]) : typename Container::value_type{});
+    }
+    return to;
+}
+
+} // namespace
+
 const RowSortKey& ReportTableModel::KeyOf(std::size_t row) {
-    Entry& e = rows_[row];
-    if (!e.key)
-        e.key.emplace(Text(static_cast<int>(row), sortColumn_));
-    return *e.key;
+    if (keys_.size() < rows_.size())
+        keys_.resize(rows_.size());
+    std::optional<RowSortKey>& key = keys_[row];
+    if (!key)
+        key.emplace(Text(static_cast<int>(row), sortColumn_));
+    return *key;
 }
 
 // Stable, so rows with equal cells keep their order of arrival. A batch arriving in a sorted
@@ -156,12 +175,12 @@ void ReportTableModel::Reorder(std::size_t sortedEnd) {
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> newPosition(order.size());
-    std::deque<Entry> sorted;
-    for (std::size_t n = 0; n < order.size(); ++n) {
+    for (std::size_t n = 0; n < order.size(); ++n)
         newPosition[static_cast<std::size_t>(order[n])] = static_cast<int>(n);
-        sorted.push_back(std::move(rows_[static_cast<std::size_t>(order[n])]));
-    }
-    rows_ = std::move(sorted);
+    rows_ = Permuted(std::move(rows_), order);
+    keys_ = Permuted(std::move(keys_), order);
+    if (!marks_.empty())
+        marks_ = Permuted(std::move(marks_), order);
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     after.reserve(before.size());

@@ -63,23 +63,22 @@ public:
     // One mark per row, in row order; rows beyond the list lose their marks.
     void SetMarks(const std::vector<RowMark>& marks);
 
-    const ReportRow& Row(int row) const { return rows_[static_cast<std::size_t>(row)].row; }
+    const ReportRow& Row(int row) const { return rows_[static_cast<std::size_t>(row)]; }
     QString Text(int row, int column) const;
     bool Sorted() const { return sortColumn_ >= 0; }
 
 private:
-    struct Entry {
-        ReportRow row;
-        RowMark mark;
-        std::optional<RowSortKey> key; // of the sort column, made when first needed
-    };
     const RowSortKey& KeyOf(std::size_t row);
     // Puts rows [sortedEnd, end) in their places among the rows before, which are in order.
     void Reorder(std::size_t sortedEnd);
 
     // A deque: a table of thousands of rows grows without moving them, and without touching
     // twice its size in fresh memory, which costs a burst more than the rows themselves.
-    std::deque<Entry> rows_;
+    // Marks and sort keys are kept beside the rows, in row order, and only once there are
+    // any: most tables have neither, and a row is then only its cells.
+    std::deque<ReportRow> rows_;
+    std::vector<RowMark> marks_;                  // up to the last marked row
+    std::vector<std::optional<RowSortKey>> keys_; // of the sort column, made when first needed
     QStringList captions_;
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;

@@ -1,5 +1,5 @@
-#include "KvReportListView.h"
 #include "ReportTableModel.h"
+#include "KvReportListView.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -37,7 +37,9 @@ struct SortCase {
     std::vector<std::string> arrival;       // the second column when all have arrived
 };
 
-void PrintTo(const SortCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SortCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ReportTableSortTest : public ::testing::TestWithParam<SortCase> {};
 
@@ -53,20 +55,18 @@ TEST_P(ReportTableSortTest, LaterBatchesMergeIntoTheOrder) {
     EXPECT_THAT(Column(model, 1), ElementsAreArray(c.arrival));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Orders, ReportTableSortTest,
-    ::testing::Values(
-        SortCase{"Ascending",
-                 Qt::AscendingOrder,
-                 {"10.0.0.10", "10.0.0.9", "10.0.0.100"},
-                 {"10.0.0.20", "10.0.0.1", "10.0.0.9"},
-                 {"4", "1", "5", "0", "3", "2"}},
-        SortCase{"Descending",
-                 Qt::DescendingOrder,
-                 {"10.0.0.10", "10.0.0.9", "10.0.0.100"},
-                 {"10.0.0.20", "10.0.0.1", "10.0.0.9"},
-                 {"2", "3", "0", "1", "5", "4"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Orders, ReportTableSortTest,
+                         ::testing::Values(SortCase{"Ascending",
+                                                    Qt::AscendingOrder,
+                                                    {"10.0.0.10", "10.0.0.9", "10.0.0.100"},
+                                                    {"10.0.0.20", "10.0.0.1", "10.0.0.9"},
+                                                    {"4", "1", "5", "0", "3", "2"}},
+                                           SortCase{"Descending",
+                                                    Qt::DescendingOrder,
+                                                    {"10.0.0.10", "10.0.0.9", "10.0.0.100"},
+                                                    {"10.0.0.20", "10.0.0.1", "10.0.0.9"},
+                                                    {"2", "3", "0", "1", "5", "4"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The selected row stays selected, wherever a sort or a later batch moves it.
 TEST(ReportTableModelTest, SelectionFollowsItsRow) {
@@ -80,6 +80,24 @@ TEST(ReportTableModelTest, SelectionFollowsItsRow) {
     view.Rows().Append(Batch({"10.0.0.1"}, arrived));
     EXPECT_EQ(view.Selected(), 2);
     EXPECT_EQ(view.Text(view.Selected(), 0), "10.0.0.3");
+}
+
+// A row's mark (a conflict's colour and tip) stays with the row through a sort and a later
+// batch; rows past the marks given stay plain.
+TEST(ReportTableModelTest, MarksFollowTheirRows) {
+    ReportTableModel model;
+    model.SetColumnCount(2);
+    int arrived = 0;
+    model.Append(Batch({"10.0.0.3", "10.0.0.2", "10.0.0.4"}, arrived));
+    model.SetMarks({{Qt::red, "shared"}, {}});
+    model.sort(0, Qt::DescendingOrder);
+    model.Append(Batch({"10.0.0.5", "10.0.0.1"}, arrived));
+    std::vector<std::string> tips;
+    for (int r = 0; r < model.rowCount(); ++r)
+        tips.push_back(model.data(model.index(r, 1), Qt::ToolTipRole).toString().toStdString());
+    EXPECT_THAT(Column(model, 0),
+                ElementsAreArray({"10.0.0.5", "10.0.0.4", "10.0.0.3", "10.0.0.2", "10.0.0.1"}));
+    EXPECT_THAT(tips, ElementsAreArray({"", "", "shared", "", ""}));
 }
 
 // Cells share one text: each keeps its own bytes, empty and NUL-holding cells included.
