@@ -22,6 +22,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <limits>
+#include <optional>
 #include <sstream>
 
 namespace vrel {
@@ -88,7 +90,10 @@ std::int64_t KvVRELClient::TickCount() {
 
 KvVRELClient::KvVRELClient(QObject* owner, const QHostAddress& destination, std::uint16_t port)
     : QObject(owner), destination_(destination), port_(port) {
-    sweepTimer_.setInterval(kSweepIntervalMs);
+    // Single-shot and to the millisecond: ArmSweep sets each wait, and a coarse timer may be
+    // late by a twentieth of it, a Discover's whole tick and more.
+    sweepTimer_.setSingleShot(true);
+    sweepTimer_.setTimerType(Qt::PreciseTimer);
     connect(&sweepTimer_, &QTimer::timeout, this, &KvVRELClient::OnTick);
 
     // Qt turns on SO_BROADCAST for UDP sockets itself.
@@ -108,10 +113,11 @@ KvVRELClient::KvVRELClient(QObject* owner, const QHostAddress& destination, std:
     receiver_ = std::make_unique<KvVRELReceiver>(
         static_cast<int>(socket_.socketDescriptor()), kInboxLimitBytes,
         [this] { QCoreApplication::postEvent(this, new QEvent(ArrivalEvent())); });
-    sweepTimer_.start();
+    sweeping_ = true;
 }
 
 KvVRELClient::~KvVRELClient() {
+    sweeping_ = false;
     sweepTimer_.stop();
     expiryDue_ = false;
     // Answers may still complete requests; time-outs no longer do, the timer is stopped.
@@ -173,6 +179,7 @@ int KvVRELClient::Send(const std::string& targetMac, const std::string& password
     record.macText = bytes_to_hex(datagram.substr(kOffMac, kMacSize));
     record.password = password;
     pending_.push_back(std::move(request));
+    ArmSweep(0);
     return sequence_++;
 }
 
@@ -289,7 +296,7 @@ void KvVRELClient::DoWork() {
     }
     if (expiryDue_ && aheadOfExpiry_ == 0) {
         expiryDue_ = false;
-        Sweep();
+        ArmSweep(Sweep() ? kSweepIntervalMs : 0);
     }
 }
 
@@ -392,7 +399,7 @@ void KvVRELClient::Complete(const Request& request, int code, KvVRELVarList* dec
     r.callback(r.record, r.variables);
 }
 
-void KvVRELClient::Sweep() {
+bool KvVRELClient::Sweep() {
     const std::int64_t now = TickCount();
     for (const Request& request : pending_) {
         if (request->answered)
@@ -402,9 +409,36 @@ void KvVRELClient::Sweep() {
             // One expiry per tick: the callback may change the list under this walk.
             const Request expiring = request;
             Guarded([&] { Complete(expiring, kTimeout); });
-            return;
+            return true;
         }
     }
+    return false;
+}
+
+// The sweep runs on ticks of 20 ms, but only on the ticks that can find a request overdue:
+// a Discover waits out seconds, and fifty wake-ups a second for it cost an idle `vrel
+// discover` some 10 ms of CPU a second here (each wake-up arms a timer, on a virtual
+// machine through the hypervisor). One expiry per tick, the next tick at least 20 ms later,
+// and an expiry within a tick of its deadline are as before. notBeforeMs is the least wait.
+void KvVRELClient::ArmSweep(std::int64_t notBeforeMs) {
+    if (!sweeping_)
+        return;
+    std::optional<std::int64_t> earliest;
+    for (const Request& request : pending_) {
+        if (!request->answered)
+            earliest = std::min(earliest.value_or(request->deadline), request->deadline);
+    }
+    if (!earliest) {
+        sweepTimer_.stop();
+        return;
+    }
+    // The sweep takes requests whose deadline is earlier than now.
+    const std::int64_t wait = std::max(*earliest + 1 - TickCount(), notBeforeMs);
+    if (sweepTimer_.isActive() && sweepTimer_.remainingTime() <= wait)
+        return;
+    // A wait beyond what a timer holds ends in a tick that finds nothing and arms again.
+    sweepTimer_.start(
+        static_cast<int>(std::clamp<std::int64_t>(wait, 0, std::numeric_limits<int>::max())));
 }
 
 void KvVRELClient::Abandon(std::uint8_t sequence) {

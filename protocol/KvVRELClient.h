@@ -156,7 +156,9 @@ private:
     void OnTick();
     void ScheduleWork();
     void DoWork();
-    void Sweep();
+    // Expires the first overdue request; true when there was one.
+    bool Sweep();
+    void ArmSweep(std::int64_t notBeforeMs);
     void Receive(const KvVRELReceiver::Arrival& arrival, const std::uint8_t* bytes);
     int Decode(_VRELReqData& request, std::uint8_t status, const std::uint8_t* payload,
                std::size_t count, KvVRELVarList& into);
@@ -181,6 +183,7 @@ private:
     std::unique_ptr<KvVRELReceiver> receiver_;
     bool workQueued_ = false;
     bool expiryDue_ = false;
+    bool sweeping_ = false; // from construction until destruction begins
     // Datagrams queued before the due expiry: they are answered before it runs, and a flood
     // queued after it cannot hold it back.
     std::size_t aheadOfExpiry_ = 0;

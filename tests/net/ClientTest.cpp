@@ -358,6 +358,26 @@ TEST_F(ClientTest, TwoOverdueRequestsExpireOnSuccessiveTicksOldestFirst) {
     EXPECT_LE(gap, 20.0 + 60.0);
 }
 
+// Ticks come only when a deadline can be due: a tick that finds its request gone (abandoned
+// here) must still lead to the next deadline's.
+TEST_F(ClientTest, LaterDeadlineExpiresAfterTheEarlierRequestWasAbandoned) {
+    VREL_REQUIRE_NETWORK_SANDBOX();
+    ASSERT_NO_FATAL_FAILURE(Open());
+    CompletionRecorder rec(client.get());
+    const auto sent = Clock::now();
+    const int later =
+        client->Send(kDeviceMacText, "", FromDefs(kFirmwareDefs), kGet, rec.Callback(), 30);
+    const int earlier =
+        client->Send(kDeviceMacText, "", FromDefs(kFirmwareDefs), kGet, rec.Callback(), 3);
+    client->Abandon(static_cast<std::uint8_t>(earlier));
+    ASSERT_TRUE(WaitUntil([&] { return rec.Count() >= 1; }, 1000));
+    ASSERT_EQ(rec.Codes(), std::vector<int>{-1014});
+    EXPECT_EQ(rec.calls[0].record.sequence, later);
+    const double ms = MsBetween(sent, rec.calls[0].at);
+    EXPECT_GE(ms, 300 - 0.5);
+    EXPECT_LE(ms, 300 + 20 + 60);
+}
+
 // --- Datagrams the client must not take ---------------------------------------------------
 
 // Debug messages of the client's logging category while it lives.
