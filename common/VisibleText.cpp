@@ -2,10 +2,6 @@
 
 namespace vrel {
 
-bool IsHiddenByte(unsigned char c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
-}
-
 std::string VisibleText(std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
     std::string out;

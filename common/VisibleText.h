@@ -11,7 +11,10 @@ namespace vrel {
 
 // True for the bytes that are never shown raw: C0 controls, DEL, and the C1 range 0x80..0x9F
 // whose members 8-bit terminals take as escape-sequence starters (0x9B is CSI).
-bool IsHiddenByte(unsigned char c);
+// Inline: CSV output asks it of every byte of every field.
+inline bool IsHiddenByte(unsigned char c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
 // The text with every hidden byte written as \xNN (two lower-case hex digits).
 std::string VisibleText(std::string_view text);
 
