@@ -299,7 +299,8 @@ void KvVRELClient::DoWork() {
     }
     if (expiryDue_ && aheadOfExpiry_ == 0) {
         expiryDue_ = false;
-        ArmSweep(Sweep() ? kSweepIntervalMs : 0);
+        if (!Sweep())
+            ArmSweep(0);
     }
 }
 
@@ -409,8 +410,11 @@ bool KvVRELClient::Sweep() {
             continue;
         if (request->deadline < now) {
             request->answered = true;
-            // One expiry per tick: the callback may change the list under this walk.
+            // One expiry per tick: the callback may change the list under this walk. The next
+            // tick is armed first: a callback that runs an event loop (a message box) still
+            // sees the other requests expire meanwhile.
             const Request expiring = request;
+            ArmSweep(kSweepIntervalMs);
             Guarded([&] { Complete(expiring, kTimeout); });
             return true;
         }

@@ -156,7 +156,7 @@ private:
     void OnTick();
     void ScheduleWork();
     void DoWork();
-    // Expires the first overdue request; true when there was one.
+    // Expires the first overdue request, the next tick armed; true when there was one.
     bool Sweep();
     void ArmSweep(std::int64_t notBeforeMs);
     void Receive(const KvVRELReceiver::Arrival& arrival, const std::uint8_t* bytes);

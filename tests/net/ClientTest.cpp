@@ -821,13 +821,21 @@ TEST_F(ClientTest, NestedEventLoopInATimeoutCallbackExpiresEachRequestOnce) {
     VREL_REQUIRE_NETWORK_SANDBOX();
     ASSERT_NO_FATAL_FAILURE(Open());
     CompletionRecorder discover(client.get()), get(client.get());
-    const auto nested = discover.Callback([](const KvVRELError&) { Pump(150); });
+    bool inside = false, expiredInside = false;
+    const auto nested = discover.Callback([&](const KvVRELError&) {
+        inside = true;
+        Pump(150);
+        inside = false;
+    });
     client->Send("FFFFFFFFFFFF", "", FromDefs(DiscoveryVariables()), kDiscover, nested, 5);
-    client->Send(kDeviceMacText, "", FromDefs(kFirmwareDefs), kGet, get.Callback(), 10);
+    client->Send(kDeviceMacText, "", FromDefs(kFirmwareDefs), kGet,
+                 get.Callback([&](const KvVRELError&) { expiredInside = inside; }), 10);
     ASSERT_TRUE(WaitUntil([&] { return discover.Count() >= 1 && get.Count() >= 1; }, 1000));
     Pump(100);
     EXPECT_EQ(discover.Codes(), std::vector<int>{-1014});
     EXPECT_EQ(get.Codes(), std::vector<int>{-1014});
+    // Already pending, the Get's deadline falls inside the loop: the next tick was armed.
+    EXPECT_TRUE(expiredInside) << "no tick ran inside the time-out's own loop";
     EXPECT_EQ(client->PendingCount(), 0);
 }
 
