@@ -1,6 +1,7 @@
 #include "DeviceAddress.h"
 
 #include <cctype>
+#include <charconv>
 
 namespace vrel {
 
@@ -78,9 +79,17 @@ std::optional<std::uint32_t> ParseDottedQuad(std::string_view text) {
     return address;
 }
 
+// Twice in every Discover answer the codec decodes (address and netmask): plain digits, not
+// a text per part.
 std::string FormatDottedQuad(std::uint32_t address) {
-    return std::to_string(address >> 24) + '.' + std::to_string((address >> 16) & 0xFF) + '.' +
-           std::to_string((address >> 8) & 0xFF) + '.' + std::to_string(address & 0xFF);
+    char buf[16];
+    char* at = buf;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        if (shift < 24)
+            *at++ = '.';
+        at = std::to_chars(at, buf + sizeof buf, (address >> shift) & 0xFF).ptr;
+    }
+    return std::string(buf, at);
 }
 
 bool IsContiguousNetmask(std::uint32_t mask) {

@@ -1,30 +1,27 @@
 #include "ReportTableModel.h"
 
+#include "PackedText.h"
+
 #include <QBrush>
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 #include <numeric>
 
 namespace vrel {
 
 void ReportRow::AddCell(std::string_view text) {
-    const auto size = static_cast<std::uint32_t>(text.size());
-    texts_.append(reinterpret_cast<const char*>(&size), sizeof size);
-    texts_.append(text);
+    const std::size_t end = texts_.size();
+    texts_.resize(end + PackedSize(text));
+    PackText(texts_.data() + end, text);
     ++count_;
 }
 
 std::string_view ReportRow::Cell(std::size_t column) const {
-    std::size_t at = 0;
+    const char* at = texts_.data();
     for (std::size_t c = 0; c < count_; ++c) {
-        std::uint32_t size = 0;
-        std::memcpy(&size, texts_.data() + at, sizeof size);
-        at += sizeof size;
+        const std::string_view cell = UnpackText(at);
         if (c == column)
-            return std::string_view(texts_).substr(at, size);
-        at += size;
+            return cell;
     }
     return {};
 }

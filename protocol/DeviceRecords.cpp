@@ -1,7 +1,8 @@
 #include "DeviceRecords.h"
 
+#include "PackedText.h"
+
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 namespace vrel {
@@ -12,39 +13,7 @@ namespace {
 // block wastes little.
 constexpr std::size_t kBlockBytes = 64 * 1024;
 
-// A text is stored behind its length: one byte for the short texts devices send, or this
-// marker and four bytes for a longer one.
-constexpr unsigned char kLongText = 0xFF;
-
 constexpr std::size_t kFields = 6;
-
-std::size_t StoredSize(std::string_view text) {
-    return (text.size() < kLongText ? 1 : 1 + sizeof(std::uint32_t)) + text.size();
-}
-
-char* Store(char* at, std::string_view text) {
-    if (text.size() < kLongText) {
-        *at++ = static_cast<char>(text.size());
-    } else {
-        *at++ = static_cast<char>(kLongText);
-        const auto size = static_cast<std::uint32_t>(text.size());
-        std::memcpy(at, &size, sizeof size);
-        at += sizeof size;
-    }
-    std::memcpy(at, text.data(), text.size());
-    return at + text.size();
-}
-
-std::string_view Load(const char*& at) {
-    std::uint32_t size = static_cast<unsigned char>(*at++);
-    if (size == kLongText) {
-        std::memcpy(&size, at, sizeof size);
-        at += sizeof size;
-    }
-    const std::string_view text(at, size);
-    at += size;
-    return text;
-}
 
 } // namespace
 
@@ -72,11 +41,11 @@ void DeviceRecords::push_back(const DeviceView& device) {
                                               device.netmask,     device.interfaceName};
     std::size_t bytes = 0;
     for (const std::string_view field : fields)
-        bytes += StoredSize(field);
+        bytes += PackedSize(field);
     char* const start = Reserve(bytes);
     char* at = start;
     for (const std::string_view field : fields)
-        at = Store(at, field);
+        at = PackText(at, field);
     starts_.push_back(start);
 }
 
@@ -97,12 +66,12 @@ char* DeviceRecords::Reserve(std::size_t bytes) {
 DeviceView DeviceRecords::operator[](std::size_t at) const {
     const char* p = starts_[at];
     DeviceView d;
-    d.productCode = Load(p);
-    d.modelName = Load(p);
-    d.macAddress = Load(p);
-    d.ipAddress = Load(p);
-    d.netmask = Load(p);
-    d.interfaceName = Load(p);
+    d.productCode = UnpackText(p);
+    d.modelName = UnpackText(p);
+    d.macAddress = UnpackText(p);
+    d.ipAddress = UnpackText(p);
+    d.netmask = UnpackText(p);
+    d.interfaceName = UnpackText(p);
     return d;
 }
 

@@ -12,48 +12,32 @@
 
 namespace vrel {
 
-// The devices of a list, their texts packed one after another into large blocks: about the
-// size of the texts per device, where six strings take 192 bytes before any text is longer
-// than a few characters. A burst of ten thousand answers is paid for in fresh pages, each a
-// page fault that costs more than handling an answer; this keeps those few. Devices are
-// handed out as views, valid until the list is cleared or destroyed; appending does not move
-// what is stored.
+// The devices of a list, their texts packed one after another (PackText) into large blocks: about
+// the size of the texts per device, where six strings take 192 bytes before any text is longer than
+// a few characters. A burst of ten thousand answers is paid for in fresh pages, each a page fault
+// that costs more than handling an answer; this keeps those few. Devices are handed out as views,
+// valid until the list is cleared or destroyed; appending does not move what is stored.
 class DeviceRecords {
 public:
+    // What a range-for over the list needs: each device as a view.
     class const_iterator {
     public:
-        using iterator_category = std::random_access_iterator_tag;
+        using iterator_category = std::input_iterator_tag;
         using value_type = DeviceView;
         using difference_type = std::ptrdiff_t;
         using pointer = void;
         using reference = DeviceView;
 
-        const_iterator() = default;
         const_iterator(const DeviceRecords* records, std::size_t at) : records_(records), at_(at) {}
         DeviceView operator*() const { return (*records_)[at_]; }
-        DeviceView operator[](difference_type n) const { return *(*this + n); }
         const_iterator& operator++() { return ++at_, *this; }
-        const_iterator operator++(int) { return {records_, at_++}; }
-        const_iterator& operator--() { return --at_, *this; }
-        const_iterator operator--(int) { return {records_, at_--}; }
-        const_iterator& operator+=(difference_type n) { return at_ += n, *this; }
-        const_iterator& operator-=(difference_type n) { return at_ -= n, *this; }
-        friend const_iterator operator+(const_iterator i, difference_type n) { return i += n; }
-        friend const_iterator operator+(difference_type n, const_iterator i) { return i += n; }
-        friend const_iterator operator-(const_iterator i, difference_type n) { return i -= n; }
-        friend difference_type operator-(const const_iterator& a, const const_iterator& b) {
-            return static_cast<difference_type>(a.at_) - static_cast<difference_type>(b.at_);
-        }
         friend bool operator==(const const_iterator& a, const const_iterator& b) {
             return a.at_ == b.at_;
         }
-        friend auto operator<=>(const const_iterator& a, const const_iterator& b) {
-            return a.at_ <=> b.at_;
-        }
 
     private:
-        const DeviceRecords* records_ = nullptr;
-        std::size_t at_ = 0;
+        const DeviceRecords* records_;
+        std::size_t at_;
     };
     using value_type = DeviceView;
 
@@ -71,7 +55,6 @@ public:
     std::size_t size() const { return starts_.size(); }
     bool empty() const { return starts_.empty(); }
     DeviceView operator[](std::size_t at) const;
-    DeviceView front() const { return (*this)[0]; }
     DeviceView back() const { return (*this)[size() - 1]; }
     const_iterator begin() const { return {this, 0}; }
     const_iterator end() const { return {this, size()}; }

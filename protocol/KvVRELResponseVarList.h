@@ -10,8 +10,8 @@ namespace vrel {
 
 class KvOptionList;
 
-// Makes to a copy of from, element by element, overwriting the elements to already owns: a
-// list that answer after answer is copied over keeps its allocations.
+// Makes `to` a copy of `from`, element by element, overwriting the elements `to` already
+// owns: a list copied over answer after answer keeps its allocations.
 template <class T>
 void AssignOwned(std::vector<std::unique_ptr<T>>& to, const std::vector<std::unique_ptr<T>>& from) {
     to.resize(std::min(to.size(), from.size()));

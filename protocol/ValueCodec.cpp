@@ -3,10 +3,10 @@
 #include "DateTimeText.h"
 #include "Exception.h"
 #include "NumberText.h"
+#include "DeviceAddress.h"
 #include "ResultCodes.h"
 #include "VrelTypes.h"
 
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -101,16 +101,9 @@ std::string ValueBytes(std::uint8_t type, const std::string& text) {
 
 std::string SignedText(std::int64_t value) { return std::to_string(value); }
 
-// Twice in every Discover answer (address and netmask): plain digits, not printf's machinery.
 std::string IpText(const std::uint8_t* in) {
-    char buf[16];
-    char* at = buf;
-    for (int i = 0; i < 4; ++i) {
-        if (i > 0)
-            *at++ = '.';
-        at = std::to_chars(at, buf + sizeof buf, unsigned{in[i]}).ptr;
-    }
-    return std::string(buf, at);
+    return FormatDottedQuad(std::uint32_t{in[0]} << 24 | std::uint32_t{in[1]} << 16 |
+                            std::uint32_t{in[2]} << 8 | in[3]);
 }
 
 std::string ValueText(std::uint8_t type, const std::uint8_t* in, std::size_t n) {
