@@ -1,57 +1,96 @@
 #include "KvNetInterfaces.h"
 
-#include "HashedPositions.h"
-
 #include <QNetworkInterface>
 
 #include <algorithm>
-#include <cstring>
-#include <deque>
+#include <bit>
 #include <stdexcept>
 
 namespace vrel {
 
 namespace {
 
-// Where each MAC address last answered, written once per answer: the addresses in order of
-// first answer, found through a flat table of their positions. Ten thousand answers in a
-// burst cost a few dozen fresh pages this way, not a node each, and no rehash moves them.
+// Where each MAC address last answered, written once per answer. One flat array of 8-byte
+// slots, probed linearly and at most three quarters full, each slot the MAC's 48 bits and the
+// ordinal of the interface it answered on: ten thousand answers in a burst touch some 32 pages
+// and one cache line each, with no list of entries beside the table. A host has a handful of
+// interfaces, so their indexes are kept apart and named by ordinal (1 and up; 0 marks an
+// empty slot).
 class AnswerIndexes {
 public:
     void Remember(const std::array<std::uint8_t, kMacSize>& mac, int index) {
-        if (const std::uint32_t at = PositionOf(mac); at != HashedPositions::kNone) {
-            entries_[at].index = index;
-            return;
-        }
-        positions_.Insert(Hash(mac), static_cast<std::uint32_t>(entries_.size()));
-        entries_.push_back({mac, index});
+        const std::uint64_t ordinal = OrdinalOf(index);
+        if (ordinal == 0)
+            return; // more distinct interfaces than a slot can name: a Set then goes out on all
+        const std::uint64_t key = Key(mac);
+        if (slots_.empty() || (used_ + 1) * 4 > slots_.size() * 3)
+            Grow();
+        std::uint64_t& slot = slots_[SlotOf(key)];
+        used_ += slot == 0;
+        slot = key << kOrdinalBits | ordinal;
     }
     std::optional<int> Last(const std::array<std::uint8_t, kMacSize>& mac) const {
-        const std::uint32_t at = PositionOf(mac);
-        return at == HashedPositions::kNone ? std::nullopt : std::optional(entries_[at].index);
+        if (slots_.empty())
+            return std::nullopt;
+        const std::uint64_t slot = slots_[SlotOf(Key(mac))];
+        if (slot == 0)
+            return std::nullopt;
+        return indexes_[(slot & kOrdinalMask) - 1];
     }
     void Clear() {
-        entries_.clear();
-        positions_.Clear();
+        // Keeps the array: the next Discover fills it up to its old size again.
+        std::fill(slots_.begin(), slots_.end(), 0);
+        used_ = 0;
     }
 
 private:
-    struct Entry {
-        std::array<std::uint8_t, kMacSize> mac;
-        int index;
-    };
-    static std::size_t Hash(const std::array<std::uint8_t, kMacSize>& mac) {
+    static constexpr unsigned kOrdinalBits = 16;
+    static constexpr std::uint64_t kOrdinalMask = (1u << kOrdinalBits) - 1;
+
+    static std::uint64_t Key(const std::array<std::uint8_t, kMacSize>& mac) {
         std::uint64_t key = 0;
-        std::memcpy(&key, mac.data(), mac.size());
-        return static_cast<std::size_t>(key * 0x9E3779B97F4A7C15ull); // spreads into every bit
+        for (const std::uint8_t byte : mac)
+            key = key << 8 | byte;
+        return key;
     }
-    std::uint32_t PositionOf(const std::array<std::uint8_t, kMacSize>& mac) const {
-        return positions_.Find(Hash(mac),
-                               [&](std::uint32_t at) { return entries_[at].mac == mac; });
+    // Where the slot holding key is, or the empty slot where it belongs. The multiplication
+    // spreads a vendor's consecutive addresses over the table; its top bits pick the slot.
+    std::size_t SlotOf(std::uint64_t key) const {
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = (key * 0x9E3779B97F4A7C15ull) >> shift_;; i = (i + 1) & mask) {
+            if (slots_[i] == 0 || slots_[i] >> kOrdinalBits == key)
+                return i;
+        }
+    }
+    void Grow() {
+        std::vector<std::uint64_t> old(slots_.empty() ? 16 : slots_.size() * 2);
+        old.swap(slots_);
+        shift_ = 64 - std::countr_zero(slots_.size());
+        for (const std::uint64_t slot : old) {
+            if (slot != 0)
+                slots_[SlotOf(slot >> kOrdinalBits)] = slot;
+        }
+    }
+    // The ordinal of an interface index, adding it the first time; 0 when no ordinal is left.
+    std::uint64_t OrdinalOf(int index) {
+        if (last_ != 0 && indexes_[last_ - 1] == index)
+            return last_;
+        const auto at = static_cast<std::size_t>(
+            std::find(indexes_.begin(), indexes_.end(), index) - indexes_.begin());
+        if (at == indexes_.size()) {
+            if (at == kOrdinalMask)
+                return 0;
+            indexes_.push_back(index);
+        }
+        last_ = at + 1;
+        return last_;
     }
 
-    std::deque<Entry> entries_;
-    HashedPositions positions_;
+    std::vector<std::uint64_t> slots_; // a power of two in size, or empty
+    unsigned shift_ = 64;
+    std::size_t used_ = 0;
+    std::vector<int> indexes_; // interface index by ordinal - 1; kept across Clear()
+    std::uint64_t last_ = 0;   // the ordinal looked up last
 };
 
 AnswerIndexes& Answers() {

@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -55,11 +56,17 @@ struct KvVRELReceiver::Block {
     std::size_t tail = 0;
 };
 
-// The areas one recvmmsg call fills (64 x 8912 bytes), allocated once per thread and reused by
-// every call.
+// The areas one recvmmsg call fills, allocated once per thread and reused by every call. Each
+// datagram is scattered over two pieces: its first kHeadPiece bytes go to a dense array that
+// every datagram touches, the rest to a tail area that only a long datagram reaches. Answers
+// are a few hundred bytes at most, so a burst touches 8 pages of the batch, not one page of
+// each of 64 areas of a whole datagram's size.
 struct KvVRELReceiver::Batch {
-    std::array<std::array<std::uint8_t, kReceiveAreaSize>, kBatchSize> areas;
-    std::array<iovec, kBatchSize> iovs;
+    static constexpr std::size_t kHeadPiece = 512;
+
+    std::array<std::array<std::uint8_t, kHeadPiece>, kBatchSize> heads;
+    std::array<std::array<std::uint8_t, kReceiveAreaSize - kHeadPiece>, kBatchSize> tails;
+    std::array<std::array<iovec, 2>, kBatchSize> iovs;
     std::array<sockaddr_in, kBatchSize> senders;
     std::array<std::array<char, kControlSize>, kBatchSize> controls;
     std::array<mmsghdr, kBatchSize> headers;
@@ -67,14 +74,14 @@ struct KvVRELReceiver::Batch {
     // Sets every header up for the next call; the kernel rewrites the lengths.
     void Arm() {
         for (unsigned i = 0; i < kBatchSize; ++i) {
-            iovs[i] = {areas[i].data(), areas[i].size()};
+            iovs[i] = {{{heads[i].data(), heads[i].size()}, {tails[i].data(), tails[i].size()}}};
             msghdr& h = headers[i].msg_hdr;
             h = {};
             senders[i] = {};
             h.msg_name = &senders[i];
             h.msg_namelen = sizeof senders[i];
-            h.msg_iov = &iovs[i];
-            h.msg_iovlen = 1;
+            h.msg_iov = iovs[i].data();
+            h.msg_iovlen = iovs[i].size();
             h.msg_control = controls[i].data();
             h.msg_controllen = controls[i].size();
             headers[i].msg_len = 0;
@@ -198,8 +205,7 @@ std::size_t KvVRELReceiver::ReceiveAll(Batch& batch) {
             const std::lock_guard lock(mutex_);
             wasEmpty = queuedCount_ == 0;
             for (unsigned i = 0; i < static_cast<unsigned>(got); ++i) {
-                Append(batch.areas[i].data(), batch.headers[i].msg_len,
-                       ntohs(batch.senders[i].sin_port), batch.InterfaceIndex(i));
+                Append(batch, i);
             }
         }
         if (wasEmpty && got > 0)
@@ -210,8 +216,8 @@ std::size_t KvVRELReceiver::ReceiveAll(Batch& batch) {
     }
 }
 
-void KvVRELReceiver::Append(const std::uint8_t* bytes, std::size_t size, std::uint16_t sourcePort,
-                            int interfaceIndex) {
+void KvVRELReceiver::Append(Batch& batch, unsigned i) {
+    const std::size_t size = batch.headers[i].msg_len;
     const std::size_t need = RecordSize(size);
     if (filled_.empty() || filled_.back()->tail + need > kBlockSize) {
         if (spare_.empty()) {
@@ -222,10 +228,13 @@ void KvVRELReceiver::Append(const std::uint8_t* bytes, std::size_t size, std::ui
         }
     }
     Block& block = *filled_.back();
-    const RecordHead head{static_cast<std::uint32_t>(size), sourcePort,
-                          static_cast<std::int32_t>(interfaceIndex)};
-    std::memcpy(block.bytes.get() + block.tail, &head, sizeof head);
-    std::memcpy(block.bytes.get() + block.tail + sizeof head, bytes, size);
+    const RecordHead head{static_cast<std::uint32_t>(size), ntohs(batch.senders[i].sin_port),
+                          static_cast<std::int32_t>(batch.InterfaceIndex(i))};
+    std::uint8_t* at = block.bytes.get() + block.tail;
+    std::memcpy(at, &head, sizeof head);
+    const std::size_t first = std::min(size, Batch::kHeadPiece);
+    std::memcpy(at + sizeof head, batch.heads[i].data(), first);
+    std::memcpy(at + sizeof head + first, batch.tails[i].data(), size - first);
     block.tail += need;
     queuedBytes_ += need;
     ++queuedCount_;

@@ -64,8 +64,8 @@ private:
     // Reads until the kernel has nothing left, the queue is full or the thread is to stop;
     // returns how many datagrams it took.
     std::size_t ReceiveAll(Batch& batch);
-    void Append(const std::uint8_t* bytes, std::size_t size, std::uint16_t sourcePort,
-                int interfaceIndex);
+    // Queues datagram i of the batch the last recvmmsg call filled.
+    void Append(Batch& batch, unsigned i);
     bool Full() const { return queuedBytes_ >= limit_; }
     void WakeThread();
 

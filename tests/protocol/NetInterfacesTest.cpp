@@ -85,5 +85,32 @@ TEST(NetInterfaces, TriedTextNamesEachOutcome) {
               "(there is no interface 'usb0')");
 }
 
+// Consecutive addresses of one vendor, the all-zero address, and enough of them that the table
+// grows several times while earlier answers are rewritten; an index of 0 (the kernel did not
+// say) is not remembered.
+TEST(NetInterfaces, EachMacKeepsTheInterfaceItLastAnsweredOn) {
+    KvNetInterfaces::ForgetAnswers();
+    const auto mac = [](std::uint32_t n) {
+        return std::array<std::uint8_t, kMacSize>{0x00, 0x1b, static_cast<std::uint8_t>(n >> 16),
+                                                  static_cast<std::uint8_t>(n >> 8),
+                                                  static_cast<std::uint8_t>(n), 0x00};
+    };
+    const std::array<std::uint8_t, kMacSize> zero{};
+    KvNetInterfaces::RememberAnswer(zero, 7);
+    for (std::uint32_t n = 0; n < 5000; ++n)
+        KvNetInterfaces::RememberAnswer(mac(n), 2 + static_cast<int>(n % 3));
+    for (std::uint32_t n = 0; n < 5000; n += 2)
+        KvNetInterfaces::RememberAnswer(mac(n), 100000 + static_cast<int>(n));
+    KvNetInterfaces::RememberAnswer(mac(1), 0);
+    for (std::uint32_t n = 0; n < 5000; ++n)
+        ASSERT_EQ(KvNetInterfaces::LastAnswerIndex(mac(n)),
+                  n % 2 ? 2 + static_cast<int>(n % 3) : 100000 + static_cast<int>(n))
+            << n;
+    EXPECT_EQ(KvNetInterfaces::LastAnswerIndex(zero), 7);
+    EXPECT_EQ(KvNetInterfaces::LastAnswerIndex(mac(5000)), std::nullopt);
+    KvNetInterfaces::ForgetAnswers();
+    EXPECT_EQ(KvNetInterfaces::LastAnswerIndex(mac(3)), std::nullopt);
+}
+
 } // namespace
 } // namespace vrel
