@@ -2,16 +2,11 @@
 
 #include "PackedText.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace vrel {
 
 namespace {
-
-// Large enough that the block allocations are few, small enough that the last, partly used
-// block wastes little.
-constexpr std::size_t kBlockBytes = 64 * 1024;
 
 constexpr std::size_t kFields = 6;
 
@@ -51,11 +46,17 @@ void DeviceRecords::push_back(const DeviceView& device) {
 
 char* DeviceRecords::Reserve(std::size_t bytes) {
     if (bytes > blockFree_) {
-        const std::size_t size = std::max(bytes, kBlockBytes);
-        // Not zeroed: a page is first touched when a record is written into it.
-        blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
-        next_ = blocks_.back().get();
-        blockFree_ = size;
+        // A pool block unless one record is larger (texts of megabytes); not zeroed: a
+        // page is first touched when a record is written into it.
+        if (bytes > BlockPool::kBlockSize) {
+            large_.push_back(std::make_unique_for_overwrite<char[]>(bytes));
+            next_ = large_.back().get();
+            blockFree_ = bytes;
+        } else {
+            blocks_.push_back(BlockPool::Take());
+            next_ = blocks_.back().get();
+            blockFree_ = BlockPool::kBlockSize;
+        }
     }
     char* const at = next_;
     next_ += bytes;
@@ -78,6 +79,7 @@ DeviceView DeviceRecords::operator[](std::size_t at) const {
 void DeviceRecords::clear() {
     starts_.clear();
     blocks_.clear();
+    large_.clear();
     blockFree_ = 0;
     next_ = nullptr;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BlockPool.h"
 #include "DiscoveredDevice.h"
 
 #include <cstddef>
@@ -62,9 +63,10 @@ public:
 private:
     char* Reserve(std::size_t bytes);
 
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    std::size_t blockFree_ = 0; // bytes left at the end of the last block
-    char* next_ = nullptr;      // where the next record goes in the last block
+    std::vector<BlockPool::Block> blocks_;
+    std::vector<std::unique_ptr<char[]>> large_; // records larger than a block, one each
+    std::size_t blockFree_ = 0;                  // bytes left at the end of the last block
+    char* next_ = nullptr;                       // where the next record goes in the last block
     // Where each device's record begins. A deque: it grows without moving, in small blocks.
     std::deque<const char*> starts_;
 };

@@ -1,5 +1,6 @@
 #include "KvVRELReceiver.h"
 
+#include "BlockPool.h"
 #include "Exception.h"
 #include "KvVRELClient.h"
 #include "ResultCodes.h"
@@ -43,15 +44,14 @@ constexpr std::size_t RecordSize(std::size_t bytes) {
     constexpr std::size_t align = alignof(RecordHead);
     return (sizeof(RecordHead) + bytes + align - 1) / align * align;
 }
-static_assert(RecordSize(kReceiveAreaSize) <= KvVRELReceiver::kBlockSize);
+static_assert(RecordSize(kReceiveAreaSize) <= BlockPool::kBlockSize);
 
 } // namespace
 
 // A stretch of queued datagrams: records from head to tail, each a RecordHead and the bytes.
 // Left uninitialised: a page is touched first when a datagram is copied into it.
 struct KvVRELReceiver::Block {
-    std::unique_ptr<std::uint8_t[]> bytes =
-        std::make_unique_for_overwrite<std::uint8_t[]>(kBlockSize);
+    BlockPool::Block bytes = BlockPool::Take();
     std::size_t head = 0;
     std::size_t tail = 0;
 };
@@ -219,18 +219,12 @@ std::size_t KvVRELReceiver::ReceiveAll(Batch& batch) {
 void KvVRELReceiver::Append(Batch& batch, unsigned i) {
     const std::size_t size = batch.headers[i].msg_len;
     const std::size_t need = RecordSize(size);
-    if (filled_.empty() || filled_.back()->tail + need > kBlockSize) {
-        if (spare_.empty()) {
-            filled_.push_back(std::make_unique<Block>());
-        } else {
-            filled_.push_back(std::move(spare_.back()));
-            spare_.pop_back();
-        }
-    }
+    if (filled_.empty() || filled_.back()->tail + need > BlockPool::kBlockSize)
+        filled_.push_back(std::make_unique<Block>());
     Block& block = *filled_.back();
     const RecordHead head{static_cast<std::uint32_t>(size), ntohs(batch.senders[i].sin_port),
                           static_cast<std::int32_t>(batch.InterfaceIndex(i))};
-    std::uint8_t* at = block.bytes.get() + block.tail;
+    char* const at = block.bytes.get() + block.tail;
     std::memcpy(at, &head, sizeof head);
     const std::size_t first = std::min(size, Batch::kHeadPiece);
     std::memcpy(at + sizeof head, batch.heads[i].data(), first);
@@ -256,12 +250,11 @@ bool KvVRELReceiver::Take(Arrival& arrival, std::uint8_t* into) {
         queuedBytes_ -= used;
         --queuedCount_;
         if (block.head == block.tail) {
-            // The most recently used block is the next one filled: its pages are still warm.
+            // A drained block goes back to the pool, where the next block anybody takes comes
+            // from: the device list this answer joins, or this queue again.
             block.head = block.tail = 0;
-            if (filled_.size() > 1) {
-                spare_.push_back(std::move(filled_.front()));
+            if (filled_.size() > 1)
                 filled_.pop_front();
-            }
         }
         if (waitingForRoom_ && !Full()) {
             waitingForRoom_ = false;
@@ -284,11 +277,6 @@ void KvVRELReceiver::SetLimit(std::size_t bytes) {
         limit_ = bytes;
     }
     WakeThread();
-}
-
-std::size_t KvVRELReceiver::BlockBytes() const {
-    const std::lock_guard lock(mutex_);
-    return (filled_.size() + spare_.size()) * kBlockSize;
 }
 
 } // namespace vrel

@@ -19,8 +19,9 @@ namespace vrel {
 //
 // The thread does nothing else: it blocks in poll() on the socket and an eventfd, reads
 // batches with recvmmsg, and copies each datagram with its source port and arrival interface
-// into 64 KiB blocks that are recycled once the owner has taken what they held, so a burst
-// touches fresh memory only as far as the owner lags behind. Past the queue's limit it stops
+// into blocks of the BlockPool, handed back once the owner has taken what they held: a burst
+// touches fresh memory only as far as the owner lags behind, and the device list the answers
+// become reuses those pages. Past the queue's limit it stops
 // reading and the datagrams wait in the kernel's buffer, which counts what it must drop; it
 // reads again once the owner has made room.
 class KvVRELReceiver {
@@ -51,10 +52,6 @@ public:
     // Datagrams queued and not yet taken.
     std::size_t Queued() const;
     void SetLimit(std::size_t bytes);
-    // Memory the queue's blocks hold, in use or waiting for reuse: its peak so far.
-    std::size_t BlockBytes() const;
-
-    static constexpr std::size_t kBlockSize = 64 * 1024;
 
 private:
     struct Block;
@@ -76,7 +73,6 @@ private:
     mutable std::mutex mutex_;
     // Blocks holding queued datagrams, oldest first; the last one is being filled.
     std::deque<std::unique_ptr<Block>> filled_;
-    std::vector<std::unique_ptr<Block>> spare_;
     std::size_t queuedBytes_ = 0;
     std::size_t queuedCount_ = 0;
     std::size_t limit_;
