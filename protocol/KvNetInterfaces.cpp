@@ -1,35 +1,41 @@
 #include "KvNetInterfaces.h"
 
+#include "BlockPool.h"
+
 #include <QNetworkInterface>
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <stdexcept>
 
 namespace vrel {
 
 namespace {
 
-// Where each MAC address last answered, written once per answer. One flat array of 8-byte
-// slots, probed linearly and at most three quarters full, each slot the MAC's 48 bits and the
-// ordinal of the interface it answered on: ten thousand answers in a burst touch some 32 pages
-// and one cache line each, with no list of entries beside the table. A host has a handful of
-// interfaces, so their indexes are kept apart and named by ordinal (1 and up; 0 marks an
-// empty slot).
+// Where each MAC address last answered. Answers come by the thousand and the question comes
+// once per Get or Set, so an answer costs one 8-byte entry appended to a log in pool blocks,
+// and the log is folded into the table when the question comes (or when the log has grown
+// long). The table is one flat array of 8-byte slots, probed linearly and at most three
+// quarters full. Log entries and slots alike hold the MAC's 48 bits and the ordinal of the
+// interface: a host has a handful of interfaces, so their indexes are kept apart and named by
+// ordinal (1 and up; 0 marks an empty slot).
 class AnswerIndexes {
 public:
     void Remember(const std::array<std::uint8_t, kMacSize>& mac, int index) {
         const std::uint64_t ordinal = OrdinalOf(index);
         if (ordinal == 0)
             return; // more distinct interfaces than a slot can name: a Set then goes out on all
-        const std::uint64_t key = Key(mac);
-        if (slots_.empty() || (used_ + 1) * 4 > slots_.size() * 3)
-            Grow();
-        std::uint64_t& slot = slots_[SlotOf(key)];
-        used_ += slot == 0;
-        slot = key << kOrdinalBits | ordinal;
+        if (logged_ == kLogLimit)
+            Fold();
+        if (logged_ % kPerBlock == 0)
+            log_.push_back(BlockPool::Take());
+        const std::uint64_t entry = Key(mac) << kOrdinalBits | ordinal;
+        std::memcpy(log_.back().get() + logged_ % kPerBlock * sizeof entry, &entry, sizeof entry);
+        ++logged_;
     }
-    std::optional<int> Last(const std::array<std::uint8_t, kMacSize>& mac) const {
+    std::optional<int> Last(const std::array<std::uint8_t, kMacSize>& mac) {
+        Fold();
         if (slots_.empty())
             return std::nullopt;
         const std::uint64_t slot = slots_[SlotOf(Key(mac))];
@@ -41,11 +47,15 @@ public:
         // Keeps the array: the next Discover fills it up to its old size again.
         std::fill(slots_.begin(), slots_.end(), 0);
         used_ = 0;
+        log_.clear();
+        logged_ = 0;
     }
 
 private:
     static constexpr unsigned kOrdinalBits = 16;
     static constexpr std::uint64_t kOrdinalMask = (1u << kOrdinalBits) - 1;
+    static constexpr std::size_t kPerBlock = BlockPool::kBlockSize / sizeof(std::uint64_t);
+    static constexpr std::size_t kLogLimit = 8 * kPerBlock;
 
     static std::uint64_t Key(const std::array<std::uint8_t, kMacSize>& mac) {
         std::uint64_t key = 0;
@@ -61,6 +71,21 @@ private:
             if (slots_[i] == 0 || slots_[i] >> kOrdinalBits == key)
                 return i;
         }
+    }
+    // Enters the log into the table in order, so that a later answer overrides an earlier one.
+    void Fold() {
+        for (std::size_t i = 0; i < logged_; ++i) {
+            std::uint64_t entry = 0;
+            std::memcpy(&entry, log_[i / kPerBlock].get() + i % kPerBlock * sizeof entry,
+                        sizeof entry);
+            if (slots_.empty() || (used_ + 1) * 4 > slots_.size() * 3)
+                Grow();
+            std::uint64_t& slot = slots_[SlotOf(entry >> kOrdinalBits)];
+            used_ += slot == 0;
+            slot = entry;
+        }
+        log_.clear();
+        logged_ = 0;
     }
     void Grow() {
         std::vector<std::uint64_t> old(slots_.empty() ? 16 : slots_.size() * 2);
@@ -86,6 +111,8 @@ private:
         return last_;
     }
 
+    std::vector<BlockPool::Block> log_;
+    std::size_t logged_ = 0;
     std::vector<std::uint64_t> slots_; // a power of two in size, or empty
     unsigned shift_ = 64;
     std::size_t used_ = 0;

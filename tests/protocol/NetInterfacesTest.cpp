@@ -85,9 +85,9 @@ TEST(NetInterfaces, TriedTextNamesEachOutcome) {
               "(there is no interface 'usb0')");
 }
 
-// Consecutive addresses of one vendor, the all-zero address, and enough of them that the table
-// grows several times while earlier answers are rewritten; an index of 0 (the kernel did not
-// say) is not remembered.
+// Consecutive addresses of one vendor, the all-zero address, and enough rewrites of earlier
+// answers, asked about in between and not, that what is kept is folded several times and the
+// table grows; an index of 0 (the kernel did not say) is not remembered.
 TEST(NetInterfaces, EachMacKeepsTheInterfaceItLastAnsweredOn) {
     KvNetInterfaces::ForgetAnswers();
     const auto mac = [](std::uint32_t n) {
@@ -99,12 +99,15 @@ TEST(NetInterfaces, EachMacKeepsTheInterfaceItLastAnsweredOn) {
     KvNetInterfaces::RememberAnswer(zero, 7);
     for (std::uint32_t n = 0; n < 5000; ++n)
         KvNetInterfaces::RememberAnswer(mac(n), 2 + static_cast<int>(n % 3));
-    for (std::uint32_t n = 0; n < 5000; n += 2)
-        KvNetInterfaces::RememberAnswer(mac(n), 100000 + static_cast<int>(n));
+    EXPECT_EQ(KvNetInterfaces::LastAnswerIndex(mac(4)), 3);
+    for (int round = 0; round < 40; ++round) {
+        for (std::uint32_t n = 0; n < 5000; n += 2)
+            KvNetInterfaces::RememberAnswer(mac(n), 100000 + static_cast<int>(n) + round);
+    }
     KvNetInterfaces::RememberAnswer(mac(1), 0);
     for (std::uint32_t n = 0; n < 5000; ++n)
         ASSERT_EQ(KvNetInterfaces::LastAnswerIndex(mac(n)),
-                  n % 2 ? 2 + static_cast<int>(n % 3) : 100000 + static_cast<int>(n))
+                  n % 2 ? 2 + static_cast<int>(n % 3) : 100039 + static_cast<int>(n))
             << n;
     EXPECT_EQ(KvNetInterfaces::LastAnswerIndex(zero), 7);
     EXPECT_EQ(KvNetInterfaces::LastAnswerIndex(mac(5000)), std::nullopt);
