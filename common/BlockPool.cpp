@@ -1,5 +1,7 @@
 #include "BlockPool.h"
 
+#include "PopulatedMemory.h"
+
 #include <mutex>
 #include <vector>
 
@@ -39,7 +41,7 @@ BlockPool::Block BlockPool::Take() {
         ++pool.allocated;
     }
     try {
-        return Block(new char[kBlockSize]);
+        return Block(static_cast<char*>(AllocatePopulated(kBlockSize)));
     } catch (...) {
         const std::lock_guard lock(pool.mutex);
         --pool.allocated;
@@ -57,7 +59,7 @@ void BlockPool::Return::operator()(char* block) const {
         }
         --pool.allocated;
     }
-    delete[] block;
+    FreePopulated(block);
 }
 
 std::size_t BlockPool::Allocated() {

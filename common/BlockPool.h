@@ -9,8 +9,9 @@ namespace vrel {
 // While a burst of answers arrives the receive queue fills blocks and drains them, and the
 // device list behind it grows: with one pool, the pages the queue touched hold devices next.
 // A page touched for the first time costs a fault, some 14 us on a virtual machine, more than
-// handling an answer does. Blocks come out uninitialised; the pool keeps what it is handed
-// back up to a few MiB and frees the rest.
+// handling an answer does, and a new block is mapped in one go (AllocatePopulated). Blocks
+// come out uninitialised; the pool keeps what it is handed back up to a few MiB and frees the
+// rest.
 class BlockPool {
 public:
     static constexpr std::size_t kBlockSize = 64 * 1024;

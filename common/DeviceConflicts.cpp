@@ -1,6 +1,7 @@
 #include "DeviceConflicts.h"
 
 #include "DeviceAddress.h"
+#include "PopulatedMemory.h"
 
 #include <algorithm>
 #include <optional>
@@ -99,7 +100,8 @@ public:
     }
 
 private:
-    std::vector<std::uint64_t> keyed_;                  // address << 32 | device, until sealed
+    // address << 32 | device, until sealed; reserved for every device and filled
+    std::vector<std::uint64_t, PopulatingAllocator<std::uint64_t>> keyed_;
     std::vector<std::pair<std::uint32_t, int>> shared_; // device, users of its address
     std::unordered_map<std::string_view, int> others_;
 };

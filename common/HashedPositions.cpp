@@ -26,7 +26,7 @@ void HashedPositions::Place(const Slot& slot) {
 
 // The tag is the hash folded to 32 bits, enough to place a slot again without the key.
 void HashedPositions::Grow() {
-    std::vector<Slot> old(slots_.empty() ? kFirstSlots : slots_.size() * 2);
+    decltype(slots_) old(slots_.empty() ? kFirstSlots : slots_.size() * 2);
     old.swap(slots_);
     for (const Slot& slot : old) {
         if (slot.position != kNone)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PopulatedMemory.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -47,7 +49,8 @@ private:
     void Place(const Slot& slot);
     void Grow();
 
-    std::vector<Slot> slots_; // a power of two in size, or empty
+    // A power of two in size, or empty. Every slot is written when the array is made.
+    std::vector<Slot, PopulatingAllocator<Slot>> slots_;
     std::size_t used_ = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "KvNetInterfaces.h"
 
 #include "BlockPool.h"
+#include "PopulatedMemory.h"
 
 #include <QNetworkInterface>
 
@@ -88,7 +89,7 @@ private:
         logged_ = 0;
     }
     void Grow() {
-        std::vector<std::uint64_t> old(slots_.empty() ? 16 : slots_.size() * 2);
+        decltype(slots_) old(slots_.empty() ? 16 : slots_.size() * 2);
         old.swap(slots_);
         shift_ = 64 - std::countr_zero(slots_.size());
         for (const std::uint64_t slot : old) {
@@ -113,7 +114,8 @@ private:
 
     std::vector<BlockPool::Block> log_;
     std::size_t logged_ = 0;
-    std::vector<std::uint64_t> slots_; // a power of two in size, or empty
+    // A power of two in size, or empty; every slot is written when the array is made.
+    std::vector<std::uint64_t, PopulatingAllocator<std::uint64_t>> slots_;
     unsigned shift_ = 64;
     std::size_t used_ = 0;
     std::vector<int> indexes_; // interface index by ordinal - 1; kept across Clear()
