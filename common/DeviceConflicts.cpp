@@ -142,15 +142,18 @@ std::vector<DeviceConflict> FindConflicts(std::size_t count,
     };
     // Counted first, so the result is allocated once at its size: a burst of devices that all
     // kept the factory address would otherwise grow it through fresh pages at every doubling,
-    // which costs more than checking the devices twice.
-    std::size_t noted = 0;
-    for (std::size_t i = 0; i < count; ++i)
-        noted += conflictOf(i).Any();
+    // which costs more than checking the noted devices twice. A bit per device remembers which.
+    std::vector<bool> noted(count);
+    std::size_t notedCount = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        noted[i] = conflictOf(i).Any();
+        notedCount += noted[i];
+    }
     std::vector<DeviceConflict> conflicts;
-    conflicts.reserve(noted);
-    for (std::size_t i = 0; i < count && conflicts.size() < noted; ++i) {
-        if (DeviceConflict c = conflictOf(i); c.Any())
-            conflicts.push_back(std::move(c));
+    conflicts.reserve(notedCount);
+    for (std::size_t i = 0; i < count && conflicts.size() < notedCount; ++i) {
+        if (noted[i])
+            conflicts.push_back(conflictOf(i));
     }
     return conflicts;
 }

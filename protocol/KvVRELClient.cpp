@@ -104,6 +104,11 @@ KvVRELClient::KvVRELClient(QObject* owner, const QHostAddress& destination, std:
     const int on = 1;
     setsockopt(static_cast<int>(socket_.socketDescriptor()), IPPROTO_IP, IP_PKTINFO, &on,
                sizeof on);
+    // Qt asks for each datagram's TTL too, which nothing here reads: one control message less
+    // for the kernel to build per answer.
+    const int off = 0;
+    setsockopt(static_cast<int>(socket_.socketDescriptor()), IPPROTO_IP, IP_RECVTTL, &off,
+               sizeof off);
     RequestReceiveBuffer(kRequestedReceiveBufferBytes);
     // Qt's own read notification is left unconnected and nothing here reads through the
     // QUdpSocket: Qt switches that notification off at its first wake-up and on again only

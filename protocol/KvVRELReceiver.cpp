@@ -23,7 +23,7 @@ namespace {
 
 // Datagrams taken off the socket per system call. A burst of small answers fills a batch.
 constexpr unsigned kBatchSize = 64;
-// Room for the IP_PKTINFO message and whatever else Qt asked the kernel to attach (the TTL).
+// Room for the IP_PKTINFO message and whatever else the kernel is asked to attach.
 constexpr std::size_t kControlSize = 128;
 // How long datagrams may gather in the kernel's buffer after a read that emptied it while a
 // burst runs. Each wake-up costs this thread a few system calls and, through the posted event,
