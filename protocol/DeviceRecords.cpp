@@ -46,8 +46,8 @@ void DeviceRecords::push_back(const DeviceView& device) {
 
 char* DeviceRecords::Reserve(std::size_t bytes) {
     if (bytes > blockFree_) {
-        // A pool block unless one record is larger (texts of megabytes); not zeroed: a
-        // page is first touched when a record is written into it.
+        // A pool block, whose pages a burst's receive queue has often touched already, unless
+        // one record is larger (texts of megabytes).
         if (bytes > BlockPool::kBlockSize) {
             large_.push_back(std::make_unique_for_overwrite<char[]>(bytes));
             next_ = large_.back().get();

@@ -49,7 +49,6 @@ static_assert(RecordSize(kReceiveAreaSize) <= BlockPool::kBlockSize);
 } // namespace
 
 // A stretch of queued datagrams: records from head to tail, each a RecordHead and the bytes.
-// Left uninitialised: a page is touched first when a datagram is copied into it.
 struct KvVRELReceiver::Block {
     BlockPool::Block bytes = BlockPool::Take();
     std::size_t head = 0;

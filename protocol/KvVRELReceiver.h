@@ -21,9 +21,9 @@ namespace vrel {
 // batches with recvmmsg, and copies each datagram with its source port and arrival interface
 // into blocks of the BlockPool, handed back once the owner has taken what they held: a burst
 // touches fresh memory only as far as the owner lags behind, and the device list the answers
-// become reuses those pages. Past the queue's limit it stops
-// reading and the datagrams wait in the kernel's buffer, which counts what it must drop; it
-// reads again once the owner has made room.
+// become reuses those pages. Past the queue's limit it stops reading and the datagrams wait
+// in the kernel's buffer, which counts what it must drop; it reads again once the owner has
+// made room.
 class KvVRELReceiver {
 public:
     // One datagram as it came off the socket.
