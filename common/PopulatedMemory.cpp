@@ -1,20 +1,18 @@
 #include "PopulatedMemory.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
 namespace vrel {
 
-namespace {
-
-constexpr std::size_t kPageSize = 4096;
-
-} // namespace
-
 void* AllocatePopulated(std::size_t bytes) {
-    const std::size_t rounded = (bytes + kPageSize - 1) / kPageSize * kPageSize;
-    void* const memory = std::aligned_alloc(kPageSize, rounded);
+    // The kernel maps whole pages from a page boundary on; some machines have pages of 16 or
+    // 64 KiB.
+    static const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t rounded = (bytes + page - 1) / page * page;
+    void* const memory = std::aligned_alloc(page, rounded);
     if (memory == nullptr)
         throw std::bad_alloc();
 #ifdef MADV_POPULATE_WRITE

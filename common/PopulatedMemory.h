@@ -9,8 +9,8 @@ namespace vrel {
 // Fresh memory that is written from end to end as soon as it is taken (a table initialised on
 // allocation, a block filled from its start), mapped in one system call rather than by a page
 // fault per page. On a virtual machine a fault is a trip through the hypervisor, some 14 us;
-// mapping 16 pages at once costs about 6 us a page. Blocks are page-aligned; on a kernel that
-// cannot map ahead (before 5.14) the pages fault in as usual.
+// mapping 16 pages at once costs about 6 us a page. Blocks are page-aligned and whole pages;
+// on a kernel that cannot map ahead (before 5.14) the pages fault in as usual.
 void* AllocatePopulated(std::size_t bytes);
 void FreePopulated(void* memory) noexcept;
 

@@ -16,8 +16,9 @@ namespace vrel {
 
 // One row of a report: the cells as the device sent them (Latin-1 bytes, converted for
 // display only when a cell is drawn) and, for a device row, its MAC address. The cells share
-// one text, each behind its length (PackText): a table of ten thousand rows makes one allocation per
-// row instead of one per cell, and fresh memory is what a burst of rows costs most.
+// one text, each behind its length (PackText): a table of ten thousand rows makes one
+// allocation per row instead of one per cell, and fresh memory is what a burst of rows costs
+// most.
 class ReportRow {
 public:
     void AddCell(std::string_view text);

@@ -1,9 +1,9 @@
 #include "ValueCodec.h"
 
 #include "DateTimeText.h"
+#include "DeviceAddress.h"
 #include "Exception.h"
 #include "NumberText.h"
-#include "DeviceAddress.h"
 #include "ResultCodes.h"
 #include "VrelTypes.h"
 
@@ -102,8 +102,7 @@ std::string ValueBytes(std::uint8_t type, const std::string& text) {
 std::string SignedText(std::int64_t value) { return std::to_string(value); }
 
 std::string IpText(const std::uint8_t* in) {
-    return FormatDottedQuad(std::uint32_t{in[0]} << 24 | std::uint32_t{in[1]} << 16 |
-                            std::uint32_t{in[2]} << 8 | in[3]);
+    return FormatDottedQuad(static_cast<std::uint32_t>(GetBig(in, 4)));
 }
 
 std::string ValueText(std::uint8_t type, const std::uint8_t* in, std::size_t n) {

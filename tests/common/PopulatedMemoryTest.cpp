@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -28,6 +32,26 @@ TEST(PopulatedMemory, ArraysOnBothSidesOfTheThresholdHoldTheirValues) {
             EXPECT_EQ(reinterpret_cast<std::uintptr_t>(built.data()) % 4096, 0u);
         }
     }
+}
+
+// A block is mapped before its first write: every page is resident at once. A megabyte is
+// fresh memory, not a chunk some earlier allocation touched.
+TEST(PopulatedMemory, BlocksAreMappedBeforeTheirFirstWrite) {
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    void* const probe =
+        mmap(nullptr, page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(probe, MAP_FAILED);
+    const bool canMapAhead = madvise(probe, page, MADV_POPULATE_WRITE) == 0;
+    munmap(probe, page);
+    if (!canMapAhead)
+        GTEST_SKIP() << "this kernel does not map pages ahead";
+    constexpr std::size_t kBytes = 1024 * 1024;
+    void* const block = AllocatePopulated(kBytes);
+    std::vector<unsigned char> resident(kBytes / page);
+    ASSERT_EQ(mincore(block, kBytes, resident.data()), 0);
+    EXPECT_TRUE(
+        std::all_of(resident.begin(), resident.end(), [](unsigned char p) { return p & 1; }));
+    FreePopulated(block);
 }
 
 } // namespace
