@@ -142,7 +142,7 @@ void TTheVrel::BuildControls() {
     BT_Set->setEnabled(false);
     BT_Close = MakeButton(Panel1, "BT_Close", "Close", {8, 135, 57, 25});
 
-    LV_Vrel = Child<KvReportListView>(Panel2, "LV_Vrel");
+    LV_Vrel = Child<ReportListView>(Panel2, "LV_Vrel");
     Panel3 = Child<QWidget>(Panel2, "Panel3");
     Panel3->setFixedHeight(135);
     auto* column = new QVBoxLayout(Panel2);
@@ -215,8 +215,8 @@ void TTheVrel::BuildControls() {
     connect(BT_Set, &QPushButton::clicked, this, &TTheVrel::BT_SetClick);
     connect(BT_Close, &QPushButton::clicked, this, &TTheVrel::BT_CloseClick);
     connect(BT_Test, &QPushButton::clicked, this, &TTheVrel::BT_TestClick);
-    connect(LV_Vrel, &KvReportListView::Clicked, this, &TTheVrel::LV_VrelClick);
-    connect(LV_Vrel, &KvReportListView::DoubleClicked, this, &TTheVrel::LV_VrelDblClick);
+    connect(LV_Vrel, &ReportListView::Clicked, this, &TTheVrel::LV_VrelClick);
+    connect(LV_Vrel, &ReportListView::DoubleClicked, this, &TTheVrel::LV_VrelDblClick);
     connect(Clear1, &QAction::triggered, this, &TTheVrel::Clear1Click);
 
     // Conflicts are a property of the whole table: looked at once the answers pause, never
@@ -300,8 +300,8 @@ void TTheVrel::OnDiscoverEnded() {
 }
 
 void TTheVrel::NameFailedSends(const KvVRELClient& client, const std::string& what) {
-    std::vector<KvSendOutcome> failed;
-    for (const KvSendOutcome& o : client.LastSend()) {
+    std::vector<SendOutcome> failed;
+    for (const SendOutcome& o : client.LastSend()) {
         if (!o.sent)
             failed.push_back(o);
     }
@@ -368,13 +368,13 @@ void TTheVrel::BT_SetClick() {
         ShowMessageBox(this, field->text().toStdString() + ": " + refusal->reason);
         return;
     }
-    KvVerifiedSet::Target target{Text(ED_Mac), Text(ED_Pass), Text(ED_IP), Text(ED_Net)};
-    KvVerifiedSet::Options options;
+    VerifiedSet::Target target{Text(ED_Mac), Text(ED_Pass), Text(ED_IP), Text(ED_Net)};
+    VerifiedSet::Options options;
     options.setTimeout = kSetTimeout;
     try {
         if (setClient_ == nullptr)
             RaiseVrel(kSocketNotReady);
-        auto* set = new KvVerifiedSet(
+        auto* set = new VerifiedSet(
             *setClient_, target, options,
             [this](const KvVRELError& e) {
                 KvVRELVarList none;
@@ -411,7 +411,7 @@ void TTheVrel::OnSetDone(const KvVRELError& completion, KvVRELVarList&) {
     }
 }
 
-void TTheVrel::OnSetVerdict(const KvVerifiedSet::Target& target, const SetOutcome& outcome) {
+void TTheVrel::OnSetVerdict(const VerifiedSet::Target& target, const SetOutcome& outcome) {
     // The Set's own lines are written already; a device that refused has nothing to check.
     if (outcome.verdict == SetVerdict::kRefused)
         return;

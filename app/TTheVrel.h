@@ -1,9 +1,9 @@
 #pragma once
 
-#include "KvReportListView.h"
+#include "ReportListView.h"
 #include "KvVRELClient.h"
 #include "KvVRELRequest2Controls.h"
-#include "KvVerifiedSet.h"
+#include "VerifiedSet.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -38,7 +38,7 @@ public:
     QPushButton* BT_Discover;
     QPushButton* BT_Set;
     QPushButton* BT_Close;
-    KvReportListView* LV_Vrel;
+    ReportListView* LV_Vrel;
     QWidget* Panel3;
     QLabel* Label1;
     QLabel* Label2;
@@ -69,7 +69,7 @@ public:
     void BT_SetClick();
     void OnSetDone(const KvVRELError& completion, KvVRELVarList& variables);
     // One memo line after the Set's own: what the device reported when asked afterwards.
-    void OnSetVerdict(const KvVerifiedSet::Target& target, const SetOutcome& outcome);
+    void OnSetVerdict(const VerifiedSet::Target& target, const SetOutcome& outcome);
     // Highlights rows whose address conflicts (shared, unreachable subnet, the host's own),
     // the tooltip naming the conflict.
     void MarkConflicts();

@@ -4,7 +4,7 @@
 // between two beats is the longest stall, and the beat that first sees the final row count
 // dates the complete table. Prints one line of measured fields.
 #include "BenchSupport.h"
-#include "KvReportListView.h"
+#include "ReportListView.h"
 #include "KvVRELRequest2Controls.h"
 #include "VrelTables.h"
 
@@ -27,7 +27,7 @@ constexpr std::int64_t kSettleNs = 250'000'000;
 int Run(const Options& opt) {
     QWidget owner;
     auto* layout = new QVBoxLayout(&owner);
-    auto* view = new KvReportListView(&owner);
+    auto* view = new ReportListView(&owner);
     auto* memo = new QPlainTextEdit(&owner);
     memo->setReadOnly(true);
     layout->addWidget(view);

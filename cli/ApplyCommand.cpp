@@ -94,7 +94,7 @@ JsonFields RowJson(const PlanRow& row, const DeviceRow* device, const SetOutcome
 struct ApplyRun {
     const SitePlan& plan;
     const std::map<std::string, DeviceRow>& found;
-    KvVerifiedSet::Options options;
+    VerifiedSet::Options options;
     std::string password;
     bool dryRun = false;
     bool json = false;
@@ -118,7 +118,7 @@ int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
             report.push_back(RowJson(row, device, nullptr));
             continue;
         }
-        const KvVerifiedSet::Target target{row.mac, row.password.value_or(run.password), row.ip,
+        const VerifiedSet::Target target{row.mac, row.password.value_or(run.password), row.ip,
                                            row.netmask};
         const std::string what =
             "[" + std::to_string(i + 1) + "/" + std::to_string(total) + "] Setting " + row.mac;
@@ -153,7 +153,7 @@ int RunApply(const QStringList& args) {
     ParseOrThrow(parser, args);
     if (parser.positionalArguments().size() != 1)
         throw UsageError("give exactly one plan file; try 'vrel apply --help'");
-    const KvVerifiedSet::Options options = SetOptionsFrom(parser);
+    const VerifiedSet::Options options = SetOptionsFrom(parser);
     std::uint32_t discoverTimeout = 0;
     try {
         discoverTimeout = ParseTimeout(parser.value("discover-timeout").toStdString());

@@ -123,7 +123,7 @@ std::vector<std::string> InterfacesFrom(const QCommandLineParser& parser) {
     if (names.empty())
         return names;
     try {
-        KvNetInterfaces::Select(KvNetInterfaces::Enumerate(), names);
+        NetInterfaces::Select(NetInterfaces::Enumerate(), names);
     } catch (const std::invalid_argument& e) {
         throw UsageError(e.what());
     }

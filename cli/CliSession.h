@@ -2,7 +2,7 @@
 
 #include "CliText.h"
 #include "DeviceAddress.h"
-#include "KvVerifiedSet.h"
+#include "VerifiedSet.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -91,13 +91,13 @@ void ReportReceiveDrops(const KvVRELClient& client, std::uint64_t dropsBefore, s
 // What set and apply share: --force, --no-verify and --json.
 void AddSetOptions(QCommandLineParser& parser);
 // The Set time-out of --timeout, and --no-verify.
-KvVerifiedSet::Options SetOptionsFrom(const QCommandLineParser& parser);
+VerifiedSet::Options SetOptionsFrom(const QCommandLineParser& parser);
 // Sets and checks one device, running the event loop until the verdict, with "<what>..." on a
 // terminal. Throws the failure to send the first Set.
-SetOutcome SetAndVerify(KvVRELClient& client, const KvVerifiedSet::Target& target,
-                        const KvVerifiedSet::Options& options, const std::string& what);
+SetOutcome SetAndVerify(KvVRELClient& client, const VerifiedSet::Target& target,
+                        const VerifiedSet::Options& options, const std::string& what);
 // The outcome of one Set as a JSON object: the target, the verdict, the last Set's result.
-JsonFields OutcomeJson(const KvVerifiedSet::Target& target, const SetOutcome& outcome);
+JsonFields OutcomeJson(const VerifiedSet::Target& target, const SetOutcome& outcome);
 
 
 int RunDiscover(const QStringList& args);

@@ -182,21 +182,21 @@ std::string FormatCsv(const DeviceRows& rows) {
     return std::move(out).str();
 }
 
-std::string NothingFoundText(const std::vector<KvNetInterface>& all,
-                             const std::vector<KvSendOutcome>& sent,
+std::string NothingFoundText(const std::vector<NetInterface>& all,
+                             const std::vector<SendOutcome>& sent,
                              const std::map<std::string, int>& answers) {
     std::string out;
     bool anyUsable = false;
     bool anySent = false;
     std::vector<std::string> withoutAddress;
-    for (const KvNetInterface& i : all) {
+    for (const NetInterface& i : all) {
         if (i.loopback)
             continue;
         anyUsable = anyUsable || i.Usable();
         if (i.address.empty())
             withoutAddress.push_back(i.name);
         std::string state = sent.empty() ? "not used, the routing table decided" : "not chosen";
-        for (const KvSendOutcome& o : sent) {
+        for (const SendOutcome& o : sent) {
             if (o.interface.name == i.name)
                 state = o.sent ? "sent" : "not sent (" + o.error + ")";
         }
@@ -209,7 +209,7 @@ std::string NothingFoundText(const std::vector<KvNetInterface>& all,
     }
     // Interfaces that were down are named in sent, but the routing table took the request.
     const bool routed =
-        std::none_of(sent.begin(), sent.end(), [](const KvSendOutcome& o) { return o.sent; });
+        std::none_of(sent.begin(), sent.end(), [](const SendOutcome& o) { return o.sent; });
     if (routed)
         out += "vrel:   the request went to 255.255.255.255 (or --address) by the routing table\n";
     if (!anyUsable)
@@ -224,10 +224,10 @@ std::string NothingFoundText(const std::vector<KvNetInterface>& all,
     return out;
 }
 
-std::string SendFailureText(const std::vector<KvSendOutcome>& sent) {
-    std::vector<KvSendOutcome> failed;
+std::string SendFailureText(const std::vector<SendOutcome>& sent) {
+    std::vector<SendOutcome> failed;
     std::copy_if(sent.begin(), sent.end(), std::back_inserter(failed),
-                 [](const KvSendOutcome& o) { return !o.sent; });
+                 [](const SendOutcome& o) { return !o.sent; });
     return failed.empty() ? "" : "vrel: " + TriedText(failed) + "\n";
 }
 

@@ -2,7 +2,7 @@
 
 #include "DeviceIndex.h"
 #include "DiscoveredDevice.h"
-#include "KvNetInterfaces.h"
+#include "NetInterfaces.h"
 
 #include <QJsonValue>
 
@@ -59,11 +59,11 @@ std::string FormatCsv(const DeviceRows& rows);
 // loopback) with its address, whether the request went out there and how many answers came
 // in, then the hints that apply. sent is the client's per-interface outcome, empty when the
 // routing table decided; answers counts completions by interface name.
-std::string NothingFoundText(const std::vector<KvNetInterface>& all,
-                             const std::vector<KvSendOutcome>& sent,
+std::string NothingFoundText(const std::vector<NetInterface>& all,
+                             const std::vector<SendOutcome>& sent,
                              const std::map<std::string, int>& answers);
 // One line per interface a request could not go out of.
-std::string SendFailureText(const std::vector<KvSendOutcome>& sent);
+std::string SendFailureText(const std::vector<SendOutcome>& sent);
 
 // A readable variable named on the command line as ID:TYPE[:NAME].
 struct VarArgument {

@@ -151,7 +151,7 @@ int RunDiscover(const QStringList& args) {
         std::cout << FormatTable(rows, NotesOf(conflicts));
     if (rows.empty())
         std::cerr << "vrel: no device answered\n"
-                  << NothingFoundText(KvNetInterfaces::Enumerate(), client.LastSend(),
+                  << NothingFoundText(NetInterfaces::Enumerate(), client.LastSend(),
                                       run.AnswersByInterface());
     if (const std::string summary = ConflictSummary(conflicts); !summary.empty())
         std::cerr << "vrel: conflicts: " << summary << "\n";

@@ -19,7 +19,7 @@ KvVRELVarList VariablesFrom(const QStringList& texts) {
     if (texts.isEmpty())
         throw UsageError("name at least one variable with --var ID:TYPE[:NAME]");
     KvVRELVarList vars;
-    std::vector<KvVRELVarDef> table;
+    std::vector<VariableDef> table;
     std::vector<VarArgument> parsed;
     for (const QString& text : texts) {
         try {

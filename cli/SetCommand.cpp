@@ -17,8 +17,8 @@ namespace vrel::cli {
 namespace {
 
 // Everything is checked before a byte is sent: a typo must never reach a device.
-KvVerifiedSet::Target CheckedInput(const QCommandLineParser& parser) {
-    KvVerifiedSet::Target in;
+VerifiedSet::Target CheckedInput(const QCommandLineParser& parser) {
+    VerifiedSet::Target in;
     in.mac = TargetMacFrom(parser, "set");
     if (!parser.isSet("ip") || !parser.isSet("netmask"))
         throw UsageError("both --ip and --netmask are needed");
@@ -40,17 +40,17 @@ void AddSetOptions(QCommandLineParser& parser) {
     parser.addOption({"json", "Print the outcome as JSON."});
 }
 
-KvVerifiedSet::Options SetOptionsFrom(const QCommandLineParser& parser) {
-    KvVerifiedSet::Options options;
+VerifiedSet::Options SetOptionsFrom(const QCommandLineParser& parser) {
+    VerifiedSet::Options options;
     options.setTimeout = TimeoutFrom(parser);
     options.verify = !parser.isSet("no-verify");
     return options;
 }
 
-SetOutcome SetAndVerify(KvVRELClient& client, const KvVerifiedSet::Target& target,
-                        const KvVerifiedSet::Options& options, const std::string& what) {
+SetOutcome SetAndVerify(KvVRELClient& client, const VerifiedSet::Target& target,
+                        const VerifiedSet::Options& options, const std::string& what) {
     QEventLoop loop;
-    KvVerifiedSet set(client, target, options, nullptr, [&](const SetOutcome&) { loop.quit(); });
+    VerifiedSet set(client, target, options, nullptr, [&](const SetOutcome&) { loop.quit(); });
     set.Start();
     if (!set.Done()) {
         ProgressLine progress([&] {
@@ -62,7 +62,7 @@ SetOutcome SetAndVerify(KvVRELClient& client, const KvVerifiedSet::Target& targe
     return set.Outcome();
 }
 
-JsonFields OutcomeJson(const KvVerifiedSet::Target& target, const SetOutcome& outcome) {
+JsonFields OutcomeJson(const VerifiedSet::Target& target, const SetOutcome& outcome) {
     JsonFields fields{
         {"macAddress", QString::fromStdString(target.mac)},
         {"ipAddress", QString::fromStdString(target.ip)},
@@ -91,11 +91,11 @@ int RunSet(const QStringList& args) {
     parser.addOption({"netmask", "The new netmask.", "MASK"});
     AddSetOptions(parser);
     ParseOrThrow(parser, args);
-    const KvVerifiedSet::Target checked = CheckedInput(parser);
-    const KvVerifiedSet::Options options = SetOptionsFrom(parser);
+    const VerifiedSet::Target checked = CheckedInput(parser);
+    const VerifiedSet::Options options = SetOptionsFrom(parser);
     const QHostAddress destination = DestinationFrom(parser);
     const std::vector<std::string> interfaces = InterfacesFrom(parser);
-    KvVerifiedSet::Target target = checked;
+    VerifiedSet::Target target = checked;
     target.password = PasswordFrom(parser);
 
     QObject owner;

@@ -12,7 +12,7 @@
 namespace {
 
 std::unique_ptr<vrel::KvVRELVarList> EveryValueType() {
-    static const vrel::KvVRELVarDef table[] = {
+    static const vrel::VariableDef table[] = {
         {1, "bool8", vrel::kBool8, vrel::kReadOnly, nullptr, nullptr, ""},
         {2, "bool16", vrel::kBool16, vrel::kReadOnly, nullptr, nullptr, ""},
         {3, "bool32", vrel::kBool32, vrel::kReadOnly, nullptr, nullptr, ""},

@@ -4,7 +4,7 @@
 #include "DateTimeText.h"
 #include "Exception.h"
 #include "KvOptionList.h"
-#include "KvRadioGroup.h"
+#include "RadioGroup.h"
 #include "OptionSelect.h"
 #include "ResultCodes.h"
 #include "ValueCodec.h"
@@ -78,7 +78,7 @@ Kind KindOf(const ControlBinding& b) {
         return Kind::CheckBox;
     if (qobject_cast<QComboBox*>(first))
         return Kind::ComboBox;
-    if (qobject_cast<KvRadioGroup*>(first))
+    if (qobject_cast<RadioGroup*>(first))
         return Kind::RadioGroup;
     if (qobject_cast<QLineEdit*>(first))
         return Kind::Edit;
@@ -264,7 +264,7 @@ void FillBinding(const KvVRELVarList& vars, const ControlBinding& b) {
     case Kind::RadioGroup:
         if (list == nullptr)
             RaiseVrel(kNoOptionList);
-        SelectInRadioGroup(*list, ControlAt<KvRadioGroup>(b, 0), text);
+        SelectInRadioGroup(*list, ControlAt<RadioGroup>(b, 0), text);
         break;
     case Kind::Edit:
         PutInEdits(b, image, text);
@@ -310,7 +310,7 @@ std::optional<std::string> ControlsText(const ControlBinding& b, const KvOptionL
         return box->currentIndex() < 0 ? std::string() : Bytes(box->itemText(box->currentIndex()));
     }
     case Kind::RadioGroup: {
-        const KvRadioGroup* group = ControlAt<KvRadioGroup>(b, 0);
+        const RadioGroup* group = ControlAt<RadioGroup>(b, 0);
         const QStringList items = group->Items();
         const int index = group->ItemIndex();
         return index < 0 || index >= items.size() ? std::string() : Bytes(items[index]);

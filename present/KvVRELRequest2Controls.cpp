@@ -2,7 +2,7 @@
 
 #include "EventWait.h"
 #include "FormatSettings.h"
-#include "KvStatusPanel.h"
+#include "StatusPanel.h"
 #include "MessageBox.h"
 #include "Messages.h"
 #include "ResultCodes.h"
@@ -84,7 +84,7 @@ void KvVRELRequest2Controls::Log(const std::string& text) {
         memo->appendPlainText(Latin1(text));
     else if (auto* bar = qobject_cast<QStatusBar*>(target))
         bar->showMessage(Latin1(text));
-    else if (auto* panel = qobject_cast<KvStatusPanel*>(target))
+    else if (auto* panel = qobject_cast<StatusPanel*>(target))
         panel->setText(Latin1(text));
 }
 
@@ -182,7 +182,7 @@ KvVRELRequest2Edits::~KvVRELRequest2Edits() {
         listView->OnSelectItem = previousSelectHandler;
 }
 
-void KvVRELRequest2Edits::AttachListView(KvReportListView* view) {
+void KvVRELRequest2Edits::AttachListView(ReportListView* view) {
     listView = view;
     if (view == nullptr)
         return;

@@ -3,7 +3,7 @@
 #include "ControlBinding.h"
 #include "DeviceDiscovery.h"
 #include "KvEditConstraint.h"
-#include "KvReportListView.h"
+#include "ReportListView.h"
 #include "KvVRELRequest.h"
 
 #include <QPointer>
@@ -79,7 +79,7 @@ public:
     explicit KvVRELRequest2Edits(QWidget* owner);
     ~KvVRELRequest2Edits() override;
 
-    void AttachListView(KvReportListView* view);
+    void AttachListView(ReportListView* view);
     void ClearRows();
     virtual void SelectItem(QObject* sender, int row, bool selected);
 
@@ -100,8 +100,8 @@ public:
     void FillControls();
     void ReadControls();
 
-    KvReportListView::SelectHandler previousSelectHandler;
-    QPointer<KvReportListView> listView;
+    ReportListView::SelectHandler previousSelectHandler;
+    QPointer<ReportListView> listView;
     std::vector<ControlBinding> bindings;
     KvEditConstraint editConstraints;
 

@@ -1,7 +1,7 @@
 #include "OptionSelect.h"
 
 #include "KvOptionList.h"
-#include "KvRadioGroup.h"
+#include "RadioGroup.h"
 
 #include <QComboBox>
 
@@ -28,7 +28,7 @@ void SelectInComboBox(const KvOptionList& list, QComboBox* box, const std::strin
     });
 }
 
-void SelectInRadioGroup(const KvOptionList& list, KvRadioGroup* group, const std::string& text) {
+void SelectInRadioGroup(const KvOptionList& list, RadioGroup* group, const std::string& text) {
     SelectByNameElseValue(list, text, [group](int index) {
         if (group != nullptr)
             group->SetItemIndex(index);

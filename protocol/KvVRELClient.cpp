@@ -115,7 +115,7 @@ KvVRELClient::KvVRELClient(QObject* owner, const QHostAddress& destination, std:
     // when a datagram is read through it, so it never competes with the receive thread.
     // The receive thread tells of new datagrams with a posted event: nothing shared with it
     // but the queue and the event, which the owning thread deletes.
-    receiver_ = std::make_unique<KvVRELReceiver>(
+    receiver_ = std::make_unique<ReceiveThread>(
         static_cast<int>(socket_.socketDescriptor()), kInboxLimitBytes,
         [this] { QCoreApplication::postEvent(this, new QEvent(ArrivalEvent())); });
     sweeping_ = true;
@@ -195,14 +195,14 @@ bool KvVRELClient::SendPerInterface(const std::string& datagram,
     if (limited || !interfaceNames_.empty())
         lastSend_ = Plan(mac);
     const bool sendable = std::any_of(lastSend_.begin(), lastSend_.end(),
-                                      [](const KvSendOutcome& o) { return o.error.empty(); });
+                                      [](const SendOutcome& o) { return o.error.empty(); });
     // A host with loopback only (or every network down) keeps the routing table's say.
     if (!sendable && interfaceNames_.empty())
         return socket_.writeDatagram(datagram.data(), size, destination_, port_) == size;
 
     const QByteArray bytes(datagram.data(), size);
     bool any = false;
-    for (KvSendOutcome& outcome : lastSend_) {
+    for (SendOutcome& outcome : lastSend_) {
         if (!outcome.error.empty())
             continue;
         QNetworkDatagram out(bytes, destination_, port_);
@@ -215,12 +215,12 @@ bool KvVRELClient::SendPerInterface(const std::string& datagram,
     return any;
 }
 
-std::vector<KvSendOutcome> KvVRELClient::Plan(const std::array<std::uint8_t, kMacSize>& mac) const {
-    const std::vector<KvNetInterface> all = KvNetInterfaces::Enumerate();
-    std::vector<KvSendOutcome> plan;
+std::vector<SendOutcome> KvVRELClient::Plan(const std::array<std::uint8_t, kMacSize>& mac) const {
+    const std::vector<NetInterface> all = NetInterfaces::Enumerate();
+    std::vector<SendOutcome> plan;
     if (interfaceNames_.empty()) {
         // Networks that are configured but down are named, so that their absence is explained.
-        for (const KvNetInterface& i : all) {
+        for (const NetInterface& i : all) {
             if (i.Usable())
                 plan.push_back({i, false, {}});
             else if (!i.address.empty() && !i.UnusableReason().empty())
@@ -231,9 +231,9 @@ std::vector<KvSendOutcome> KvVRELClient::Plan(const std::array<std::uint8_t, kMa
         // the others still go.
         for (const std::string& name : interfaceNames_) {
             try {
-                plan.push_back({KvNetInterfaces::Select(all, {name}).front(), false, {}});
+                plan.push_back({NetInterfaces::Select(all, {name}).front(), false, {}});
             } catch (const std::invalid_argument& e) {
-                KvSendOutcome gone;
+                SendOutcome gone;
                 gone.interface.name = name;
                 gone.error = e.what();
                 plan.push_back(std::move(gone));
@@ -242,8 +242,8 @@ std::vector<KvSendOutcome> KvVRELClient::Plan(const std::array<std::uint8_t, kMa
     }
     // A request for one device goes where that device was last heard, if that still works.
     if (mac != kBroadcastMac) {
-        if (const auto last = KvNetInterfaces::LastAnswerIndex(mac)) {
-            for (const KvSendOutcome& candidate : plan) {
+        if (const auto last = NetInterfaces::LastAnswerIndex(mac)) {
+            for (const SendOutcome& candidate : plan) {
                 if (candidate.interface.index == *last && candidate.error.empty())
                     return {candidate};
             }
@@ -288,7 +288,7 @@ void KvVRELClient::DoWork() {
     const std::int64_t sliceEnd = TickCount() + kWorkSliceMs;
     // Each frame has its own copy: a callback's nested event loop goes on with the next one.
     std::array<std::uint8_t, kReceiveAreaSize> bytes;
-    KvVRELReceiver::Arrival arrival;
+    ReceiveThread::Arrival arrival;
     // The clock is read every few datagrams: a burst's answers take a microsecond or two
     // each, and reading it per answer cost as much as a tenth of one.
     constexpr unsigned kClockEvery = 8;
@@ -309,7 +309,7 @@ void KvVRELClient::DoWork() {
     }
 }
 
-void KvVRELClient::Receive(const KvVRELReceiver::Arrival& arrival, const std::uint8_t* bytes) {
+void KvVRELClient::Receive(const ReceiveThread::Arrival& arrival, const std::uint8_t* bytes) {
     const std::size_t count = arrival.size;
     ResponseDrop why = ResponseDrop::kNone;
     const auto header = check_response(bytes, count, arrival.sourcePort, &why);
@@ -334,7 +334,7 @@ void KvVRELClient::Receive(const KvVRELReceiver::Arrival& arrival, const std::ui
     }
     const std::uint8_t* payload = bytes + kHeaderSize;
     const std::size_t size = count - kHeaderSize;
-    KvNetInterfaces::RememberAnswer(header->mac, arrival.interfaceIndex);
+    NetInterfaces::RememberAnswer(header->mac, arrival.interfaceIndex);
     if (!request->lent) {
         Complete(request, Decode(*request, header->status, payload, size, request->variables),
                  nullptr, arrival.interfaceIndex);
@@ -384,7 +384,7 @@ void KvVRELClient::Complete(const Request& request, int code, KvVRELVarList* dec
         }
         if (record.interfaceIndex != interfaceIndex) {
             record.interfaceIndex = interfaceIndex;
-            record.interfaceName = KvNetInterfaces::NameOf(interfaceIndex);
+            record.interfaceName = NetInterfaces::NameOf(interfaceIndex);
         }
     };
     if (r.lent) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "KvNetInterfaces.h"
-#include "KvVRELReceiver.h"
+#include "NetInterfaces.h"
+#include "ReceiveThread.h"
 #include "KvVRELVarList.h"
 #include "VrelTypes.h"
 
@@ -53,7 +53,7 @@ VrelCompletion BindCompletion(T* object, void (T::*method)(const KvVRELError&, K
 }
 
 // The one component that puts VREL datagrams on the network: one UDP socket, a sequence
-// counter, the pending requests and their time-outs. A receive thread (KvVRELReceiver) empties
+// counter, the pending requests and their time-outs. A receive thread (ReceiveThread) empties
 // the socket into the client's queue whatever the owning thread is doing; matching,
 // completions and expiries run from a queued call on the thread that owns the client, so a
 // callback that runs an event loop of its own (a message box) still sees answers arrive and
@@ -121,12 +121,12 @@ public:
     std::uint8_t NextSequence() const { return sequence_; }
     std::uint16_t LocalPort() const { return socket_.localPort(); }
     QHostAddress Destination() const { return destination_; }
-    // Restricts sending to these interfaces (names checked by KvNetInterfaces::Select); an
+    // Restricts sending to these interfaces (names checked by NetInterfaces::Select); an
     // empty list means every usable one.
     void SetInterfaceNames(std::vector<std::string> names) { interfaceNames_ = std::move(names); }
     // Per interface, the outcome of the last Send, configured interfaces that were down
     // included; when none of them shows sent, the routing table took the request.
-    const std::vector<KvSendOutcome>& LastSend() const { return lastSend_; }
+    const std::vector<SendOutcome>& LastSend() const { return lastSend_; }
 
     // Milliseconds on a monotonic clock, the base of every deadline.
     static std::int64_t TickCount();
@@ -159,14 +159,14 @@ private:
     // Expires the first overdue request, the next tick armed; true when there was one.
     bool Sweep();
     void ArmSweep(std::int64_t notBeforeMs);
-    void Receive(const KvVRELReceiver::Arrival& arrival, const std::uint8_t* bytes);
+    void Receive(const ReceiveThread::Arrival& arrival, const std::uint8_t* bytes);
     int Decode(_VRELReqData& request, std::uint8_t status, const std::uint8_t* payload,
                std::size_t count, KvVRELVarList& into);
     void Complete(const Request& request, int code, KvVRELVarList* decoded = nullptr,
                   int interfaceIndex = 0);
     Request Find(std::uint8_t sequence);
     // The interfaces a request for mac goes out of, with those that cannot be used marked.
-    std::vector<KvSendOutcome> Plan(const std::array<std::uint8_t, kMacSize>& mac) const;
+    std::vector<SendOutcome> Plan(const std::array<std::uint8_t, kMacSize>& mac) const;
     bool SendPerInterface(const std::string& datagram,
                           const std::array<std::uint8_t, kMacSize>& mac);
     void Remove(const _VRELReqData* request);
@@ -180,7 +180,7 @@ private:
     int requestedBuffer_ = kRequestedReceiveBufferBytes;
     Pending pending_;
     // Declared after the socket: it is stopped before the socket closes.
-    std::unique_ptr<KvVRELReceiver> receiver_;
+    std::unique_ptr<ReceiveThread> receiver_;
     bool workQueued_ = false;
     bool expiryDue_ = false;
     bool sweeping_ = false; // from construction until destruction begins
@@ -188,7 +188,7 @@ private:
     // queued after it cannot hold it back.
     std::size_t aheadOfExpiry_ = 0;
     std::vector<std::string> interfaceNames_;
-    std::vector<KvSendOutcome> lastSend_;
+    std::vector<SendOutcome> lastSend_;
 };
 
 } // namespace vrel

@@ -2,7 +2,7 @@
 
 namespace vrel {
 
-int definition_count(const KvVRELResponseVarDef* table) {
+int definition_count(const ResponseVariableDef* table) {
     int n = 0;
     while (table != nullptr && table[n].name != nullptr)
         ++n;
@@ -14,7 +14,7 @@ std::unique_ptr<KvVRELResponseVarList> KvVRELResponseVarList::create_empty() {
 }
 
 std::unique_ptr<KvVRELResponseVarList>
-KvVRELResponseVarList::create_from_definitions(const KvVRELResponseVarDef* table) {
+KvVRELResponseVarList::create_from_definitions(const ResponseVariableDef* table) {
     auto list = create_empty();
     list->append_definitions(table);
     return list;
@@ -34,11 +34,11 @@ KvVRELResponseVarList& KvVRELResponseVarList::assign(const KvVRELResponseVarList
     return *this;
 }
 
-void KvVRELResponseVarList::append_definitions(const KvVRELResponseVarDef* table) {
+void KvVRELResponseVarList::append_definitions(const ResponseVariableDef* table) {
     const int n = definition_count(table);
     entries_.reserve(entries_.size() + static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
-        const KvVRELResponseVarDef& row = table[i];
+        const ResponseVariableDef& row = table[i];
         auto var = std::make_unique<KvVRELResponseVar>();
         var->id = row.id;
         var->name = row.name;

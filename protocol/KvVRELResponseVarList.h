@@ -31,7 +31,7 @@ struct KvVRELResponseVar {
 };
 
 // A definition row; a row whose name is null ends the table.
-struct KvVRELResponseVarDef {
+struct ResponseVariableDef {
     std::uint8_t id;
     const char* name;
     std::uint8_t valueType;
@@ -39,7 +39,7 @@ struct KvVRELResponseVarDef {
     const char* value; // null: empty
 };
 
-int definition_count(const KvVRELResponseVarDef* table);
+int definition_count(const ResponseVariableDef* table);
 
 // An ordered list that owns its entries; copies are deep except for option lists.
 class KvVRELResponseVarList {
@@ -50,12 +50,12 @@ public:
 
     static std::unique_ptr<KvVRELResponseVarList> create_empty();
     static std::unique_ptr<KvVRELResponseVarList>
-    create_from_definitions(const KvVRELResponseVarDef* table);
+    create_from_definitions(const ResponseVariableDef* table);
     static std::unique_ptr<KvVRELResponseVarList> create_copy(const KvVRELResponseVarList& source);
 
     // Replaces the entries by deep copies of the source's; the name stays.
     KvVRELResponseVarList& assign(const KvVRELResponseVarList& source);
-    void append_definitions(const KvVRELResponseVarDef* table);
+    void append_definitions(const ResponseVariableDef* table);
     void clear() { entries_.clear(); }
     int count() const { return static_cast<int>(entries_.size()); }
     // Throws std::out_of_range for an index outside 0..count()-1.

@@ -26,7 +26,7 @@ KvVRELVar& KvVRELVar::operator=(const KvVRELVar& other) {
     return *this;
 }
 
-int definition_count(const KvVRELVarDef* table) {
+int definition_count(const VariableDef* table) {
     int n = 0;
     while (table != nullptr && table[n].name != nullptr)
         ++n;
@@ -37,7 +37,7 @@ std::unique_ptr<KvVRELVarList> KvVRELVarList::create_empty() {
     return std::make_unique<KvVRELVarList>();
 }
 
-std::unique_ptr<KvVRELVarList> KvVRELVarList::create_from_definitions(const KvVRELVarDef* table) {
+std::unique_ptr<KvVRELVarList> KvVRELVarList::create_from_definitions(const VariableDef* table) {
     auto list = create_empty();
     list->append_definitions(table);
     return list;
@@ -56,11 +56,11 @@ KvVRELVarList& KvVRELVarList::assign(const KvVRELVarList& source) {
     return *this;
 }
 
-void KvVRELVarList::append_definitions(const KvVRELVarDef* table) {
+void KvVRELVarList::append_definitions(const VariableDef* table) {
     const int n = definition_count(table);
     entries_.reserve(entries_.size() + static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
-        const KvVRELVarDef& row = table[i];
+        const VariableDef& row = table[i];
         auto var = std::make_unique<KvVRELVar>();
         var->id = row.id;
         var->name = row.name;

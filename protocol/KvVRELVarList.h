@@ -31,7 +31,7 @@ struct KvVRELVar {
 };
 
 // A definition row; a row whose name is null ends the table.
-struct KvVRELVarDef {
+struct VariableDef {
     std::uint8_t id;
     const char* name;
     std::uint8_t valueType;
@@ -41,7 +41,7 @@ struct KvVRELVarDef {
     const char* value;                         // null: empty
 };
 
-int definition_count(const KvVRELVarDef* table);
+int definition_count(const VariableDef* table);
 
 class KvVRELVarList {
 public:
@@ -50,12 +50,12 @@ public:
     KvVRELVarList& operator=(const KvVRELVarList& other) { return assign(other); }
 
     static std::unique_ptr<KvVRELVarList> create_empty();
-    static std::unique_ptr<KvVRELVarList> create_from_definitions(const KvVRELVarDef* table);
+    static std::unique_ptr<KvVRELVarList> create_from_definitions(const VariableDef* table);
     static std::unique_ptr<KvVRELVarList> create_copy(const KvVRELVarList& source);
 
     // Replaces the entries by deep copies of the source's; the name stays.
     KvVRELVarList& assign(const KvVRELVarList& source);
-    void append_definitions(const KvVRELVarDef* table);
+    void append_definitions(const VariableDef* table);
     void clear() { entries_.clear(); }
     int count() const { return static_cast<int>(entries_.size()); }
     // Throws std::out_of_range for an index outside 0..count()-1.

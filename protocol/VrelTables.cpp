@@ -4,7 +4,7 @@
 
 namespace vrel {
 
-const KvVRELResponseVarDef DiscoveryResponseVars[] = {
+const ResponseVariableDef DiscoveryResponseVars[] = {
     {235, "Product Code", kUint16, nullptr, nullptr},
     {1, "Model Name", kDisplayStr, nullptr, nullptr},
     {2, "Mac Address", kMacAddress, nullptr, nullptr},
@@ -18,15 +18,15 @@ const KvVRELResponseVarList& DiscoveryResponseVarList() {
     return *list;
 }
 
-const KvVRELVarDef* DiscoveryVariables() {
-    static const KvVRELVarDef table[] = {
+const VariableDef* DiscoveryVariables() {
+    static const VariableDef table[] = {
         {0, "Discovery", kNoValueType, kReadOnly, nullptr, &DiscoveryResponseVarList(), nullptr},
         {0, nullptr, 0, 0, nullptr, nullptr, nullptr},
     };
     return table;
 }
 
-const KvVRELVarDef SetVariables[] = {
+const VariableDef SetVariables[] = {
     {3, "IP Address", kIpAddress, kReadWrite, nullptr, nullptr, nullptr},
     {4, "IP Netmask", kIpAddress, kReadWrite, nullptr, nullptr, nullptr},
     {5, "Action", kInt8, kWriteOnly, nullptr, nullptr, nullptr},

@@ -12,7 +12,7 @@ using ::testing::ElementsAre;
 
 using MainWindowDiscoverTest = MainWindowTest;
 
-std::vector<std::string> RowTexts(const KvReportListView& view, int row) {
+std::vector<std::string> RowTexts(const ReportListView& view, int row) {
     return view.Rows().Row(row).Cells();
 }
 

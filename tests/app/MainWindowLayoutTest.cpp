@@ -120,7 +120,7 @@ TEST_F(MainWindowLayoutTest, TabOrderOfTheEditArea) {
 
 TEST_F(MainWindowLayoutTest, DesignedTableColumns) {
     ASSERT_NO_FATAL_FAILURE(OpenWindow());
-    const KvReportListView& view = *W().LV_Vrel;
+    const ReportListView& view = *W().LV_Vrel;
     ASSERT_EQ(view.columnCount(), 6);
     const char* const captions[] = {"",           "Module Name", "Mac Address",
                                     "IP Address", "NetMask",     "Interface"};

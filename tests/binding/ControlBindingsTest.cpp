@@ -1,7 +1,7 @@
 #include "BindingTestSupport.h"
 #include "FormatSettings.h"
 #include "KvOptionList.h"
-#include "KvRadioGroup.h"
+#include "RadioGroup.h"
 #include "KvVRELRequest2Controls.h"
 #include "VrelTypes.h"
 
@@ -35,7 +35,7 @@ enum Var : std::uint32_t {
     VarCount
 };
 
-const KvVRELResponseVarDef kInfoFields[] = {{1, "Model", kUint8, nullptr, "7"},
+const ResponseVariableDef kInfoFields[] = {{1, "Model", kUint8, nullptr, "7"},
                                             {2, "Serial", kUint32, nullptr, "258"},
                                             {0, nullptr, 0, nullptr, nullptr}};
 
@@ -44,7 +44,7 @@ const OptionDef kOnOff[] = {{0, "off", "Off"}, {0, "on", "On"}, {0, nullptr, nul
 class Bindings : public ::testing::Test {
 protected:
     Bindings() {
-        const KvVRELVarDef table[] = {
+        const VariableDef table[] = {
             {1, "Counter", kUint32, kReadWrite, nullptr, nullptr, "258"},
             {2, "Enabled", kBool8, kReadWrite, nullptr, nullptr, "true"},
             {3, "Mac", kMacAddress, kReadWrite, nullptr, nullptr, "0011AABBCCDD"},
@@ -232,7 +232,7 @@ TEST_F(Bindings, CheckBoxWithOptionListUsesEntriesZeroAndOne) {
 
 TEST_F(Bindings, ComboBoxAndRadioGroupShowTheNames) {
     auto combo = Make<QComboBox>(1);
-    auto radio = Make<KvRadioGroup>(1);
+    auto radio = Make<RadioGroup>(1);
     const QStringList names{"readonly", "writeonly", "readwrite"};
     combo[0]->addItems(names);
     radio[0]->SetItems(names);
@@ -389,7 +389,7 @@ std::vector<QWidget*> Controls(QWidget* owner, char kind, int count) {
             controls.push_back(new QComboBox(owner));
             break;
         case 'R':
-            controls.push_back(new KvRadioGroup(owner));
+            controls.push_back(new RadioGroup(owner));
             break;
         case 'X':
             controls.push_back(new QCheckBox(owner));

@@ -1,7 +1,7 @@
 #include "OptionSelect.h"
 #include "BindingTestSupport.h"
 #include "KvOptionList.h"
-#include "KvRadioGroup.h"
+#include "RadioGroup.h"
 
 #include <QComboBox>
 #include <QRadioButton>
@@ -27,7 +27,7 @@ TEST(OptionSelect, ByNameElseByValueElseNothing) {
         {&levels, "(NULL)", -1}, {&levels, "30", -1},
     };
     QComboBox box;
-    KvRadioGroup group;
+    RadioGroup group;
     for (const auto& [list, text, index] : cases) {
         SCOPED_TRACE(text);
         QStringList names;
@@ -51,7 +51,7 @@ TEST(OptionSelect, NumberListRaisesTheConversionErrorForOtherTexts) {
     QComboBox box;
     box.addItems({"low", "high"});
     box.setCurrentIndex(1);
-    KvRadioGroup group;
+    RadioGroup group;
     group.SetItems({"low", "high"});
     group.SetItemIndex(1);
     EXPECT_EQ(FailureCode([&] { SelectInComboBox(levels, &box, "medium"); }), 0);
@@ -61,7 +61,7 @@ TEST(OptionSelect, NumberListRaisesTheConversionErrorForOtherTexts) {
 }
 
 TEST(RadioGroup, ItemIndexFollowsTheButtons) {
-    KvRadioGroup group;
+    RadioGroup group;
     EXPECT_EQ(group.ItemIndex(), -1);
     group.SetItems({"one", "two", "three"});
     EXPECT_EQ(group.Items(), (QStringList{"one", "two", "three"}));

@@ -267,8 +267,8 @@ TEST(CliText, TimeoutIsSecondsIn10msUnits) {
     }
 }
 
-KvNetInterface Interface(const std::string& name, const std::string& address, bool up = true) {
-    KvNetInterface i;
+NetInterface Interface(const std::string& name, const std::string& address, bool up = true) {
+    NetInterface i;
     i.index = static_cast<int>(name.size());
     i.name = name;
     i.address = address;
@@ -280,14 +280,14 @@ KvNetInterface Interface(const std::string& name, const std::string& address, bo
 }
 
 TEST(CliText, NothingFoundSaysWhereTheRequestWentAndWhatMayBeWrong) {
-    const KvNetInterface lo = Interface("lo", "127.0.0.1"), eth0 = Interface("eth0", "10.0.0.1"),
+    const NetInterface lo = Interface("lo", "127.0.0.1"), eth0 = Interface("eth0", "10.0.0.1"),
                          eth1 = Interface("eth1", ""), wlan0 = Interface("wlan0", "10.9.0.1"),
                          down = Interface("eth2", "10.2.0.1", false);
-    const KvSendOutcome sentEth0{eth0, true, ""};
+    const SendOutcome sentEth0{eth0, true, ""};
     const struct {
         const char* name;
-        std::vector<KvNetInterface> all;
-        std::vector<KvSendOutcome> sent;
+        std::vector<NetInterface> all;
+        std::vector<SendOutcome> sent;
         std::map<std::string, int> answers;
         std::vector<std::string> lines, absent;
     } cases[] = {

@@ -35,13 +35,13 @@ const Mac kOtherMac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5F};
 const Mac kAllMac = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
 // A Get target with one readable text variable.
-const KvVRELVarDef kFirmwareDefs[] = {
+const VariableDef kFirmwareDefs[] = {
     {7, "Firmware", kDisplayStr, kReadOnly, nullptr, nullptr, nullptr},
     {0, nullptr, 0, 0, nullptr, nullptr, nullptr},
 };
-const KvVRELVarDef kNoVariables[] = {{0, nullptr, 0, 0, nullptr, nullptr, nullptr}};
+const VariableDef kNoVariables[] = {{0, nullptr, 0, 0, nullptr, nullptr, nullptr}};
 
-KvVRELVarList FromDefs(const KvVRELVarDef* defs) {
+KvVRELVarList FromDefs(const VariableDef* defs) {
     return *KvVRELVarList::create_from_definitions(defs);
 }
 
@@ -901,7 +901,7 @@ INSTANTIATE_TEST_SUITE_P(Client, InsideModalLoopTest,
 const OptionDef kLevelNames[] = {{10, nullptr, "low"}, {0, nullptr, nullptr}};
 const KvOptionList kLevels(kLevelNames, OptionKind::Number, false);
 // A number shown by name: a device that sends a text instead cannot be decoded.
-const KvVRELVarDef kLevelDefs[] = {
+const VariableDef kLevelDefs[] = {
     {7, "Level", kDisplayStr, kReadOnly, &kLevels, nullptr, nullptr},
     {0, nullptr, 0, 0, nullptr, nullptr, nullptr},
 };

@@ -22,7 +22,7 @@ namespace vrel::test {
 namespace {
 
 // Readable, write-only and read-write variables: a Get names the first and the last.
-const KvVRELVarDef kMixedDefs[] = {
+const VariableDef kMixedDefs[] = {
     {7, "Firmware", kDisplayStr, kReadOnly, nullptr, nullptr, nullptr},
     {8, "Reboot", kInt8, kWriteOnly, nullptr, nullptr, nullptr},
     {9, "Location", kDisplayStr, kReadWrite, nullptr, nullptr, nullptr},

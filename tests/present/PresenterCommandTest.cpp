@@ -2,7 +2,7 @@
 
 #include "Exception.h"
 #include "FormatSettings.h"
-#include "KvReportListView.h"
+#include "ReportListView.h"
 #include "KvVRELRequest.h"
 #include "NetworkSandbox.h"
 #include "SimServer.h"
@@ -77,7 +77,7 @@ protected:
     }
 
     QWidget owner;
-    KvReportListView view;
+    ReportListView view;
     QPlainTextEdit memo;
 };
 

@@ -1,6 +1,6 @@
 #include "PresenterTestSupport.h"
 
-#include "KvReportListView.h"
+#include "ReportListView.h"
 #include "RowSortKey.h"
 
 #include <QAction>
@@ -47,7 +47,7 @@ protected:
         return texts;
     }
 
-    KvReportListView view;
+    ReportListView view;
     QPlainTextEdit memo;
     KvVRELRequest2EditsRepeat presenter{nullptr};
 };

@@ -1,6 +1,6 @@
 #include "PresenterTestSupport.h"
 
-#include "KvStatusPanel.h"
+#include "StatusPanel.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
         LogTargetCase{"StatusBar", Make<QStatusBar>(),
                       [](QWidget* w) { return static_cast<QStatusBar*>(w)->currentMessage(); },
                       "second line"},
-        LogTargetCase{"StatusPanel", Make<KvStatusPanel>(),
+        LogTargetCase{"StatusPanel", Make<StatusPanel>(),
                       [](QWidget* w) { return static_cast<QLabel*>(w)->text(); }, "second line"},
         // A plain label is no status panel, and an edit box no memo: both are left alone.
         LogTargetCase{"PlainLabelIgnored",

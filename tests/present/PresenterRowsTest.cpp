@@ -1,6 +1,6 @@
 #include "PresenterTestSupport.h"
 
-#include "KvReportListView.h"
+#include "ReportListView.h"
 
 #include <QHeaderView>
 #include <QTest>
@@ -23,14 +23,14 @@ std::vector<std::string> Fields(const DeviceFields& d) {
     return {d.productCode, d.model, d.mac, d.ip, d.netmask};
 }
 
-std::vector<std::string> Captions(const KvReportListView& view) {
+std::vector<std::string> Captions(const ReportListView& view) {
     std::vector<std::string> captions;
     for (int c = 0; c < view.columnCount(); ++c)
         captions.push_back(view.model()->headerData(c, Qt::Horizontal).toString().toStdString());
     return captions;
 }
 
-std::vector<int> Widths(const KvReportListView& view) {
+std::vector<int> Widths(const ReportListView& view) {
     std::vector<int> widths;
     for (int c = 0; c < view.columnCount(); ++c)
         widths.push_back(view.columnWidth(c));
@@ -39,7 +39,7 @@ std::vector<int> Widths(const KvReportListView& view) {
 
 // The main window's table: a practically invisible caption column for the product code,
 // then four titled columns.
-void DesignColumns(KvReportListView& view) {
+void DesignColumns(ReportListView& view) {
     view.setHeaderLabels({"", "Module Name", "Mac Address", "IP Address", "NetMask"});
     const int widths[] = {1, 100, 100, 100, 100};
     for (int c = 0; c < 5; ++c) {
@@ -49,7 +49,7 @@ void DesignColumns(KvReportListView& view) {
 }
 
 // The Discovery structure followed by a plain readable variable: a row has six columns.
-const KvVRELVarDef kDiscoveryAndLocation[] = {
+const VariableDef kDiscoveryAndLocation[] = {
     {0, "Discovery", 0, kReadOnly, nullptr, &DiscoveryResponseVarList(), nullptr},
     {9, "Location", kDisplayStr, kReadOnly, nullptr, nullptr, nullptr},
     {0, nullptr, 0, 0, nullptr, nullptr, nullptr},
@@ -73,7 +73,7 @@ protected:
         presenter.OnDiscoverDone(Completion(command, code), answer);
     }
 
-    KvReportListView view;
+    ReportListView view;
     KvVRELRequest2EditsRepeat presenter{nullptr};
 };
 
@@ -228,14 +228,14 @@ TEST_F(PresenterRowsTest, ColumnsFollowStructuredThenPlainVariables) {
 
 // A new command clears the rows of the plain presenter and keeps those of the repeating one.
 TEST(PresenterBeginCommandTest, PlainClearsRowsRepeatKeepsThem) {
-    KvReportListView plainView, repeatView;
+    ReportListView plainView, repeatView;
     DesignColumns(plainView);
     DesignColumns(repeatView);
     KvVRELRequest2Edits plain(nullptr);
     KvVRELRequest2EditsRepeat repeat(nullptr);
     struct Target {
         KvVRELRequest2Edits& presenter;
-        KvReportListView& view;
+        ReportListView& view;
         int rowsAfter;
     };
     for (const Target& t : {Target{plain, plainView, 0}, Target{repeat, repeatView, 1}}) {
@@ -252,7 +252,7 @@ TEST(PresenterBeginCommandTest, PlainClearsRowsRepeatKeepsThem) {
 }
 
 TEST(PresenterAttachTest, ViewBecomesReadOnlyWholeRowSelection) {
-    KvReportListView view;
+    ReportListView view;
     view.setEditTriggers(QAbstractItemView::AllEditTriggers);
     view.setSelectionBehavior(QAbstractItemView::SelectItems);
     KvVRELRequest2Edits presenter(nullptr);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KvReportListView.h"
+#include "ReportListView.h"
 #include "KvVRELClient.h"
 #include "KvVRELRequest2Controls.h"
 #include "MessageBox.h"
@@ -40,7 +40,7 @@ inline KvVRELError Completion(std::uint8_t command, int code = 0) {
 }
 
 // The texts of a list view row, column 0 (the caption) first.
-inline std::vector<std::string> RowTexts(const KvReportListView& view, int row) {
+inline std::vector<std::string> RowTexts(const ReportListView& view, int row) {
     return view.Rows().Row(row).Cells();
 }
 

@@ -1,4 +1,4 @@
-#include "KvReportListView.h"
+#include "ReportListView.h"
 
 #include <QAbstractItemDelegate>
 #include <QStyledItemDelegate>
@@ -9,7 +9,7 @@ namespace vrel {
 namespace {
 
 TEST(ReportListView, ShowsControlCharactersAsEscapesButKeepsTheText) {
-    KvReportListView view;
+    ReportListView view;
     view.setColumnCount(1);
     const QString stored = QString::fromLatin1("Cam\x1b]0;x\x07\n\x7f\x9b\xE9\\");
     view.AddRow({stored});

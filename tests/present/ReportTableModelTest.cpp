@@ -1,5 +1,5 @@
 #include "ReportTableModel.h"
-#include "KvReportListView.h"
+#include "ReportListView.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(Orders, ReportTableSortTest,
 
 // The selected row stays selected, wherever a sort or a later batch moves it.
 TEST(ReportTableModelTest, SelectionFollowsItsRow) {
-    KvReportListView view;
+    ReportListView view;
     view.setHeaderLabels({"IP", "n"});
     int arrived = 0;
     view.Rows().Append(Batch({"10.0.0.3", "10.0.0.2"}, arrived));

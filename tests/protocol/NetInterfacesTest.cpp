@@ -1,4 +1,4 @@
-#include "KvNetInterfaces.h"
+#include "NetInterfaces.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 namespace vrel {
 namespace {
 
-KvNetInterface Eth(const std::string& name, const std::string& address = "10.0.0.1") {
-    KvNetInterface i;
+NetInterface Eth(const std::string& name, const std::string& address = "10.0.0.1") {
+    NetInterface i;
     i.index = static_cast<int>(name.size());
     i.name = name;
     i.address = address;
@@ -18,14 +18,14 @@ KvNetInterface Eth(const std::string& name, const std::string& address = "10.0.0
 }
 
 TEST(NetInterfaces, OnlyInterfacesABroadcastCanLeaveByAreUsable) {
-    KvNetInterface lo = Eth("lo", "127.0.0.1");
+    NetInterface lo = Eth("lo", "127.0.0.1");
     lo.loopback = true;
-    KvNetInterface down = Eth("down"), noCarrier = Eth("nocarrier"), tunnel = Eth("tun0");
+    NetInterface down = Eth("down"), noCarrier = Eth("nocarrier"), tunnel = Eth("tun0");
     down.up = false;
     noCarrier.running = false;
     tunnel.broadcast = false;
     const struct {
-        KvNetInterface i;
+        NetInterface i;
         bool usable;
         const char* reason;
         const char* label;
@@ -46,19 +46,19 @@ TEST(NetInterfaces, OnlyInterfacesABroadcastCanLeaveByAreUsable) {
 }
 
 TEST(NetInterfaces, SelectTakesEveryUsableOneOrExactlyTheNamedOnes) {
-    KvNetInterface down = Eth("eth2");
+    NetInterface down = Eth("eth2");
     down.up = false;
-    const std::vector<KvNetInterface> all = {Eth("eth0"), Eth("wlan0"), down, Eth("eth3", "")};
-    auto names = [](const std::vector<KvNetInterface>& chosen) {
+    const std::vector<NetInterface> all = {Eth("eth0"), Eth("wlan0"), down, Eth("eth3", "")};
+    auto names = [](const std::vector<NetInterface>& chosen) {
         std::vector<std::string> n;
         for (const auto& i : chosen)
             n.push_back(i.name);
         return n;
     };
     using Names = std::vector<std::string>;
-    EXPECT_EQ(names(KvNetInterfaces::Select(all, {})), (Names{"eth0", "wlan0"}));
-    EXPECT_EQ(names(KvNetInterfaces::Select(all, {"wlan0"})), Names{"wlan0"});
-    EXPECT_EQ(names(KvNetInterfaces::Select(all, {"wlan0", "eth0", "wlan0"})),
+    EXPECT_EQ(names(NetInterfaces::Select(all, {})), (Names{"eth0", "wlan0"}));
+    EXPECT_EQ(names(NetInterfaces::Select(all, {"wlan0"})), Names{"wlan0"});
+    EXPECT_EQ(names(NetInterfaces::Select(all, {"wlan0", "eth0", "wlan0"})),
               (Names{"wlan0", "eth0"}));
     const std::pair<Names, const char*> refused[] = {
         {{"eth9"}, "there is no interface 'eth9'"},
@@ -67,7 +67,7 @@ TEST(NetInterfaces, SelectTakesEveryUsableOneOrExactlyTheNamedOnes) {
     };
     for (const auto& [asked, message] : refused) {
         try {
-            KvNetInterfaces::Select(all, asked);
+            NetInterfaces::Select(all, asked);
             ADD_FAILURE() << message;
         } catch (const std::invalid_argument& e) {
             EXPECT_STREQ(e.what(), message);
@@ -76,7 +76,7 @@ TEST(NetInterfaces, SelectTakesEveryUsableOneOrExactlyTheNamedOnes) {
 }
 
 TEST(NetInterfaces, TriedTextNamesEachOutcome) {
-    KvSendOutcome gone;
+    SendOutcome gone;
     gone.interface.name = "usb0";
     gone.error = "there is no interface 'usb0'";
     EXPECT_EQ(TriedText({}), "the routing table");
@@ -89,30 +89,30 @@ TEST(NetInterfaces, TriedTextNamesEachOutcome) {
 // answers, asked about in between and not, that what is kept is folded several times and the
 // table grows; an index of 0 (the kernel did not say) is not remembered.
 TEST(NetInterfaces, EachMacKeepsTheInterfaceItLastAnsweredOn) {
-    KvNetInterfaces::ForgetAnswers();
+    NetInterfaces::ForgetAnswers();
     const auto mac = [](std::uint32_t n) {
         return std::array<std::uint8_t, kMacSize>{0x00, 0x1b, static_cast<std::uint8_t>(n >> 16),
                                                   static_cast<std::uint8_t>(n >> 8),
                                                   static_cast<std::uint8_t>(n), 0x00};
     };
     const std::array<std::uint8_t, kMacSize> zero{};
-    KvNetInterfaces::RememberAnswer(zero, 7);
+    NetInterfaces::RememberAnswer(zero, 7);
     for (std::uint32_t n = 0; n < 5000; ++n)
-        KvNetInterfaces::RememberAnswer(mac(n), 2 + static_cast<int>(n % 3));
-    EXPECT_EQ(KvNetInterfaces::LastAnswerIndex(mac(4)), 3);
+        NetInterfaces::RememberAnswer(mac(n), 2 + static_cast<int>(n % 3));
+    EXPECT_EQ(NetInterfaces::LastAnswerIndex(mac(4)), 3);
     for (int round = 0; round < 40; ++round) {
         for (std::uint32_t n = 0; n < 5000; n += 2)
-            KvNetInterfaces::RememberAnswer(mac(n), 100000 + static_cast<int>(n) + round);
+            NetInterfaces::RememberAnswer(mac(n), 100000 + static_cast<int>(n) + round);
     }
-    KvNetInterfaces::RememberAnswer(mac(1), 0);
+    NetInterfaces::RememberAnswer(mac(1), 0);
     for (std::uint32_t n = 0; n < 5000; ++n)
-        ASSERT_EQ(KvNetInterfaces::LastAnswerIndex(mac(n)),
+        ASSERT_EQ(NetInterfaces::LastAnswerIndex(mac(n)),
                   n % 2 ? 2 + static_cast<int>(n % 3) : 100039 + static_cast<int>(n))
             << n;
-    EXPECT_EQ(KvNetInterfaces::LastAnswerIndex(zero), 7);
-    EXPECT_EQ(KvNetInterfaces::LastAnswerIndex(mac(5000)), std::nullopt);
-    KvNetInterfaces::ForgetAnswers();
-    EXPECT_EQ(KvNetInterfaces::LastAnswerIndex(mac(3)), std::nullopt);
+    EXPECT_EQ(NetInterfaces::LastAnswerIndex(zero), 7);
+    EXPECT_EQ(NetInterfaces::LastAnswerIndex(mac(5000)), std::nullopt);
+    NetInterfaces::ForgetAnswers();
+    EXPECT_EQ(NetInterfaces::LastAnswerIndex(mac(3)), std::nullopt);
 }
 
 } // namespace

@@ -22,7 +22,7 @@ using test::HexBytes;
 using test::HexOf;
 using test::Raw;
 
-const KvVRELVarDef kVarEnd = {0, nullptr, 0, 0, nullptr, nullptr, nullptr};
+const VariableDef kVarEnd = {0, nullptr, 0, 0, nullptr, nullptr, nullptr};
 
 std::unique_ptr<KvVRELVarList> SetList(const char* ip, const char* mask, const char* action) {
     auto list = KvVRELVarList::create_from_definitions(SetVariables);
@@ -81,7 +81,7 @@ TEST(Packet, GoldenSetRequest) {
 }
 
 TEST(Packet, GoldenGetRequest) {
-    const KvVRELVarDef defs[] = {
+    const VariableDef defs[] = {
         {9, "R", kUint8, kReadOnly, nullptr, nullptr, nullptr},
         {10, "W", kUint8, kWriteOnly, nullptr, nullptr, "5"},
         {11, "RW", kUint16, kReadWrite, nullptr, nullptr, "7"},
@@ -163,7 +163,7 @@ TEST(Packet, RefusesUnknownCommands) {
 
 TEST(Packet, SetRefusesTypesWithoutWireForm) {
     for (std::uint8_t type : {std::uint8_t{0}, std::uint8_t{18}, std::uint8_t{200}}) {
-        const KvVRELVarDef defs[] = {
+        const VariableDef defs[] = {
             {3, "IP Address", kIpAddress, kReadWrite, nullptr, nullptr, "10.0.0.1"},
             {9, "Odd", type, kWriteOnly, nullptr, nullptr, "1"},
             kVarEnd,
@@ -173,7 +173,7 @@ TEST(Packet, SetRefusesTypesWithoutWireForm) {
         EXPECT_EQ(build_request(kSet, 1, "FFFFFFFFFFFF", "", *list, datagram), -1007) << +type;
     }
     // Not writable: a Set never looks at it.
-    const KvVRELVarDef readOnly[] = {
+    const VariableDef readOnly[] = {
         {0, "S", kNoValueType, kReadOnly, nullptr, &DiscoveryResponseVarList(), nullptr}, kVarEnd};
     std::string payload = "junk";
     EXPECT_EQ(build_payload(*KvVRELVarList::create_from_definitions(readOnly), kSet, payload), 0);
@@ -201,7 +201,7 @@ TEST(Packet, SetValueThatCannotBeReadThrows) {
 TEST(Packet, SetTranslatesNamesThroughOptionList) {
     const OptionDef power[] = {{1, nullptr, "on"}, {0, nullptr, "off"}, {0, nullptr, nullptr}};
     const KvOptionList powerNames(power, OptionKind::Number, false);
-    const KvVRELVarDef defs[] = {{5, "Power", kUint8, kWriteOnly, &powerNames, nullptr, nullptr},
+    const VariableDef defs[] = {{5, "Power", kUint8, kWriteOnly, &powerNames, nullptr, nullptr},
                                  kVarEnd};
     const auto list = KvVRELVarList::create_from_definitions(defs);
     struct Case {
@@ -218,10 +218,10 @@ TEST(Packet, SetTranslatesNamesThroughOptionList) {
 }
 
 TEST(Packet, EmptyPayloads) {
-    const KvVRELVarDef writeOnly[] = {{1, "A", kUint8, kWriteOnly, nullptr, nullptr, "1"},
+    const VariableDef writeOnly[] = {{1, "A", kUint8, kWriteOnly, nullptr, nullptr, "1"},
                                       {2, "B", kInt16, kWriteOnly, nullptr, nullptr, "2"},
                                       kVarEnd};
-    const KvVRELVarDef readOnly[] = {{1, "A", kUint8, kReadOnly, nullptr, nullptr, "1"},
+    const VariableDef readOnly[] = {{1, "A", kUint8, kReadOnly, nullptr, nullptr, "1"},
                                      {2, "B", kInt16, 0, nullptr, nullptr, "x"},
                                      kVarEnd};
     const auto getList = KvVRELVarList::create_from_definitions(writeOnly);
@@ -249,7 +249,7 @@ TEST(Packet, RequestSizeLimit) {
     EXPECT_EQ(HexOf(DigestOf(datagram)), HexOf(ExpectedDigest(datagram, fits)));
     EXPECT_EQ(build_request(kDiscover, 1, "FFFFFFFFFFFF", fits + "p", *discovery, datagram), -1013);
 
-    const KvVRELVarDef textDefs[] = {
+    const VariableDef textDefs[] = {
         {1, "Text", kDisplayStr, kWriteOnly, nullptr, nullptr, nullptr}, kVarEnd};
     const auto text = KvVRELVarList::create_from_definitions(textDefs);
     struct Case {
@@ -394,13 +394,13 @@ TEST(Packet, DecodeFailureKeepsEarlierValues) {
 TEST(Packet, DecodeFollowsAccessAndOptionLists) {
     const OptionDef products[] = {{258, nullptr, "SIM product"}, {0, nullptr, nullptr}};
     const KvOptionList productNames(products, OptionKind::Number, false);
-    const KvVRELResponseVarDef fieldDefs[] = {
+    const ResponseVariableDef fieldDefs[] = {
         {235, "Product Code", kUint16, &productNames, nullptr},
         {1, "Model Name", kDisplayStr, nullptr, nullptr},
         {0, nullptr, 0, nullptr, nullptr},
     };
     const auto fields = KvVRELResponseVarList::create_from_definitions(fieldDefs);
-    const KvVRELVarDef defs[] = {
+    const VariableDef defs[] = {
         {1, "Hidden", kUint8, kWriteOnly, nullptr, nullptr, "w"},
         {2, "Mode", kUint8, kReadOnly, &AccessNames(), nullptr, nullptr},
         {3, "Skipped", kNoValueType, kWriteOnly, nullptr, fields.get(), nullptr},

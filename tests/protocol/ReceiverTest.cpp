@@ -1,5 +1,5 @@
 #include "BlockPool.h"
-#include "KvVRELReceiver.h"
+#include "ReceiveThread.h"
 #include "VrelTypes.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +36,7 @@ TEST(ReceiverTest, RoundsComeOutWholeInOrderAndReuseTheQueuesMemory) {
     constexpr int kDatagrams = 400;
     std::size_t firstRoundBlocks = 0;
     {
-        KvVRELReceiver receiver(pair[0], 64 * 1024 * 1024, [&] { ++calls; });
+        ReceiveThread receiver(pair[0], 64 * 1024 * 1024, [&] { ++calls; });
         for (int round = 0; round < 3; ++round) {
             SCOPED_TRACE("round " + std::to_string(round));
             for (int i = 0; i < kDatagrams; ++i) {
@@ -49,7 +49,7 @@ TEST(ReceiverTest, RoundsComeOutWholeInOrderAndReuseTheQueuesMemory) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             EXPECT_EQ(calls.load(), round + 1);
             std::array<std::uint8_t, kReceiveAreaSize> into{};
-            KvVRELReceiver::Arrival arrival;
+            ReceiveThread::Arrival arrival;
             for (int i = 0; i < kDatagrams; ++i) {
                 ASSERT_TRUE(receiver.Take(arrival, into.data())) << i;
                 const std::string want = Datagram(round, i);

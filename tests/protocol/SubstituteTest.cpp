@@ -21,7 +21,7 @@ const KvOptionList kModeList(kModes, OptionKind::Number, false);
 class Conditions : public ::testing::Test {
 protected:
     void SetUp() override {
-        const KvVRELVarDef table[] = {
+        const VariableDef table[] = {
             {10, "flag", kBool8, kReadOnly, nullptr, nullptr, "true"},          // $0
             {11, "count", kUint16, kReadOnly, nullptr, nullptr, "258"},         // $1
             {12, "up", kTimeticks, kReadOnly, nullptr, nullptr, "1 day 0:00:00.05"}, // $2

@@ -12,10 +12,10 @@
 namespace vrel {
 namespace {
 
-const KvVRELVarDef kVarEnd = {0, nullptr, 0, 0, nullptr, nullptr, nullptr};
-const KvVRELResponseVarDef kResponseEnd = {0, nullptr, 0, nullptr, nullptr};
+const VariableDef kVarEnd = {0, nullptr, 0, 0, nullptr, nullptr, nullptr};
+const ResponseVariableDef kResponseEnd = {0, nullptr, 0, nullptr, nullptr};
 
-const KvVRELResponseVarDef kStatusFields[] = {
+const ResponseVariableDef kStatusFields[] = {
     {10, "Power", kUint8, &AccessNames(), "1"},
     {11, "Uptime", kTimeticks, nullptr, nullptr},
     {12, "Label", kDisplayStr, nullptr, "lab"},
@@ -52,7 +52,7 @@ TEST(VarList, BuiltInDiscoveryResponseVars) {
 
 TEST(VarList, BuiltInVariableTables) {
     ASSERT_EQ(definition_count(DiscoveryVariables()), 1);
-    const KvVRELVarDef& discovery = DiscoveryVariables()[0];
+    const VariableDef& discovery = DiscoveryVariables()[0];
     EXPECT_EQ(discovery.id, 0);
     EXPECT_STREQ(discovery.name, "Discovery");
     EXPECT_EQ(discovery.valueType, kNoValueType);
@@ -86,8 +86,8 @@ TEST(VarList, BuiltInVariableTables) {
 }
 
 TEST(VarList, DefinitionCountOfAbsentAndEmptyTables) {
-    EXPECT_EQ(definition_count(static_cast<const KvVRELVarDef*>(nullptr)), 0);
-    EXPECT_EQ(definition_count(static_cast<const KvVRELResponseVarDef*>(nullptr)), 0);
+    EXPECT_EQ(definition_count(static_cast<const VariableDef*>(nullptr)), 0);
+    EXPECT_EQ(definition_count(static_cast<const ResponseVariableDef*>(nullptr)), 0);
     EXPECT_EQ(definition_count(&kVarEnd), 0);
     EXPECT_EQ(definition_count(&kResponseEnd), 0);
     EXPECT_EQ(definition_count(kStatusFields), 3);
@@ -96,7 +96,7 @@ TEST(VarList, DefinitionCountOfAbsentAndEmptyTables) {
 TEST(VarList, BuiltFromDefinitions) {
     const KvVRELResponseVarList status =
         *KvVRELResponseVarList::create_from_definitions(kStatusFields);
-    const KvVRELVarDef defs[] = {
+    const VariableDef defs[] = {
         {7, "Status", kNoValueType, kReadOnly, nullptr, &status, nullptr},
         {8, "Mode", kUint8, kReadWrite, &AccessNames(), nullptr, "readonly"},
         kVarEnd,
@@ -154,7 +154,7 @@ TEST(VarList, CopiesShareOptionLists) {
     const KvOptionList local(noOptions, OptionKind::Text, true);
     const KvVRELResponseVarList fields =
         *KvVRELResponseVarList::create_from_definitions(kStatusFields);
-    const KvVRELVarDef defs[] = {
+    const VariableDef defs[] = {
         {1, "A", kUint8, kReadWrite, &local, nullptr, nullptr},
         {2, "B", kNoValueType, kReadOnly, nullptr, &fields, nullptr},
         kVarEnd,
@@ -236,7 +236,7 @@ TEST(VarList, AppendKeepsExistingEntriesInPlace) {
     std::vector<std::string> names;
     for (int i = 0; i < 100; ++i)
         names.push_back("Extra " + std::to_string(i));
-    std::vector<KvVRELVarDef> rows;
+    std::vector<VariableDef> rows;
     for (int i = 0; i < 100; ++i)
         rows.push_back({static_cast<std::uint8_t>(100 + i), names[i].c_str(), kUint8, kReadOnly,
                         nullptr, nullptr, nullptr});
@@ -273,14 +273,14 @@ TEST(VarList, AtChecksItsIndex) {
 TEST(VarList, ReadableValueCount) {
     const KvVRELResponseVarList fields =
         *KvVRELResponseVarList::create_from_definitions(kStatusFields);
-    const KvVRELVarDef structuredWriteOnly[] = {
+    const VariableDef structuredWriteOnly[] = {
         {1, "S", kNoValueType, kWriteOnly, nullptr, &fields, nullptr}, kVarEnd};
-    const KvVRELVarDef structuredNoAccess[] = {{1, "S", kNoValueType, 0, nullptr, &fields, nullptr},
+    const VariableDef structuredNoAccess[] = {{1, "S", kNoValueType, 0, nullptr, &fields, nullptr},
                                                kVarEnd};
-    const KvVRELVarDef writeOnly[] = {{1, "W", kUint8, kWriteOnly, nullptr, nullptr, nullptr},
+    const VariableDef writeOnly[] = {{1, "W", kUint8, kWriteOnly, nullptr, nullptr, nullptr},
                                       {2, "N", kUint8, 0, nullptr, nullptr, nullptr},
                                       kVarEnd};
-    const KvVRELVarDef mixed[] = {
+    const VariableDef mixed[] = {
         {1, "R", kUint8, kReadOnly, nullptr, nullptr, nullptr},
         {2, "W", kUint8, kWriteOnly, nullptr, nullptr, nullptr},
         {3, "S", kNoValueType, kReadOnly, nullptr, &fields, nullptr},
@@ -288,7 +288,7 @@ TEST(VarList, ReadableValueCount) {
         {5, "X", kUint8, 5, nullptr, nullptr, nullptr}, // only bit 0 counts as readable
         kVarEnd};
     struct Case {
-        const KvVRELVarDef* table;
+        const VariableDef* table;
         int count;
     };
     const Case cases[] = {

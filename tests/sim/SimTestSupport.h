@@ -57,7 +57,7 @@ inline SimDevice Device(std::uint16_t code, const std::string& model, const std:
 
 // A request as the client builds it, from a definition table with values filled by position.
 inline std::string Request(std::uint8_t command, std::uint8_t sequence, const std::string& mac,
-                           const std::string& password, const KvVRELVarDef* table,
+                           const std::string& password, const VariableDef* table,
                            const std::vector<std::string>& values = {}) {
     auto vars = KvVRELVarList::create_from_definitions(table);
     for (std::size_t i = 0; i < values.size(); ++i)

@@ -108,13 +108,13 @@ TEST(VrelSimulator, AnswersDecodeInTheClient) {
     }
 }
 
-const KvVRELVarDef kGetMaskCodeModel[] = {
+const VariableDef kGetMaskCodeModel[] = {
     {4, "Netmask", kIpAddress, kReadOnly, nullptr, nullptr, nullptr},
     {235, "Product Code", kUint16, kReadOnly, nullptr, nullptr, nullptr},
     {1, "Model Name", kDisplayStr, kReadOnly, nullptr, nullptr, nullptr},
     {0, nullptr, 0, 0, nullptr, nullptr, nullptr},
 };
-const KvVRELVarDef kGetCodeAndUnknown[] = {
+const VariableDef kGetCodeAndUnknown[] = {
     {235, "Product Code", kUint16, kReadOnly, nullptr, nullptr, nullptr},
     {9, "Unknown", kUint8, kReadOnly, nullptr, nullptr, nullptr},
     {0, nullptr, 0, 0, nullptr, nullptr, nullptr},
@@ -244,20 +244,20 @@ TEST(VrelSimulator, SetChecksTheDigestAndTheAddress) {
     }
 }
 
-const KvVRELVarDef kSetUnknownId[] = {
+const VariableDef kSetUnknownId[] = {
     {3, "IP Address", kIpAddress, kReadWrite, nullptr, nullptr, "10.0.0.7"},
     {9, "Unknown", kInt8, kWriteOnly, nullptr, nullptr, "1"},
     {0, nullptr, 0, 0, nullptr, nullptr, nullptr},
 };
-const KvVRELVarDef kSetAddressAsUint16[] = {
+const VariableDef kSetAddressAsUint16[] = {
     {3, "IP Address", kUint16, kReadWrite, nullptr, nullptr, "7"},
     {0, nullptr, 0, 0, nullptr, nullptr, nullptr},
 };
-const KvVRELVarDef kSetAddressOnly[] = {
+const VariableDef kSetAddressOnly[] = {
     {3, "IP Address", kIpAddress, kReadWrite, nullptr, nullptr, "10.0.0.7"},
     {0, nullptr, 0, 0, nullptr, nullptr, nullptr},
 };
-const KvVRELVarDef kSetNothing[] = {{0, nullptr, 0, 0, nullptr, nullptr, nullptr}};
+const VariableDef kSetNothing[] = {{0, nullptr, 0, 0, nullptr, nullptr, nullptr}};
 
 // Rewrites the length field and the digest after a change, as a client with the right
 // password would have sent the changed datagram.

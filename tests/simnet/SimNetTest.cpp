@@ -81,7 +81,7 @@ std::string Status(const Received& answer) {
     return HexOf(answer.datagram.substr(10, 1));
 }
 
-std::unique_ptr<KvVRELVarList> Decoded(const Received& answer, const KvVRELVarDef* table) {
+std::unique_ptr<KvVRELVarList> Decoded(const Received& answer, const VariableDef* table) {
     auto vars = KvVRELVarList::create_from_definitions(table);
     const auto* raw = reinterpret_cast<const std::uint8_t*>(answer.datagram.data());
     EXPECT_TRUE(check_response(raw, answer.datagram.size(), kVrelPort));

@@ -1,4 +1,4 @@
-#include "KvNetInterfaces.h"
+#include "NetInterfaces.h"
 
 #include "BlockPool.h"
 #include "PopulatedMemory.h"
@@ -132,8 +132,8 @@ std::unordered_map<int, std::string>& Names() {
     return map;
 }
 
-KvNetInterface FromQt(const QNetworkInterface& qt) {
-    KvNetInterface i;
+NetInterface FromQt(const QNetworkInterface& qt) {
+    NetInterface i;
     i.index = qt.index();
     i.name = qt.name().toStdString();
     const auto flags = qt.flags();
@@ -153,11 +153,11 @@ KvNetInterface FromQt(const QNetworkInterface& qt) {
 
 } // namespace
 
-bool KvNetInterface::Usable() const {
+bool NetInterface::Usable() const {
     return up && running && broadcast && !loopback && !address.empty();
 }
 
-std::string KvNetInterface::UnusableReason() const {
+std::string NetInterface::UnusableReason() const {
     if (loopback || !broadcast)
         return "";
     if (!up)
@@ -169,17 +169,17 @@ std::string KvNetInterface::UnusableReason() const {
     return "";
 }
 
-std::string KvNetInterface::Label() const {
+std::string NetInterface::Label() const {
     if (address.empty())
         return name + " (no IPv4 address)";
     return name + " " + address + "/" + std::to_string(prefixLength);
 }
 
-std::string TriedText(const std::vector<KvSendOutcome>& outcomes) {
+std::string TriedText(const std::vector<SendOutcome>& outcomes) {
     if (outcomes.empty())
         return "the routing table";
     std::string text;
-    for (const KvSendOutcome& o : outcomes) {
+    for (const SendOutcome& o : outcomes) {
         text += text.empty() ? "" : ", ";
         text += o.interface.index > 0 ? o.interface.Label() : o.interface.name;
         text += o.sent ? " sent" : " not sent (" + o.error + ")";
@@ -187,8 +187,8 @@ std::string TriedText(const std::vector<KvSendOutcome>& outcomes) {
     return text;
 }
 
-std::vector<KvNetInterface> KvNetInterfaces::Enumerate() {
-    std::vector<KvNetInterface> all;
+std::vector<NetInterface> NetInterfaces::Enumerate() {
+    std::vector<NetInterface> all;
     for (const QNetworkInterface& qt : QNetworkInterface::allInterfaces()) {
         all.push_back(FromQt(qt));
         Names()[all.back().index] = all.back().name;
@@ -196,17 +196,17 @@ std::vector<KvNetInterface> KvNetInterfaces::Enumerate() {
     return all;
 }
 
-std::vector<KvNetInterface> KvNetInterfaces::Select(const std::vector<KvNetInterface>& all,
+std::vector<NetInterface> NetInterfaces::Select(const std::vector<NetInterface>& all,
                                                     const std::vector<std::string>& names) {
-    std::vector<KvNetInterface> chosen;
+    std::vector<NetInterface> chosen;
     if (names.empty()) {
         std::copy_if(all.begin(), all.end(), std::back_inserter(chosen),
-                     [](const KvNetInterface& i) { return i.Usable(); });
+                     [](const NetInterface& i) { return i.Usable(); });
         return chosen;
     }
     for (const std::string& name : names) {
         const auto it = std::find_if(all.begin(), all.end(),
-                                     [&](const KvNetInterface& i) { return i.name == name; });
+                                     [&](const NetInterface& i) { return i.name == name; });
         if (it == all.end())
             throw std::invalid_argument("there is no interface '" + name + "'");
         if (!it->Usable()) {
@@ -215,27 +215,27 @@ std::vector<KvNetInterface> KvNetInterfaces::Select(const std::vector<KvNetInter
                                         (reason.empty() ? "not a broadcast interface" : reason));
         }
         const bool twice = std::any_of(chosen.begin(), chosen.end(),
-                                       [&](const KvNetInterface& i) { return i.name == name; });
+                                       [&](const NetInterface& i) { return i.name == name; });
         if (!twice)
             chosen.push_back(*it);
     }
     return chosen;
 }
 
-void KvNetInterfaces::RememberAnswer(const std::array<std::uint8_t, kMacSize>& mac, int index) {
+void NetInterfaces::RememberAnswer(const std::array<std::uint8_t, kMacSize>& mac, int index) {
     if (index > 0)
         Answers().Remember(mac, index);
 }
 
-std::optional<int> KvNetInterfaces::LastAnswerIndex(const std::array<std::uint8_t, kMacSize>& mac) {
+std::optional<int> NetInterfaces::LastAnswerIndex(const std::array<std::uint8_t, kMacSize>& mac) {
     return Answers().Last(mac);
 }
 
-void KvNetInterfaces::ForgetAnswers() {
+void NetInterfaces::ForgetAnswers() {
     Answers().Clear();
 }
 
-std::string KvNetInterfaces::NameOf(int index) {
+std::string NetInterfaces::NameOf(int index) {
     if (index <= 0)
         return "";
     auto& names = Names();

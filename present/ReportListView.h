@@ -12,12 +12,12 @@ namespace vrel {
 // ReportTableModel of its own. It has one row-selection handler, called for every row that
 // becomes selected or deselected, which a presenter can replace and chain to. Rows are
 // addressed by their position as shown.
-class KvReportListView : public QTreeView {
+class ReportListView : public QTreeView {
     Q_OBJECT
 public:
     using SelectHandler = std::function<void(QObject* sender, int row, bool selected)>;
 
-    explicit KvReportListView(QWidget* parent = nullptr);
+    explicit ReportListView(QWidget* parent = nullptr);
 
     SelectHandler OnSelectItem;
 

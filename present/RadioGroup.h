@@ -10,10 +10,10 @@ namespace vrel {
 
 // A framed group of radio buttons, one per item, of which at most one is selected. The item
 // index is the position of the selected button, -1 when none is.
-class KvRadioGroup : public QGroupBox {
+class RadioGroup : public QGroupBox {
     Q_OBJECT
 public:
-    explicit KvRadioGroup(QWidget* parent = nullptr);
+    explicit RadioGroup(QWidget* parent = nullptr);
 
     QStringList Items() const;
     // Replaces the buttons; nothing is selected afterwards.

@@ -13,7 +13,7 @@ namespace vrel {
 
 // One network interface of the host as far as VREL cares: whether a limited broadcast can
 // leave through it, and the IPv4 address the devices behind it answer to.
-struct KvNetInterface {
+struct NetInterface {
     int index = 0;
     std::string name;
     std::string address; // first IPv4 address, empty when it has none
@@ -33,28 +33,28 @@ struct KvNetInterface {
 };
 
 // What became of a request on one interface.
-struct KvSendOutcome {
-    KvNetInterface interface;
+struct SendOutcome {
+    NetInterface interface;
     bool sent = false;
     std::string error; // why not, when not sent
 };
 
 // The outcomes as one line: "eth0 10.1.0.1/24 sent, eth1 10.2.0.1/24 not sent (no carrier)";
 // "the routing table" when there are none.
-std::string TriedText(const std::vector<KvSendOutcome>& outcomes);
+std::string TriedText(const std::vector<SendOutcome>& outcomes);
 
 // Which interfaces a request goes out of. A limited broadcast only leaves through the
 // interface the socket names (IP_PKTINFO), so sending one datagram per interface reaches
 // every network the host is on without a route and without privileges.
-class KvNetInterfaces {
+class NetInterfaces {
 public:
     // The host's interfaces now. Enumerating reads every interface and address: call it per
     // request, never per answer.
-    static std::vector<KvNetInterface> Enumerate();
+    static std::vector<NetInterface> Enumerate();
 
     // The interfaces to send on: every usable one when names is empty, else exactly the named
     // ones. Throws std::invalid_argument naming an unknown or unusable name.
-    static std::vector<KvNetInterface> Select(const std::vector<KvNetInterface>& all,
+    static std::vector<NetInterface> Select(const std::vector<NetInterface>& all,
                                               const std::vector<std::string>& names);
 
     // Where a device last answered in this process, so that a Set goes out where the device

@@ -5,7 +5,7 @@
 namespace vrel {
 
 // One panel of a status bar: a label placed in a QStatusBar, a log target of its own kind.
-class KvStatusPanel : public QLabel {
+class StatusPanel : public QLabel {
     Q_OBJECT
 public:
     using QLabel::QLabel;

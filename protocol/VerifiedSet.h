@@ -45,7 +45,7 @@ struct SetOutcome {
 // asked by Get for its address until it reports the new one or the check window ends. Lost
 // answers are common on busy segments and a device that took the Set answers from the new
 // address already, so a bare time-out says little about the outcome.
-class KvVerifiedSet : public QObject {
+class VerifiedSet : public QObject {
     Q_OBJECT
 public:
     struct Target {
@@ -62,7 +62,7 @@ public:
     using SetDone = std::function<void(const KvVRELError&)>;
     using Finished = std::function<void(const SetOutcome&)>;
 
-    KvVerifiedSet(KvVRELClient& client, Target target, Options options, SetDone setDone,
+    VerifiedSet(KvVRELClient& client, Target target, Options options, SetDone setDone,
                   Finished finished, QObject* parent = nullptr);
 
     void SetFinished(Finished finished) { finished_ = std::move(finished); }

@@ -1,4 +1,4 @@
-#include "KvReportListView.h"
+#include "ReportListView.h"
 
 #include "VisibleText.h"
 
@@ -52,7 +52,7 @@ public:
 
 } // namespace
 
-KvReportListView::KvReportListView(QWidget* parent)
+ReportListView::ReportListView(QWidget* parent)
     : QTreeView(parent), rows_(new ReportTableModel(this)) {
     rows_->SetColumnCount(1); // a view starts with one untitled column until it is given more
     setModel(rows_);
@@ -72,13 +72,13 @@ KvReportListView::KvReportListView(QWidget* parent)
         p.setColor(QPalette::Inactive, role, p.color(QPalette::Active, role));
     setPalette(p);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &KvReportListView::OnSelectionChanged);
+            &ReportListView::OnSelectionChanged);
 
     // Rows keep the order they came in until the user asks for another; from then on the
     // view sorts, and later rows take their place in that order.
     header()->setSectionsClickable(true);
     connect(header(), &QHeaderView::sectionClicked, this,
-            &KvReportListView::SortOnFirstHeaderClick);
+            &ReportListView::SortOnFirstHeaderClick);
 
     copyAction_ = new QAction(tr("Copy"), this);
     copyAction_->setShortcut(QKeySequence::Copy);
@@ -89,14 +89,14 @@ KvReportListView::KvReportListView(QWidget* parent)
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-void KvReportListView::SortOnFirstHeaderClick(int column) {
+void ReportListView::SortOnFirstHeaderClick(int column) {
     if (isSortingEnabled())
         return; // the header itself turns the order around on further clicks
     setSortingEnabled(true);
     sortByColumn(column, Qt::AscendingOrder);
 }
 
-QString KvReportListView::SelectedRowsText() const {
+QString ReportListView::SelectedRowsText() const {
     QString text;
     for (int r = 0; r < RowCount(); ++r) {
         if (!selectionModel()->isRowSelected(r, {}))
@@ -109,7 +109,7 @@ QString KvReportListView::SelectedRowsText() const {
     return text;
 }
 
-void KvReportListView::AddRow(const QStringList& texts) {
+void ReportListView::AddRow(const QStringList& texts) {
     ReportRow row;
     for (const QString& text : texts)
         row.AddCell(text.toLatin1().toStdString());
@@ -118,53 +118,53 @@ void KvReportListView::AddRow(const QStringList& texts) {
     rows_->Append(std::move(rows));
 }
 
-void KvReportListView::clear() {
+void ReportListView::clear() {
     selectionModel()->clear();
     rows_->Clear();
 }
 
-int KvReportListView::Selected() const {
+int ReportListView::Selected() const {
     const QModelIndexList rows = selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-void KvReportListView::SelectRow(int row) {
+void ReportListView::SelectRow(int row) {
     selectionModel()->select(rows_->index(row, 0),
                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-int KvReportListView::RowAt(const QPoint& point) const {
+int ReportListView::RowAt(const QPoint& point) const {
     const QModelIndex index = indexAt(point);
     return index.isValid() ? index.row() : -1;
 }
 
-QRect KvReportListView::RowRect(int row) const {
+QRect ReportListView::RowRect(int row) const {
     const int last = std::max(0, columnCount() - 1);
     return visualRect(rows_->index(row, 0)).united(visualRect(rows_->index(row, last)));
 }
 
-int KvReportListView::TextWidth(const QString& text) const {
+int ReportListView::TextWidth(const QString& text) const {
     return QFontMetrics(font()).horizontalAdvance(text);
 }
 
-void KvReportListView::mousePressEvent(QMouseEvent* event) {
+void ReportListView::mousePressEvent(QMouseEvent* event) {
     QTreeView::mousePressEvent(event);
     if (RowAt(event->position().toPoint()) < 0)
         clearSelection();
 }
 
-void KvReportListView::mouseReleaseEvent(QMouseEvent* event) {
+void ReportListView::mouseReleaseEvent(QMouseEvent* event) {
     QTreeView::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton)
         emit Clicked();
 }
 
-void KvReportListView::mouseDoubleClickEvent(QMouseEvent* event) {
+void ReportListView::mouseDoubleClickEvent(QMouseEvent* event) {
     QTreeView::mouseDoubleClickEvent(event);
     emit DoubleClicked();
 }
 
-void KvReportListView::OnSelectionChanged(const QItemSelection& selected,
+void ReportListView::OnSelectionChanged(const QItemSelection& selected,
                                           const QItemSelection& deselected) {
     if (!OnSelectItem)
         return;

@@ -1,4 +1,4 @@
-#include "KvRadioGroup.h"
+#include "RadioGroup.h"
 
 #include <QButtonGroup>
 #include <QRadioButton>
@@ -6,17 +6,17 @@
 
 namespace vrel {
 
-KvRadioGroup::KvRadioGroup(QWidget* parent)
+RadioGroup::RadioGroup(QWidget* parent)
     : QGroupBox(parent), buttons_(new QButtonGroup(this)), layout_(new QVBoxLayout(this)) {}
 
-QStringList KvRadioGroup::Items() const {
+QStringList RadioGroup::Items() const {
     QStringList items;
     for (QAbstractButton* button : buttons_->buttons())
         items << button->text();
     return items;
 }
 
-void KvRadioGroup::SetItems(const QStringList& items) {
+void RadioGroup::SetItems(const QStringList& items) {
     for (QAbstractButton* button : buttons_->buttons()) {
         buttons_->removeButton(button);
         delete button;
@@ -28,11 +28,11 @@ void KvRadioGroup::SetItems(const QStringList& items) {
     }
 }
 
-int KvRadioGroup::ItemIndex() const {
+int RadioGroup::ItemIndex() const {
     return buttons_->checkedId();
 }
 
-void KvRadioGroup::SetItemIndex(int index) {
+void RadioGroup::SetItemIndex(int index) {
     if (QAbstractButton* button = buttons_->button(index)) {
         button->setChecked(true);
         return;

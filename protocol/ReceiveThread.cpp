@@ -1,4 +1,4 @@
-#include "KvVRELReceiver.h"
+#include "ReceiveThread.h"
 
 #include "BlockPool.h"
 #include "Exception.h"
@@ -49,7 +49,7 @@ static_assert(RecordSize(kReceiveAreaSize) <= BlockPool::kBlockSize);
 } // namespace
 
 // A stretch of queued datagrams: records from head to tail, each a RecordHead and the bytes.
-struct KvVRELReceiver::Block {
+struct ReceiveThread::Block {
     BlockPool::Block bytes = BlockPool::Take();
     std::size_t head = 0;
     std::size_t tail = 0;
@@ -60,7 +60,7 @@ struct KvVRELReceiver::Block {
 // every datagram touches, the rest to a tail area that only a long datagram reaches. Answers
 // are a few hundred bytes at most, so a burst touches 8 pages of the batch, not one page of
 // each of 64 areas of a whole datagram's size.
-struct KvVRELReceiver::Batch {
+struct ReceiveThread::Batch {
     static constexpr std::size_t kHeadPiece = 512;
 
     std::array<std::array<std::uint8_t, kHeadPiece>, kBatchSize> heads;
@@ -101,7 +101,7 @@ struct KvVRELReceiver::Batch {
     }
 };
 
-KvVRELReceiver::KvVRELReceiver(int socket, std::size_t limitBytes, std::function<void()> onFirst)
+ReceiveThread::ReceiveThread(int socket, std::size_t limitBytes, std::function<void()> onFirst)
     : socket_(socket), wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
       onFirst_(std::move(onFirst)), limit_(limitBytes) {
     if (wakeFd_ < 0)
@@ -114,12 +114,12 @@ KvVRELReceiver::KvVRELReceiver(int socket, std::size_t limitBytes, std::function
     }
 }
 
-KvVRELReceiver::~KvVRELReceiver() {
+ReceiveThread::~ReceiveThread() {
     Stop();
     close(wakeFd_);
 }
 
-void KvVRELReceiver::Stop() {
+void ReceiveThread::Stop() {
     {
         const std::lock_guard lock(mutex_);
         stop_ = true;
@@ -129,13 +129,13 @@ void KvVRELReceiver::Stop() {
         thread_.join();
 }
 
-void KvVRELReceiver::WakeThread() {
+void ReceiveThread::WakeThread() {
     const std::uint64_t one = 1;
     // Fails only when the counter is near overflow, and then the thread is awake anyway.
     [[maybe_unused]] const ssize_t written = write(wakeFd_, &one, sizeof one);
 }
 
-void KvVRELReceiver::Run() {
+void ReceiveThread::Run() {
     // Not zeroed: each area's pages are touched first by the datagrams that need them.
     const auto batch = std::make_unique_for_overwrite<Batch>();
     bool gathering = false;
@@ -175,7 +175,7 @@ void KvVRELReceiver::Run() {
     }
 }
 
-std::size_t KvVRELReceiver::ReceiveAll(Batch& batch) {
+std::size_t ReceiveThread::ReceiveAll(Batch& batch) {
     std::size_t taken = 0;
     for (;;) {
         {
@@ -215,7 +215,7 @@ std::size_t KvVRELReceiver::ReceiveAll(Batch& batch) {
     }
 }
 
-void KvVRELReceiver::Append(Batch& batch, unsigned i) {
+void ReceiveThread::Append(Batch& batch, unsigned i) {
     const std::size_t size = batch.headers[i].msg_len;
     const std::size_t need = RecordSize(size);
     if (filled_.empty() || filled_.back()->tail + need > BlockPool::kBlockSize)
@@ -233,7 +233,7 @@ void KvVRELReceiver::Append(Batch& batch, unsigned i) {
     ++queuedCount_;
 }
 
-bool KvVRELReceiver::Take(Arrival& arrival, std::uint8_t* into) {
+bool ReceiveThread::Take(Arrival& arrival, std::uint8_t* into) {
     bool wake = false;
     {
         const std::lock_guard lock(mutex_);
@@ -265,12 +265,12 @@ bool KvVRELReceiver::Take(Arrival& arrival, std::uint8_t* into) {
     return true;
 }
 
-std::size_t KvVRELReceiver::Queued() const {
+std::size_t ReceiveThread::Queued() const {
     const std::lock_guard lock(mutex_);
     return queuedCount_;
 }
 
-void KvVRELReceiver::SetLimit(std::size_t bytes) {
+void ReceiveThread::SetLimit(std::size_t bytes) {
     {
         const std::lock_guard lock(mutex_);
         limit_ = bytes;

@@ -1,4 +1,4 @@
-#include "KvVerifiedSet.h"
+#include "VerifiedSet.h"
 
 #include "Exception.h"
 #include "Messages.h"
@@ -19,7 +19,7 @@ constexpr const char* kSetAction = "3";
 constexpr int kRepeatPauseMs = 200;
 
 // IP address (3) and netmask (4), read back by Get.
-const KvVRELVarDef kAddressVariables[] = {
+const VariableDef kAddressVariables[] = {
     {3, "IP Address", kIpAddress, kReadOnly, nullptr, nullptr, nullptr},
     {4, "IP Netmask", kIpAddress, kReadOnly, nullptr, nullptr, nullptr},
     {0, nullptr, 0, 0, nullptr, nullptr, nullptr},
@@ -27,8 +27,8 @@ const KvVRELVarDef kAddressVariables[] = {
 
 // A completion that does nothing once the object it belongs to is gone: the client keeps a
 // request for its whole time-out, possibly longer than the one who sent it.
-template <class F> VrelCompletion Guard(KvVerifiedSet* self, F method) {
-    QPointer<KvVerifiedSet> alive(self);
+template <class F> VrelCompletion Guard(VerifiedSet* self, F method) {
+    QPointer<VerifiedSet> alive(self);
     return [alive, method](const KvVRELError& e, KvVRELVarList& vars) {
         if (alive)
             (alive.data()->*method)(e, vars);
@@ -82,7 +82,7 @@ std::string VerdictLine(const std::string& mac, const std::string& ip, const std
     return line;
 }
 
-KvVerifiedSet::KvVerifiedSet(KvVRELClient& client, Target target, Options options, SetDone setDone,
+VerifiedSet::VerifiedSet(KvVRELClient& client, Target target, Options options, SetDone setDone,
                              Finished finished, QObject* parent)
     : QObject(parent), client_(client), target_(std::move(target)), options_(options),
       setDone_(std::move(setDone)), finished_(std::move(finished)) {
@@ -90,24 +90,24 @@ KvVerifiedSet::KvVerifiedSet(KvVRELClient& client, Target target, Options option
         options_.retries = 0;
     pause_.setSingleShot(true);
     pause_.setInterval(kRepeatPauseMs);
-    connect(&pause_, &QTimer::timeout, this, &KvVerifiedSet::SendGet);
+    connect(&pause_, &QTimer::timeout, this, &VerifiedSet::SendGet);
 }
 
-void KvVerifiedSet::Start() {
+void VerifiedSet::Start() {
     SendSet();
 }
 
-void KvVerifiedSet::SendSet() {
+void VerifiedSet::SendSet() {
     auto vars = KvVRELVarList::create_from_definitions(SetVariables);
     vars->at(0).value = target_.ip;
     vars->at(1).value = target_.netmask;
     vars->at(2).value = kSetAction;
     client_.Send(target_.mac, target_.password, *vars, kSet,
-                 Guard(this, &KvVerifiedSet::OnSetAnswer), options_.setTimeout);
+                 Guard(this, &VerifiedSet::OnSetAnswer), options_.setTimeout);
     ++outcome_.attempts;
 }
 
-void KvVerifiedSet::OnSetAnswer(const KvVRELError& e, KvVRELVarList&) {
+void VerifiedSet::OnSetAnswer(const KvVRELError& e, KvVRELVarList&) {
     outcome_.setCode = e.code;
     if (e.code == kTimeout && outcome_.attempts <= options_.retries) {
         try {
@@ -126,12 +126,12 @@ void KvVerifiedSet::OnSetAnswer(const KvVRELError& e, KvVRELVarList&) {
     StartCheck();
 }
 
-void KvVerifiedSet::StartCheck() {
+void VerifiedSet::StartCheck() {
     checkDeadline_ = KvVRELClient::TickCount() + options_.checkMs;
     SendGet();
 }
 
-void KvVerifiedSet::SendGet() {
+void VerifiedSet::SendGet() {
     const std::int64_t left = checkDeadline_ - KvVRELClient::TickCount();
     if (left <= 0)
         return Finish(SetVerdict::kNotConfirmed);
@@ -141,13 +141,13 @@ void KvVerifiedSet::SendGet() {
     vars.append_definitions(kAddressVariables);
     try {
         client_.Send(target_.mac, target_.password, vars, kGet,
-                     Guard(this, &KvVerifiedSet::OnGetAnswer), timeout);
+                     Guard(this, &VerifiedSet::OnGetAnswer), timeout);
     } catch (const Exception&) {
         Finish(SetVerdict::kNotConfirmed);
     }
 }
 
-void KvVerifiedSet::OnGetAnswer(const KvVRELError& e, KvVRELVarList& vars) {
+void VerifiedSet::OnGetAnswer(const KvVRELError& e, KvVRELVarList& vars) {
     if (e.code == 0) {
         outcome_.seenIp = vars.at(0).value;
         outcome_.seenNetmask = vars.at(1).value;
@@ -164,7 +164,7 @@ void KvVerifiedSet::OnGetAnswer(const KvVRELError& e, KvVRELVarList& vars) {
         pause_.start();
 }
 
-void KvVerifiedSet::Finish(SetVerdict verdict) {
+void VerifiedSet::Finish(SetVerdict verdict) {
     if (done_)
         return;
     done_ = true;

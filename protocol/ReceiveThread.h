@@ -24,7 +24,7 @@ namespace vrel {
 // become reuses those pages. Past the queue's limit it stops reading and the datagrams wait
 // in the kernel's buffer, which counts what it must drop; it reads again once the owner has
 // made room.
-class KvVRELReceiver {
+class ReceiveThread {
 public:
     // One datagram as it came off the socket.
     struct Arrival {
@@ -37,11 +37,11 @@ public:
     // the receive thread each time the queue goes from empty to holding datagrams: once per
     // such change, not once per datagram. limitBytes bounds what the queue holds; at least
     // one batch is always taken.
-    KvVRELReceiver(int socket, std::size_t limitBytes, std::function<void()> onFirst);
+    ReceiveThread(int socket, std::size_t limitBytes, std::function<void()> onFirst);
     // Stops and joins the thread.
-    ~KvVRELReceiver();
-    KvVRELReceiver(const KvVRELReceiver&) = delete;
-    KvVRELReceiver& operator=(const KvVRELReceiver&) = delete;
+    ~ReceiveThread();
+    ReceiveThread(const ReceiveThread&) = delete;
+    ReceiveThread& operator=(const ReceiveThread&) = delete;
 
     // Ends and joins the thread; datagrams still queued stay takeable. Safe to call twice.
     void Stop();

@@ -1,0 +1,1 @@
+#include "StatusPanel.h"
