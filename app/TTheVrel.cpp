@@ -2,6 +2,7 @@
 
 #include "DeviceAddress.h"
 #include "DeviceConflicts.h"
+#include "DeviceDiscovery.h"
 #include "ErrorDisplay.h"
 #include "Exception.h"
 #include "HostAddresses.h"
@@ -39,21 +40,6 @@ const QColor kConflictColour(255, 214, 204); // a pale red that keeps the text r
 std::string Text(const QLineEdit* edit) {
     return edit->text().toLatin1().toStdString();
 }
-
-// The discovery table's presenter, telling the window when a Discover has ended.
-class DiscoverTablePresenter : public KvVRELRequest2EditsRepeat {
-public:
-    DiscoverTablePresenter(QWidget* owner, std::function<void()> ended)
-        : KvVRELRequest2EditsRepeat(owner), ended_(std::move(ended)) {}
-    void EndCommand(std::uint8_t command) override {
-        KvVRELRequest2EditsRepeat::EndCommand(command);
-        if (command == kDiscover && ended_)
-            ended_();
-    }
-
-private:
-    std::function<void()> ended_;
-};
 
 template <class W> W* Child(QWidget* parent, const char* name, QRect geometry = {}) {
     auto* w = new W(parent);
@@ -224,17 +210,18 @@ void TTheVrel::BuildControls() {
     conflictTimer_.setSingleShot(true);
     conflictTimer_.setInterval(kConflictPauseMs);
     connect(&conflictTimer_, &QTimer::timeout, this, &TTheVrel::MarkConflicts);
-    connect(LV_Vrel->model(), &QAbstractItemModel::rowsInserted, &conflictTimer_,
-            qOverload<>(&QTimer::start));
 }
 
 void TTheVrel::MarkConflicts() {
-    const ReportTableModel& rows = LV_Vrel->Rows();
+    if (!discoverPresenter_)
+        return;
+    // In the order of the rows, which a click on a header may have sorted.
+    const Device none;
     const auto conflicts = FindConflicts(
-        static_cast<std::size_t>(rows.rowCount()),
-        [&](std::size_t r) {
-            const ReportRow& row = rows.Row(static_cast<int>(r));
-            return FoundDevice{row.Cell(2), row.Cell(3), row.Cell(4), {}};
+        static_cast<std::size_t>(LV_Vrel->RowCount()),
+        [&](std::size_t r) -> const Device& {
+            const Device* device = discoverPresenter_->DeviceOf(static_cast<int>(r));
+            return device ? *device : none;
         },
         HostAddresses());
     // Rows past the last conflict lose their marks without an entry each.
@@ -249,14 +236,18 @@ void TTheVrel::FormCreate() {
     KvVRELRequest::DefaultTargetMac() = "FFFFFFFFFFFF";
     KvVRELRequest::DefaultPassword() = "";
     setClient_ = new KvVRELClient(this, destination_);
-    discoverPresenter_ =
-        std::make_unique<DiscoverTablePresenter>(this, [this] { OnDiscoverEnded(); });
+    discoverPresenter_ = std::make_unique<KvVRELRequest2EditsRepeat>(this);
     discoverPresenter_->SetLogTarget(Memo_Info);
-    auto discovery = KvVRELVarList::create_from_definitions(DiscoveryVariables());
-    discoverPresenter_->request.variables.assign(*discovery);
-    discoverPresenter_->request.variables.name = "Discovery Table";
+    PrepareDiscover(discoverPresenter_->request);
     discoverPresenter_->AttachListView(LV_Vrel);
-    discoverPresenter_->OnDiscoverProgress = [this] { ShowDiscoverStatus(); };
+    using Event = KvVRELRequest2Controls::DiscoverEvent;
+    discoverPresenter_->OnDiscoverProgress = [this](Event event) {
+        ShowDiscoverStatus();
+        if (event == Event::RowsShown)
+            conflictTimer_.start();
+        else
+            OnDiscoverEnded();
+    };
 
     QFile ini(kIniFile);
     if (!ini.exists())
@@ -294,7 +285,7 @@ void TTheVrel::BT_DiscoverClick() {
 
 void TTheVrel::OnDiscoverEnded() {
     const KvVRELClient* client = KvVRELRequest::SharedClient();
-    if (LV_Vrel->RowCount() > 0 || client == nullptr)
+    if (!discoverPresenter_->Devices().Devices().empty() || client == nullptr)
         return;
     AppendMemo("No device answered. Tried: " + TriedText(client->LastSend()));
 }
@@ -341,8 +332,8 @@ void TTheVrel::WatchDiscoverDrops() {
 }
 
 void TTheVrel::LV_VrelClick() {
-    const auto device =
-        discoverPresenter_ ? discoverPresenter_->DeviceOf(LV_Vrel->Selected()) : std::nullopt;
+    const Device* device =
+        discoverPresenter_ ? discoverPresenter_->DeviceOf(LV_Vrel->Selected()) : nullptr;
     if (device) {
         ED_Mod->setText(QString::fromLatin1(device->modelName));
         ED_Mac->setText(QString::fromLatin1(device->macAddress));

@@ -1,24 +1,21 @@
 #include "CliSession.h"
 #include "CliText.h"
 #include "Exception.h"
+#include "DeviceDiscovery.h"
+#include "DiscoverRounds.h"
 #include "KvVRELClient.h"
 #include "ResultCodes.h"
 #include "SitePlan.h"
-#include "VrelTables.h"
 
 #include <QCommandLineParser>
-#include <QEventLoop>
 #include <QFile>
 
 #include <algorithm>
 #include <iostream>
-#include <map>
 
 namespace vrel::cli {
 
 namespace {
-
-constexpr const char* kEveryDevice = "FFFFFFFFFFFF";
 
 std::string ReadPlanFile(const QString& path) {
     QFile file(path);
@@ -28,25 +25,16 @@ std::string ReadPlanFile(const QString& path) {
     return file.readAll().toStdString();
 }
 
-// One Discover to every device, the first answer of each MAC kept.
-std::map<std::string, DeviceRow> DiscoverDevices(KvVRELClient& client, std::uint32_t timeout) {
-    std::map<std::string, DeviceRow> found;
-    QEventLoop loop;
-    auto vars = KvVRELVarList::create_from_definitions(DiscoveryVariables());
-    client.Send(
-        kEveryDevice, "", *vars, kDiscover,
-        [&](const KvVRELError& e, KvVRELVarList& answer) {
-            if (e.code == 0) {
-                if (auto device = DeviceFromAnswer(answer))
-                    found.emplace(device->macAddress, std::move(*device));
-            } else if (e.code == kTimeout) {
-                loop.quit();
-            }
-        },
-        timeout);
-    ProgressLine progress([&] { return "Discovering... " + std::to_string(found.size()); });
-    loop.exec();
-    return found;
+// One Discover to every device, through the same rounds as discover: each MAC listed once, a
+// MAC that answers with two contents reported on stderr.
+void DiscoverDevices(DiscoverRounds& run, const KvVRELClient& client) {
+    run.Start();
+    ProgressLine progress([&] {
+        return "Discovering... " + std::to_string(run.Devices().Devices().size()) + " devices, " +
+               std::to_string(SecondsLeft(run.Deadline())) + " s left";
+    });
+    run.Wait();
+    ReportSendFailures(client);
 }
 
 std::string AddressText(const std::string& ip, const std::string& netmask) {
@@ -61,7 +49,7 @@ void FailWith(const std::vector<std::string>& errors) {
 }
 
 // "MAC: current -> new", or "MAC: not found".
-std::string PreviewLine(const PlanRow& row, const DeviceRow* device) {
+std::string PreviewLine(const PlanRow& row, const Device* device) {
     if (device == nullptr)
         return row.mac + ": not found";
     return row.mac + ": " + AddressText(device->ipAddress, device->netmask) + " -> " +
@@ -70,7 +58,7 @@ std::string PreviewLine(const PlanRow& row, const DeviceRow* device) {
 
 // One row of the JSON report: the plan row, where the device was found, and, once it was
 // set, the outcome.
-JsonFields RowJson(const PlanRow& row, const DeviceRow* device, const SetOutcome* outcome) {
+JsonFields RowJson(const PlanRow& row, const Device* device, const SetOutcome* outcome) {
     JsonFields fields =
         OutcomeJson({row.mac, "", row.ip, row.netmask}, outcome ? *outcome : SetOutcome{});
     if (outcome == nullptr) {
@@ -93,7 +81,7 @@ JsonFields RowJson(const PlanRow& row, const DeviceRow* device, const SetOutcome
 
 struct ApplyRun {
     const SitePlan& plan;
-    const std::map<std::string, DeviceRow>& found;
+    const DeviceIndex& found;
     VerifiedSet::Options options;
     std::string password;
     bool dryRun = false;
@@ -108,8 +96,7 @@ int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
     const std::size_t total = run.plan.rows.size();
     for (std::size_t i = 0; i < total; ++i) {
         const PlanRow& row = run.plan.rows[i];
-        const auto it = run.found.find(row.mac);
-        const DeviceRow* device = it == run.found.end() ? nullptr : &it->second;
+        const Device* device = run.found.Find(row.mac);
         if (!run.json)
             std::cout << PreviewLine(row, device) << std::endl;
         if (run.dryRun || device == nullptr) {
@@ -132,6 +119,23 @@ int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
         std::cout << JsonArrayText(report);
     std::cout.flush();
     return succeeded;
+}
+
+// The exit code of a run in which succeeded rows ended with the device holding its address.
+int Verdict(const ApplyRun& run, int succeeded) {
+    const auto total = static_cast<int>(run.plan.rows.size());
+    if (run.dryRun) {
+        const auto present = std::count_if(run.plan.rows.begin(), run.plan.rows.end(),
+                                           [&](const PlanRow& r) { return run.found.Find(r.mac); });
+        if (present < total)
+            std::cerr << "vrel: " << total - present << " of " << total << " devices not found\n";
+        return kExitOk;
+    }
+    if (succeeded != total) {
+        std::cerr << "vrel: " << succeeded << " of " << total << " rows succeeded\n";
+        return kExitDeviceFailure;
+    }
+    return kExitOk;
 }
 
 } // namespace
@@ -174,31 +178,18 @@ int RunApply(const QStringList& args) {
     try {
         KvVRELClient client(&owner, destination);
         client.SetInterfaceNames(interfaces);
-        const auto found = DiscoverDevices(client, discoverTimeout);
-        std::vector<DeviceRow> devices;
-        for (const auto& [mac, row] : found)
-            devices.push_back(row);
-        const auto taken = AddressesTakenOutside(plan, devices);
+        KvVRELRequest request;
+        request.client = &client;
+        PrepareDiscover(request);
+        request.timeout = discoverTimeout;
+        DiscoverRounds discovered(request, 1, 0);
+        DiscoverDevices(discovered, client);
+        const DeviceIndex& found = discovered.Devices();
+        const auto taken = AddressesTakenOutside(plan, found.Devices());
         if (!taken.empty())
             FailWith(taken);
-
         const ApplyRun run{plan, found, options, password, parser.isSet("dry-run"), json};
-        const int succeeded = ApplyRows(client, run);
-        const auto total = static_cast<int>(plan.rows.size());
-        if (run.dryRun) {
-            const auto present =
-                std::count_if(plan.rows.begin(), plan.rows.end(),
-                              [&](const PlanRow& r) { return found.count(r.mac); });
-            if (present < total)
-                std::cerr << "vrel: " << total - present << " of " << total
-                          << " devices not found\n";
-            return kExitOk;
-        }
-        if (succeeded != total) {
-            std::cerr << "vrel: " << succeeded << " of " << total << " rows succeeded\n";
-            return kExitDeviceFailure;
-        }
-        return kExitOk;
+        return Verdict(run, ApplyRows(client, run));
     } catch (const Exception& e) {
         std::cerr << e.Message() << "\n";
         return ExitCodeForFailure(e.HelpContext());

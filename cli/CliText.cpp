@@ -26,13 +26,13 @@ const char* const kDeviceHeaders[kDeviceColumns] = {"Product Code", "Model Name"
 
 namespace {
 
-std::vector<std::string> Fields(const DeviceView& r) {
+std::vector<std::string> Fields(const Device& r) {
     return {std::string(r.productCode), std::string(r.modelName), std::string(r.macAddress),
             std::string(r.ipAddress),   std::string(r.netmask),   std::string(r.interfaceName)};
 }
 
 // The fields as a terminal or spreadsheet may be shown them: hidden bytes escaped.
-std::vector<std::string> VisibleFields(const DeviceView& r) {
+std::vector<std::string> VisibleFields(const Device& r) {
     std::vector<std::string> fields = Fields(r);
     for (auto& field : fields)
         field = VisibleText(field);
@@ -71,7 +71,7 @@ std::string CsvField(std::string_view raw) {
 
 } // namespace
 
-std::string FormatTable(const DeviceRows& rows, const std::vector<std::string>& notes) {
+std::string FormatTable(const std::vector<Device>& rows, const std::vector<std::string>& notes) {
     // A Notes column only when there is something to note: most segments have no conflicts.
     const bool noted =
         std::any_of(notes.begin(), notes.end(), [](const std::string& n) { return !n.empty(); });
@@ -134,7 +134,7 @@ std::string JsonArrayText(const std::vector<JsonFields>& objects) {
     return out + "\n]\n";
 }
 
-std::string FormatJson(const DeviceRows& rows, const std::vector<std::string>& notes,
+std::string FormatJson(const std::vector<Device>& rows, const std::vector<std::string>& notes,
                        const DeviceIndex* index) {
     std::vector<JsonFields> objects;
     objects.reserve(rows.size());
@@ -152,13 +152,13 @@ std::string FormatJson(const DeviceRows& rows, const std::vector<std::string>& n
     return JsonArrayText(objects);
 }
 
-void WriteCsv(const DeviceRows& rows, std::ostream& out) {
+void WriteCsv(const std::vector<Device>& rows, std::ostream& out) {
     std::string line;
     for (int c = 0; c < kDeviceColumns; ++c)
         line += std::string(c ? "," : "") + kDeviceKeys[c];
     out << line << "\r\n";
     // Line by line: ten thousand rows would otherwise first grow one text of half a megabyte.
-    for (const DeviceView row : rows) {
+    for (const Device& row : rows) {
         const std::string_view f[kDeviceColumns] = {row.productCode, row.modelName,
                                                     row.macAddress,  row.ipAddress,
                                                     row.netmask,     row.interfaceName};
@@ -176,7 +176,7 @@ void WriteCsv(const DeviceRows& rows, std::ostream& out) {
     }
 }
 
-std::string FormatCsv(const DeviceRows& rows) {
+std::string FormatCsv(const std::vector<Device>& rows) {
     std::ostringstream out;
     WriteCsv(rows, out);
     return std::move(out).str();

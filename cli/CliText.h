@@ -1,7 +1,7 @@
 #pragma once
 
 #include "DeviceIndex.h"
-#include "DiscoveredDevice.h"
+#include "Device.h"
 #include "NetInterfaces.h"
 
 #include <QJsonValue>
@@ -16,12 +16,6 @@
 
 namespace vrel::cli {
 
-// One device as the command line reports it: the value texts of a Discover answer.
-using DeviceRow = DiscoveredDevice;
-// The rows of a Discover, in the order of first answers, as the device index keeps them;
-// each row is handed out as a DeviceView.
-using DeviceRows = DeviceIndex::DeviceList;
-
 constexpr int kDeviceColumns = 6;
 // The keys of the JSON and CSV forms, in column order.
 extern const char* const kDeviceKeys[kDeviceColumns];
@@ -31,7 +25,7 @@ extern const char* const kDeviceHeaders[kDeviceColumns];
 // Control bytes, DEL and C1 bytes of the fields are shown as \xNN escapes (VisibleText).
 // notes[i], when given and not empty, is what is wrong with rows[i] (a shared IP address, an
 // unreachable subnet): a Notes column in the table, a "notes" field in JSON.
-std::string FormatTable(const DeviceRows& rows,
+std::string FormatTable(const std::vector<Device>& rows,
                         const std::vector<std::string>& notes = {});
 // An array of device objects, as scripts read it whatever else happened. With an index, a
 // device whose MAC address also answered with other content carries "duplicates": the count
@@ -46,14 +40,14 @@ using JsonFields = std::vector<std::pair<std::string, QJsonValue>>;
 std::string JsonObjectText(const JsonFields& fields, const std::string& indent = "");
 // An array of such objects, one per element, laid out the same way.
 std::string JsonArrayText(const std::vector<JsonFields>& objects);
-std::string FormatJson(const DeviceRows& rows,
+std::string FormatJson(const std::vector<Device>& rows,
                        const std::vector<std::string>& notes = {},
                        const DeviceIndex* index = nullptr);
 // RFC 4180: CRLF line ends, fields with a comma or quote quoted. Control bytes are shown as
 // \xNN escapes, and a field that begins with = + - @ tab or CR gets a leading apostrophe so
 // that no spreadsheet runs it as a formula.
-void WriteCsv(const DeviceRows& rows, std::ostream& out);
-std::string FormatCsv(const DeviceRows& rows);
+void WriteCsv(const std::vector<Device>& rows, std::ostream& out);
+std::string FormatCsv(const std::vector<Device>& rows);
 
 // The stderr lines after a Discover that found nothing: every network interface (but
 // loopback) with its address, whether the request went out there and how many answers came

@@ -1,11 +1,11 @@
 #include "CliSession.h"
 #include "CliText.h"
 #include "DeviceConflicts.h"
+#include "DeviceDiscovery.h"
 #include "DiscoverRounds.h"
 #include "Exception.h"
 #include "HostAddresses.h"
 #include "KvVRELRequest.h"
-#include "VrelTables.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -53,7 +53,19 @@ void ReportReceiveDrops(const KvVRELClient& client, std::uint64_t dropsBefore, s
             << " bytes was full; raise net.core.rmem_max or use --rounds\n";
 }
 
-int RunDiscover(const QStringList& args) {
+namespace {
+
+struct DiscoverArgs {
+    std::uint32_t timeout = 0;
+    QHostAddress destination;
+    int rounds = 1;
+    int quietMs = 0;
+    std::vector<std::string> interfaces;
+    std::string condition;
+    bool json = false, csv = false;
+};
+
+DiscoverArgs ParseDiscover(const QStringList& args) {
     QCommandLineParser parser;
     parser.setApplicationDescription("List every VREL device that answers a Discover broadcast.");
     AddCommonOptions(parser, "7");
@@ -77,75 +89,27 @@ int RunDiscover(const QStringList& args) {
     if (!parser.positionalArguments().isEmpty())
         throw UsageError("unexpected argument '" +
                          parser.positionalArguments().first().toStdString() + "'");
-    const std::uint32_t timeout = TimeoutFrom(parser);
-    const QHostAddress destination = DestinationFrom(parser);
-    const int rounds = IntegerOption(parser, "rounds", 1, kMaxRounds, 1);
-    const int quietMs = IntegerOption(parser, "until-quiet", 1, kMaxQuietMs, 0);
-    const std::vector<std::string> interfaces = InterfacesFrom(parser);
+    DiscoverArgs a;
+    a.timeout = TimeoutFrom(parser);
+    a.destination = DestinationFrom(parser);
+    a.rounds = IntegerOption(parser, "rounds", 1, kMaxRounds, 1);
+    a.quietMs = IntegerOption(parser, "until-quiet", 1, kMaxQuietMs, 0);
+    a.interfaces = InterfacesFrom(parser);
+    a.condition = parser.value("where").toLatin1().toStdString();
+    a.json = parser.isSet("json");
+    a.csv = parser.isSet("csv");
+    return a;
+}
 
-    QObject owner;
-    try {
-        KvVRELRequest::SetUp(&owner, destination);
-    } catch (const Exception& e) {
-        std::cerr << e.Message() << "\n";
-        return kExitSocketError;
-    }
-    KvVRELClient& client = *KvVRELRequest::SharedClient();
-    client.SetInterfaceNames(interfaces);
-    KvVRELRequest::DefaultTargetMac() = "FFFFFFFFFFFF";
-    KvVRELRequest::DefaultPassword() = "";
-    KvVRELRequest request;
-    request.ReloadDefaults();
-    request.timeout = timeout;
-    auto discovery = KvVRELVarList::create_from_definitions(DiscoveryVariables());
-    request.variables.assign(*discovery);
-    request.variables.name = "Discovery Table";
-    request.responseCondition = parser.value("where").toLatin1().toStdString();
-
-    // A condition that cannot be evaluated fails on every answer: find out before sending.
-    try {
-        request.CheckResponse();
-    } catch (const Exception& e) {
-        std::cerr << e.Message() << "\n";
-        return kExitBadInput;
-    }
-
-    const std::uint64_t dropsBefore = client.DroppedDatagrams();
-    // A round that lost answers to a full buffer may have hidden new devices: go on.
-    DiscoverRounds run(request, rounds, quietMs, [&client] { return client.DroppedDatagrams(); });
-    try {
-        run.Start();
-    } catch (const Exception& e) {
-        ReportSendFailures(client);
-        std::cerr << e.Message() << "\n";
-        return ExitCodeForFailure(e.HelpContext());
-    }
-    ReportSendFailures(client);
-    {
-        ProgressLine progress([&] {
-            std::string round;
-            if (rounds > 1)
-                round = "round " + std::to_string(run.RoundsRun()) + ", ";
-            return "Discovering... " + round + std::to_string(run.Devices().Devices().size()) +
-                   " devices, " + std::to_string(SecondsLeft(run.Deadline())) + " s left";
-        });
-        run.Wait();
-    }
-    ReportReceiveDrops(client, dropsBefore, std::cerr);
-
-    const DeviceRows& rows = run.Devices().Devices();
+// The devices found, in the form asked for, with what is wrong with each on stdout or stderr.
+void PrintDevices(const DiscoverArgs& a, const DiscoverRounds& run, const KvVRELClient& client) {
+    const std::vector<Device>& rows = run.Devices().Devices();
     // What is wrong with each row's address, as seen from this host's networks.
-    const std::vector<DeviceConflict> conflicts = FindConflicts(
-        rows.size(),
-        [&](std::size_t i) {
-            const DeviceView r = rows[i];
-            return FoundDevice{r.macAddress, r.ipAddress, r.netmask, r.interfaceName};
-        },
-        HostAddresses());
+    const std::vector<DeviceConflict> conflicts = FindConflicts(rows, HostAddresses());
     // CSV has no notes column: its readers get the summary line only.
-    if (parser.isSet("json"))
+    if (a.json)
         std::cout << FormatJson(rows, NotesOf(conflicts), &run.Devices());
-    else if (parser.isSet("csv"))
+    else if (a.csv)
         WriteCsv(rows, std::cout);
     else if (!rows.empty())
         std::cout << FormatTable(rows, NotesOf(conflicts));
@@ -155,13 +119,64 @@ int RunDiscover(const QStringList& args) {
                                       run.AnswersByInterface());
     if (const std::string summary = ConflictSummary(conflicts); !summary.empty())
         std::cerr << "vrel: conflicts: " << summary << "\n";
-    if (const auto& failure = run.Failure()) {
-        std::cerr << "vrel: round " << run.RoundsRun() + 1 << ": " << failure->second << "\n";
-        std::cout.flush();
-        return ExitCodeForFailure(failure->first);
+}
+
+// Runs the rounds with a live line on a terminal; throws the first round's send failure.
+void RunRounds(DiscoverRounds& run, const KvVRELClient& client, int rounds) {
+    try {
+        run.Start();
+    } catch (const Exception&) {
+        ReportSendFailures(client);
+        throw;
     }
-    std::cout.flush();
-    return kExitOk;
+    ReportSendFailures(client);
+    ProgressLine progress([&] {
+        std::string round;
+        if (rounds > 1)
+            round = "round " + std::to_string(run.RoundsRun()) + ", ";
+        return "Discovering... " + round + std::to_string(run.Devices().Devices().size()) +
+               " devices, " + std::to_string(SecondsLeft(run.Deadline())) + " s left";
+    });
+    run.Wait();
+}
+
+} // namespace
+
+int RunDiscover(const QStringList& args) {
+    const DiscoverArgs a = ParseDiscover(args);
+    QObject owner;
+    try {
+        KvVRELClient client(&owner, a.destination);
+        client.SetInterfaceNames(a.interfaces);
+        KvVRELRequest request;
+        request.client = &client;
+        PrepareDiscover(request);
+        request.timeout = a.timeout;
+        request.responseCondition = a.condition;
+        // A condition that cannot be evaluated fails on every answer: find out before sending.
+        try {
+            request.CheckResponse();
+        } catch (const Exception& e) {
+            std::cerr << e.Message() << "\n";
+            return kExitBadInput;
+        }
+        const std::uint64_t dropsBefore = client.DroppedDatagrams();
+        // A round that lost answers to a full buffer may have hidden new devices: go on.
+        DiscoverRounds run(request, a.rounds, a.quietMs,
+                           [&client] { return client.DroppedDatagrams(); });
+        RunRounds(run, client, a.rounds);
+        ReportReceiveDrops(client, dropsBefore, std::cerr);
+        PrintDevices(a, run, client);
+        std::cout.flush();
+        if (const auto& failure = run.Failure()) {
+            std::cerr << "vrel: round " << run.RoundsRun() + 1 << ": " << failure->second << "\n";
+            return ExitCodeForFailure(failure->first);
+        }
+        return kExitOk;
+    } catch (const Exception& e) {
+        std::cerr << e.Message() << "\n";
+        return ExitCodeForFailure(e.HelpContext());
+    }
 }
 
 } // namespace vrel::cli

@@ -8,7 +8,7 @@ namespace vrel::cli {
 
 namespace {
 
-void ReportConflict(const DeviceView& listed, const DeviceView& other) {
+void ReportConflict(const Device& listed, const Device& other) {
     std::cerr << "vrel: " << ConflictText(listed, other) << "\n";
 }
 
@@ -18,7 +18,7 @@ DiscoverRounds::DiscoverRounds(KvVRELRequest& request, int rounds, int quietMs,
                                std::function<std::uint64_t()> drops)
     : request_(request),
       discovery_(request, {
-                              [this](const DeviceView&) { OnAdded(); },
+                              [this](const Device&) { OnAdded(); },
                               &ReportConflict,
                               [](const std::string& mac, const std::string& message) {
                                   std::cerr << "vrel: answer from " << mac << ": " << message
@@ -28,6 +28,7 @@ DiscoverRounds::DiscoverRounds(KvVRELRequest& request, int rounds, int quietMs,
                                   if (sequence == sequence_)
                                       EndRound();
                               },
+                              {},
                           }),
       rounds_(rounds), quietMs_(quietMs), drops_(std::move(drops)) {
     quiet_.setSingleShot(true);

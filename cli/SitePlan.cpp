@@ -98,12 +98,12 @@ SitePlan ReadSitePlan(const std::string& text, bool force) {
 }
 
 std::vector<std::string> AddressesTakenOutside(const SitePlan& plan,
-                                               const std::vector<DeviceRow>& found) {
+                                               const std::vector<Device>& found) {
     std::set<std::string> planned;
     for (const PlanRow& row : plan.rows)
         planned.insert(row.mac);
     std::map<std::string, std::string> holder; // IP address -> MAC of a device outside the plan
-    for (const DeviceRow& d : found) {
+    for (const Device& d : found) {
         if (planned.count(d.macAddress) == 0)
             holder.emplace(d.ipAddress, d.macAddress);
     }

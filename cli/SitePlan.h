@@ -33,6 +33,6 @@ SitePlan ReadSitePlan(const std::string& text, bool force);
 
 // Errors for plan rows whose new IP address a device outside the plan answers with already.
 std::vector<std::string> AddressesTakenOutside(const SitePlan& plan,
-                                               const std::vector<DeviceRow>& found);
+                                               const std::vector<Device>& found);
 
 } // namespace vrel::cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Device.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -15,13 +17,6 @@ struct HostAddress {
     std::uint32_t address = 0;
     std::uint32_t netmask = 0;
     bool loopback = false;
-};
-
-// A device as Discover found it: views of the texts the caller keeps, so that checking a list
-// of thousands copies none of them.
-struct FoundDevice {
-    std::string_view mac, ipAddress, netmask;
-    std::string_view arrivalInterface; // where its answer came in; empty when not known
 };
 
 // What is wrong with one device's address as found.
@@ -44,12 +39,12 @@ struct DeviceConflict {
 // the host's own addresses. Answers that came in over loopback, or on an unknown interface,
 // are held against every subnet of the host's other interfaces; a host without any is no
 // measure. Linear in the number of devices.
-std::vector<DeviceConflict> FindConflicts(const std::vector<FoundDevice>& devices,
+std::vector<DeviceConflict> FindConflicts(const std::vector<Device>& devices,
                                           const std::vector<HostAddress>& host);
-// The same over count devices that deviceAt(i) describes, for callers whose lists hold the
-// texts already: a list of thousands is not copied into FoundDevice records first.
-std::vector<DeviceConflict> FindConflicts(std::size_t count,
-                                          const std::function<FoundDevice(std::size_t)>& deviceAt,
+// The same over count devices that deviceAt(i) hands out, for a list kept in another order
+// (the rows of a sorted table).
+using DeviceAt = std::function<const Device&(std::size_t)>;
+std::vector<DeviceConflict> FindConflicts(std::size_t count, const DeviceAt& deviceAt,
                                           const std::vector<HostAddress>& host);
 
 // "2 devices share an IP address, 1 device is outside ..." for stderr, or empty.

@@ -1,5 +1,6 @@
 #include "KvVRELRequest2Controls.h"
 
+#include "ErrorDisplay.h"
 #include "EventWait.h"
 #include "FormatSettings.h"
 #include "StatusPanel.h"
@@ -61,7 +62,18 @@ std::string LogClockTime() {
     return buf + (now.hour() < 12 ? fs.amText : fs.pmText);
 }
 
-KvVRELRequest2Controls::KvVRELRequest2Controls(QWidget* ownerWindow) : owner(ownerWindow) {}
+KvVRELRequest2Controls::KvVRELRequest2Controls(QWidget* ownerWindow)
+    : owner(ownerWindow),
+      discovery_(request,
+                 {
+                     [this](const Device& device) { OnDevice(device); },
+                     [this](const Device& listed, const Device& other) {
+                         Log(ConflictText(listed, other) + " at " + LogClockTime());
+                     },
+                     [](const std::string&, const std::string& message) { ShowError(message); },
+                     [this](int) { OnDiscoverEnded(); },
+                     [this] { OnResult(kDiscover); },
+                 }) {}
 
 KvVRELRequest2Controls::~KvVRELRequest2Controls() { WaitForOutstanding(); }
 
@@ -91,19 +103,18 @@ void KvVRELRequest2Controls::Log(const std::string& text) {
 void KvVRELRequest2Controls::RunCommand(std::uint8_t command) {
     BeginCommand(command);
     ++outstanding;
-    // Completions hold the presenter weakly: a Discover can outlast the destructor's wait.
+    // Completions hold the presenter weakly: a Get can outlast the destructor's wait; the
+    // Discover's completions go through discovery_, which holds itself weakly.
     const std::weak_ptr<int> token = Token();
-    auto guard = [token](auto method, KvVRELRequest2Controls* self) {
-        return [token, method, self](const KvVRELError& e, KvVRELVarList& vars) {
-            if (!token.expired())
-                (self->*method)(e, vars);
-        };
-    };
     try {
-        if (command == kDiscover)
-            request.DiscoverAsync(guard(&KvVRELRequest2Controls::OnDiscoverDone, this));
-        else
-            request.GetAsync(guard(&KvVRELRequest2Controls::OnGetDone, this));
+        if (command == kDiscover) {
+            discovery_.Start();
+        } else {
+            request.GetAsync([token, this](const KvVRELError& e, KvVRELVarList& vars) {
+                if (!token.expired())
+                    OnGetDone(e, vars);
+            });
+        }
     } catch (...) {
         --outstanding; // no completion will come for a request that was never sent
         throw;
@@ -118,18 +129,10 @@ std::string KvVRELRequest2Controls::LogLine(std::uint8_t command,
     return ReplaceAll(line, "[TIME]", LogClockTime());
 }
 
-void KvVRELRequest2Controls::OnDiscoverDone(const KvVRELError& completion,
-                                            KvVRELVarList& variables) {
-    request.variables.assign(variables);
-    if (completion.code == kTimeout) {
-        EndCommand(completion.command);
-        --outstanding;
-        if (OnDiscoverProgress)
-            OnDiscoverProgress();
-    } else if (completion.code == 0 && request.CheckResponse()) {
-        answerInterface_ = completion.interfaceName;
-        OnResult(completion.command);
-    }
+void KvVRELRequest2Controls::OnDiscoverEnded() {
+    EndCommand(kDiscover);
+    --outstanding;
+    TellProgress(DiscoverEvent::Ended);
 }
 
 void KvVRELRequest2Controls::OnGetDone(const KvVRELError& completion, KvVRELVarList& variables) {
@@ -160,16 +163,7 @@ void KvVRELRequest2Controls::EndCommand(std::uint8_t) {}
 // ---------------------------------------------------------------------------
 
 KvVRELRequest2Edits::KvVRELRequest2Edits(QWidget* ownerWindow)
-    : KvVRELRequest2Controls(ownerWindow), editConstraints(ownerWindow, 1),
-      discovery_(request,
-                 {
-                     {},
-                     [this](const DeviceView& listed, const DeviceView& other) {
-                         Log(ConflictText(listed, other) + " at " + LogClockTime());
-                     },
-                     {},
-                     {},
-                 }) {
+    : KvVRELRequest2Controls(ownerWindow), editConstraints(ownerWindow, 1) {
     batchTimer_.setSingleShot(true);
     QObject::connect(&batchTimer_, &QTimer::timeout, [this] { FlushBatch(); });
 }
@@ -206,11 +200,11 @@ void KvVRELRequest2Edits::ClearRows() {
     nextWaiting_ = 0;
 }
 
-std::optional<DeviceView> KvVRELRequest2Edits::DeviceOf(int row) const {
+const Device* KvVRELRequest2Edits::DeviceOf(int row) const {
     if (!listView || row < 0 || row >= listView->RowCount())
-        return std::nullopt;
+        return nullptr;
     const std::string& mac = listView->Rows().Row(row).mac;
-    return mac.empty() ? std::nullopt : discovery_.Index().Find(mac);
+    return mac.empty() ? nullptr : discovery_.Index().Find(mac);
 }
 
 void KvVRELRequest2Edits::ShowRow(ReportRow&& row) {
@@ -219,6 +213,7 @@ void KvVRELRequest2Edits::ShowRow(ReportRow&& row) {
         std::vector<ReportRow> one;
         one.push_back(std::move(row));
         listView->Rows().Append(std::move(one));
+        TellProgress(DiscoverEvent::RowsShown);
     } else {
         waiting_.push_back(std::move(row));
     }
@@ -248,8 +243,7 @@ void KvVRELRequest2Edits::FlushBatch() {
     } else {
         batchTimer_.start(0);
     }
-    if (OnDiscoverProgress)
-        OnDiscoverProgress();
+    TellProgress(DiscoverEvent::RowsShown);
 }
 
 void KvVRELRequest2Edits::FlushRows() {
@@ -279,31 +273,30 @@ void KvVRELRequest2Edits::BeginCommand(std::uint8_t) {
     ClearRows();
 }
 
-void KvVRELRequest2Edits::OnResult(std::uint8_t command) {
+void KvVRELRequest2Edits::OnResult(std::uint8_t) {
     if (listView)
-        AddRow(command);
+        AddRow();
     else
         FillControls();
 }
 
-void KvVRELRequest2Edits::AddRow(std::uint8_t command) {
-    const KvVRELVarList& vars = request.variables;
-    // One row per device: a device answering twice (or two Discovers in flight) shows once.
-    std::optional<DeviceView> device;
-    if (command == kDiscover)
-        device = DeviceViewFromAnswer(vars);
-    if (device)
-        device->interfaceName = answerInterface_;
-    if (device && discovery_.Offer(*device) != DeviceIndex::Outcome::Added)
-        return;
+void KvVRELRequest2Edits::OnDevice(const Device& device) {
+    if (listView)
+        AddRow(&device);
+    else
+        FillControls();
+}
+
+void KvVRELRequest2Edits::AddRow(const Device* device) {
     ReportRow row;
-    ForEachRowValue(vars,
+    ForEachRowValue(request.variables,
                     [&](const std::string&, const std::string& value) { row.AddCell(value); });
-    // A view with a column beyond the values shows where the answer arrived.
-    if (command == kDiscover && listView->columnCount() > static_cast<int>(row.CellCount()))
-        row.AddCell(answerInterface_);
-    if (device)
+    if (device) {
+        // A view with a column beyond the values shows where the answer arrived.
+        if (listView->columnCount() > static_cast<int>(row.CellCount()))
+            row.AddCell(device->interfaceName);
         row.mac = device->macAddress;
+    }
     ShowRow(std::move(row));
 }
 

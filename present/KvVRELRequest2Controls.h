@@ -37,7 +37,9 @@ public:
     // 1 runs Discover, anything else Get. Throws the send failure; nothing is then outstanding.
     void RunCommand(std::uint8_t command);
 
-    void OnDiscoverDone(const KvVRELError& completion, KvVRELVarList& variables);
+    void OnDiscoverDone(const KvVRELError& completion, KvVRELVarList& variables) {
+        discovery_.OnCompletion(completion, variables);
+    }
     void OnGetDone(const KvVRELError& completion, KvVRELVarList& variables);
 
     virtual void BeginCommand(std::uint8_t command);
@@ -48,9 +50,9 @@ public:
     virtual void Reserved2() {}
 
     KvVRELRequest request;
-    // Called when a Discover's answer window has closed and when rows were added, so that a
-    // window can show progress.
-    std::function<void()> OnDiscoverProgress;
+    // What a window hears of a Discover: rows were shown, or the answer window has closed.
+    enum class DiscoverEvent { RowsShown, Ended };
+    std::function<void(DiscoverEvent)> OnDiscoverProgress;
     QPointer<QWidget> owner;
     QPointer<QWidget> logTarget;
     int outstanding = 0;
@@ -59,11 +61,20 @@ protected:
     // The log line of a completion: the template with "[ERROR]", "[VARLIST]" and "[TIME]".
     std::string LogLine(std::uint8_t command, const std::string& message) const;
     void WaitForOutstanding();
-    std::string answerInterface_; // arrival interface of the answer being shown
+    void TellProgress(DiscoverEvent event) {
+        if (OnDiscoverProgress)
+            OnDiscoverProgress(event);
+    }
+    // A device a Discover found for the first time, its answer in request.variables.
+    virtual void OnDevice(const Device&) { OnResult(kDiscover); }
+    // Devices of the Discovers since the last clear: one per MAC address, the first answer's.
+    DeviceDiscovery discovery_;
     // Completions can outlive a presenter that gave up waiting: they hold this token weakly.
     std::weak_ptr<int> Token() const { return alive_; }
 
 private:
+    void OnDiscoverEnded();
+
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     bool waited_ = false; // the wait happens once, in the most derived destructor that has it
 };
@@ -88,8 +99,8 @@ public:
     void CollectValues() override;
 
     // The device a row of a Discover shows, or none (no row, a Get row, a row since cleared);
-    // its views are valid until the rows are cleared.
-    std::optional<DeviceView> DeviceOf(int row) const;
+    // valid until the next device is listed or the rows are cleared.
+    const Device* DeviceOf(int row) const;
     // Devices of the Discovers since the last ClearRows, rows waiting to be shown included.
     const DeviceIndex& Devices() const { return discovery_.Index(); }
     // Adds the rows still waiting at once.
@@ -107,15 +118,14 @@ public:
 
 protected:
     void BuildColumns();
-    void AddRow(std::uint8_t command);
+    void AddRow(const Device* device = nullptr);
+    void OnDevice(const Device& device) override;
     void RowToValues();
 
 private:
     void ShowRow(ReportRow&& row);
     void FlushBatch();
 
-    // One row per MAC address for Discovers: constant time per answer at any table size.
-    DeviceDiscovery discovery_;
     // A burst of answers is handled a slice at a time. The first rows after a flush are shown
     // at once; the rest wait here and are added in batches from the event loop, each batch
     // bounded in time, so that it keeps painting and handling input.

@@ -52,18 +52,18 @@ void KvVRELRequest::ReloadDefaults() {
 }
 
 int KvVRELRequest::DiscoverAsync(VrelCompletion callback) {
-    return SendThroughShared(kDiscover, std::move(callback));
+    return SendThrough(kDiscover, std::move(callback));
 }
 
 int KvVRELRequest::GetAsync(VrelCompletion callback) {
-    return SendThroughShared(kGet, std::move(callback));
+    return SendThrough(kGet, std::move(callback));
 }
 
-int KvVRELRequest::SendThroughShared(std::uint8_t command, VrelCompletion callback) {
-    KvVRELClient* client = SharedClient();
-    if (client == nullptr)
+int KvVRELRequest::SendThrough(std::uint8_t command, VrelCompletion callback) {
+    KvVRELClient* through = Client();
+    if (through == nullptr)
         RaiseVrel(kSocketError); // no socket to send on
-    return client->Send(targetMac, password, variables, command, std::move(callback), timeout);
+    return through->Send(targetMac, password, variables, command, std::move(callback), timeout);
 }
 
 bool KvVRELRequest::CheckResponse() {

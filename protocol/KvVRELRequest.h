@@ -30,8 +30,8 @@ public:
     static std::string& DefaultPassword();
 
     void ReloadDefaults();
-    // Send a Discover or a Get through the shared client and return its sequence number;
-    // send failures are thrown as the client throws them (-1009 without a shared client).
+    // Send a Discover or a Get through the command's client and return its sequence number;
+    // send failures are thrown as the client throws them (-1009 without a client).
     int DiscoverAsync(VrelCompletion callback);
     int GetAsync(VrelCompletion callback);
     // True when the condition is empty, else CheckCondition of it.
@@ -51,9 +51,13 @@ public:
     std::string password;
     KvVRELVarList variables;
     std::string responseCondition;
+    // The client this command goes through: a program that owns its client sets it; null
+    // means the shared one.
+    QPointer<KvVRELClient> client;
+    KvVRELClient* Client() const { return client ? client.data() : SharedClient(); }
 
 private:
-    int SendThroughShared(std::uint8_t command, VrelCompletion callback);
+    int SendThrough(std::uint8_t command, VrelCompletion callback);
 };
 
 } // namespace vrel

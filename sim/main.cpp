@@ -117,14 +117,8 @@ void quit_on_signals(QCoreApplication& app) {
     sigaction(SIGINT, &action, nullptr);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("vrel-sim");
-    QCoreApplication::setApplicationVersion(VREL_VERSION);
-
-    QCommandLineParser parser;
+// Every option of the simulator, with its help text.
+void AddOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(
         "Simulates VREL devices: answers Discover, Get and Set on UDP port 64512.\n"
         "A Discover to FFFFFFFFFFFF reaches every device, one to a device's MAC only that "
@@ -154,6 +148,17 @@ int main(int argc, char** argv) {
         {"port", "Listen and answer on <port> (default 64512; other ports are for tests).", "port",
          QString::number(kVrelPort)},
     });
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("vrel-sim");
+    QCoreApplication::setApplicationVersion(VREL_VERSION);
+
+    QCommandLineParser parser;
+    AddOptions(parser);
 
     try {
         if (!parser.parse(app.arguments()))

@@ -24,9 +24,9 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-const DeviceRow kRelay{
+const Device kRelay{
     "4660", "Relay, 4 channels", "0A0000000001", "192.168.100.200", "255.255.255.0", "eth1"};
-const DeviceRow kShort{"1", "A", "0A0000000002", "10.0.0.1", "255.0.0.0", "enp0s31f6"};
+const Device kShort{"1", "A", "0A0000000002", "10.0.0.1", "255.0.0.0", "enp0s31f6"};
 
 TEST(CliText, TableIsAlignedUnderItsHeaders) {
     // Written out by hand: every column as wide as its widest cell, two blanks between
@@ -63,7 +63,7 @@ TEST(CliText, NotesAppearOnlyWhereThereAreAny) {
 
 TEST(CliText, TableShowsControlBytesAsEscapes) {
     // A name that would retitle the terminal, and one that would print a forged row.
-    const DeviceRow hostile{"1", "\x1b]0;owned\x07", "0A0000000001", "10.0.0.1\n2 Fake",
+    const Device hostile{"1", "\x1b]0;owned\x07", "0A0000000001", "10.0.0.1\n2 Fake",
                             "\x9b" "2J", ""};
     const auto lines = Lines(FormatTable({hostile}));
     ASSERT_EQ(lines.size(), 2u);
@@ -74,7 +74,7 @@ TEST(CliText, TableShowsControlBytesAsEscapes) {
 }
 
 TEST(CliText, TableCellsStartWhereTheirHeaderStarts) {
-    const std::vector<DeviceRows> tables = {
+    const std::vector<std::vector<Device>> tables = {
         {kRelay},
         {kShort, kRelay, kShort},
         {{"65535", "A model name far wider than its header", "0A00000000FF", "1.2.3.4", "", ""}},
@@ -110,7 +110,7 @@ TEST(CliText, TableCellsStartWhereTheirHeaderStarts) {
 }
 
 TEST(CliText, JsonHoldsOneObjectPerRowWithTheSixKeysInColumnOrder) {
-    const DeviceRows rows = {
+    const std::vector<Device> rows = {
         kRelay,
         {"2", "Say \"hi\" \\ back\ttab", "0A0000000002", "10.0.0.2", "255.255.0.0", ""},
         {"3", "Caf\xE9", "0A0000000003", "10.0.0.3", "255.255.255.0", "wl\"an"},

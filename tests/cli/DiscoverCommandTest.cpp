@@ -23,12 +23,11 @@
 namespace vrel::test {
 namespace {
 
-using cli::DeviceRow;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-std::vector<std::string> TextsOf(std::vector<DeviceRow> rows, bool sorted = true) {
+std::vector<std::string> TextsOf(std::vector<Device> rows, bool sorted = true) {
     std::vector<std::string> texts;
     for (const auto& r : rows)
         texts.push_back(Text(r));
@@ -38,7 +37,7 @@ std::vector<std::string> TextsOf(std::vector<DeviceRow> rows, bool sorted = true
 }
 
 // The table form read back by the column starts of its header line.
-std::vector<DeviceRow> ReadTable(const std::string& out) {
+std::vector<Device> ReadTable(const std::string& out) {
     std::vector<std::string> lines;
     std::istringstream in(out);
     for (std::string line; std::getline(in, line);)
@@ -52,7 +51,7 @@ std::vector<DeviceRow> ReadTable(const std::string& out) {
     for (int c = 0; c < n; ++c)
         start[c] = lines[0].find(cli::kDeviceHeaders[c]);
     start[n] = std::string::npos;
-    std::vector<DeviceRow> rows;
+    std::vector<Device> rows;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         std::string cell[n];
         for (int c = 0; c < n; ++c) {
@@ -105,7 +104,7 @@ std::vector<std::vector<std::string>> ReadCsv(const std::string& out) {
     return records;
 }
 
-std::vector<DeviceRow> RowsOfCsv(const std::string& out) {
+std::vector<Device> RowsOfCsv(const std::string& out) {
     const auto records = ReadCsv(out);
     if (records.empty()) {
         ADD_FAILURE() << "no header record";
@@ -113,7 +112,7 @@ std::vector<DeviceRow> RowsOfCsv(const std::string& out) {
     }
     EXPECT_THAT(records[0], ElementsAre("productCode", "modelName", "macAddress", "ipAddress",
                                         "netmask", "interface"));
-    std::vector<DeviceRow> rows;
+    std::vector<Device> rows;
     for (std::size_t i = 1; i < records.size(); ++i) {
         const auto& f = records[i];
         if (f.size() != cli::kDeviceColumns) {
@@ -125,12 +124,12 @@ std::vector<DeviceRow> RowsOfCsv(const std::string& out) {
     return rows;
 }
 
-std::vector<DeviceRow> RowsOfJson(const std::string& out) {
+std::vector<Device> RowsOfJson(const std::string& out) {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(out), &error);
     EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << out;
     EXPECT_TRUE(doc.isArray()) << out;
-    std::vector<DeviceRow> rows;
+    std::vector<Device> rows;
     for (const auto& value : doc.array()) {
         const QJsonObject o = value.toObject();
         EXPECT_EQ(o.size(), cli::kDeviceColumns);
@@ -144,7 +143,7 @@ std::vector<DeviceRow> RowsOfJson(const std::string& out) {
 struct Format {
     const char* name;
     QStringList option;
-    std::vector<DeviceRow> (*read)(const std::string&);
+    std::vector<Device> (*read)(const std::string&);
 };
 
 const Format kFormats[] = {
@@ -257,7 +256,7 @@ TEST_F(DiscoverCommand, RowsComeInTheOrderOfTheFirstAnswers) {
 TEST_F(DiscoverCommand, NoAnswerIsNoFailure) {
     VREL_REQUIRE_NETWORK_SANDBOX();
     // No simulator runs: the broadcast reaches nobody.
-    const std::pair<QStringList, std::vector<DeviceRow> (*)(const std::string&)> cases[] = {
+    const std::pair<QStringList, std::vector<Device> (*)(const std::string&)> cases[] = {
         {{"--json"}, &RowsOfJson},
         {{"--csv"}, &RowsOfCsv},
     };
@@ -281,7 +280,7 @@ TEST_F(DiscoverCommand, NoAnswerIsNoFailure) {
 TEST_F(DiscoverCommand, WhereKeepsOnlyMatchingAnswers) {
     VREL_REQUIRE_NETWORK_SANDBOX();
     ASSERT_TRUE(StartDeviceFile()) << Sim().Log();
-    const std::pair<QString, std::vector<DeviceRow>> cases[] = {
+    const std::pair<QString, std::vector<Device>> cases[] = {
         {"$0.2=\"0A0000000002\"", {kSensor}},
         {"$0.3=\"10.0.0.1\"", {kRelay}},
         {"$0.1=\"Relay, 4 channels\"", {kRelay}},
@@ -292,7 +291,7 @@ TEST_F(DiscoverCommand, WhereKeepsOnlyMatchingAnswers) {
         const QStringList args = {"discover", "--csv", "--timeout", "0.3", "--where", condition};
         const VrelRun run = RunVrel(args);
         EXPECT_EQ(run.exitCode, 0) << Describe(args, run);
-        std::vector<DeviceRow> expected;
+        std::vector<Device> expected;
         std::transform(rows.begin(), rows.end(), std::back_inserter(expected), OnLoopback);
         EXPECT_EQ(TextsOf(RowsOfCsv(run.out)), TextsOf(expected)) << Describe(args, run);
     }

@@ -61,13 +61,13 @@ std::string SimulatedNetwork::AddressesOf(const std::string& mac) {
     return run.out;
 }
 
-std::string Text(const cli::DeviceRow& row) {
+std::string Text(const Device& row) {
     return row.productCode + " | " + row.modelName + " | " + row.macAddress + " | " +
            row.ipAddress + " | " + row.netmask +
            (row.interfaceName.empty() ? "" : " | " + row.interfaceName);
 }
 
-cli::DeviceRow OnLoopback(cli::DeviceRow row) {
+Device OnLoopback(Device row) {
     row.interfaceName = "lo";
     return row;
 }

@@ -18,9 +18,9 @@ namespace vrel::test {
 
 // The devices of the device file. The relay wants a password, the sensor has none; their
 // model names need quoting in CSV.
-inline const cli::DeviceRow kRelay{"4660",     "Relay, 4 channels", "0A0000000001",
+inline const Device kRelay{"4660",     "Relay, 4 channels", "0A0000000001",
                                    "10.0.0.1", "255.255.255.0",     ""};
-inline const cli::DeviceRow kSensor{"22136",    "Sensor \"S2\"", "0A0000000002",
+inline const Device kSensor{"22136",    "Sensor \"S2\"", "0A0000000002",
                                     "10.0.1.2", "255.255.0.0",   ""};
 inline const std::string kRelayPassword = "secret";
 
@@ -53,8 +53,8 @@ private:
 };
 
 // A row as one text, for comparisons and messages.
-std::string Text(const cli::DeviceRow& row);
+std::string Text(const Device& row);
 // The row as it arrives over the sandbox's loopback.
-cli::DeviceRow OnLoopback(cli::DeviceRow row);
+Device OnLoopback(Device row);
 
 } // namespace vrel::test

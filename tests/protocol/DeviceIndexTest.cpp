@@ -10,13 +10,13 @@ namespace {
 
 using Outcome = DeviceIndex::Outcome;
 
-DiscoveredDevice Device(const char* mac, const char* ip, const char* model = "M") {
+Device Answer(const char* mac, const char* ip, const char* model = "M") {
     return {"1", model, mac, ip, "255.255.255.0"};
 }
 
 struct IndexCase {
     const char* name;
-    std::vector<DiscoveredDevice> answers;
+    std::vector<Device> answers;
     std::vector<Outcome> outcomes;
     std::vector<std::string> listedIps; // in list order
     int conflictsOfA;
@@ -33,7 +33,7 @@ TEST_P(DeviceIndexTest, FirstAnswerWinsAndConflictsAreFlaggedOncePerMac) {
     DeviceIndex index;
     std::vector<Outcome> outcomes;
     for (const auto& answer : c.answers)
-        outcomes.push_back(index.Add(answer));
+        outcomes.push_back(index.Add(Device(answer)));
     EXPECT_EQ(outcomes, c.outcomes);
     std::vector<std::string> ips;
     for (const auto& device : index.Devices())
@@ -49,19 +49,19 @@ INSTANTIATE_TEST_SUITE_P(
     Answers, DeviceIndexTest,
     ::testing::Values(
         IndexCase{"OrderOfFirstAnswers",
-                  {Device(kB, "10.0.0.2"), Device(kA, "10.0.0.1")},
+                  {Answer(kB, "10.0.0.2"), Answer(kA, "10.0.0.1")},
                   {Outcome::Added, Outcome::Added},
                   {"10.0.0.2", "10.0.0.1"},
                   0},
         IndexCase{"RepeatIsNoConflict",
-                  {Device(kA, "10.0.0.1"), Device(kA, "10.0.0.1")},
+                  {Answer(kA, "10.0.0.1"), Answer(kA, "10.0.0.1")},
                   {Outcome::Added, Outcome::Repeat},
                   {"10.0.0.1"},
                   0},
         // Two clones answering again and again: one report, two distinct other answers.
         IndexCase{"ClonesCountedByContent",
-                  {Device(kA, "10.0.0.1"), Device(kA, "10.0.0.9"), Device(kB, "10.0.0.2"),
-                   Device(kA, "10.0.0.9"), Device(kA, "10.0.0.1", "Other"), Device(kA, "10.0.0.1")},
+                  {Answer(kA, "10.0.0.1"), Answer(kA, "10.0.0.9"), Answer(kB, "10.0.0.2"),
+                   Answer(kA, "10.0.0.9"), Answer(kA, "10.0.0.1", "Other"), Answer(kA, "10.0.0.1")},
                   {Outcome::Added, Outcome::FirstConflict, Outcome::Added, Outcome::Conflict,
                    Outcome::Conflict, Outcome::Repeat},
                   {"10.0.0.1", "10.0.0.2"},
@@ -70,24 +70,24 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(DeviceIndexClearTest, ClearForgetsDevicesAndConflicts) {
     DeviceIndex index;
-    index.Add(Device(kA, "10.0.0.1"));
-    index.Add(Device(kA, "10.0.0.9"));
+    index.Add(Answer(kA, "10.0.0.1"));
+    index.Add(Answer(kA, "10.0.0.9"));
     index.Clear();
     EXPECT_FALSE(index.Find(kA));
     EXPECT_EQ(index.ConflictedMacCount(), 0u);
     // After a clear the later answer is a new device and may be flagged afresh.
-    EXPECT_EQ(index.Add(Device(kA, "10.0.0.9")), Outcome::Added);
-    EXPECT_EQ(index.Add(Device(kA, "10.0.0.1")), Outcome::FirstConflict);
+    EXPECT_EQ(index.Add(Answer(kA, "10.0.0.9")), Outcome::Added);
+    EXPECT_EQ(index.Add(Answer(kA, "10.0.0.1")), Outcome::FirstConflict);
     ASSERT_TRUE(index.Find(kA));
     EXPECT_EQ(index.Find(kA)->ipAddress, "10.0.0.9");
 }
 
 TEST(DeviceIndexClearTest, ArrivalInterfaceIsNotContent) {
     DeviceIndex index;
-    DiscoveredDevice viaSecond = Device(kA, "10.0.0.1");
+    Device viaSecond = Answer(kA, "10.0.0.1");
     viaSecond.interfaceName = "eth1";
-    index.Add(Device(kA, "10.0.0.1"));
-    EXPECT_EQ(index.Add(viaSecond), Outcome::Repeat);
+    index.Add(Answer(kA, "10.0.0.1"));
+    EXPECT_EQ(index.Add(std::move(viaSecond)), Outcome::Repeat);
 }
 
 } // namespace
