@@ -1,13 +1,13 @@
 #pragma once
 
-#include "CliText.h"
+#include "Device.h"
 #include "DeviceAddress.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace vrel::cli {
+namespace vrel {
 
 // A refused address as the command line words it, naming the field as the user gave it
 // (--ip or ipAddress), with a hint at --force where that would let it through.
@@ -35,4 +35,4 @@ SitePlan ReadSitePlan(const std::string& text, bool force);
 std::vector<std::string> AddressesTakenOutside(const SitePlan& plan,
                                                const std::vector<Device>& found);
 
-} // namespace vrel::cli
+} // namespace vrel

@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-namespace vrel::cli {
+namespace vrel {
 
 namespace {
 
@@ -117,4 +117,4 @@ std::vector<std::string> AddressesTakenOutside(const SitePlan& plan,
     return errors;
 }
 
-} // namespace vrel::cli
+} // namespace vrel

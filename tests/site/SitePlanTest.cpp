@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-namespace vrel::cli {
+namespace vrel {
 namespace {
 
 using ::testing::ElementsAre;
@@ -77,4 +77,4 @@ TEST(SitePlan, AddressHeldByADeviceOutsideThePlanIsAnError) {
 }
 
 } // namespace
-} // namespace vrel::cli
+} // namespace vrel
