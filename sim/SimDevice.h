@@ -16,6 +16,7 @@ struct SimDevice {
     std::string ipAddress; // dotted decimal
     std::string netmask;   // dotted decimal
     std::string password;
+    std::int64_t silentUntilMs = 0; // restarting after a Set until then
 
     std::string macText() const; // twelve upper-case hex digits
 };

@@ -15,6 +15,7 @@ constexpr int kSocketBufferBytes = 4 * 1024 * 1024;
 
 SimServer::SimServer(VrelSimulator simulator, std::uint16_t port, QObject* parent)
     : QObject(parent), simulator_(std::move(simulator)), port_(port) {
+    clock_.start();
     connect(&socket_, &QUdpSocket::readyRead, this, &SimServer::readPending);
 }
 
@@ -40,8 +41,8 @@ void SimServer::readPending() {
             continue;
         }
         const QByteArray data = in.data();
-        const SimResult result =
-            simulator_.handle(std::string(data.constData(), static_cast<std::size_t>(data.size())));
+        const SimResult result = simulator_.handle(
+            std::string(data.constData(), static_cast<std::size_t>(data.size())), clock_.elapsed());
         for (const auto& line : result.log)
             emit logLine(from + ": " + QString::fromStdString(line));
         for (const auto& answer : result.answers) {

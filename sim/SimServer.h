@@ -3,6 +3,7 @@
 #include "VrelSimulator.h"
 #include "VrelTypes.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QUdpSocket>
@@ -32,6 +33,7 @@ private:
     void sendAnswer(const QByteArray& datagram, const QHostAddress& to, quint16 toPort);
 
     VrelSimulator simulator_;
+    QElapsedTimer clock_;
     std::uint16_t port_;
     QUdpSocket socket_;
 };

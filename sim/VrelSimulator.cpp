@@ -120,7 +120,7 @@ std::string VrelSimulator::build_answer(const std::string& request, const SimDev
     return d;
 }
 
-SimResult VrelSimulator::handle(const std::string& request) {
+SimResult VrelSimulator::handle(const std::string& request, std::int64_t nowMs) {
     SimResult result;
     const auto ignore = [&](const std::string& why) {
         result.log.push_back("ignored " + std::to_string(request.size()) +
@@ -136,38 +136,43 @@ SimResult VrelSimulator::handle(const std::string& request) {
 
     const std::uint8_t command = byte_at(request, kOffCommand);
     if (command == kDiscover) {
-        broadcast(request, kStatusOk, result);
+        broadcast(request, kStatusOk, nowMs, result);
     } else if (command == kGet || command == kSet) {
-        const auto targets = addressed(request.substr(kOffMac, kMacSize), false);
+        const bool toAll = command == kSet && faults_.takeBroadcastSet;
+        const auto targets = addressed(request.substr(kOffMac, kMacSize), toAll, nowMs);
         if (targets.empty())
             result.log.push_back(request_text(request) +
-                                 ": no answering device (unknown or silent MAC)");
+                                 ": no answering device (unknown, silent or restarting MAC)");
         else if (command == kGet)
             get(request, *targets.front(), result);
+        else if (toAll && request.compare(kOffMac, kMacSize, std::string(kMacSize, '\xFF')) == 0)
+            for (SimDevice* target : targets)
+                set(request, *target, nowMs, result);
         else
-            set(request, *targets.front(), result);
+            set(request, *targets.front(), nowMs, result);
     } else {
-        broadcast(request, kStatusBadCommand, result);
+        broadcast(request, kStatusBadCommand, nowMs, result);
     }
     return result;
 }
 
 std::vector<SimDevice*> VrelSimulator::addressed(const std::string& targetMac,
-                                                 bool broadcastAllowed) {
+                                                 bool broadcastAllowed, std::int64_t nowMs) {
     const bool all = broadcastAllowed && targetMac == std::string(kMacSize, '\xFF');
     std::vector<SimDevice*> found;
     for (auto& d : devices_) {
-        if ((all || d.mac == targetMac) && !faults_.silent.count(d.mac))
+        if ((all || d.mac == targetMac) && !faults_.silent.count(d.mac) && nowMs >= d.silentUntilMs)
             found.push_back(&d);
     }
     return found;
 }
 
-void VrelSimulator::broadcast(const std::string& request, std::uint8_t status, SimResult& result) {
+void VrelSimulator::broadcast(const std::string& request, std::uint8_t status, std::int64_t nowMs,
+                              SimResult& result) {
     // FF FF FF FF FF FF reaches every device; a Discover to one MAC is answered by that device
     // only, as real devices do.
     std::vector<Reply> replies;
-    for (SimDevice* d : addressed(request.substr(kOffMac, kMacSize), true)) {
+    for (SimDevice* d : addressed(request.substr(kOffMac, kMacSize), true, nowMs)) {
         std::string payload;
         if (status == kStatusOk)
             append_variable(*d, 0, payload);
@@ -205,7 +210,8 @@ void VrelSimulator::get(const std::string& request, SimDevice& device, SimResult
                          status_text(status) + faults);
 }
 
-void VrelSimulator::set(const std::string& request, SimDevice& device, SimResult& result) {
+void VrelSimulator::set(const std::string& request, SimDevice& device, std::int64_t nowMs,
+                        SimResult& result) {
     const auto answer = [&](std::uint8_t status, const std::string& why) {
         const std::string faults = send(request, {{&device, status, {}}}, result);
         result.log.push_back(request_text(request) + ": " + status_text(status) +
@@ -250,6 +256,9 @@ void VrelSimulator::set(const std::string& request, SimDevice& device, SimResult
     device.ipAddress = FormatDottedQuad(newIp);
     device.netmask = FormatDottedQuad(newMask);
     answer(kStatusOk, {});
+    // The "ok" leaves before the device goes quiet.
+    if (faults_.restartMs > 0)
+        device.silentUntilMs = nowMs + faults_.restartMs;
 }
 
 std::string VrelSimulator::send(const std::string& request, std::vector<Reply> replies,

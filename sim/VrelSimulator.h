@@ -20,6 +20,12 @@ struct SimFaults {
     double garbagePercent = 0;    // an answer is replaced by a malformed datagram
     std::set<std::string> silent; // six-byte MACs of devices that never answer
     double setLossPercent = 0;    // an answer to a Set is not sent, after the device took it
+    // A device that took a Set answers nothing for this long, as devices that restart their
+    // network after an address change do.
+    int restartMs = 0;
+    // Devices take a Set addressed to FFFFFFFFFFFF, every one of them, as some firmware does:
+    // what a tool that sent such a Set would do to a segment.
+    bool takeBroadcastSet = false;
 };
 
 // One datagram to send back to the requester, delayMs after the request arrived.
@@ -42,7 +48,8 @@ public:
     explicit VrelSimulator(std::vector<SimDevice> devices, SimFaults faults = {},
                            std::uint32_t seed = 1);
 
-    SimResult handle(const std::string& datagram);
+    // nowMs: the time the datagram arrived, on any monotonic millisecond clock.
+    SimResult handle(const std::string& datagram, std::int64_t nowMs = 0);
 
     const std::vector<SimDevice>& devices() const { return devices_; }
 
@@ -61,11 +68,13 @@ private:
     };
 
     // Discover, and any unknown command: answered by every addressed device.
-    void broadcast(const std::string& request, std::uint8_t status, SimResult& result);
+    void broadcast(const std::string& request, std::uint8_t status, std::int64_t nowMs,
+                   SimResult& result);
     void get(const std::string& request, SimDevice& device, SimResult& result);
-    void set(const std::string& request, SimDevice& device, SimResult& result);
+    void set(const std::string& request, SimDevice& device, std::int64_t nowMs, SimResult& result);
 
-    std::vector<SimDevice*> addressed(const std::string& targetMac, bool broadcastAllowed);
+    std::vector<SimDevice*> addressed(const std::string& targetMac, bool broadcastAllowed,
+                                      std::int64_t nowMs);
     // Sends replies to one request: spread over the window when several devices answer, then
     // the faults applied. Returns the faults for the log line, as ", 1 lost".
     std::string send(const std::string& request, std::vector<Reply> replies, SimResult& result);

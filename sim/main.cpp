@@ -85,6 +85,8 @@ SimFaults faults_from(const QCommandLineParser& parser, const std::vector<SimDev
     f.setLossPercent = percent_option(parser, "set-loss");
     f.duplicatePercent = percent_option(parser, "duplicate");
     f.garbagePercent = percent_option(parser, "garbage");
+    f.restartMs = static_cast<int>(number_option(parser, "restart-ms", 0, 600000));
+    f.takeBroadcastSet = parser.isSet("take-broadcast-set");
     for (const QString& text : parser.values("silent")) {
         const auto mac = parse_mac(text.toStdString());
         const bool known = mac && std::any_of(devices.begin(), devices.end(),
@@ -142,6 +144,13 @@ void AddOptions(QCommandLineParser& parser) {
          "pct", "0"},
         {"duplicate", "Send <pct> percent of the answers twice.", "pct", "0"},
         {"delay", "Delay every answer by <ms> more.", "ms", "0"},
+        {"restart-ms",
+         "A device answers nothing for <ms> after a Set it took, as devices that restart "
+         "their network do.",
+         "ms", "0"},
+        {"take-broadcast-set",
+         "Devices take a Set addressed to FFFFFFFFFFFF, every one of them (for tests of "
+         "what a tool must never send)."},
         {"silent", "The device with <MAC> never answers (repeatable).", "MAC"},
         {"garbage", "Replace <pct> percent of the answers by malformed datagrams.", "pct", "0"},
         {"quiet", "Print no line per request."},
