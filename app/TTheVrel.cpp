@@ -128,6 +128,26 @@ void TTheVrel::BuildControls() {
     font.setPointSize(8);
     setFont(font);
 
+    BuildPanels();
+    BuildEditPanel();
+    BuildMemoMenu();
+    BuildHiddenControls();
+    // The free slot left of the password box, below the MAC address and module name.
+    LB_Status = MakeLabel(Panel3, "LB_Status", "", 8, 60);
+    LB_Status->resize(200, 15);
+
+    setTabOrder(ED_IP, ED_Net);
+    setTabOrder(ED_Net, ED_Pass);
+    setTabOrder(ED_Pass, ED_Mac);
+    setTabOrder(ED_Mac, ED_Mod);
+    setTabOrder(ED_Mod, Memo_Info);
+
+    SetUpTableColumns();
+    ConnectControls();
+}
+
+// The button column on the right; left of it the table above the edit panel.
+void TTheVrel::BuildPanels() {
     Panel1 = Child<QWidget>(this, "Panel1");
     Panel1->setFixedWidth(73);
     Panel2 = Child<QWidget>(this, "Panel2");
@@ -150,7 +170,10 @@ void TTheVrel::BuildControls() {
     column->setSpacing(0);
     column->addWidget(LV_Vrel, 1);
     column->addWidget(Panel3);
+}
 
+// The selected device's fields and the password above the memo, which fills the bottom.
+void TTheVrel::BuildEditPanel() {
     Label1 = MakeLabel(Panel3, "Label1", "Module Name", 8, 32);
     Label2 = MakeLabel(Panel3, "Label2", "MAC Address", 8, 8);
     Label3 = MakeLabel(Panel3, "Label3", "IP Address", 216, 8);
@@ -174,7 +197,9 @@ void TTheVrel::BuildControls() {
     memoRow->addWidget(Memo_Info);
     Label5 = MakeLabel(Panel3, "Label5", "Password", 216, 56);
     ED_Pass = Child<QLineEdit>(Panel3, "ED_Pass", {280, 56, 121, 21});
+}
 
+void TTheVrel::BuildMemoMenu() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
     Clear1 = PopupMenu1->addAction("Clear");
@@ -182,7 +207,10 @@ void TTheVrel::BuildControls() {
     Memo_Info->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Memo_Info, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PopupMenu1->popup(Memo_Info->mapToGlobal(at)); });
+}
 
+// Controls of the button column the window keeps without showing them.
+void TTheVrel::BuildHiddenControls() {
     BT_Test = MakeButton(Panel1, "BT_Test", "Test", {8, 107, 57, 25});
     BT_Test->setVisible(false);
     ComboBox1 = Child<QComboBox>(Panel1, "ComboBox1", {4, 31, 65, 21});
@@ -191,16 +219,9 @@ void TTheVrel::BuildControls() {
     Label6 = MakeLabel(Panel1, "Label6", "Available", 8, 16);
     Label6->resize(43, 13);
     Label6->setVisible(false);
-    // The free slot left of the password box, below the MAC address and module name.
-    LB_Status = MakeLabel(Panel3, "LB_Status", "", 8, 60);
-    LB_Status->resize(200, 15);
+}
 
-    setTabOrder(ED_IP, ED_Net);
-    setTabOrder(ED_Net, ED_Pass);
-    setTabOrder(ED_Pass, ED_Mac);
-    setTabOrder(ED_Mac, ED_Mod);
-    setTabOrder(ED_Mod, Memo_Info);
-
+void TTheVrel::SetUpTableColumns() {
     // The designed columns: the product code hides in a one-pixel caption column.
     // The last column tells on which network of the host each device answered.
     LV_Vrel->setHeaderLabels(
@@ -210,7 +231,9 @@ void TTheVrel::BuildControls() {
         LV_Vrel->header()->setSectionResizeMode(c, QHeaderView::Interactive);
         LV_Vrel->setColumnWidth(c, widths[c]);
     }
+}
 
+void TTheVrel::ConnectControls() {
     connect(BT_Discover, &QPushButton::clicked, this, &TTheVrel::BT_DiscoverClick);
     connect(BT_Set, &QPushButton::clicked, this, &TTheVrel::BT_SetClick);
     connect(BT_Close, &QPushButton::clicked, this, &TTheVrel::BT_CloseClick);

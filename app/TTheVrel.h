@@ -85,6 +85,12 @@ protected:
 
 private:
     void BuildControls();
+    void BuildPanels();
+    void BuildEditPanel();
+    void BuildMemoMenu();
+    void BuildHiddenControls();
+    void SetUpTableColumns();
+    void ConnectControls();
     void AppendMemo(const std::string& line);
     void ShowDiscoverStatus();
     void WatchDiscoverDrops();
