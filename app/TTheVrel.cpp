@@ -384,8 +384,8 @@ void TTheVrel::LV_VrelClick() {
 void TTheVrel::BT_SetClick() {
     if (ED_Mac->text() == "0")
         return;
-    // The codec would read shorthand such as "192.168.11" or octal "010" and send it; a
-    // device given a typo, or an address it cannot be reached at, is lost until reset.
+    // Refused here, before a VerifiedSet exists, so that the message names the field; a
+    // device given an address it cannot be reached at is lost until someone resets it.
     if (const auto refusal = CheckDeviceAddress(Text(ED_IP), Text(ED_Net))) {
         const QLabel* field = refusal->field == AddressRefusal::kIpAddress ? Label3 : Label4;
         ShowMessageBox(this, field->text().toStdString() + ": " + refusal->reason);
@@ -397,15 +397,9 @@ void TTheVrel::BT_SetClick() {
     try {
         if (setClient_ == nullptr)
             RaiseVrel(kSocketNotReady);
-        auto* set = new VerifiedSet(
-            *setClient_, target, options,
-            [this](const KvVRELError& e) {
-                KvVRELVarList none;
-                OnSetDone(e, none);
-            },
-            nullptr, this);
+        auto* set = new VerifiedSet(*setClient_, target, options, nullptr, this);
         set->SetFinished([this, set, target](const SetOutcome& outcome) {
-            OnSetVerdict(target, outcome);
+            OnSetFinished(target, outcome);
             set->deleteLater();
         });
         try {
@@ -422,24 +416,20 @@ void TTheVrel::BT_SetClick() {
         NameFailedSends(*setClient_, "Set");
 }
 
-void TTheVrel::OnSetDone(const KvVRELError& completion, KvVRELVarList&) {
-    if (completion.code == 0) {
-        AppendMemo("Devie " + completion.macText + " : Set OK ! at " + LongTimeText());
-    } else if (completion.code == kTimeout) {
+void TTheVrel::OnSetFinished(const VerifiedSet::Target& target, const SetOutcome& outcome) {
+    if (outcome.setCode == 0) {
+        AppendMemo("Devie " + target.mac + " : Set OK ! at " + LongTimeText());
+    } else if (outcome.setCode == kTimeout) {
         AppendMemo("The Device have no respons !");
         AppendMemo("Maybe it is not support this operation or can't connecte. at " +
                    LongTimeText());
     } else {
-        AppendMemo(completion.message);
+        AppendMemo(outcome.setMessage);
     }
-}
-
-void TTheVrel::OnSetVerdict(const VerifiedSet::Target& target, const SetOutcome& outcome) {
-    // The Set's own lines are written already; a device that refused has nothing to check.
-    if (outcome.verdict == SetVerdict::kRefused)
-        return;
-    AppendMemo(VerdictLine(target.mac, target.ip, target.netmask, outcome) + " at " +
-               LongTimeText());
+    // A device that refused has nothing to check.
+    if (outcome.verdict != SetVerdict::kRefused)
+        AppendMemo(VerdictLine(target.mac, target.ip, target.netmask, outcome) + " at " +
+                   LongTimeText());
 }
 
 void TTheVrel::Clear1Click() {

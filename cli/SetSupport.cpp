@@ -27,7 +27,7 @@ VerifiedSet::Options SetOptionsFrom(const QCommandLineParser& parser) {
 SetOutcome SetAndVerify(KvVRELClient& client, const VerifiedSet::Target& target,
                         const VerifiedSet::Options& options, const std::string& what) {
     QEventLoop loop;
-    VerifiedSet set(client, target, options, nullptr, [&](const SetOutcome&) { loop.quit(); });
+    VerifiedSet set(client, target, options, [&](const SetOutcome&) { loop.quit(); });
     set.Start();
     if (!set.Done()) {
         ProgressLine progress([&] {
