@@ -114,6 +114,26 @@ void TTheVrel::BuildControls() {
     font.setPointSize(8);
     setFont(font);
 
+    BuildPanels();
+    BuildEditPanel();
+    BuildMemoMenu();
+    BuildHiddenControls();
+    // The free slot left of the password box, below the MAC address and module name.
+    LB_Status = MakeLabel(Panel3, "LB_Status", "", 8, 60);
+    LB_Status->resize(200, 15);
+
+    setTabOrder(ED_IP, ED_Net);
+    setTabOrder(ED_Net, ED_Pass);
+    setTabOrder(ED_Pass, ED_Mac);
+    setTabOrder(ED_Mac, ED_Mod);
+    setTabOrder(ED_Mod, Memo_Info);
+
+    SetUpTableColumns();
+    ConnectControls();
+}
+
+// The button column on the right; left of it the table above the edit panel.
+void TTheVrel::BuildPanels() {
     Panel1 = Child<QWidget>(this, "Panel1");
     Panel1->setFixedWidth(73);
     Panel2 = Child<QWidget>(this, "Panel2");
@@ -136,7 +156,10 @@ void TTheVrel::BuildControls() {
     column->setSpacing(0);
     column->addWidget(LV_Vrel, 1);
     column->addWidget(Panel3);
+}
 
+// The selected device's fields and the password above the memo, which fills the bottom.
+void TTheVrel::BuildEditPanel() {
     Label1 = MakeLabel(Panel3, "Label1", "Module Name", 8, 32);
     Label2 = MakeLabel(Panel3, "Label2", "MAC Address", 8, 8);
     Label3 = MakeLabel(Panel3, "Label3", "IP Address", 216, 8);
@@ -160,7 +183,9 @@ void TTheVrel::BuildControls() {
     memoRow->addWidget(Memo_Info);
     Label5 = MakeLabel(Panel3, "Label5", "Password", 216, 56);
     ED_Pass = Child<QLineEdit>(Panel3, "ED_Pass", {280, 56, 121, 21});
+}
 
+void TTheVrel::BuildMemoMenu() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
     Clear1 = PopupMenu1->addAction("Clear");
@@ -168,7 +193,10 @@ void TTheVrel::BuildControls() {
     Memo_Info->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Memo_Info, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PopupMenu1->popup(Memo_Info->mapToGlobal(at)); });
+}
 
+// Controls of the button column the window keeps without showing them.
+void TTheVrel::BuildHiddenControls() {
     BT_Test = MakeButton(Panel1, "BT_Test", "Test", {8, 107, 57, 25});
     BT_Test->setVisible(false);
     ComboBox1 = Child<QComboBox>(Panel1, "ComboBox1", {4, 31, 65, 21});
@@ -177,16 +205,9 @@ void TTheVrel::BuildControls() {
     Label6 = MakeLabel(Panel1, "Label6", "Available", 8, 16);
     Label6->resize(43, 13);
     Label6->setVisible(false);
-    // The free slot left of the password box, below the MAC address and module name.
-    LB_Status = MakeLabel(Panel3, "LB_Status", "", 8, 60);
-    LB_Status->resize(200, 15);
+}
 
-    setTabOrder(ED_IP, ED_Net);
-    setTabOrder(ED_Net, ED_Pass);
-    setTabOrder(ED_Pass, ED_Mac);
-    setTabOrder(ED_Mac, ED_Mod);
-    setTabOrder(ED_Mod, Memo_Info);
-
+void TTheVrel::SetUpTableColumns() {
     // The designed columns: the product code hides in a one-pixel caption column.
     // The last column tells on which network of the host each device answered.
     LV_Vrel->setHeaderLabels(
@@ -196,7 +217,9 @@ void TTheVrel::BuildControls() {
         LV_Vrel->header()->setSectionResizeMode(c, QHeaderView::Interactive);
         LV_Vrel->setColumnWidth(c, widths[c]);
     }
+}
 
+void TTheVrel::ConnectControls() {
     connect(BT_Discover, &QPushButton::clicked, this, &TTheVrel::BT_DiscoverClick);
     connect(BT_Set, &QPushButton::clicked, this, &TTheVrel::BT_SetClick);
     connect(BT_Close, &QPushButton::clicked, this, &TTheVrel::BT_CloseClick);
@@ -352,8 +375,8 @@ void TTheVrel::LV_VrelClick() {
 void TTheVrel::BT_SetClick() {
     if (ED_Mac->text() == "0")
         return;
-    // The codec would read shorthand such as "192.168.11" or octal "010" and send it; a
-    // device given a typo, or an address it cannot be reached at, is lost until reset.
+    // Refused here, before a VerifiedSet exists, so that the message names the field; a
+    // device given an address it cannot be reached at is lost until someone resets it.
     if (const auto refusal = CheckDeviceAddress(Text(ED_IP), Text(ED_Net))) {
         const QLabel* field = refusal->field == AddressRefusal::kIpAddress ? Label3 : Label4;
         ShowMessageBox(this, field->text().toStdString() + ": " + refusal->reason);
@@ -365,15 +388,9 @@ void TTheVrel::BT_SetClick() {
     try {
         if (setClient_ == nullptr)
             RaiseVrel(kSocketNotReady);
-        auto* set = new VerifiedSet(
-            *setClient_, target, options,
-            [this](const KvVRELError& e) {
-                KvVRELVarList none;
-                OnSetDone(e, none);
-            },
-            nullptr, this);
+        auto* set = new VerifiedSet(*setClient_, target, options, nullptr, this);
         set->SetFinished([this, set, target](const SetOutcome& outcome) {
-            OnSetVerdict(target, outcome);
+            OnSetFinished(target, outcome);
             set->deleteLater();
         });
         try {
@@ -390,24 +407,20 @@ void TTheVrel::BT_SetClick() {
         NameFailedSends(*setClient_, "Set");
 }
 
-void TTheVrel::OnSetDone(const KvVRELError& completion, KvVRELVarList&) {
-    if (completion.code == 0) {
-        AppendMemo("Devie " + completion.macText + " : Set OK ! at " + LongTimeText());
-    } else if (completion.code == kTimeout) {
+void TTheVrel::OnSetFinished(const VerifiedSet::Target& target, const SetOutcome& outcome) {
+    if (outcome.setCode == 0) {
+        AppendMemo("Devie " + target.mac + " : Set OK ! at " + LongTimeText());
+    } else if (outcome.setCode == kTimeout) {
         AppendMemo("The Device have no respons !");
         AppendMemo("Maybe it is not support this operation or can't connecte. at " +
                    LongTimeText());
     } else {
-        AppendMemo(completion.message);
+        AppendMemo(outcome.setMessage);
     }
-}
-
-void TTheVrel::OnSetVerdict(const VerifiedSet::Target& target, const SetOutcome& outcome) {
-    // The Set's own lines are written already; a device that refused has nothing to check.
-    if (outcome.verdict == SetVerdict::kRefused)
-        return;
-    AppendMemo(VerdictLine(target.mac, target.ip, target.netmask, outcome) + " at " +
-               LongTimeText());
+    // A device that refused has nothing to check.
+    if (outcome.verdict != SetVerdict::kRefused)
+        AppendMemo(VerdictLine(target.mac, target.ip, target.netmask, outcome) + " at " +
+                   LongTimeText());
 }
 
 void TTheVrel::Clear1Click() {

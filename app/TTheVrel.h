@@ -67,9 +67,9 @@ public:
     void BT_DiscoverClick();
     void LV_VrelClick();
     void BT_SetClick();
-    void OnSetDone(const KvVRELError& completion, KvVRELVarList& variables);
-    // One memo line after the Set's own: what the device reported when asked afterwards.
-    void OnSetVerdict(const VerifiedSet::Target& target, const SetOutcome& outcome);
+    // The memo lines of a Set that has ended: the Set exchange's own, then, unless the device
+    // refused, what the device reported when asked afterwards.
+    void OnSetFinished(const VerifiedSet::Target& target, const SetOutcome& outcome);
     // Highlights rows whose address conflicts (shared, unreachable subnet, the host's own),
     // the tooltip naming the conflict.
     void MarkConflicts();
@@ -85,6 +85,12 @@ protected:
 
 private:
     void BuildControls();
+    void BuildPanels();
+    void BuildEditPanel();
+    void BuildMemoMenu();
+    void BuildHiddenControls();
+    void SetUpTableColumns();
+    void ConnectControls();
     void AppendMemo(const std::string& line);
     void ShowDiscoverStatus();
     void WatchDiscoverDrops();

@@ -2,7 +2,8 @@
 
 #include "CliText.h"
 #include "DeviceAddress.h"
-#include "VerifiedSet.h"
+// The Set support set and apply share (apply reaches it through this header).
+#include "SetSupport.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -88,17 +89,6 @@ int SecondsLeft(std::int64_t deadline);
 // Tells on err what the kernel did to the answers: a receive buffer smaller than the client
 // asked for, and the answers it dropped since the count stood at dropsBefore.
 void ReportReceiveDrops(const KvVRELClient& client, std::uint64_t dropsBefore, std::ostream& err);
-// What set and apply share: --force, --no-verify and --json.
-void AddSetOptions(QCommandLineParser& parser);
-// The Set time-out of --timeout, and --no-verify.
-VerifiedSet::Options SetOptionsFrom(const QCommandLineParser& parser);
-// Sets and checks one device, running the event loop until the verdict, with "<what>..." on a
-// terminal. Throws the failure to send the first Set.
-SetOutcome SetAndVerify(KvVRELClient& client, const VerifiedSet::Target& target,
-                        const VerifiedSet::Options& options, const std::string& what);
-// The outcome of one Set as a JSON object: the target, the verdict, the last Set's result.
-JsonFields OutcomeJson(const VerifiedSet::Target& target, const SetOutcome& outcome);
-
 
 int RunDiscover(const QStringList& args);
 int RunSet(const QStringList& args);

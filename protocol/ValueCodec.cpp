@@ -145,39 +145,6 @@ std::string ValueText(std::uint8_t type, const std::uint8_t* in, std::size_t n) 
 // Devices and users write MACs and octet strings loosely: a stray character counts as 0.
 int HexValue(char c) { return HexDigit(c) < 0 ? 0 : HexDigit(c); }
 
-// One part of an IPv4 address in C notation: 0x hex, leading-zero octal, or decimal.
-bool ReadIpPart(const std::string& part, std::uint64_t& value) {
-    if (part.empty())
-        return false;
-    int base = 10;
-    std::size_t pos = 0;
-    if (part.size() > 1 && part[0] == '0' && (part[1] == 'x' || part[1] == 'X')) {
-        base = 16;
-        pos = 2;
-        if (pos == part.size())
-            return false;
-    } else if (part[0] == '0') {
-        base = 8;
-    }
-    value = 0;
-    for (; pos < part.size(); ++pos) {
-        const char c = part[pos];
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (base == 16 && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
-            digit = HexValue(c);
-        else
-            return false;
-        if (digit >= base)
-            return false;
-        value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
-        if (value > 0xFFFFFFFFu)
-            return false;
-    }
-    return true;
-}
-
 bool IsWhiteSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
@@ -317,42 +284,14 @@ std::uint32_t ticks_from_text(const std::string& text) {
     return ticks;
 }
 
-std::string read_ip_address(const std::string& pasted) {
-    // Text pasted into an edit box often brings a line end or a blank along.
-    std::size_t first = 0, end = pasted.size();
-    while (first < end && IsWhiteSpace(pasted[first]))
-        ++first;
-    while (end > first && IsWhiteSpace(pasted[end - 1]))
-        --end;
-    const std::string text = pasted.substr(first, end - first);
-    std::uint64_t parts[4];
-    std::size_t count = 0;
-    std::size_t from = 0;
-    bool ok = !text.empty();
-    while (ok) {
-        const std::size_t dot = text.find('.', from);
-        const std::string part = text.substr(from, dot == std::string::npos ? dot : dot - from);
-        ok = count < 4 && ReadIpPart(part, parts[count]);
-        ++count;
-        if (dot == std::string::npos)
-            break;
-        from = dot + 1;
-    }
-    // The last part fills the bytes the earlier ones leave: a, a.b (24 bits), a.b.c (16 bits).
-    std::uint64_t address = 0;
-    if (ok) {
-        for (std::size_t i = 0; i + 1 < count; ++i)
-            ok = ok && parts[i] <= 0xFF;
-        const int lastBits = 8 * static_cast<int>(5 - count);
-        ok = ok && parts[count - 1] < (std::uint64_t{1} << lastBits);
-        for (std::size_t i = 0; i + 1 < count; ++i)
-            address |= parts[i] << (24 - 8 * i);
-        address |= parts[count - 1];
-    }
-    if (!ok)
-        RaiseConvert("'%s' is not a valid IP address", pasted);
+std::string read_ip_address(const std::string& text) {
+    // The grammar of the address check, so that what goes out is what was checked: read in C
+    // notation, "010.0.0.1" would go out as 8.0.0.1.
+    const auto address = ParseDottedQuad(text);
+    if (!address)
+        RaiseConvert("'%s' is not a valid IP address", text);
     std::string bytes;
-    PutBig(bytes, address, 4);
+    PutBig(bytes, *address, 4);
     return bytes;
 }
 

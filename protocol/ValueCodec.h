@@ -31,9 +31,9 @@ std::string bytes_to_hex(const std::string& bytes);
 std::string ticks_to_text(std::uint32_t ticks);
 std::uint32_t ticks_from_text(const std::string& text);
 
-// Reads an IPv4 address in the inet_aton grammar (one to four parts, decimal, octal with a
-// leading 0 or hexadecimal with 0x; the last part fills the remaining bytes) into four bytes in
-// network order. Throws ConvertError "'%s' is not a valid IP address", also for an empty text.
+// Reads an IPv4 address as ParseDottedQuad does (four decimal numbers 0..255 without leading
+// zeros, nothing around them) into four bytes in network order. Throws ConvertError "'%s' is
+// not a valid IP address" for any other text.
 std::string read_ip_address(const std::string& text);
 
 } // namespace vrel

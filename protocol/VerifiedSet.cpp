@@ -82,10 +82,10 @@ std::string VerdictLine(const std::string& mac, const std::string& ip, const std
     return line;
 }
 
-VerifiedSet::VerifiedSet(KvVRELClient& client, Target target, Options options, SetDone setDone,
-                             Finished finished, QObject* parent)
+VerifiedSet::VerifiedSet(KvVRELClient& client, Target target, Options options, Finished finished,
+                         QObject* parent)
     : QObject(parent), client_(client), target_(std::move(target)), options_(options),
-      setDone_(std::move(setDone)), finished_(std::move(finished)) {
+      finished_(std::move(finished)) {
     if (!options_.verify)
         options_.retries = 0;
     pause_.setSingleShot(true);
@@ -109,6 +109,9 @@ void VerifiedSet::SendSet() {
 
 void VerifiedSet::OnSetAnswer(const KvVRELError& e, KvVRELVarList&) {
     outcome_.setCode = e.code;
+    outcome_.setMessage = e.message;
+    outcome_.setInterfaceName = e.interfaceName;
+    outcome_.setInterfaceIndex = e.interfaceIndex;
     if (e.code == kTimeout && outcome_.attempts <= options_.retries) {
         try {
             SendSet();
@@ -117,8 +120,6 @@ void VerifiedSet::OnSetAnswer(const KvVRELError& e, KvVRELVarList&) {
             // The socket failed between two sends; the time-out stands as the last word.
         }
     }
-    if (setDone_)
-        setDone_(e);
     if (e.code != 0 && e.code != kTimeout)
         return Finish(SetVerdict::kRefused);
     if (!options_.verify)

@@ -33,7 +33,13 @@ std::string VerdictLine(const std::string& mac, const std::string& ip, const std
 
 struct SetOutcome {
     SetVerdict verdict = SetVerdict::kNotConfirmed;
-    int setCode = 0;  // result of the last Set exchange: 0, -1014 or the device's failure
+    // The last Set exchange: its result (0, -1014 or the device's failure), the catalogue
+    // text of that result, and the interface its answer arrived on (empty and 0 when it timed
+    // out).
+    int setCode = 0;
+    std::string setMessage;
+    std::string setInterfaceName;
+    int setInterfaceIndex = 0;
     int attempts = 0; // Set datagrams sent
     // What the device last reported when asked, empty when it never answered.
     std::string seenIp, seenNetmask;
@@ -50,6 +56,7 @@ class VerifiedSet : public QObject {
 public:
     struct Target {
         std::string mac, password, ip, netmask;
+        int interfaceIndex = 0; // the interface the device was listed on; 0: every interface
     };
     struct Options {
         std::uint32_t setTimeout = 300; // 10 ms units, per Set datagram
@@ -58,13 +65,13 @@ public:
         int checkMs = 3000;             // how long the device is asked for its address
         std::uint32_t getTimeout = 50;  // 10 ms units, per Get of the check
     };
-    // The completion of the last Set exchange, before any check begins.
-    using SetDone = std::function<void(const KvVRELError&)>;
+    // Called once, when the verdict is known.
     using Finished = std::function<void(const SetOutcome&)>;
 
-    VerifiedSet(KvVRELClient& client, Target target, Options options, SetDone setDone,
-                  Finished finished, QObject* parent = nullptr);
+    VerifiedSet(KvVRELClient& client, Target target, Options options, Finished finished,
+                QObject* parent = nullptr);
 
+    // For an owner that names the object in its callback and so gives it after construction.
     void SetFinished(Finished finished) { finished_ = std::move(finished); }
     // Sends the first Set; a failure to send it is thrown (vrel::Exception) and then nothing
     // is pending and no callback runs.
@@ -83,7 +90,6 @@ private:
     KvVRELClient& client_;
     Target target_;
     Options options_;
-    SetDone setDone_;
     Finished finished_;
     SetOutcome outcome_;
     std::int64_t checkDeadline_ = 0;

@@ -66,7 +66,6 @@ TEST(Condition, QuotedLiteralsAreComparedNotSplitOn) {
         {R"~("x&y"="x&y")~", "true"},
         {R"~("a|b"<"a|c")~", "true"},
         {R"~("f(x)"="f(x)")~", "true"},
-        {R"~(x="x"&y="b|c")~", "false"}, // every pair of quotes protects, not only the first
         {R"~("x"<"(z)")~", "false"},     // a quoted group is text: "x" > "(z)"
         {R"~("(z)"<"x")~", "true"},
         {R"~(y="b|c"|x=x)~", "true"},    // the unquoted "|" behind the literal splits
@@ -76,6 +75,17 @@ TEST(Condition, QuotedLiteralsAreComparedNotSplitOn) {
         {R"~(x="|true)~", "true"},     // a lone quote protects nothing
         {R"~((a=")")~", "false"},      // a quoted ")" closes no group
         {R"~("false&"!x)~", kBad},     // the pair holds: "!" drops up to itself, leaving x
+    });
+}
+
+// The examples of the README's Security section. Each literal is taken whole: split at the
+// quoted ">" the first would compare "m=\"<none" with nothing and hold; split at a quoted "|"
+// the other two would leave an operand that is no comparison.
+TEST(Condition, EveryQuotedLiteralIsTakenWhole) {
+    ExpectOutcomes({
+        {R"~(m="<none>")~", "false"},
+        {R"~(m="a|b"|m=m)~", "true"},     // false | true
+        {R"~(x="x"&y="b|c")~", "false"}, // true & false: every pair protects, not the first only
     });
 }
 
