@@ -375,6 +375,10 @@ void TTheVrel::LV_VrelClick() {
 void TTheVrel::BT_SetClick() {
     if (ED_Mac->text() == "0")
         return;
+    if (const std::string problem = GroupMacProblem(Text(ED_Mac)); !problem.empty()) {
+        ShowMessageBox(this, problem);
+        return;
+    }
     // Refused here, before a VerifiedSet exists, so that the message names the field; a
     // device given an address it cannot be reached at is lost until someone resets it.
     if (const auto refusal = CheckDeviceAddress(Text(ED_IP), Text(ED_Net))) {

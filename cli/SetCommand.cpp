@@ -20,6 +20,8 @@ namespace {
 VerifiedSet::Target CheckedInput(const QCommandLineParser& parser) {
     VerifiedSet::Target in;
     in.mac = TargetMacFrom(parser, "set");
+    if (const std::string problem = GroupMacProblem(in.mac); !problem.empty())
+        throw UsageError(problem);
     if (!parser.isSet("ip") || !parser.isSet("netmask"))
         throw UsageError("both --ip and --netmask are needed");
     in.ip = parser.value("ip").toStdString();
@@ -27,6 +29,33 @@ VerifiedSet::Target CheckedInput(const QCommandLineParser& parser) {
     if (const auto refusal = CheckDeviceAddress(in.ip, in.netmask, parser.isSet("force")))
         throw UsageError(RefusalText(*refusal, "--ip", "--netmask"));
     return in;
+}
+
+// The verdict on stdout (or as JSON), notes and failures on stderr; the exit code.
+int ReportOutcome(const VerifiedSet::Target& target, const SetOutcome& outcome,
+                  const VerifiedSet::Options& options, bool json) {
+    const bool succeeded = VerdictSucceeded(outcome.verdict);
+    if (json) {
+        std::cout << JsonObjectText(OutcomeJson(target, outcome)) << "\n";
+    } else if (succeeded) {
+        std::cout << "Set " << target.mac << ": IP address " << target.ip << ", netmask "
+                  << target.netmask << "\n";
+        if (outcome.verdict != SetVerdict::kNotVerified)
+            std::cout << VerdictLine(target.mac, target.ip, target.netmask, outcome) << "\n";
+    }
+    if (outcome.verdict == SetVerdict::kAppliedAnswerLost)
+        std::cerr << "vrel: note: the device did not answer the Set, but reports the new "
+                     "address\n";
+    if (outcome.verdict == SetVerdict::kAcknowledged)
+        std::cerr << "vrel: note: the device took the Set but did not answer at its new "
+                     "address within the check; it may be restarting its network\n";
+    if (!succeeded) {
+        std::cerr << MessageForCode(outcome.setCode) << "\n";
+        if (outcome.verdict == SetVerdict::kNotConfirmed && options.verify)
+            std::cerr << VerdictLine(target.mac, target.ip, target.netmask, outcome) << "\n";
+    }
+    std::cout.flush();
+    return succeeded ? kExitOk : kExitDeviceFailure;
 }
 
 } // namespace
@@ -37,8 +66,8 @@ int RunSet(const QStringList& args) {
         "Write a new IP address and netmask into the device with the MAC address MAC.\n"
         "The password comes from --password-stdin, --password-file or VREL_PASSWORD.\n"
         "A Set without an answer is sent twice more; then the device is asked for its\n"
-        "address for up to 3 s. Verdicts: verified; applied, answer lost (exit 0 with a\n"
-        "note); not confirmed (exit 1).");
+        "address for up to 3 s. Verdicts: verified; applied, answer lost, and acknowledged,\n"
+        "not verified (exit 0 with a note); not confirmed (exit 1).");
     AddDeviceOptions(parser);
     parser.addOption({"ip", "The new IP address.", "ADDR"});
     parser.addOption({"netmask", "The new netmask.", "MASK"});
@@ -66,25 +95,7 @@ int RunSet(const QStringList& args) {
         return ExitCodeForFailure(e.HelpContext());
     }
 
-    const bool succeeded = VerdictSucceeded(outcome.verdict);
-    if (parser.isSet("json")) {
-        std::cout << JsonObjectText(OutcomeJson(target, outcome)) << "\n";
-    } else if (succeeded) {
-        std::cout << "Set " << target.mac << ": IP address " << target.ip << ", netmask "
-                  << target.netmask << "\n";
-        if (outcome.verdict != SetVerdict::kNotVerified)
-            std::cout << VerdictLine(target.mac, target.ip, target.netmask, outcome) << "\n";
-    }
-    if (outcome.verdict == SetVerdict::kAppliedAnswerLost)
-        std::cerr << "vrel: note: the device did not answer the Set, but reports the new "
-                     "address\n";
-    if (!succeeded) {
-        std::cerr << MessageForCode(outcome.setCode) << "\n";
-        if (outcome.verdict == SetVerdict::kNotConfirmed && options.verify)
-            std::cerr << VerdictLine(target.mac, target.ip, target.netmask, outcome) << "\n";
-    }
-    std::cout.flush();
-    return succeeded ? kExitOk : kExitDeviceFailure;
+    return ReportOutcome(target, outcome, options, parser.isSet("json"));
 }
 
 } // namespace vrel::cli

@@ -1,5 +1,6 @@
 #include "DeviceAddress.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 
@@ -124,6 +125,19 @@ std::optional<std::string> NormalizeMac(std::string_view text) {
         digits += static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
     }
     return digits;
+}
+
+std::string GroupMacProblem(std::string_view mac) {
+    if (mac.size() != 12)
+        return {}; // not a MAC address at all
+    unsigned firstOctet = 0;
+    const char* const octetEnd = mac.data() + std::min<std::size_t>(2, mac.size());
+    const auto [end, error] = std::from_chars(mac.data(), octetEnd, firstOctet, 16);
+    if (error != std::errc() || end != mac.data() + 2 || (firstOctet & 1) == 0)
+        return {};
+    return "MAC address " + std::string(mac) +
+           " is a group address that every listening device takes as its own; a Set is never "
+           "sent to it";
 }
 
 std::string AddressProblem(std::uint32_t address, std::uint32_t mask) {

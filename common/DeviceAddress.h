@@ -23,6 +23,12 @@ std::optional<std::uint32_t> ParseNetmask(std::string_view text);
 // labels, ip and ifconfig print them; the twelve digits in upper case, else nothing.
 std::optional<std::string> NormalizeMac(std::string_view text);
 
+// Why a Set must never go to this MAC address (twelve hex digits), or empty when it may: a
+// group address (the low bit of the first octet set; FFFFFFFFFFFF, "every device", among
+// them) asks every device that listens to it to take one address at once. No --force lets
+// such a Set through.
+std::string GroupMacProblem(std::string_view mac);
+
 // Why a device must not be given address with mask, or empty when it may: the address must be
 // a unicast host address (not 0/8, 127/8, 224/4 and above), the netmask non-zero and short
 // enough to leave hosts (/30 at most), and the address neither the network nor the broadcast

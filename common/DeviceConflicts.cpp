@@ -54,6 +54,8 @@ std::string DeviceConflict::Text() const {
         add("the host's own address");
     if (!outsideOf.empty())
         add("outside the subnets of " + outsideOf + " (reachable only by the broadcast Set)");
+    if (groupMac)
+        add("a group MAC address: no Set is sent to it");
     return notes;
 }
 
@@ -92,6 +94,7 @@ std::vector<DeviceConflict> FindConflicts(std::size_t count, const DeviceAt& dev
         c.device = i;
         const auto address = ParseDottedQuad(d.ipAddress);
         c.sharedBy = users[AddressKey(d.ipAddress, address)];
+        c.groupMac = !GroupMacProblem(d.macAddress).empty();
         if (address) {
             c.hostAddress = own.count(*address) != 0;
             if (!c.hostAddress)
@@ -104,11 +107,12 @@ std::vector<DeviceConflict> FindConflicts(std::size_t count, const DeviceAt& dev
 }
 
 std::string ConflictSummary(const std::vector<DeviceConflict>& conflicts) {
-    int shared = 0, outside = 0, hostAddress = 0;
+    int shared = 0, outside = 0, hostAddress = 0, groupMac = 0;
     for (const DeviceConflict& c : conflicts) {
         shared += c.sharedBy > 1;
         outside += !c.outsideOf.empty();
         hostAddress += c.hostAddress;
+        groupMac += c.groupMac;
     }
     std::string summary;
     const auto part = [&](int count, const char* one, const char* many) {
@@ -119,6 +123,8 @@ std::string ConflictSummary(const std::vector<DeviceConflict>& conflicts) {
     part(shared, "device shares its IP address", "devices share an IP address");
     part(outside, "device is outside the host's subnets", "devices are outside the host's subnets");
     part(hostAddress, "device has the host's own address", "devices have the host's own address");
+    part(groupMac, "device answers with a group MAC address",
+         "devices answer with a group MAC address");
     return summary;
 }
 

@@ -25,8 +25,9 @@ struct DeviceConflict {
     int sharedBy = 0;         // devices answering with this IP address, when more than one
     bool hostAddress = false; // the device has one of this host's own addresses
     std::string outsideOf;    // the interface (or "this host") whose subnets it is outside of
+    bool groupMac = false;    // a broken or hostile device: no Set may be sent to its MAC
 
-    bool Any() const { return sharedBy > 1 || !outsideOf.empty() || hostAddress; }
+    bool Any() const { return sharedBy > 1 || !outsideOf.empty() || hostAddress || groupMac; }
     // The notes joined by "; ", empty when there is nothing to note.
     std::string Text() const;
 };

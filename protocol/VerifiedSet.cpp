@@ -49,13 +49,15 @@ const char* VerdictName(SetVerdict verdict) {
         return "refused";
     case SetVerdict::kNotVerified:
         return "not verified";
+    case SetVerdict::kAcknowledged:
+        return "acknowledged, not verified";
     }
     return "";
 }
 
 bool VerdictSucceeded(SetVerdict verdict) {
     return verdict == SetVerdict::kVerified || verdict == SetVerdict::kAppliedAnswerLost ||
-           verdict == SetVerdict::kNotVerified;
+           verdict == SetVerdict::kNotVerified || verdict == SetVerdict::kAcknowledged;
 }
 
 std::string VerdictLine(const std::string& mac, const std::string& ip, const std::string& netmask,
@@ -78,6 +80,9 @@ std::string VerdictLine(const std::string& mac, const std::string& ip, const std
         return line + ", " + MessageForCode(outcome.setCode);
     case SetVerdict::kNotVerified:
         return line + ", the device was not asked afterwards";
+    case SetVerdict::kAcknowledged:
+        return line + ", the device answered the Set with \"ok\" and then not when asked for its "
+                      "address (devices often restart their network after a change)";
     }
     return line;
 }
@@ -135,7 +140,7 @@ void VerifiedSet::StartCheck() {
 void VerifiedSet::SendGet() {
     const std::int64_t left = checkDeadline_ - KvVRELClient::TickCount();
     if (left <= 0)
-        return Finish(SetVerdict::kNotConfirmed);
+        return Finish(CheckEnded());
     const auto timeout = static_cast<std::uint32_t>(
         std::clamp<std::int64_t>((left + 9) / 10, 1, options_.getTimeout));
     KvVRELVarList vars;
@@ -144,8 +149,16 @@ void VerifiedSet::SendGet() {
         client_.Send(target_.mac, target_.password, vars, kGet,
                      Guard(this, &VerifiedSet::OnGetAnswer), timeout);
     } catch (const Exception&) {
-        Finish(SetVerdict::kNotConfirmed);
+        Finish(CheckEnded());
     }
+}
+
+// The check window closed without the new address seen. A device that said "ok" and then
+// kept quiet is most likely restarting its network: that is a success not yet seen, where a
+// device that answers with another address has not taken the Set.
+SetVerdict VerifiedSet::CheckEnded() const {
+    return outcome_.setCode == 0 && outcome_.seenIp.empty() ? SetVerdict::kAcknowledged
+                                                            : SetVerdict::kNotConfirmed;
 }
 
 void VerifiedSet::OnGetAnswer(const KvVRELError& e, KvVRELVarList& vars) {

@@ -18,6 +18,7 @@ enum class SetVerdict {
     kNotConfirmed,      // the new address could not be seen on the device
     kRefused,           // the device answered the Set with a failure (password, not done)
     kNotVerified,       // the device answered the Set and nobody asked it afterwards
+    kAcknowledged,      // the device answered the Set, then not when asked for its address
 };
 
 // "verified", "applied, answer lost", ...: the words of reports and JSON.
@@ -86,6 +87,7 @@ private:
     void SendGet();
     void OnGetAnswer(const KvVRELError& e, KvVRELVarList& vars);
     void Finish(SetVerdict verdict);
+    SetVerdict CheckEnded() const;
 
     KvVRELClient& client_;
     Target target_;

@@ -131,6 +131,9 @@ TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
         {QStringList{"set", relay, "--ip", "10.1", "--force"} + mask, "'10.1' is not a valid IP"},
         {QStringList{"set", relay, "--netmask", "255.0.255.0", "--force"} + ip,
          "not a valid netmask"},
+        // A group MAC would reach every device listening to it: never, not even forced.
+        {QStringList{"set", "FFFFFFFFFFFF", "--force"} + ip + mask, "is a group address"},
+        {QStringList{"set", "01:00:5e:00:00:01"} + ip + mask, "01005E000001 is a group address"},
         {QStringList{"set", relay} + ip, "both --ip and --netmask are needed"},
         {QStringList{"set", relay} + mask, "both --ip and --netmask are needed"},
         {QStringList{"set"} + ip + mask, "give exactly one MAC address"},

@@ -212,5 +212,21 @@ TEST_F(SetCommand, SilentDeviceIsNotConfirmed) {
     EXPECT_LT(run.elapsedMs, 8000);
 }
 
+// A device that restarts its network after taking the Set says "ok", then nothing while the
+// check asks: a success not yet seen, exit 0 with a note. Answering with another address
+// stays a failure (see the lost-answer tests).
+TEST_F(SetCommand, DeviceSilentAfterItsOkIsAcknowledged) {
+    VREL_REQUIRE_NETWORK_SANDBOX();
+    ASSERT_TRUE(StartDeviceFile({"--restart-ms", "10000"})) << Sim().Log();
+    const QStringList args = SetArgs("0A0000000002", "10.0.1.9", "255.255.0.0") +
+                             QStringList{"--json"};
+    const VrelRun run = RunVrel(args);
+    EXPECT_EQ(run.exitCode, 0) << Describe(args, run);
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
+    EXPECT_EQ(o.value("verdict").toString(), "acknowledged, not verified");
+    EXPECT_EQ(o.value("attempts").toInt(), 1);
+    EXPECT_THAT(run.err, HasSubstr("vrel: note: the device took the Set"));
+}
+
 } // namespace
 } // namespace vrel::test

@@ -38,6 +38,16 @@ TEST(DeviceAddress, MacIsTwelveHexDigitsOrSixSeparatedPairs) {
         EXPECT_EQ(NormalizeMac(text), std::nullopt) << text;
 }
 
+// The low bit of the first octet makes a group address: every device listening takes it.
+TEST(DeviceAddress, GroupMacsAreNeverASetTarget) {
+    const std::pair<const char*, bool> cases[] = {
+        {"FFFFFFFFFFFF", true},  {"01005E000001", true},  {"333300000001", true},
+        {"0A0000000001", false}, {"020000000001", false}, {"FE0000000001", false},
+    };
+    for (const auto& [mac, group] : cases)
+        EXPECT_EQ(!GroupMacProblem(mac).empty(), group) << mac;
+}
+
 TEST(DeviceAddress, DottedQuadIsFourDecimalBytesWithoutLeadingZeros) {
     for (const char* text :
          {"0.0.0.0", "10.0.0.1", "192.168.1.255", "255.255.255.255", "1.22.133.0"})

@@ -43,6 +43,10 @@ TEST(DeviceConflicts, MarksSharedForeignAndHostAddresses) {
         {"unknown interface, no subnet",
          {"", "", "A7", "172.16.0.6", "255.255.0.0", ""},
          "outside the subnets of this host (reachable only by the broadcast Set)"},
+        // A broken or hostile device: a Set to its MAC would reach every device.
+        {"a group MAC",
+         {"", "", "FFFFFFFFFFFF", "192.168.1.21", "255.255.255.0", "eth0"},
+         "a group MAC address: no Set is sent to it"},
         {"an answer that is no address", {"", "", "A8", "garbage", "255.255.0.0", "eth0"}, ""},
     };
     for (const Case& c : cases) {

@@ -318,6 +318,38 @@ TEST(VrelSimulator, SilentDeviceNeverAnswers) {
     EXPECT_EQ(sim.devices()[1].ipAddress, "10.0.0.2");
 }
 
+// A device that restarts its network after a Set answers "ok" first, then nothing until its
+// restart is over; the other devices are not affected.
+TEST(VrelSimulator, RestartingDeviceIsSilentForItsRestartAfterATakenSet) {
+    SimFaults faults;
+    faults.restartMs = 1000;
+    VrelSimulator sim(ThreeDevices(), faults);
+    EXPECT_EQ(sim.handle(SetRequest(kMacB, "secret", "10.9.9.9", "255.0.0.0"), 100).answers.size(),
+              1u);
+    EXPECT_TRUE(sim.handle(Request(kGet, 2, kMacB, "", DiscoveryVariables()), 1099).answers.empty());
+    EXPECT_EQ(sim.handle(Discover(3), 1099).answers.size(), 2u);
+    EXPECT_EQ(sim.handle(Request(kGet, 4, kMacB, "", DiscoveryVariables()), 1100).answers.size(),
+              1u);
+    // A refused Set is no restart.
+    EXPECT_EQ(sim.handle(SetRequest(kMacB, "wrong", "10.9.9.8", "255.0.0.0"), 1200).answers.size(),
+              1u);
+    EXPECT_EQ(sim.handle(Discover(5), 1201).answers.size(), 3u);
+}
+
+// What a Set to the broadcast MAC does where firmware takes it: every device of the segment
+// gets the one address. Without the option no device takes it.
+TEST(VrelSimulator, BroadcastSetIsTakenByEveryDeviceOnlyWhereFirmwareDoes) {
+    for (const bool takes : {false, true}) {
+        SimFaults faults;
+        faults.takeBroadcastSet = takes;
+        VrelSimulator sim(generate_devices(3, ""), faults);
+        const SimResult r = sim.handle(SetRequest("FFFFFFFFFFFF", "", "10.9.9.9", "255.0.0.0"));
+        EXPECT_EQ(r.answers.size(), takes ? 3u : 0u);
+        for (const SimDevice& d : sim.devices())
+            EXPECT_EQ(d.ipAddress == "10.9.9.9", takes) << d.macText();
+    }
+}
+
 // A lost answer to a Set leaves the device changed: what a client must find out by asking.
 TEST(VrelSimulator, SetLossDropsOnlyTheAnswersToSet) {
     SimFaults faults;
