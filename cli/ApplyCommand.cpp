@@ -4,14 +4,17 @@
 #include "DeviceDiscovery.h"
 #include "DiscoverRounds.h"
 #include "KvVRELClient.h"
+#include "ParallelSets.h"
 #include "ResultCodes.h"
 #include "SitePlan.h"
 
 #include <QCommandLineParser>
+#include <QEventLoop>
 #include <QFile>
 
 #include <algorithm>
 #include <iostream>
+#include <optional>
 
 namespace vrel::cli {
 
@@ -88,37 +91,86 @@ struct ApplyRun {
     bool json = false;
 };
 
-// Shows, and unless it is a dry run sets, every row in turn; the count of rows that ended
-// with the device holding its new address.
+// The rows as they are reported: each in plan order once it and every row before it are done.
+class RowReport {
+public:
+    explicit RowReport(const ApplyRun& run) : run_(run), outcomes_(run.plan.rows.size()) {}
+
+    // A row with its verdict, or, for a row with nothing sent, none.
+    void Done(std::size_t row, const SetOutcome* outcome) {
+        outcomes_[row] = outcome ? std::optional(*outcome) : std::nullopt;
+        ready_.resize(outcomes_.size());
+        ready_[row] = true;
+        succeeded_ += outcome && VerdictSucceeded(outcome->verdict);
+        for (; printed_ < ready_.size() && ready_[printed_]; ++printed_)
+            Print(printed_);
+    }
+    int Succeeded() const { return succeeded_; }
+    void Finish() {
+        if (run_.json)
+            std::cout << JsonArrayText(json_);
+        std::cout.flush();
+    }
+
+private:
+    void Print(std::size_t i) {
+        const PlanRow& row = run_.plan.rows[i];
+        const Device* device = run_.found.Find(row.mac);
+        const SetOutcome* outcome = outcomes_[i] ? &*outcomes_[i] : nullptr;
+        if (run_.json) {
+            json_.push_back(RowJson(row, device, outcome));
+            return;
+        }
+        std::cout << PreviewLine(row, device) << "\n";
+        if (outcome)
+            std::cout << "  " << VerdictLine(row.mac, row.ip, row.netmask, *outcome) << "\n";
+        else if (!run_.dryRun)
+            std::cout << "  " << row.mac << ": not found, skipped\n";
+        std::cout.flush();
+    }
+
+    const ApplyRun& run_;
+    std::vector<std::optional<SetOutcome>> outcomes_;
+    std::vector<bool> ready_;
+    std::vector<JsonFields> json_;
+    std::size_t printed_ = 0;
+    int succeeded_ = 0;
+};
+
+// Shows, and unless it is a dry run sets, every row: the found ones a bounded number at once,
+// each with its own retries and check. The count of rows that ended with the device holding
+// its new address.
 int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
-    std::vector<JsonFields> report;
-    int succeeded = 0;
-    const std::size_t total = run.plan.rows.size();
-    for (std::size_t i = 0; i < total; ++i) {
+    RowReport report(run);
+    std::vector<VerifiedSet::Target> targets;
+    std::vector<std::size_t> rowOf;
+    for (std::size_t i = 0; i < run.plan.rows.size(); ++i) {
         const PlanRow& row = run.plan.rows[i];
         const Device* device = run.found.Find(row.mac);
-        if (!run.json)
-            std::cout << PreviewLine(row, device) << std::endl;
         if (run.dryRun || device == nullptr) {
-            if (!run.json && !run.dryRun)
-                std::cout << "  " << row.mac << ": not found, skipped\n";
-            report.push_back(RowJson(row, device, nullptr));
+            report.Done(i, nullptr);
             continue;
         }
-        const VerifiedSet::Target target{row.mac, row.password.value_or(run.password), row.ip,
-                                           row.netmask};
-        const std::string what =
-            "[" + std::to_string(i + 1) + "/" + std::to_string(total) + "] Setting " + row.mac;
-        const SetOutcome outcome = SetAndVerify(client, target, run.options, what);
-        succeeded += VerdictSucceeded(outcome.verdict);
-        if (!run.json)
-            std::cout << "  " << VerdictLine(row.mac, row.ip, row.netmask, outcome) << std::endl;
-        report.push_back(RowJson(row, device, &outcome));
+        VerifiedSet::Target target{row.mac, row.password.value_or(run.password), row.ip,
+                                   row.netmask};
+        target.interfaceIndex = device->interfaceIndex;
+        targets.push_back(std::move(target));
+        rowOf.push_back(i);
     }
-    if (run.json)
-        std::cout << JsonArrayText(report);
-    std::cout.flush();
-    return succeeded;
+    QEventLoop loop;
+    ParallelSets sets(client, std::move(targets), run.options,
+                      [&](std::size_t t, const SetOutcome& outcome) { report.Done(rowOf[t], &outcome); });
+    QObject::connect(&sets, &ParallelSets::AllDone, &loop, &QEventLoop::quit);
+    sets.Start();
+    if (!sets.Done()) {
+        ProgressLine progress([&] {
+            return "Applying... " + std::to_string(sets.Finished()) + " of " +
+                   std::to_string(sets.Total()) + " devices done";
+        });
+        loop.exec();
+    }
+    report.Finish();
+    return report.Succeeded();
 }
 
 // The exit code of a run in which succeeded rows ended with the device holding its address.
@@ -138,57 +190,93 @@ int Verdict(const ApplyRun& run, int succeeded) {
     return kExitOk;
 }
 
-} // namespace
+struct ApplyArgs {
+    QString planPath;
+    VerifiedSet::Options options;
+    std::uint32_t discoverTimeout = 0;
+    int rounds = 0, quietMs = 0;
+    QHostAddress destination;
+    std::vector<std::string> interfaces;
+    bool json = false, dryRun = false, force = false;
+    std::string password;
+};
 
-int RunApply(const QStringList& args) {
+ApplyArgs ParseApply(const QStringList& args) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        "Commission a site from PLAN, a CSV file with the header macAddress,ipAddress,netmask\n"
-        "and an optional password column (otherwise the password options apply). Every row is\n"
-        "checked first; one Discover then shows each device's current and new address, and\n"
-        "each row is set and verified in turn. Exit 0 only when every row succeeded.");
+        "Commission a site from PLAN, a CSV file with the columns macAddress,ipAddress,netmask\n"
+        "and optionally password (otherwise the password options apply), in any order,\n"
+        "separated by commas, semicolons or tabs. Every row is checked first; Discovers then\n"
+        "find every device of the plan, each row shows its device's current and new address,\n"
+        "and the devices are set and verified, many at once. Exit 0 only when every row\n"
+        "succeeded.");
     parser.addPositionalArgument("PLAN", "The plan file.");
     AddCommonOptions(parser, "3");
     AddPasswordOptions(parser);
     AddSetOptions(parser);
     parser.addOption({"dry-run", "Check the plan and show the changes; send no Set."});
-    parser.addOption(
-        {"discover-timeout", "Seconds to wait for Discover answers (default 3).", "SECONDS", "3"});
+    parser.addOption({"discover-timeout",
+                      "Seconds each Discover round waits for answers at most (default 3).",
+                      "SECONDS", "3"});
+    parser.addOption({"rounds",
+                      "Discover up to N times until every device of the plan has answered or a "
+                      "round finds nothing new (default 5).",
+                      "N"});
+    parser.addOption({"until-quiet",
+                      "End a Discover round MS milliseconds after the last new device (default "
+                      "700).",
+                      "MS"});
     ParseOrThrow(parser, args);
     if (parser.positionalArguments().size() != 1)
         throw UsageError("give exactly one plan file; try 'vrel apply --help'");
-    const VerifiedSet::Options options = SetOptionsFrom(parser);
-    std::uint32_t discoverTimeout = 0;
+    ApplyArgs a;
+    a.planPath = parser.positionalArguments().first();
+    a.options = SetOptionsFrom(parser);
     try {
-        discoverTimeout = ParseTimeout(parser.value("discover-timeout").toStdString());
+        a.discoverTimeout = ParseTimeout(parser.value("discover-timeout").toStdString());
     } catch (const std::invalid_argument& e) {
         throw UsageError(e.what());
     }
-    const QHostAddress destination = DestinationFrom(parser);
-    const std::vector<std::string> interfaces = InterfacesFrom(parser);
-    const bool json = parser.isSet("json");
+    a.rounds = IntegerOption(parser, "rounds", 1, kMaxRounds, kApplyRounds);
+    a.quietMs = IntegerOption(parser, "until-quiet", 1, kMaxQuietMs, kApplyQuietMs);
+    a.destination = DestinationFrom(parser);
+    a.interfaces = InterfacesFrom(parser);
+    a.json = parser.isSet("json");
+    a.dryRun = parser.isSet("dry-run");
+    a.force = parser.isSet("force");
+    if (!a.dryRun)
+        a.password = PasswordFrom(parser);
+    return a;
+}
 
-    const SitePlan plan =
-        ReadSitePlan(ReadPlanFile(parser.positionalArguments().first()), parser.isSet("force"));
+} // namespace
+
+int RunApply(const QStringList& args) {
+    const ApplyArgs a = ParseApply(args);
+    const SitePlan plan = ReadSitePlan(ReadPlanFile(a.planPath), a.force);
     if (!plan.errors.empty())
         FailWith(plan.errors);
-    const std::string password = PasswordFrom(parser);
 
     QObject owner;
     try {
-        KvVRELClient client(&owner, destination);
-        client.SetInterfaceNames(interfaces);
+        KvVRELClient client(&owner, a.destination);
+        client.SetInterfaceNames(a.interfaces);
         KvVRELRequest request;
         request.client = &client;
         PrepareDiscover(request);
-        request.timeout = discoverTimeout;
-        DiscoverRounds discovered(request, 1, 0);
-        DiscoverDevices(discovered, client);
+        request.timeout = a.discoverTimeout;
+        DiscoverRounds discovered(request, a.rounds, a.quietMs);
         const DeviceIndex& found = discovered.Devices();
+        // Rounds go on only while a device of the plan is still missing.
+        discovered.StopWhen([&] {
+            return std::all_of(plan.rows.begin(), plan.rows.end(),
+                               [&](const PlanRow& r) { return found.Find(r.mac) != nullptr; });
+        });
+        DiscoverDevices(discovered, client);
         const auto taken = AddressesTakenOutside(plan, found.Devices());
         if (!taken.empty())
             FailWith(taken);
-        const ApplyRun run{plan, found, options, password, parser.isSet("dry-run"), json};
+        const ApplyRun run{plan, found, a.options, a.password, a.dryRun, a.json};
         return Verdict(run, ApplyRows(client, run));
     } catch (const Exception& e) {
         std::cerr << e.Message() << "\n";

@@ -154,6 +154,18 @@ std::string FirstLine(std::istream& in) {
 
 } // namespace
 
+int IntegerOption(const QCommandLineParser& parser, const char* name, int low, int high,
+                  int fallback) {
+    if (!parser.isSet(name))
+        return fallback;
+    bool ok = false;
+    const int value = parser.value(name).toInt(&ok);
+    if (!ok || value < low || value > high)
+        throw UsageError("'" + parser.value(name).toStdString() + "' is not a valid --" + name +
+                         " (" + std::to_string(low) + " to " + std::to_string(high) + ")");
+    return value;
+}
+
 std::string PasswordFrom(const QCommandLineParser& parser) {
     if (parser.isSet("password-stdin") && parser.isSet("password-file"))
         throw UsageError("--password-stdin and --password-file exclude each other");

@@ -66,6 +66,16 @@ QHostAddress DestinationFrom(const QCommandLineParser& parser);
 std::vector<std::string> InterfacesFrom(const QCommandLineParser& parser);
 // Names on stderr the interfaces the last send of client could not go out of.
 void ReportSendFailures(const KvVRELClient& client);
+// Bounds of --rounds and --until-quiet, and apply's defaults: a site's devices answer within
+// a few hundred milliseconds of a Discover, and a lossy link needs a few rounds.
+constexpr int kMaxRounds = 100;
+constexpr int kMaxQuietMs = 3600 * 1000;
+constexpr int kApplyRounds = 5;
+constexpr int kApplyQuietMs = 700;
+// The whole number of option name within low..high, fallback when it is not given; throws
+// UsageError.
+int IntegerOption(const QCommandLineParser& parser, const char* name, int low, int high,
+                  int fallback);
 // --password-stdin, --password-file FILE, then VREL_PASSWORD, else empty.
 std::string PasswordFrom(const QCommandLineParser& parser);
 void AddCommonOptions(QCommandLineParser& parser, const char* defaultTimeout);

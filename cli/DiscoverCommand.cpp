@@ -16,21 +16,6 @@ namespace vrel::cli {
 
 namespace {
 
-constexpr int kMaxRounds = 100;
-constexpr int kMaxQuietMs = 3600 * 1000;
-
-int IntegerOption(const QCommandLineParser& parser, const char* name, int low, int high,
-                  int fallback) {
-    if (!parser.isSet(name))
-        return fallback;
-    bool ok = false;
-    const int value = parser.value(name).toInt(&ok);
-    if (!ok || value < low || value > high)
-        throw UsageError("'" + parser.value(name).toStdString() + "' is not a valid --" + name +
-                         " (" + std::to_string(low) + " to " + std::to_string(high) + ")");
-    return value;
-}
-
 // The notes of each row, as the table and JSON forms take them: rows past the last conflict
 // need no entry.
 std::vector<std::string> NotesOf(const std::vector<DeviceConflict>& conflicts) {

@@ -66,7 +66,8 @@ void DiscoverRounds::EndRound() {
     quiet_.stop();
     sequence_ = -1; // answers still coming for it count, its end no longer does
     const bool dropped = drops_ && drops_() > dropsBeforeRound_;
-    if (round_ >= rounds_ || (newThisRound_ == 0 && !dropped)) {
+    const bool enough = enough_ && enough_();
+    if (enough || round_ >= rounds_ || (newThisRound_ == 0 && !dropped)) {
         loop_.quit();
         return;
     }

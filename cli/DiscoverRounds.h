@@ -24,6 +24,10 @@ public:
     DiscoverRounds(KvVRELRequest& request, int rounds, int quietMs,
                    std::function<std::uint64_t()> drops = {});
 
+    // No further round once enough() holds at the end of one: a plan's devices have all
+    // answered. The round itself still runs its course, so that the devices outside the plan
+    // that hold its addresses are heard too.
+    void StopWhen(std::function<bool()> enough) { enough_ = std::move(enough); }
     // Sends the first round; throws its send failure. Then call Wait.
     void Start();
     // Runs the event loop until the last round has ended.
@@ -53,6 +57,7 @@ private:
     int newThisRound_ = 0;
     std::int64_t deadline_ = 0;
     std::function<std::uint64_t()> drops_;
+    std::function<bool()> enough_;
     std::uint64_t dropsBeforeRound_ = 0;
     std::optional<std::pair<int, std::string>> failure_;
     QTimer quiet_;
