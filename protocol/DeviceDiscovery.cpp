@@ -61,6 +61,17 @@ std::optional<Device> DeviceFromAnswer(const KvVRELVarList& vars) {
     return device;
 }
 
+bool DeviceMeetsCondition(KvVRELRequest& request, const Device& device) {
+    PrepareDiscover(request);
+    KvVRELResponseVarList& fields = *request.variables.at(0).responseVars;
+    Device copy = device;
+    for (int i = 0; i < fields.count(); ++i) {
+        if (const std::string* text = FieldOf(copy, fields.at(i).id))
+            fields.at(i).value = *text;
+    }
+    return request.CheckResponse();
+}
+
 DeviceDiscovery::DeviceDiscovery(KvVRELRequest& request, Handlers handlers)
     : request_(request), handlers_(std::move(handlers)) {}
 

@@ -20,6 +20,11 @@ void PrepareDiscover(KvVRELRequest& request);
 // response variables carry the device's fields); nothing for any other list.
 std::optional<Device> DeviceFromAnswer(const KvVRELVarList& vars);
 
+// Whether a listed device meets the request's response condition, as its answer did or would
+// have: the device's texts are put back into the Discovery list and the condition evaluated
+// on them. Throws the condition's failure.
+bool DeviceMeetsCondition(KvVRELRequest& request, const Device& device);
+
 // Runs Discovers through a command object and hands out each device once: one per MAC
 // address, the first answer winning, in the order of first answers, across any number of
 // Discovers until Clear. The one path from a Discover's completions to a device list: the
