@@ -203,6 +203,8 @@ int RunCommandLine(const QStringList& line) {
             return RunGet(rest);
         if (command == "apply")
             return RunApply(rest);
+        if (command == "journal")
+            return RunJournal(rest);
         if (command == "--version" || command == "-v") {
             std::cout << "vrel " VREL_VERSION "\n";
             return kExitOk;
@@ -214,7 +216,8 @@ int RunCommandLine(const QStringList& line) {
                          "  discover   list every device that answers a broadcast\n"
                          "  set MAC    write a new IP address and netmask into one device\n"
                          "  get MAC    read variables of one device\n"
-                         "  apply PLAN set and verify many devices from a CSV plan\n\n"
+                         "  apply PLAN set and verify many devices from a CSV plan\n"
+                         "  journal    print the record of every Set made from this account\n\n"
                          "Options:\n"
                          "  -h, --help     this text; 'vrel COMMAND --help' for a command\n"
                          "  -v, --version  the version\n"
