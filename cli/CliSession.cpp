@@ -217,6 +217,8 @@ int RunCommandLine(const QStringList& line) {
             return RunApply(rest);
         if (command == "assign")
             return RunAssign(rest);
+        if (command == "journal")
+            return RunJournal(rest);
         if (command == "--version" || command == "-v") {
             std::cout << "vrel " VREL_VERSION "\n";
             return kExitOk;
@@ -229,7 +231,8 @@ int RunCommandLine(const QStringList& line) {
                          "  set MAC    write a new IP address and netmask into one device\n"
                          "  get MAC    read variables of one device\n"
                          "  apply PLAN set and verify many devices from a CSV plan\n"
-                         "  assign     write a plan giving the devices found a range of addresses\n\n"
+                         "  assign     write a plan giving the devices found a range of addresses\n"
+                         "  journal    print the record of every Set made from this account\n\n"
                          "Options:\n"
                          "  -h, --help     this text; 'vrel COMMAND --help' for a command\n"
                          "  -v, --version  the version\n"

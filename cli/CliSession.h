@@ -105,6 +105,7 @@ int RunSet(const QStringList& args);
 int RunGet(const QStringList& args);
 int RunApply(const QStringList& args);
 int RunAssign(const QStringList& args);
+int RunJournal(const QStringList& args);
 
 // The whole command line: args as QCoreApplication::arguments() gives them.
 int RunCommandLine(const QStringList& args);

@@ -1,5 +1,6 @@
 #include "CliText.h"
 
+#include "CsvRecords.h"
 #include "KvOptionList.h"
 #include "VisibleText.h"
 #include "VrelTypes.h"
@@ -37,36 +38,6 @@ std::vector<std::string> VisibleFields(const Device& r) {
     for (auto& field : fields)
         field = VisibleText(field);
     return fields;
-}
-
-// Spreadsheets run a cell that begins with one of these as a formula (=cmd|' /C calc'!A0);
-// a leading apostrophe makes them show it as text.
-bool StartsLikeFormula(std::string_view field) {
-    return !field.empty() &&
-           std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos;
-}
-
-// Most fields (addresses, model names) need no quoting, no escaping and no apostrophe: they
-// go into the line as they are, without the copies the general case makes.
-bool PlainCsvField(std::string_view raw) {
-    if (StartsLikeFormula(raw))
-        return false;
-    return std::none_of(raw.begin(), raw.end(), [](char ch) {
-        return ch == ',' || ch == '"' || IsHiddenByte(static_cast<unsigned char>(ch));
-    });
-}
-
-std::string CsvField(std::string_view raw) {
-    const std::string field = (StartsLikeFormula(raw) ? "'" : "") + VisibleText(raw);
-    if (field.find_first_of(",\"") == std::string::npos)
-        return field;
-    std::string quoted = "\"";
-    for (char c : field) {
-        quoted += c;
-        if (c == '"')
-            quoted += '"';
-    }
-    return quoted + "\"";
 }
 
 } // namespace
@@ -166,10 +137,10 @@ void WriteCsv(const std::vector<Device>& rows, std::ostream& out) {
         for (int c = 0; c < kDeviceColumns; ++c) {
             if (c)
                 line += ',';
-            if (PlainCsvField(f[c]))
+            if (PlainCsvCell(f[c]))
                 line += f[c];
             else
-                line += CsvField(f[c]);
+                line += CsvCell(f[c]);
         }
         line += "\r\n";
         out << line;

@@ -1,16 +1,21 @@
 #include "CsvRecords.h"
 
+#include "VisibleText.h"
+
+#include <algorithm>
+#include <cctype>
+
 namespace vrel {
 
 namespace {
+
+constexpr std::string_view kSeparators = ",;\t";
 
 [[noreturn]] void fail(int line, const std::string& what) {
     throw CsvError("line " + std::to_string(line) + ": " + what);
 }
 
-} // namespace
-
-std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText) {
+std::string WithoutCrlf(const std::string& crlfText) {
     // One pass: erasing each CR in place would move the rest of the file once per line.
     std::string text;
     text.reserve(crlfText.size());
@@ -20,10 +25,40 @@ std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText) {
     }
     if (text.rfind("\xEF\xBB\xBF", 0) == 0) // byte order mark that spreadsheets write
         text.erase(0, 3);
+    return text;
+}
+
+std::string Folded(std::string_view name) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (!name.empty() && blank(name.front()))
+        name.remove_prefix(1);
+    while (!name.empty() && blank(name.back()))
+        name.remove_suffix(1);
+    std::string folded(name);
+    for (char& c : folded)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return folded;
+}
+
+int KnownIndex(const std::string& headerCell, const std::vector<std::string>& knownColumns) {
+    const std::string folded = Folded(headerCell);
+    for (std::size_t k = 0; k < knownColumns.size(); ++k) {
+        if (folded == Folded(knownColumns[k]))
+            return static_cast<int>(k);
+    }
+    return -1;
+}
+
+} // namespace
+
+std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText, char separator) {
+    const std::string text = WithoutCrlf(crlfText);
     std::vector<CsvRecord> records;
     int line = 1;
     std::size_t i = 0;
-    const auto fieldEnds = [&] { return i >= text.size() || text[i] == ',' || text[i] == '\n'; };
+    const auto fieldEnds = [&] {
+        return i >= text.size() || text[i] == separator || text[i] == '\n';
+    };
     while (i < text.size()) {
         CsvRecord rec;
         rec.line = line;
@@ -53,7 +88,7 @@ std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText) {
                 }
             }
             rec.fields.push_back(std::move(field));
-            if (i < text.size() && text[i] == ',') {
+            if (i < text.size() && text[i] == separator) {
                 ++i;
                 continue;
             }
@@ -67,6 +102,104 @@ std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText) {
             records.push_back(std::move(rec));
     }
     return records;
+}
+
+char DetectCsvSeparator(std::string_view text, const std::vector<std::string>& knownColumns) {
+    // The header ends at the first line break outside quotes; skip blank lines before it.
+    std::size_t begin = text.find_first_not_of("\r\n");
+    begin = begin == std::string_view::npos ? text.size() : begin;
+    bool quoted = false;
+    char first = 0;
+    std::size_t end = begin;
+    for (; end < text.size(); ++end) {
+        const char c = text[end];
+        if (c == '"')
+            quoted = !quoted;
+        else if (!quoted && c == '\n')
+            break;
+        else if (!quoted && first == 0 && kSeparators.find(c) != std::string_view::npos)
+            first = c;
+    }
+    const std::string header(text.substr(begin, end - begin));
+    char best = 0;
+    std::size_t bestCount = 0;
+    for (const char separator : kSeparators) {
+        std::vector<CsvRecord> records;
+        try {
+            records = SplitCsvRecords(header, separator);
+        } catch (const CsvError&) {
+            continue;
+        }
+        const std::size_t count =
+            records.empty() ? 0
+                            : std::count_if(records[0].fields.begin(), records[0].fields.end(),
+                                            [&](const std::string& cell) {
+                                                return KnownIndex(cell, knownColumns) >= 0;
+                                            });
+        if (count > bestCount || (count > 0 && count == bestCount && separator == first)) {
+            best = separator;
+            bestCount = count;
+        }
+    }
+    return best ? best : first ? first : ',';
+}
+
+CsvTable ReadCsvTable(const std::string& text, const std::vector<std::string>& knownColumns) {
+    std::vector<CsvRecord> records =
+        SplitCsvRecords(text, DetectCsvSeparator(text, knownColumns));
+    CsvTable table;
+    table.position.assign(knownColumns.size(), -1);
+    if (records.empty())
+        return table;
+    const CsvRecord& header = records.front();
+    table.empty = false;
+    table.headerLine = header.line;
+    table.headerFields = header.fields.size();
+    for (std::size_t f = 0; f < header.fields.size(); ++f) {
+        const int known = KnownIndex(header.fields[f], knownColumns);
+        if (known < 0) {
+            if (!Folded(header.fields[f]).empty())
+                table.ignoredColumns.push_back(header.fields[f]);
+        } else if (table.position[known] >= 0) {
+            fail(header.line, "unexpected column '" + header.fields[f] + "', which appears twice");
+        } else {
+            table.position[known] = static_cast<int>(f);
+        }
+    }
+    table.rows.assign(std::make_move_iterator(records.begin() + 1),
+                      std::make_move_iterator(records.end()));
+    return table;
+}
+
+namespace {
+
+// Spreadsheets run a cell that begins with one of these as a formula (=cmd|' /C calc'!A0);
+// a leading apostrophe makes them show it as text.
+bool StartsLikeFormula(std::string_view cell) {
+    return !cell.empty() && std::string_view("=+-@\t\r").find(cell.front()) != std::string_view::npos;
+}
+
+} // namespace
+
+bool PlainCsvCell(std::string_view raw) {
+    if (StartsLikeFormula(raw))
+        return false;
+    return std::none_of(raw.begin(), raw.end(), [](char ch) {
+        return ch == ',' || ch == '"' || IsHiddenByte(static_cast<unsigned char>(ch));
+    });
+}
+
+std::string CsvCell(std::string_view raw) {
+    const std::string cell = (StartsLikeFormula(raw) ? "'" : "") + VisibleText(raw);
+    if (cell.find_first_of(",\"\r\n") == std::string::npos)
+        return cell;
+    std::string quoted = "\"";
+    for (char c : cell) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted + "\"";
 }
 
 } // namespace vrel

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vrel {
@@ -17,10 +18,37 @@ struct CsvRecord {
     std::vector<std::string> fields;
 };
 
-// Splits RFC 4180 text into records: fields may be quoted, a quoted field may hold commas,
+// Splits RFC 4180 text into records: fields may be quoted, a quoted field may hold separators,
 // line breaks and doubled quotes; LF or CRLF line ends (CRLF is taken as LF, also inside
 // quoted fields); a leading byte order mark, as spreadsheets write it, is dropped; blank lines
 // are skipped. Throws CsvError.
-std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText);
+std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText, char separator = ',');
+
+// The separator of a text whose first record is a header: ',', ';' (spreadsheets in locales
+// with a decimal comma) or tab. The one that splits the header into the most of the known
+// column names wins; without any known name, the first of them outside quotes; else ','.
+char DetectCsvSeparator(std::string_view text, const std::vector<std::string>& knownColumns);
+
+// A CSV text with a header row, its columns found by name.
+struct CsvTable {
+    bool empty = true; // no header at all
+    int headerLine = 1;
+    std::size_t headerFields = 0;
+    std::vector<int> position; // per known column, its field index; -1 when absent
+    std::vector<std::string> ignoredColumns; // header names that are none of the known ones
+    std::vector<CsvRecord> rows;             // the records after the header
+};
+
+// Reads text with the separator DetectCsvSeparator finds. Header names match the known ones in
+// any case and order, surrounding blanks aside; empty header cells are dropped silently.
+// Throws CsvError for text that cannot be split and for a known column named twice.
+CsvTable ReadCsvTable(const std::string& text, const std::vector<std::string>& knownColumns);
+
+// One cell as written for a spreadsheet: hidden bytes as \xNN escapes (VisibleText), a
+// leading apostrophe before = + - @ tab or CR so that no spreadsheet runs it as a formula, and
+// quotes (RFC 4180) around a cell that holds a separator, quote or line break.
+std::string CsvCell(std::string_view raw);
+// True when CsvCell would return raw unchanged, so that callers may skip the copy.
+bool PlainCsvCell(std::string_view raw);
 
 } // namespace vrel

@@ -13,9 +13,9 @@ namespace vrel {
 
 namespace {
 
-const char* const kHeader[] = {"productCode", "modelName", "macAddress",
-                               "ipAddress",   "netmask",   "password"};
-constexpr std::size_t kFieldCount = 6;
+const std::vector<std::string> kColumns = {"productCode", "modelName", "macAddress",
+                                           "ipAddress",   "netmask",   "password"};
+enum Column { kProductCode, kModelName, kMac, kIp, kNetmask, kPassword, kColumnCount };
 
 [[noreturn]] void fail(int line, const std::string& what) {
     throw SimDeviceFileError("line " + std::to_string(line) + ": " + what);
@@ -35,55 +35,63 @@ std::uint16_t read_product_code(const std::string& text, int line) {
     return static_cast<std::uint16_t>(value);
 }
 
-SimDevice read_device(const CsvRecord& rec) {
-    if (rec.fields.size() != kFieldCount)
-        fail(rec.line, "expected 6 fields, found " + std::to_string(rec.fields.size()));
+SimDevice read_device(const CsvTable& table, const CsvRecord& rec) {
+    if (rec.fields.size() != table.headerFields)
+        fail(rec.line, "expected " + std::to_string(table.headerFields) + " fields, found " +
+                           std::to_string(rec.fields.size()));
+    const auto field = [&](Column c) -> const std::string& {
+        return rec.fields[static_cast<std::size_t>(table.position[c])];
+    };
     SimDevice d;
-    d.productCode = read_product_code(rec.fields[0], rec.line);
-    d.modelName = rec.fields[1];
-    const auto mac = parse_mac(rec.fields[2]);
+    d.productCode = read_product_code(field(kProductCode), rec.line);
+    d.modelName = field(kModelName);
+    const auto mac = parse_mac(field(kMac));
     if (!mac)
-        fail(rec.line, "MAC address '" + rec.fields[2] + "' is not twelve hex digits");
+        fail(rec.line, "MAC address '" + field(kMac) + "' is not twelve hex digits");
     d.mac = *mac;
-    const auto ip = ParseDottedQuad(rec.fields[3]);
+    const auto ip = ParseDottedQuad(field(kIp));
     if (!ip)
-        fail(rec.line, "IP address '" + rec.fields[3] + "' is not a dotted IPv4 address");
-    const auto mask = ParseDottedQuad(rec.fields[4]);
+        fail(rec.line, "IP address '" + field(kIp) + "' is not a dotted IPv4 address");
+    const auto mask = ParseDottedQuad(field(kNetmask));
     if (!mask)
-        fail(rec.line, "netmask '" + rec.fields[4] + "' is not a dotted IPv4 address");
+        fail(rec.line, "netmask '" + field(kNetmask) + "' is not a dotted IPv4 address");
     const std::string problem = AddressProblem(*ip, *mask);
     if (!problem.empty())
-        fail(rec.line, rec.fields[3] + " with netmask " + rec.fields[4] + ": " + problem);
+        fail(rec.line, field(kIp) + " with netmask " + field(kNetmask) + ": " + problem);
     d.ipAddress = FormatDottedQuad(*ip);
     d.netmask = FormatDottedQuad(*mask);
-    d.password = rec.fields[5];
+    d.password = field(kPassword);
     return d;
+}
+
+CsvTable read_table(const std::string& text) {
+    CsvTable table;
+    try {
+        table = ReadCsvTable(text, kColumns);
+    } catch (const CsvError& e) {
+        throw SimDeviceFileError(e.what());
+    }
+    if (table.empty)
+        fail(1, "empty file; the first line must be the header");
+    for (int c = 0; c < kColumnCount; ++c) {
+        if (table.position[c] < 0)
+            fail(table.headerLine, "the header lacks the column " + kColumns[c] +
+                                       "; it needs productCode,modelName,macAddress,ipAddress,"
+                                       "netmask,password");
+    }
+    return table;
 }
 
 } // namespace
 
 std::vector<SimDevice> SimDeviceFile::parse(const std::string& text, bool clonesAllowed) {
-    std::vector<CsvRecord> records;
-    try {
-        records = SplitCsvRecords(text);
-    } catch (const CsvError& e) {
-        throw SimDeviceFileError(e.what());
-    }
-    if (records.empty())
-        fail(1, "empty file; the first line must be the header");
-    const CsvRecord& header = records.front();
-    bool headerOk = header.fields.size() == kFieldCount;
-    for (std::size_t i = 0; headerOk && i < kFieldCount; ++i)
-        headerOk = header.fields[i] == kHeader[i];
-    if (!headerOk)
-        fail(header.line,
-             "the header must be productCode,modelName,macAddress,ipAddress,netmask,password");
+    const CsvTable table = read_table(text);
     std::vector<SimDevice> devices;
     std::set<std::string> macs;
-    for (std::size_t r = 1; r < records.size(); ++r) {
-        SimDevice d = read_device(records[r]);
+    for (const CsvRecord& rec : table.rows) {
+        SimDevice d = read_device(table, rec);
         if (!macs.insert(d.mac).second && !clonesAllowed)
-            fail(records[r].line, "MAC address " + d.macText() + " appears twice");
+            fail(rec.line, "MAC address " + d.macText() + " appears twice");
         devices.push_back(std::move(d));
     }
     return devices;

@@ -15,10 +15,10 @@ public:
 };
 
 // Reads the devices of a simulator from CSV (RFC 4180: fields may be quoted, a quoted field
-// may hold commas, line breaks and doubled quotes; LF or CRLF line ends). The first record
-// must be exactly
+// may hold separators, line breaks and doubled quotes; LF or CRLF line ends; ',', ';' or tab
+// between fields, as the header shows). The first record names the columns
 //     productCode,modelName,macAddress,ipAddress,netmask,password
-// and every further record one device: product code in decimal or 0x hex (0..65535), any
+// in any order and case; further columns are ignored. Every further record is one device: product code in decimal or 0x hex (0..65535), any
 // model name, a MAC as parse_mac reads it, an address and a netmask that AddressProblem
 // accepts, any password. Blank lines are skipped; MACs must be unique unless clones are
 // allowed (several devices with one MAC address: a commissioning fault to reproduce).

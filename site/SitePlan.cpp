@@ -1,6 +1,7 @@
 #include "SitePlan.h"
 
 #include "CsvRecords.h"
+#include "VisibleText.h"
 
 #include <map>
 #include <set>
@@ -9,31 +10,46 @@ namespace vrel {
 
 namespace {
 
-const char* const kColumns[] = {"macAddress", "ipAddress", "netmask", "password"};
-enum Column { kMac, kIp, kNetmask, kPassword, kColumnCount };
+const std::vector<std::string> kColumns = {"macAddress", "ipAddress", "netmask", "password"};
+enum Column { kMac, kIp, kNetmask, kPassword };
 
 std::string At(int line) {
     return "line " + std::to_string(line) + ": ";
 }
 
-// The position of each known column, -1 when absent; errors for anything else.
-std::vector<int> HeaderPositions(const CsvRecord& header, std::vector<std::string>& errors) {
-    std::vector<int> position(kColumnCount, -1);
-    for (std::size_t f = 0; f < header.fields.size(); ++f) {
-        int column = 0;
-        while (column < kColumnCount && header.fields[f] != kColumns[column])
-            ++column;
-        if (column == kColumnCount || position[column] >= 0)
-            errors.push_back(At(header.line) + "unexpected column '" + header.fields[f] +
-                             "'; the header is macAddress,ipAddress,netmask[,password]");
-        else
-            position[column] = static_cast<int>(f);
+// Every row is read, its errors collected; the header is known to be complete.
+void ReadRows(const CsvTable& table, bool force, SitePlan& plan) {
+    std::map<std::string, int> macLines, ipLines;
+    for (const CsvRecord& rec : table.rows) {
+        if (rec.fields.size() != table.headerFields) {
+            plan.errors.push_back(At(rec.line) + "expected " + std::to_string(table.headerFields) +
+                                  " fields, found " + std::to_string(rec.fields.size()));
+            continue;
+        }
+        PlanRow row;
+        row.line = rec.line;
+        const auto field = [&](Column c) {
+            return rec.fields[static_cast<std::size_t>(table.position[c])];
+        };
+        const auto mac = NormalizeMac(field(kMac));
+        if (!mac)
+            plan.errors.push_back(At(rec.line) + "MAC address '" + field(kMac) +
+                                  "' is not twelve hex digits");
+        row.mac = mac.value_or(field(kMac));
+        row.ip = field(kIp);
+        row.netmask = field(kNetmask);
+        if (table.position[kPassword] >= 0 && !field(kPassword).empty())
+            row.password = field(kPassword);
+        if (const auto refusal = CheckDeviceAddress(row.ip, row.netmask, force))
+            plan.errors.push_back(At(rec.line) + RefusalText(*refusal, "ipAddress", "netmask"));
+        if (mac && !macLines.emplace(*mac, rec.line).second)
+            plan.errors.push_back(At(rec.line) + "MAC address " + *mac + " appears twice (line " +
+                                  std::to_string(macLines[*mac]) + ")");
+        if (!ipLines.emplace(row.ip, rec.line).second)
+            plan.errors.push_back(At(rec.line) + "IP address " + row.ip + " appears twice (line " +
+                                  std::to_string(ipLines[row.ip]) + ")");
+        plan.rows.push_back(std::move(row));
     }
-    for (int column = kMac; column <= kNetmask; ++column) {
-        if (position[column] < 0)
-            errors.push_back(At(header.line) + "the column " + kColumns[column] + " is missing");
-    }
-    return position;
 }
 
 } // namespace
@@ -46,55 +62,34 @@ std::string RefusalText(const AddressRefusal& refusal, const char* ipName,
 
 SitePlan ReadSitePlan(const std::string& text, bool force) {
     SitePlan plan;
-    std::vector<CsvRecord> records;
+    CsvTable table;
     try {
-        records = SplitCsvRecords(text);
+        table = ReadCsvTable(text, kColumns);
     } catch (const CsvError& e) {
         plan.errors.push_back(e.what());
         return plan;
     }
-    if (records.empty()) {
+    if (table.empty) {
         plan.errors.push_back(At(1) + "empty plan; the first line must be the header");
         return plan;
     }
-    const std::vector<int> position = HeaderPositions(records.front(), plan.errors);
+    for (int column = kMac; column <= kNetmask; ++column) {
+        if (table.position[column] < 0)
+            plan.errors.push_back(At(table.headerLine) + "the column " + kColumns[column] +
+                                  " is missing");
+    }
     if (!plan.errors.empty())
         return plan;
-
-    std::map<std::string, int> macLines, ipLines;
-    for (std::size_t r = 1; r < records.size(); ++r) {
-        const CsvRecord& rec = records[r];
-        if (rec.fields.size() != records.front().fields.size()) {
-            plan.errors.push_back(At(rec.line) + "expected " +
-                                  std::to_string(records.front().fields.size()) +
-                                  " fields, found " + std::to_string(rec.fields.size()));
-            continue;
-        }
-        PlanRow row;
-        row.line = rec.line;
-        const auto field = [&](Column c) {
-            return rec.fields[static_cast<std::size_t>(position[c])];
-        };
-        const auto mac = NormalizeMac(field(kMac));
-        if (!mac)
-            plan.errors.push_back(At(rec.line) + "MAC address '" + field(kMac) +
-                                  "' is not twelve hex digits");
-        row.mac = mac.value_or(field(kMac));
-        row.ip = field(kIp);
-        row.netmask = field(kNetmask);
-        if (position[kPassword] >= 0 && !field(kPassword).empty())
-            row.password = field(kPassword);
-        if (const auto refusal = CheckDeviceAddress(row.ip, row.netmask, force))
-            plan.errors.push_back(At(rec.line) + RefusalText(*refusal, "ipAddress", "netmask"));
-        if (mac && !macLines.emplace(*mac, rec.line).second)
-            plan.errors.push_back(At(rec.line) + "MAC address " + *mac + " appears twice (line " +
-                                  std::to_string(macLines[*mac]) + ")");
-        if (!ipLines.emplace(row.ip, rec.line).second)
-            plan.errors.push_back(At(rec.line) + "IP address " + row.ip + " appears twice (line " +
-                                  std::to_string(ipLines[row.ip]) + ")");
-        plan.rows.push_back(std::move(row));
-    }
+    plan.ignoredColumns = std::move(table.ignoredColumns);
+    ReadRows(table, force, plan);
     return plan;
+}
+
+std::string IgnoredColumnsNotice(const SitePlan& plan) {
+    std::string notice;
+    for (const std::string& column : plan.ignoredColumns)
+        notice += "vrel: ignoring column '" + VisibleText(column) + "'\n";
+    return notice;
 }
 
 std::vector<std::string> AddressesTakenOutside(const SitePlan& plan,

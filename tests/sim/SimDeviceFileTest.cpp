@@ -33,12 +33,32 @@ TEST(SimDeviceFile, ReadsQuotedFieldsAndLineEnds) {
     EXPECT_EQ(devices[1].password, "two\nlines");
 }
 
+TEST(SimDeviceFile, ReadsAnySeparatorColumnOrderAndCase) {
+    const std::string cases[] = {
+        "productCode;modelName;macAddress;ipAddress;netmask;password\n"
+        "4096;\"Gate; North\";02000000000A;192.168.1.10;255.255.255.0;pw\n",
+        "PASSWORD\tnetmask\tIPADDRESS\tmacaddress\tModelName\tproductcode\tnote\r\n"
+        "pw\t255.255.255.0\t192.168.1.10\t02000000000A\tGate; North\t4096\tspare\r\n",
+    };
+    for (const std::string& text : cases) {
+        SCOPED_TRACE(text);
+        const auto devices = SimDeviceFile::parse(text);
+        ASSERT_EQ(devices.size(), 1u);
+        EXPECT_EQ(devices[0].productCode, 4096);
+        EXPECT_EQ(devices[0].modelName, "Gate; North");
+        EXPECT_EQ(HexOf(devices[0].mac), "02 00 00 00 00 0A");
+        EXPECT_EQ(devices[0].ipAddress, "192.168.1.10");
+        EXPECT_EQ(devices[0].password, "pw");
+    }
+}
+
 TEST(SimDeviceFile, RefusesBadRowsWithTheirLine) {
     const std::string row2 = "1,A,020000000001,10.0.0.1,255.255.255.0,\n";
     const std::pair<std::string, const char*> cases[] = {
         {"", "line 1: empty file"},
         {"productCode,modelName,macAddress,ipAddress,netmask\n", "line 1: the header"},
-        {"ProductCode,modelName,macAddress,ipAddress,netmask,password\n", "line 1: the header"},
+        {"productCode;modelName;macAddress;ipAddress;netmask;netmask;password\n",
+         "line 1: unexpected column 'netmask', which appears twice"},
         {kHeader + "1,A,020000000001,10.0.0.1,255.255.255.0\n", "line 2: expected 6 fields"},
         {kHeader + row2 + "1,B,0200000001,10.0.0.2,255.255.255.0,\n", "line 3: MAC address"},
         {kHeader + row2 + "1,B,02000000000G,10.0.0.2,255.255.255.0,\n", "line 3: MAC address"},

@@ -32,7 +32,6 @@ TEST(SitePlan, ErrorsNameTheirLine) {
     const std::pair<std::string, const char*> cases[] = {
         {"", "line 1: empty plan"},
         {"macAddress,ipAddress\n", "line 1: the column netmask is missing"},
-        {"macAddress,ipAddress,netmask,model\n", "line 1: unexpected column 'model'"},
         {"macAddress,ipAddress,netmask,netmask\n", "line 1: unexpected column 'netmask'"},
         {kHeader + "0A00000000,10.0.0.11,255.255.255.0\n", "line 2: MAC address '0A00000000'"},
         {kHeader + "0A0000000001,10.0.0.11\n", "line 2: expected 3 fields, found 2"},
@@ -59,6 +58,53 @@ TEST(SitePlan, ErrorsNameTheirLine) {
                 ElementsAre());
     EXPECT_EQ(ReadSitePlan(kHeader + "0A0000000001,10.0.0.1,255.0.255.0\n", true).errors.size(),
               1u);
+}
+
+// Spreadsheets save plans with the separator of their locale, columns as the user laid them
+// out, and columns of their own (where a device hangs, its name).
+TEST(SitePlan, ReadsPlansAsSpreadsheetsSaveThem) {
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"macAddress;ipAddress;netmask\r\n0A0000000001;10.0.0.11;255.255.255.0\r\n", {}},
+        {"macAddress\tipAddress\tnetmask\n0A0000000001\t10.0.0.11\t255.255.255.0\n", {}},
+        {"NETMASK;IpAddress;MacAddress\n255.255.255.0;10.0.0.11;0A0000000001\n", {}},
+        {"\xEF\xBB\xBFlocation;macAddress;name;ipAddress;netmask\r\n"
+         "\"Hall 2; door\";0A0000000001;\"Gate \"\"A\"\"\";10.0.0.11;255.255.255.0\r\n",
+         {"location", "name"}},
+        {"macAddress,ipAddress,netmask,location\n0A0000000001,10.0.0.11,255.255.255.0,\"a,b\"\n",
+         {"location"}},
+    };
+    for (const auto& [text, ignored] : cases) {
+        SCOPED_TRACE(text);
+        const SitePlan plan = ReadSitePlan(text, false);
+        ASSERT_THAT(plan.errors, ElementsAre());
+        ASSERT_EQ(plan.rows.size(), 1u);
+        EXPECT_EQ(plan.rows[0].mac, "0A0000000001");
+        EXPECT_EQ(plan.rows[0].ip, "10.0.0.11");
+        EXPECT_EQ(plan.rows[0].netmask, "255.255.255.0");
+        EXPECT_EQ(plan.rows[0].line, 2);
+        EXPECT_EQ(plan.ignoredColumns, ignored);
+    }
+    EXPECT_EQ(IgnoredColumnsNotice(ReadSitePlan(cases[3].first, false)),
+              "vrel: ignoring column 'location'\nvrel: ignoring column 'name'\n");
+}
+
+TEST(SitePlan, BrokenSemicolonPlansNameTheirLine) {
+    const std::string header = "location;macAddress;ipAddress;netmask\n";
+    const std::pair<std::string, const char*> cases[] = {
+        {"location;macAddress;ipAddress\n", "line 1: the column netmask is missing"},
+        {header + "a;0A0000000001;10.0.0.11\n", "line 2: expected 4 fields, found 3"},
+        {header + "\n\"a;b\";0A00000001;10.0.0.11;255.255.255.0\n", "line 3: MAC address"},
+        {header + "\"x\ny\";0A0000000001;10.0.0.11;255.255.255.0\n"
+                  "z;0A0000000002;10.0.0.11;255.255.255.0\n",
+         "line 4: IP address 10.0.0.11 appears twice (line 2)"},
+        {header + "a;0A0000000001;10.0.0.11,255.255.255.0\n", "line 2: expected 4 fields"},
+    };
+    for (const auto& [text, error] : cases) {
+        SCOPED_TRACE(text);
+        const SitePlan plan = ReadSitePlan(text, false);
+        ASSERT_EQ(plan.errors.size(), 1u) << ::testing::PrintToString(plan.errors);
+        EXPECT_THAT(plan.errors[0], HasSubstr(error));
+    }
 }
 
 TEST(SitePlan, AddressHeldByADeviceOutsideThePlanIsAnError) {

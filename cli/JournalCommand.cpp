@@ -1,0 +1,124 @@
+#include "CliSession.h"
+#include "CliText.h"
+#include "Journal.h"
+#include "VisibleText.h"
+
+#include <QCommandLineParser>
+
+#include <algorithm>
+#include <iostream>
+
+namespace vrel::cli {
+
+namespace {
+
+const char* const kJournalHeaders[] = {"Time",        "User",       "Host",    "Interface",
+                                       "Mac Address", "Model Name", "Old IP",  "Old Netmask",
+                                       "New IP",      "New Netmask", "Verdict", "Attempts"};
+
+std::vector<std::string> CellsOf(const JournalEntry& e) {
+    return {e.time,  e.user,       e.host,  e.interfaceName, e.mac,     e.model,
+            e.oldIp, e.oldNetmask, e.newIp, e.newNetmask,    e.verdict, std::to_string(e.attempts)};
+}
+
+std::string JournalTable(const std::vector<JournalEntry>& entries) {
+    std::vector<std::vector<std::string>> lines{
+        {std::begin(kJournalHeaders), std::end(kJournalHeaders)}};
+    for (const JournalEntry& e : entries) {
+        lines.push_back(CellsOf(e));
+        for (std::string& cell : lines.back())
+            cell = VisibleText(cell); // the file may have been written by hand
+    }
+    std::vector<std::size_t> width(lines[0].size(), 0);
+    for (const auto& line : lines) {
+        for (std::size_t c = 0; c < line.size(); ++c)
+            width[c] = std::max(width[c], line[c].size());
+    }
+    std::string out;
+    for (const auto& line : lines) {
+        for (std::size_t c = 0; c < line.size(); ++c) {
+            out += line[c];
+            if (c + 1 < line.size())
+                out += std::string(width[c] - line[c].size() + 2, ' ');
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+std::string JournalJson(const std::vector<JournalEntry>& entries) {
+    std::vector<JsonFields> objects;
+    for (const JournalEntry& e : entries) {
+        const std::vector<std::string> cells = CellsOf(e);
+        JsonFields fields;
+        for (std::size_t c = 0; c + 1 < cells.size(); ++c)
+            fields.emplace_back(kJournalColumns[c], QString::fromLatin1(cells[c]));
+        fields.emplace_back(kJournalColumns.back(), e.attempts);
+        objects.push_back(std::move(fields));
+    }
+    return JsonArrayText(objects);
+}
+
+std::string JournalCsv(const std::vector<JournalEntry>& entries) {
+    std::string out = JournalHeaderLine();
+    for (const JournalEntry& e : entries)
+        out += JournalLine(e);
+    return out;
+}
+
+std::optional<std::int64_t> SinceFrom(const QCommandLineParser& parser) {
+    if (!parser.isSet("since"))
+        return std::nullopt;
+    const std::string text = parser.value("since").toStdString();
+    const auto since = JournalTimeSeconds(text);
+    if (!since)
+        throw UsageError("--since: '" + VisibleText(text) +
+                         "' is neither a date YYYY-MM-DD nor an ISO 8601 time such as "
+                         "2026-12-08T23:14:05+01:00");
+    return since;
+}
+
+} // namespace
+
+int RunJournal(const QStringList& args) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Print the journal of Sets, one entry per Set made from this account by the command\n"
+        "line or the window: $XDG_STATE_HOME/vrel/journal.csv (~/.local/state/vrel/journal.csv).");
+    parser.addHelpOption();
+    parser.addOption({"since",
+                      "Only the Sets at or after DATE: YYYY-MM-DD (local midnight) or an ISO 8601 "
+                      "time such as 2026-12-08T23:14:05+01:00.",
+                      "DATE"});
+    parser.addOption({"json", "Print a JSON array of objects."});
+    parser.addOption({"csv", "Print CSV (RFC 4180) with a header row, as stored."});
+    ParseOrThrow(parser, args);
+    if (!parser.positionalArguments().isEmpty())
+        throw UsageError("journal takes no arguments; try 'vrel journal --help'");
+    if (parser.isSet("json") && parser.isSet("csv"))
+        throw UsageError("--json and --csv exclude each other");
+    const std::optional<std::int64_t> since = SinceFrom(parser);
+
+    const std::string path = JournalPath();
+    std::optional<std::vector<JournalEntry>> entries;
+    try {
+        entries = ReadJournal(path);
+    } catch (const std::runtime_error& e) {
+        throw UsageError(VisibleText(e.what()));
+    }
+    if (!entries) {
+        std::cerr << "vrel: no journal yet (" << path << ")\n";
+        return kExitOk;
+    }
+    if (since)
+        *entries = JournalEntriesSince(*entries, *since);
+    if (parser.isSet("json"))
+        std::cout << JournalJson(*entries);
+    else if (parser.isSet("csv"))
+        std::cout << JournalCsv(*entries);
+    else
+        std::cout << JournalTable(*entries);
+    return kExitOk;
+}
+
+} // namespace vrel::cli
