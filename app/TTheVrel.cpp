@@ -6,6 +6,7 @@
 #include "ErrorDisplay.h"
 #include "Exception.h"
 #include "HostAddresses.h"
+#include "Journal.h"
 #include "MessageBox.h"
 #include "Messages.h"
 #include "ResultCodes.h"
@@ -387,14 +388,23 @@ void TTheVrel::BT_SetClick() {
         return;
     }
     VerifiedSet::Target target{Text(ED_Mac), Text(ED_Pass), Text(ED_IP), Text(ED_Net)};
+    // Where the device was listed: its Set goes out there, and the journal keeps its old address.
+    Device before;
+    before.macAddress = target.mac;
+    if (const Device* listed = discoverPresenter_ ? discoverPresenter_->Devices().Find(target.mac)
+                                                  : nullptr)
+        before = *listed;
+    target.interfaceIndex = before.interfaceIndex;
     VerifiedSet::Options options;
     options.setTimeout = kSetTimeout;
     try {
         if (setClient_ == nullptr)
             RaiseVrel(kSocketNotReady);
         auto* set = new VerifiedSet(*setClient_, target, options, nullptr, this);
-        set->SetFinished([this, set, target](const SetOutcome& outcome) {
+        set->SetFinished([this, set, target, before](const SetOutcome& outcome) {
             OnSetFinished(target, outcome);
+            if (const auto warning = AppendToJournal(JournalEntryForSet(before, target, outcome)))
+                AppendMemo("Journal: " + *warning);
             set->deleteLater();
         });
         try {

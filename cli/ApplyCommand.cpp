@@ -158,8 +158,10 @@ int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
         rowOf.push_back(i);
     }
     QEventLoop loop;
-    ParallelSets sets(client, std::move(targets), run.options,
-                      [&](std::size_t t, const SetOutcome& outcome) { report.Done(rowOf[t], &outcome); });
+    ParallelSets sets(client, targets, run.options, [&](std::size_t t, const SetOutcome& outcome) {
+        RecordSet(*run.found.Find(targets[t].mac), targets[t], outcome);
+        report.Done(rowOf[t], &outcome);
+    });
     QObject::connect(&sets, &ParallelSets::AllDone, &loop, &QEventLoop::quit);
     sets.Start();
     if (!sets.Done()) {
@@ -256,6 +258,7 @@ int RunApply(const QStringList& args) {
     const SitePlan plan = ReadSitePlan(ReadPlanFile(a.planPath), a.force);
     if (!plan.errors.empty())
         FailWith(plan.errors);
+    std::cerr << IgnoredColumnsNotice(plan);
 
     QObject owner;
     try {

@@ -87,6 +87,9 @@ int RunSet(const QStringList& args) {
         client = std::make_unique<KvVRELClient>(&owner, destination);
         client->SetInterfaceNames(interfaces);
         outcome = SetAndVerify(*client, target, options, "Setting " + target.mac);
+        Device before;
+        before.interfaceName = interfaces.size() == 1 ? interfaces.front() : std::string();
+        RecordSet(before, target, outcome);
         ReportSendFailures(*client);
     } catch (const Exception& e) {
         if (client)

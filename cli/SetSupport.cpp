@@ -1,10 +1,13 @@
 #include "SetSupport.h"
 
 #include "CliSession.h"
+#include "Journal.h"
 #include "Messages.h"
 
 #include <QCommandLineParser>
 #include <QEventLoop>
+
+#include <iostream>
 
 namespace vrel::cli {
 
@@ -37,6 +40,16 @@ SetOutcome SetAndVerify(KvVRELClient& client, const VerifiedSet::Target& target,
         loop.exec();
     }
     return set.Outcome();
+}
+
+void RecordSet(const Device& before, const VerifiedSet::Target& target, const SetOutcome& outcome) {
+    if (outcome.attempts == 0)
+        return; // nothing reached the network
+    JournalEntry entry = JournalEntryForSet(before, target, outcome);
+    if (entry.interfaceName.empty())
+        entry.interfaceName = outcome.setInterfaceName;
+    if (const auto warning = AppendToJournal(entry))
+        std::cerr << "vrel: warning: " << *warning << "\n";
 }
 
 JsonFields OutcomeJson(const VerifiedSet::Target& target, const SetOutcome& outcome) {

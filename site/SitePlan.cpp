@@ -35,6 +35,8 @@ void ReadRows(const CsvTable& table, bool force, SitePlan& plan) {
         if (!mac)
             plan.errors.push_back(At(rec.line) + "MAC address '" + field(kMac) +
                                   "' is not twelve hex digits");
+        else if (const std::string problem = GroupMacProblem(*mac); !problem.empty())
+            plan.errors.push_back(At(rec.line) + problem);
         row.mac = mac.value_or(field(kMac));
         row.ip = field(kIp);
         row.netmask = field(kNetmask);

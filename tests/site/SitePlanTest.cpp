@@ -41,6 +41,8 @@ TEST(SitePlan, ErrorsNameTheirLine) {
         {kHeader + "0A0000000001,10.0.0.255,255.255.255.0\n",
          "line 2: ipAddress: 10.0.0.255 is the broadcast address of its subnet 10.0.0.0/24; "
          "--force sends it anyway"},
+        {kHeader + "FF:FF:FF:FF:FF:FF,10.0.0.11,255.255.255.0\n",
+         "line 2: MAC address FFFFFFFFFFFF is a group address"},
         {kHeader + row2 + "0a-00-00-00-00-01,10.0.0.12,255.255.255.0\n",
          "line 3: MAC address 0A0000000001 appears twice (line 2)"},
         {kHeader + row2 + "0A0000000002,10.0.0.11,255.255.255.0\n",
