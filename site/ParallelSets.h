@@ -18,7 +18,7 @@ class ParallelSets : public QObject {
     Q_OBJECT
 public:
     // Distinct devices only: two rows for one MAC would race each other on the device.
-    static constexpr int kDefaultInFlight = 32;
+    static constexpr int kDefaultInFlight = 64;
 
     using RowDone = std::function<void(std::size_t row, const SetOutcome& outcome)>;
 

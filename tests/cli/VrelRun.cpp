@@ -23,7 +23,7 @@ VrelRun RunVrel(const QStringList& args, const VrelInput& input) {
     if (input.stdinText)
         process.write(input.stdinText->data(), qint64(input.stdinText->size()));
     process.closeWriteChannel();
-    if (!process.waitForFinished(10000)) {
+    if (!process.waitForFinished(input.killAfterMs)) {
         process.kill();
         process.waitForFinished(3000);
     }

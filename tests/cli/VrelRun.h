@@ -11,6 +11,7 @@ namespace vrel::test {
 struct VrelInput {
     std::optional<std::string> stdinText; // stdin is closed at once without it
     std::optional<std::string> passwordVariable;
+    int killAfterMs = 10000;
 };
 
 inline VrelInput Stdin(std::string text, std::optional<std::string> variable = std::nullopt) {
@@ -33,7 +34,7 @@ struct VrelRun {
     qint64 elapsedMs = 0;
 };
 
-// Runs the built vrel with args and waits for it, killing it after 10 s.
+// Runs the built vrel with args and waits for it, killing it after input.killAfterMs.
 VrelRun RunVrel(const QStringList& args, const VrelInput& input = {});
 
 // For messages: the arguments, the exit code and both outputs.
