@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <memory>
 
 namespace vrel::cli {
 
@@ -89,20 +90,22 @@ int RunGet(const QStringList& args) {
         }
         loop.quit();
     };
+    std::unique_ptr<KvVRELClient> client;
     try {
-        KvVRELRequest::SetUp(&owner, destination);
-        KvVRELRequest::SharedClient()->SetInterfaceNames(interfaces);
+        client = std::make_unique<KvVRELClient>(&owner, destination);
+        client->SetInterfaceNames(interfaces);
         KvVRELRequest request;
+        request.client = client.get();
         request.targetMac = mac;
         request.password = password;
         request.timeout = timeout;
         request.variables.assign(vars);
         request.GetAsync(done);
-        ReportSendFailures(*KvVRELRequest::SharedClient());
+        ReportSendFailures(*client);
         WaitWithProgress(loop, "Reading", mac, timeout);
     } catch (const Exception& e) {
-        if (KvVRELRequest::SharedClient() != nullptr)
-            ReportSendFailures(*KvVRELRequest::SharedClient());
+        if (client)
+            ReportSendFailures(*client);
         std::cerr << e.Message() << "\n";
         return ExitCodeForFailure(e.HelpContext());
     }
