@@ -28,18 +28,6 @@ std::string ReadPlanFile(const QString& path) {
     return file.readAll().toStdString();
 }
 
-// One Discover to every device, through the same rounds as discover: each MAC listed once, a
-// MAC that answers with two contents reported on stderr.
-void DiscoverDevices(DiscoverRounds& run, const KvVRELClient& client) {
-    run.Start();
-    ProgressLine progress([&] {
-        return "Discovering... " + std::to_string(run.Devices().Devices().size()) + " devices, " +
-               std::to_string(SecondsLeft(run.Deadline())) + " s left";
-    });
-    run.Wait();
-    ReportSendFailures(client);
-}
-
 std::string AddressText(const std::string& ip, const std::string& netmask) {
     return ip + "/" + netmask;
 }
@@ -260,22 +248,17 @@ int RunApply(const QStringList& args) {
         FailWith(plan.errors);
     std::cerr << IgnoredColumnsNotice(plan);
 
-    QObject owner;
     try {
-        KvVRELClient client(&owner, a.destination);
-        client.SetInterfaceNames(a.interfaces);
-        KvVRELRequest request;
-        request.client = &client;
-        PrepareDiscover(request);
-        request.timeout = a.discoverTimeout;
-        DiscoverRounds discovered(request, a.rounds, a.quietMs);
+        OwnDiscover own(a.destination, a.interfaces, a.discoverTimeout);
+        KvVRELClient& client = own.client;
+        DiscoverRounds discovered(own.request, a.rounds, a.quietMs);
         const DeviceIndex& found = discovered.Devices();
         // Rounds go on only while a device of the plan is still missing.
         discovered.StopWhen([&] {
             return std::all_of(plan.rows.begin(), plan.rows.end(),
                                [&](const PlanRow& r) { return found.Find(r.mac) != nullptr; });
         });
-        DiscoverDevices(discovered, client);
+        discovered.Run(client);
         const auto taken = AddressesTakenOutside(plan, found.Devices());
         if (!taken.empty())
             FailWith(taken);

@@ -117,21 +117,14 @@ void WritePlan(const QString& path, const std::string& csv) {
 
 int RunAssign(const QStringList& args) {
     const AssignArgs a = ParseAssign(args);
-    QObject owner;
     try {
-        KvVRELClient client(&owner, a.destination);
-        client.SetInterfaceNames(a.interfaces);
-        KvVRELRequest request;
-        request.client = &client;
-        PrepareDiscover(request);
-        request.timeout = a.timeout;
+        OwnDiscover own(a.destination, a.interfaces, a.timeout);
+        KvVRELRequest& request = own.request;
         request.responseCondition = a.condition;
         request.CheckResponse(); // a condition that cannot be evaluated fails before sending
         request.responseCondition.clear(); // every address found is taken, chosen or not
         DiscoverRounds run(request, a.rounds, a.quietMs);
-        run.Start();
-        ReportSendFailures(client);
-        run.Wait();
+        run.Run(own.client);
         const std::vector<Device>& found = run.Devices().Devices();
         const RangePlan plan = AssignRange(Chosen(a, found), a.from, a.mask, found);
         if (!plan.error.empty())

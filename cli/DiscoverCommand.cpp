@@ -106,37 +106,14 @@ void PrintDevices(const DiscoverArgs& a, const DiscoverRounds& run, const KvVREL
         std::cerr << "vrel: conflicts: " << summary << "\n";
 }
 
-// Runs the rounds with a live line on a terminal; throws the first round's send failure.
-void RunRounds(DiscoverRounds& run, const KvVRELClient& client, int rounds) {
-    try {
-        run.Start();
-    } catch (const Exception&) {
-        ReportSendFailures(client);
-        throw;
-    }
-    ReportSendFailures(client);
-    ProgressLine progress([&] {
-        std::string round;
-        if (rounds > 1)
-            round = "round " + std::to_string(run.RoundsRun()) + ", ";
-        return "Discovering... " + round + std::to_string(run.Devices().Devices().size()) +
-               " devices, " + std::to_string(SecondsLeft(run.Deadline())) + " s left";
-    });
-    run.Wait();
-}
-
 } // namespace
 
 int RunDiscover(const QStringList& args) {
     const DiscoverArgs a = ParseDiscover(args);
-    QObject owner;
     try {
-        KvVRELClient client(&owner, a.destination);
-        client.SetInterfaceNames(a.interfaces);
-        KvVRELRequest request;
-        request.client = &client;
-        PrepareDiscover(request);
-        request.timeout = a.timeout;
+        OwnDiscover own(a.destination, a.interfaces, a.timeout);
+        KvVRELClient& client = own.client;
+        KvVRELRequest& request = own.request;
         request.responseCondition = a.condition;
         // A condition that cannot be evaluated fails on every answer: find out before sending.
         try {
@@ -149,7 +126,7 @@ int RunDiscover(const QStringList& args) {
         // A round that lost answers to a full buffer may have hidden new devices: go on.
         DiscoverRounds run(request, a.rounds, a.quietMs,
                            [&client] { return client.DroppedDatagrams(); });
-        RunRounds(run, client, a.rounds);
+        run.Run(client);
         ReportReceiveDrops(client, dropsBefore, std::cerr);
         PrintDevices(a, run, client);
         std::cout.flush();

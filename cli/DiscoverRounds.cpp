@@ -1,5 +1,6 @@
 #include "DiscoverRounds.h"
 
+#include "CliSession.h"
 #include "Exception.h"
 
 #include <iostream>
@@ -13,6 +14,15 @@ void ReportConflict(const Device& listed, const Device& other) {
 }
 
 } // namespace
+
+OwnDiscover::OwnDiscover(const QHostAddress& destination,
+                         const std::vector<std::string>& interfaces, std::uint32_t timeout)
+    : client(nullptr, destination) {
+    client.SetInterfaceNames(interfaces);
+    request.client = &client;
+    PrepareDiscover(request);
+    request.timeout = timeout;
+}
 
 DiscoverRounds::DiscoverRounds(KvVRELRequest& request, int rounds, int quietMs,
                                std::function<std::uint64_t()> drops)
@@ -44,6 +54,24 @@ void DiscoverRounds::Wait() {
     // The last round may have ended before its answer window closed: nobody waits for it.
     quiet_.stop();
     discovery_.AbandonRunning();
+}
+
+void DiscoverRounds::Run(const KvVRELClient& client) {
+    try {
+        Start();
+    } catch (const Exception&) {
+        ReportSendFailures(client);
+        throw;
+    }
+    ReportSendFailures(client);
+    ProgressLine progress([&] {
+        std::string round;
+        if (rounds_ > 1)
+            round = "round " + std::to_string(round_) + ", ";
+        return "Discovering... " + round + std::to_string(Devices().Devices().size()) +
+               " devices, " + std::to_string(SecondsLeft(deadline_)) + " s left";
+    });
+    Wait();
 }
 
 void DiscoverRounds::StartRound() {

@@ -3,14 +3,24 @@
 #include "DeviceDiscovery.h"
 
 #include <QEventLoop>
+#include <QHostAddress>
 #include <QTimer>
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vrel::cli {
+
+// A command's own client, and the Discover request that goes through it.
+struct OwnDiscover {
+    OwnDiscover(const QHostAddress& destination, const std::vector<std::string>& interfaces,
+                std::uint32_t timeout);
+    KvVRELClient client;
+    KvVRELRequest request;
+};
 
 // The Discovers of one discover command: up to `rounds` broadcasts, each answer window
 // closing at the request's time-out or, with a quiet time, that long after the last new
@@ -32,6 +42,9 @@ public:
     void Start();
     // Runs the event loop until the last round has ended.
     void Wait();
+    // Start and Wait, with a live line on a terminal and the interfaces a send could not go
+    // out of on stderr; throws the first round's send failure.
+    void Run(const KvVRELClient& client);
 
     const DeviceIndex& Devices() const { return discovery_.Index(); }
     const std::map<std::string, int>& AnswersByInterface() const {
