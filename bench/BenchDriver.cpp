@@ -245,10 +245,16 @@ void RunCase(const Setup& s, const Case& c, int runs) {
     if (!g_compareDir.empty())
         baselines[kCompareCli] = IdleBaseline(s, c, runs, kCompareCli);
     std::vector<Sample> samples[kReceivers];
+    // Every other round the compared build goes first, so that a receiver's place in the
+    // round weighs alike on both builds.
+    const Receiver orders[2][kReceivers] = {{kLimit, kCli, kWindow, kCompareCli, kCompareWindow},
+                                            {kLimit, kCompareCli, kCompareWindow, kCli, kWindow}};
     for (int run = 1; run <= runs; ++run)
-        for (int r = 0; r < ReceiverCount(); ++r)
-            samples[r].push_back(
-                RunOnce(s, c, static_cast<Receiver>(r), run, baselines[r], s.answers));
+        for (int k = 0; k < kReceivers; ++k) {
+            const Receiver r = orders[g_compareDir.empty() ? 0 : run % 2][k];
+            if (r < ReceiverCount())
+                samples[r].push_back(RunOnce(s, c, r, run, baselines[r], s.answers));
+        }
 
     const auto column = [](const std::vector<Sample>& v, double Sample::*field) {
         std::vector<double> out;
