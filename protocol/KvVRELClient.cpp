@@ -253,7 +253,7 @@ void KvVRELClient::SetReceiveQueueLimit(std::size_t bytes) {
 }
 
 std::size_t KvVRELClient::QueuedDatagrams() const {
-    return inbox_.datagrams.size() - next_ + receiver_->Queued();
+    return ReceiveThread::CountOf(inbox_, batchAt_) - next_ + receiver_->Queued();
 }
 
 void KvVRELClient::customEvent(QEvent* event) {
@@ -264,7 +264,7 @@ void KvVRELClient::customEvent(QEvent* event) {
 void KvVRELClient::OnTick() {
     if (!expiryDue_) {
         // What the receive thread has queued arrived before this tick: it counts as in time.
-        aheadOfExpiry_ = inbox_.datagrams.size() - next_ + receiver_->Queued();
+        aheadOfExpiry_ = ReceiveThread::CountOf(inbox_, batchAt_) - next_ + receiver_->Queued();
     }
     expiryDue_ = true;
     ScheduleWork();
@@ -293,7 +293,7 @@ void KvVRELClient::DoWork() {
         aheadOfExpiry_ -= aheadOfExpiry_ > 0 ? 1 : 0;
         // A callback may open an event loop of its own (a message box): the datagrams behind
         // this one are then handled inside it, by the call scheduled here, not after it.
-        if (next_ < inbox_.datagrams.size())
+        if (MoreInInbox())
             ScheduleWork();
         Guarded([&] { Receive(datagram, bytes.data()); });
         if (taken % kClockEvery == 0 && TickCount() >= sliceEnd)
@@ -307,15 +307,26 @@ void KvVRELClient::DoWork() {
 }
 
 bool KvVRELClient::NextDatagram(ReceiveThread::Datagram& datagram, std::uint8_t* bytes) {
-    if (next_ == inbox_.datagrams.size()) {
+    while (batchAt_ < inbox_.size() && next_ == inbox_[batchAt_].datagrams.size()) {
+        // Freed at once: the receive thread's next batch reuses the memory.
+        inbox_[batchAt_++] = {};
         next_ = 0;
+    }
+    if (batchAt_ == inbox_.size()) {
+        batchAt_ = next_ = 0;
         if (!receiver_->TakeAll(inbox_))
             return false;
     }
     // Out of the inbox before its callback runs, so that no nested call handles it again.
-    datagram = inbox_.datagrams[next_++];
-    std::memcpy(bytes, inbox_.BytesOf(datagram), datagram.size);
+    const ReceiveThread::Batch& batch = inbox_[batchAt_];
+    datagram = batch.datagrams[next_++];
+    std::memcpy(bytes, batch.BytesOf(datagram), datagram.size);
     return true;
+}
+
+bool KvVRELClient::MoreInInbox() const {
+    return batchAt_ + 1 < inbox_.size() ||
+           (batchAt_ < inbox_.size() && next_ < inbox_[batchAt_].datagrams.size());
 }
 
 void KvVRELClient::Receive(const ReceiveThread::Datagram& datagram, const std::uint8_t* bytes) {

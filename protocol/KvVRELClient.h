@@ -164,6 +164,8 @@ private:
     // Copies the next received datagram into bytes; false when none is waiting.
     bool NextDatagram(ReceiveThread::Datagram& datagram, std::uint8_t* bytes);
     void Receive(const ReceiveThread::Datagram& datagram, const std::uint8_t* bytes);
+    // Whether datagrams taken off the receive thread wait behind the one being handled.
+    bool MoreInInbox() const;
     int Decode(_VRELReqData& request, std::uint8_t status, const std::uint8_t* payload,
                std::size_t count, KvVRELVarList& into);
     void Complete(const Request& request, int code, KvVRELVarList* decoded = nullptr,
@@ -184,8 +186,10 @@ private:
     Pending pending_;
     // Declared after the socket: it is stopped before the socket closes.
     std::unique_ptr<ReceiveThread> receiver_;
-    // The batch taken off the receive thread last, handled up to next_.
+    // The batches taken off the receive thread last, handled up to datagram next_ of batch
+    // batchAt_; the batches before it are freed.
     ReceiveThread::Inbox inbox_;
+    std::size_t batchAt_ = 0;
     std::size_t next_ = 0;
     bool workQueued_ = false;
     bool expiryDue_ = false;

@@ -38,7 +38,7 @@ constexpr long kGatherNs = 250'000;
 } // namespace
 
 // The areas one recvmmsg call fills, allocated once per thread and reused by every call.
-struct ReceiveThread::Batch {
+struct ReceiveThread::Areas {
     std::array<std::array<std::uint8_t, kReceiveAreaSize>, kBatchSize> areas;
     std::array<iovec, kBatchSize> iovs;
     std::array<sockaddr_in, kBatchSize> senders;
@@ -75,13 +75,22 @@ struct ReceiveThread::Batch {
         return 0;
     }
 
-    // Appends datagram i to inbox and returns what it holds there.
-    std::size_t AppendTo(Inbox& inbox, unsigned i) {
-        const std::size_t size = headers[i].msg_len;
-        const Datagram d{inbox.bytes.size(), size, ntohs(senders[i].sin_port), InterfaceIndex(i)};
-        inbox.bytes.insert(inbox.bytes.end(), areas[i].data(), areas[i].data() + size);
-        inbox.datagrams.push_back(d);
-        return size + sizeof d;
+    // The first count datagrams of the last call.
+    Batch Take(unsigned count) {
+        std::size_t total = 0;
+        for (unsigned i = 0; i < count; ++i)
+            total += headers[i].msg_len;
+        Batch batch;
+        batch.bytes.reserve(total);
+        batch.datagrams.reserve(count);
+        for (unsigned i = 0; i < count; ++i) {
+            const auto at = static_cast<std::uint32_t>(batch.bytes.size());
+            const std::uint8_t* const bytes = areas[i].data();
+            batch.bytes.insert(batch.bytes.end(), bytes, bytes + headers[i].msg_len);
+            batch.datagrams.push_back(
+                {at, headers[i].msg_len, ntohs(senders[i].sin_port), InterfaceIndex(i)});
+        }
+        return batch;
     }
 };
 
@@ -120,7 +129,8 @@ void ReceiveThread::WakeThread() {
 }
 
 void ReceiveThread::Run() {
-    const auto batch = std::make_unique<Batch>();
+    // Zeroed, so mapped now, while the client starts, rather than a page at a time in a burst.
+    const auto areas = std::make_unique<Areas>();
     bool gathering = false;
     for (;;) {
         bool full = false;
@@ -130,7 +140,7 @@ void ReceiveThread::Run() {
                 return;
             full = Full();
             if (full && !waitingForRoom_)
-                qCDebug(lcVrelClient) << "receive queue full:" << inbox_.datagrams.size()
+                qCDebug(lcVrelClient) << "receive queue full:" << queuedCount_
                                       << "datagrams wait; the rest stay in the kernel's buffer";
             waitingForRoom_ = full;
         }
@@ -154,11 +164,11 @@ void ReceiveThread::Run() {
         }
         gathering = false;
         if (pause || watched[1].revents != 0)
-            gathering = ReceiveAll(*batch) > 0;
+            gathering = ReceiveAll(*areas) > 0;
     }
 }
 
-std::size_t ReceiveThread::ReceiveAll(Batch& batch) {
+std::size_t ReceiveThread::ReceiveAll(Areas& areas) {
     std::size_t taken = 0;
     for (;;) {
         {
@@ -166,8 +176,8 @@ std::size_t ReceiveThread::ReceiveAll(Batch& batch) {
             if (stop_ || Full())
                 return taken;
         }
-        batch.Arm();
-        const int got = recvmmsg(socket_, batch.headers.data(), kBatchSize, MSG_DONTWAIT, nullptr);
+        areas.Arm();
+        const int got = recvmmsg(socket_, areas.headers.data(), kBatchSize, MSG_DONTWAIT, nullptr);
         if (got < 0) {
             const int failure = errno;
             if (failure == EINTR)
@@ -182,14 +192,20 @@ std::size_t ReceiveThread::ReceiveAll(Batch& batch) {
             }
             return taken;
         }
+        if (got == 0)
+            return taken;
+        Batch batch = areas.Take(static_cast<unsigned>(got));
+        const std::size_t bytes =
+            batch.bytes.size() + batch.datagrams.size() * sizeof(Datagram) + sizeof batch;
         bool wasEmpty = false;
         {
             const std::lock_guard lock(mutex_);
-            wasEmpty = inbox_.datagrams.empty();
-            for (unsigned i = 0; i < static_cast<unsigned>(got); ++i)
-                queuedBytes_ += batch.AppendTo(inbox_, i);
+            wasEmpty = inbox_.empty();
+            inbox_.push_back(std::move(batch));
+            queuedBytes_ += bytes;
+            queuedCount_ += static_cast<std::size_t>(got);
         }
-        if (wasEmpty && got > 0)
+        if (wasEmpty)
             onFirst_();
         taken += static_cast<std::size_t>(got);
         if (static_cast<unsigned>(got) < kBatchSize)
@@ -198,13 +214,14 @@ std::size_t ReceiveThread::ReceiveAll(Batch& batch) {
 }
 
 bool ReceiveThread::TakeAll(Inbox& into) {
-    into.Clear();
+    into.clear();
     bool wake = false;
     {
         const std::lock_guard lock(mutex_);
         std::swap(into, inbox_);
         takenBytes_ = queuedBytes_;
         queuedBytes_ = 0;
+        queuedCount_ = 0;
         if (waitingForRoom_ && !Full()) {
             waitingForRoom_ = false;
             wake = true;
@@ -212,12 +229,19 @@ bool ReceiveThread::TakeAll(Inbox& into) {
     }
     if (wake)
         WakeThread();
-    return !into.datagrams.empty();
+    return !into.empty();
 }
 
 std::size_t ReceiveThread::Queued() const {
     const std::lock_guard lock(mutex_);
-    return inbox_.datagrams.size();
+    return queuedCount_;
+}
+
+std::size_t ReceiveThread::CountOf(const Inbox& inbox, std::size_t fromBatch) {
+    std::size_t count = 0;
+    for (std::size_t i = fromBatch; i < inbox.size(); ++i)
+        count += inbox[i].datagrams.size();
+    return count;
 }
 
 void ReceiveThread::SetLimit(std::size_t bytes) {

@@ -20,29 +20,27 @@ namespace vrel {
 // which counts what it must drop; it reads again once the owner has made room.
 class ReceiveThread {
 public:
-    // One datagram as it came off the socket; its bytes are in its inbox's bytes.
+    // One datagram as it came off the socket; its bytes are in its batch's bytes.
     struct Datagram {
-        std::size_t offset = 0;
-        std::size_t size = 0;
+        std::uint32_t offset = 0;
+        std::uint32_t size = 0;
         std::uint16_t sourcePort = 0;
         int interfaceIndex = 0; // from IP_PKTINFO; 0 when the kernel did not say
     };
-    // Datagrams in arrival order with their bytes end to end. Swapped between thread and
-    // owner, the two inboxes keep their capacity: a burst reuses the memory of the last one.
-    struct Inbox {
+    // What one read took off the socket, in arrival order, the bytes end to end: two
+    // allocations per read, not one per datagram, and an owner that frees each batch once
+    // handled gives the memory back for the next read while a burst runs.
+    struct Batch {
         std::vector<std::uint8_t> bytes;
         std::vector<Datagram> datagrams;
 
         const std::uint8_t* BytesOf(const Datagram& d) const { return bytes.data() + d.offset; }
-        void Clear() {
-            bytes.clear();
-            datagrams.clear();
-        }
     };
+    using Inbox = std::vector<Batch>;
 
     // Starts the thread on socket, which must stay open until Stop() returns. onFirst runs on
     // the receive thread each time the inbox goes from empty to holding datagrams: once per
-    // such change, not once per datagram. limitBytes bounds what the inbox and the batch the
+    // such change, not once per datagram. limitBytes bounds what the inbox and the one the
     // owner took last hold together; at least one batch is always taken.
     ReceiveThread(int socket, std::size_t limitBytes, std::function<void()> onFirst);
     // Stops and joins the thread.
@@ -58,15 +56,17 @@ public:
     bool TakeAll(Inbox& into);
     // Datagrams queued and not yet taken.
     std::size_t Queued() const;
+    // The datagrams of inbox from batch fromBatch on.
+    static std::size_t CountOf(const Inbox& inbox, std::size_t fromBatch = 0);
     void SetLimit(std::size_t bytes);
 
 private:
-    struct Batch;
+    struct Areas;
 
     void Run();
     // Reads until the kernel has nothing left, the inbox is full or the thread is to stop;
     // returns how many datagrams it took.
-    std::size_t ReceiveAll(Batch& batch);
+    std::size_t ReceiveAll(Areas& areas);
     bool Full() const { return queuedBytes_ + takenBytes_ >= limit_; }
     void WakeThread();
 
@@ -76,8 +76,9 @@ private:
 
     mutable std::mutex mutex_;
     Inbox inbox_;
+    std::size_t queuedCount_ = 0;
     std::size_t queuedBytes_ = 0;
-    // What the batch the owner took last holds: it is still in memory until the next take.
+    // What the inbox the owner took last held: it may still be in memory until the next take.
     std::size_t takenBytes_ = 0;
     std::size_t limit_;
     // The thread left the socket alone because the inbox was full.

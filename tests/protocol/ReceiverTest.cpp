@@ -45,12 +45,16 @@ TEST(ReceiverTest, RoundsComeOutWholeInOrderWithOneCallEach) {
             while (receiver.Queued() < kDatagrams && std::chrono::steady_clock::now() < until)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             EXPECT_EQ(calls.load(), round + 1);
-            std::vector<ReceiveThread::Datagram> taken;
+            ReceiveThread::Inbox taken;
             ASSERT_TRUE(receiver.TakeAll(taken));
-            ASSERT_EQ(taken.size(), static_cast<std::size_t>(kDatagrams));
-            for (int i = 0; i < kDatagrams; ++i) {
-                const auto& bytes = taken[static_cast<std::size_t>(i)].bytes;
-                ASSERT_EQ(std::string(bytes.begin(), bytes.end()), Datagram(round, i)) << i;
+            ASSERT_EQ(ReceiveThread::CountOf(taken), static_cast<std::size_t>(kDatagrams));
+            int i = 0;
+            for (const ReceiveThread::Batch& batch : taken) {
+                for (const ReceiveThread::Datagram& d : batch.datagrams) {
+                    const std::uint8_t* const bytes = batch.BytesOf(d);
+                    ASSERT_EQ(std::string(bytes, bytes + d.size), Datagram(round, i)) << i;
+                    ++i;
+                }
             }
             EXPECT_FALSE(receiver.TakeAll(taken));
             EXPECT_TRUE(taken.empty());
