@@ -354,7 +354,6 @@ void KvVRELClient::Receive(const ReceiveThread::Datagram& datagram, const std::u
     }
     const std::uint8_t* payload = bytes + kHeaderSize;
     const std::size_t size = count - kHeaderSize;
-    NetInterfaces::RememberAnswer(header->mac, datagram.interfaceIndex);
     if (!request->lent) {
         Complete(request, Decode(*request, header->status, payload, size, request->variables),
                  nullptr, datagram.interfaceIndex);

@@ -34,7 +34,8 @@ struct KvVRELError {
     std::uint8_t command = 0;
     std::string macText; // the request's target, as 12 upper-case hex digits
     std::string password;
-    // The interface an answer arrived on; empty (index 0) for a time-out.
+    // The interface an answer arrived on, empty (index 0) for a time-out: what Send takes to
+    // reach that device again through the same network.
     std::string interfaceName;
     int interfaceIndex = 0;
 };
