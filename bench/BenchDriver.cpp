@@ -239,12 +239,8 @@ void PrintPaired(const std::vector<Sample> (&samples)[kReceivers]) {
                 ratio(kCli, kCompareCli).c_str(), ratio(kWindow, kCompareWindow).c_str());
 }
 
-void RunCase(const Setup& s, const Case& c, int runs) {
-    Usage baselines[kReceivers];
-    baselines[kCli] = IdleBaseline(s, c, runs, kCli);
-    if (!g_compareDir.empty())
-        baselines[kCompareCli] = IdleBaseline(s, c, runs, kCompareCli);
-    std::vector<Sample> samples[kReceivers];
+void RunRounds(const Setup& s, const Case& c, int runs, const Usage (&baselines)[kReceivers],
+               std::vector<Sample> (&samples)[kReceivers]) {
     // Every other round the compared build goes first, so that a receiver's place in the
     // round weighs alike on both builds.
     const Receiver orders[2][kReceivers] = {{kLimit, kCli, kWindow, kCompareCli, kCompareWindow},
@@ -255,6 +251,15 @@ void RunCase(const Setup& s, const Case& c, int runs) {
             if (r < ReceiverCount())
                 samples[r].push_back(RunOnce(s, c, r, run, baselines[r], s.answers));
         }
+}
+
+void RunCase(const Setup& s, const Case& c, int runs) {
+    Usage baselines[kReceivers];
+    baselines[kCli] = IdleBaseline(s, c, runs, kCli);
+    if (!g_compareDir.empty())
+        baselines[kCompareCli] = IdleBaseline(s, c, runs, kCompareCli);
+    std::vector<Sample> samples[kReceivers];
+    RunRounds(s, c, runs, baselines, samples);
 
     const auto column = [](const std::vector<Sample>& v, double Sample::*field) {
         std::vector<double> out;
