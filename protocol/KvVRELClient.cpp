@@ -94,6 +94,12 @@ KvVRELClient::KvVRELClient(QObject* owner, const QHostAddress& destination, std:
     sweepTimer_.setSingleShot(true);
     sweepTimer_.setTimerType(Qt::PreciseTimer);
     connect(&sweepTimer_, &QTimer::timeout, this, &KvVRELClient::OnTick);
+    // A zero timer rather than a posted call: nearly every call scheduled while datagrams
+    // wait is withdrawn again, unused, when DoWork gets through them, and a timer costs
+    // nothing to withdraw, where a posted call has already woken the event loop.
+    workTimer_.setSingleShot(true);
+    workTimer_.setInterval(0);
+    connect(&workTimer_, &QTimer::timeout, this, &KvVRELClient::DoWork);
 
     // Qt turns on SO_BROADCAST for UDP sockets itself.
     if (!socket_.bind(QHostAddress::AnyIPv4, 0))
@@ -276,7 +282,7 @@ void KvVRELClient::ScheduleWork() {
     if (workQueued_)
         return;
     workQueued_ = true;
-    QMetaObject::invokeMethod(this, &KvVRELClient::DoWork, Qt::QueuedConnection);
+    workTimer_.start();
 }
 
 void KvVRELClient::DoWork() {
@@ -297,12 +303,27 @@ void KvVRELClient::DoWork() {
             ScheduleWork();
         Guarded([&] { Receive(datagram, bytes.data()); });
         if (taken % kClockEvery == 0 && TickCount() >= sliceEnd)
-            break; // the rest of the inbox has its call scheduled; the thread posts for more
+            break;
     }
+    // A take gives back the room the handled inbox held (a thread waiting for room reads
+    // again only then) and finds what the thread queued while its word of it was passed over
+    // for a scheduled call.
+    if (!MoreInInbox()) {
+        batchAt_ = next_ = 0;
+        receiver_->TakeAll(inbox_);
+    }
+    if (!MoreInInbox())
+        aheadOfExpiry_ = 0;
     if (expiryDue_ && aheadOfExpiry_ == 0) {
         expiryDue_ = false;
         if (!Sweep())
             ArmSweep(0);
+    }
+    if (MoreInInbox() || expiryDue_) {
+        ScheduleWork();
+    } else {
+        workTimer_.stop();
+        workQueued_ = false;
     }
 }
 

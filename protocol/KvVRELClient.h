@@ -179,6 +179,7 @@ private:
 
     QUdpSocket socket_;
     QTimer sweepTimer_;
+    QTimer workTimer_;
     QHostAddress destination_;
     std::uint16_t port_;
     std::uint8_t sequence_ = 0;
