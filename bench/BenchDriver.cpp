@@ -28,6 +28,8 @@ namespace vrel::bench {
 namespace {
 
 std::string g_binDir;
+// Another build's bin directory whose `vrel discover` and window harness join every round.
+std::string g_compareDir;
 
 struct Child {
     pid_t pid = -1;
@@ -105,9 +107,13 @@ struct Case {
     int rcvbuf;
 };
 
-enum Receiver { kLimit, kCli, kWindow, kReceivers };
+enum Receiver { kLimit, kCli, kWindow, kCompareCli, kCompareWindow, kReceivers };
 const char* const kReceiverNames[kReceivers] = {"limit (recvmmsg)", "vrel discover",
-                                                "window presenter"};
+                                                "window presenter", "compared discover",
+                                                "compared window"};
+
+bool IsCli(Receiver r) { return r == kCli || r == kCompareCli; }
+int ReceiverCount() { return g_compareDir.empty() ? kCompareCli : kReceivers; }
 
 struct Sample {
     double caught = 0, cpuPerAnswerUs = NAN, faultsPerAnswer = NAN, stallMs = NAN, completeMs = NAN,
@@ -135,6 +141,7 @@ Sample RunOnce(const Setup& s, const Case& c, Receiver r, int run, const Usage& 
     }
     const std::string window = std::to_string(s.windowMs);
     const std::string expect = std::to_string(answers);
+    const std::string& bin = r >= kCompareCli ? g_compareDir : g_binDir;
     std::vector<std::string> args;
     if (r == kLimit)
         args = {g_binDir + "/vrel-raw-recv",
@@ -144,11 +151,11 @@ Sample RunOnce(const Setup& s, const Case& c, Receiver r, int run, const Usage& 
                 window,
                 "--sequence",
                 std::to_string((run * 37 + 11) % 256)};
-    else if (r == kCli)
-        args = {g_binDir + "/vrel", "discover", "--csv", "--timeout",
+    else if (IsCli(r))
+        args = {bin + "/vrel", "discover", "--csv", "--timeout",
                 std::to_string((s.windowMs + 999) / 1000)};
     else
-        args = {g_binDir + "/vrel-bench-window", "--expect", expect, "--window-ms", window};
+        args = {bin + "/vrel-bench-window", "--expect", expect, "--window-ms", window};
     Child consumer = Spawn(args, true);
     const std::string out = Read(consumer.out, deadline, false);
     sample.used = Finish(consumer, deadline);
@@ -161,7 +168,7 @@ Sample RunOnce(const Setup& s, const Case& c, Receiver r, int run, const Usage& 
                                              std::llround(g.at("requester_faults"))}
                                      : Usage{});
     Fields f = ParseFields(LastLine(out));
-    if (r == kCli) {
+    if (IsCli(r)) {
         f["caught"] = static_cast<double>(std::max<std::ptrdiff_t>(
             std::count(out.begin(), out.end(), '\n') - 1, 0)); // less the CSV header
         const Usage own = sample.afterRequest - cliBaseline;
@@ -203,21 +210,56 @@ std::string Cell(double value, const char* format) {
     return buf;
 }
 
-void RunCase(const Setup& s, const Case& c, int runs) {
-    // A `vrel discover` that catches nothing varies by some 10 ms of CPU from run to run,
-    // which over 10,000 answers is 1 us each, most of it in start-up: it is measured from
-    // its Discover on, and the baseline is the median of as many runs as the receivers get.
+// A `vrel discover` that catches nothing varies by some 10 ms of CPU from run to run, which
+// over 10,000 answers is 1 us each, most of it in start-up: it is measured from its Discover
+// on, and the baseline is the median of as many runs as the receivers get.
+Usage IdleBaseline(const Setup& s, const Case& c, int runs, Receiver cli) {
     std::vector<double> idleCpu, idleFaults;
     for (int run = 0; run < runs; ++run) {
-        const Usage idle = RunOnce(s, c, kCli, run, {}, 0).afterRequest;
+        const Usage idle = RunOnce(s, c, cli, run, {}, 0).afterRequest;
         idleCpu.push_back(static_cast<double>(idle.cpuUs));
         idleFaults.push_back(static_cast<double>(idle.faults));
     }
-    const Usage baseline{std::llround(Median(idleCpu)), std::llround(Median(idleFaults))};
-    std::vector<Sample> samples[kReceivers];
+    return {std::llround(Median(idleCpu)), std::llround(Median(idleFaults))};
+}
+
+// Per round, this build's CPU per answer over the compared build's: both ran against the same
+// generator within seconds of each other.
+void PrintPaired(const std::vector<Sample> (&samples)[kReceivers]) {
+    const auto ratio = [&](Receiver mine, Receiver theirs) {
+        std::vector<double> per;
+        for (std::size_t run = 0; run < samples[mine].size(); ++run)
+            per.push_back(samples[mine][run].cpuPerAnswerUs / samples[theirs][run].cpuPerAnswerUs);
+        std::string cells;
+        for (const double x : per)
+            cells += " " + Cell(x, "%.2f");
+        return Cell(Median(per), "%.2f") + " (runs:" + cells + ")";
+    };
+    std::printf("  paired CPU/answer, this build over compared: discover %s; window %s\n",
+                ratio(kCli, kCompareCli).c_str(), ratio(kWindow, kCompareWindow).c_str());
+}
+
+void RunRounds(const Setup& s, const Case& c, int runs, const Usage (&baselines)[kReceivers],
+               std::vector<Sample> (&samples)[kReceivers]) {
+    // Every other round the compared build goes first, so that a receiver's place in the
+    // round weighs alike on both builds.
+    const Receiver orders[2][kReceivers] = {{kLimit, kCli, kWindow, kCompareCli, kCompareWindow},
+                                            {kLimit, kCompareCli, kCompareWindow, kCli, kWindow}};
     for (int run = 1; run <= runs; ++run)
-        for (int r = 0; r < kReceivers; ++r)
-            samples[r].push_back(RunOnce(s, c, static_cast<Receiver>(r), run, baseline, s.answers));
+        for (int k = 0; k < kReceivers; ++k) {
+            const Receiver r = orders[g_compareDir.empty() ? 0 : run % 2][k];
+            if (r < ReceiverCount())
+                samples[r].push_back(RunOnce(s, c, r, run, baselines[r], s.answers));
+        }
+}
+
+void RunCase(const Setup& s, const Case& c, int runs) {
+    Usage baselines[kReceivers];
+    baselines[kCli] = IdleBaseline(s, c, runs, kCli);
+    if (!g_compareDir.empty())
+        baselines[kCompareCli] = IdleBaseline(s, c, runs, kCompareCli);
+    std::vector<Sample> samples[kReceivers];
+    RunRounds(s, c, runs, baselines, samples);
 
     const auto column = [](const std::vector<Sample>& v, double Sample::*field) {
         std::vector<double> out;
@@ -229,7 +271,7 @@ void RunCase(const Setup& s, const Case& c, int runs) {
                 "vrel discover baseline %s ms CPU with no answers\n",
                 static_cast<long long>(s.answers), c.title, static_cast<long long>(s.senders), runs,
                 Cell(Median(column(samples[kLimit], &Sample::granted)), "%.0f").c_str(),
-                Cell(static_cast<double>(baseline.cpuUs) / 1000, "%.1f").c_str());
+                Cell(static_cast<double>(baselines[kCli].cpuUs) / 1000, "%.1f").c_str());
     std::printf("  %-18s %-22s %-6s %-19s %-9s %-13s %-14s %-24s %s\n", "receiver",
                 "caught: median (min-max)", "ratio", "CPU/answer us", "CPU x", "faults/answer",
                 "longest stall", "last answer->complete ms", "kernel drops");
@@ -245,7 +287,7 @@ void RunCase(const Setup& s, const Case& c, int runs) {
         return Cell(Median(known), format) + " (" + Cell(*lo, format) + "-" + Cell(*hi, format) +
                ")";
     };
-    for (int r = 0; r < kReceivers; ++r) {
+    for (int r = 0; r < ReceiverCount(); ++r) {
         const auto caught = column(samples[r], &Sample::caught);
         const auto cpu = column(samples[r], &Sample::cpuPerAnswerUs);
         // Each run's CPU against the limit's in the same round: the machine's state swings
@@ -262,6 +304,8 @@ void RunCase(const Setup& s, const Case& c, int runs) {
                     Cell(Median(column(samples[r], &Sample::completeMs)), "%.1f").c_str(),
                     Cell(Median(column(samples[r], &Sample::drops)), "%.0f").c_str());
     }
+    if (!g_compareDir.empty())
+        PrintPaired(samples);
     std::fflush(stdout);
 }
 
@@ -277,6 +321,17 @@ std::string FirstLineOf(const char* path) {
 
 int main(int argc, char** argv) {
     using namespace vrel::bench;
+    // The one option that is no number; taken out before the numeric ones are read.
+    std::vector<char*> args(argv, argv + argc);
+    for (auto it = args.begin() + 1; it != args.end() && it + 1 != args.end(); ++it) {
+        if (std::string(*it) == "--compare-bin") {
+            g_compareDir = *(it + 1);
+            args.erase(it, it + 2);
+            break;
+        }
+    }
+    argc = static_cast<int>(args.size());
+    argv = args.data();
     Options opt(
         {{"answers", 10000}, {"senders", 8}, {"runs", 5}, {"window-ms", 3000}, {"case", 0}});
     if (!opt.Parse(argc, argv) || !RequireSandbox("vrel-bench"))

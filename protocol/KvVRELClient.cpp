@@ -39,7 +39,6 @@ constexpr int kDrainMs = 6000;
 // ref, pointer, drops.
 constexpr int kUdpTableInodeColumn = 9;
 constexpr int kUdpTableDropsColumn = 12;
-constexpr std::array<std::uint8_t, kMacSize> kBroadcastMac{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
 // Posted by the receive thread when its queue has gone from empty to holding datagrams.
 QEvent::Type ArrivalEvent() {
@@ -95,6 +94,12 @@ KvVRELClient::KvVRELClient(QObject* owner, const QHostAddress& destination, std:
     sweepTimer_.setSingleShot(true);
     sweepTimer_.setTimerType(Qt::PreciseTimer);
     connect(&sweepTimer_, &QTimer::timeout, this, &KvVRELClient::OnTick);
+    // A zero timer rather than a posted call: nearly every call scheduled while datagrams
+    // wait is withdrawn again, unused, when DoWork gets through them, and a timer costs
+    // nothing to withdraw, where a posted call has already woken the event loop.
+    workTimer_.setSingleShot(true);
+    workTimer_.setInterval(0);
+    connect(&workTimer_, &QTimer::timeout, this, &KvVRELClient::DoWork);
 
     // Qt turns on SO_BROADCAST for UDP sockets itself.
     if (!socket_.bind(QHostAddress::AnyIPv4, 0))
@@ -159,7 +164,7 @@ std::uint64_t KvVRELClient::DroppedDatagrams() const {
 
 int KvVRELClient::Send(const std::string& targetMac, const std::string& password,
                        const KvVRELVarList& vars, std::uint8_t command, VrelCompletion callback,
-                       std::uint32_t timeout) {
+                       std::uint32_t timeout, int interfaceIndex) {
     lastSend_.clear();
     std::string datagram;
     const int built = build_request(command, sequence_, targetMac, password, vars, datagram);
@@ -167,7 +172,7 @@ int KvVRELClient::Send(const std::string& targetMac, const std::string& password
         RaiseVrel(built);
     std::array<std::uint8_t, kMacSize> mac{};
     std::memcpy(mac.data(), datagram.data() + kOffMac, kMacSize);
-    if (!open_ || !SendPerInterface(datagram, mac))
+    if (!open_ || !SendPerInterface(datagram, interfaceIndex))
         RaiseVrel(kSocketError);
 
     auto request = std::make_shared<_VRELReqData>();
@@ -188,12 +193,11 @@ int KvVRELClient::Send(const std::string& targetMac, const std::string& password
     return sequence_++;
 }
 
-bool KvVRELClient::SendPerInterface(const std::string& datagram,
-                                    const std::array<std::uint8_t, kMacSize>& mac) {
+bool KvVRELClient::SendPerInterface(const std::string& datagram, int interfaceIndex) {
     const auto size = static_cast<qint64>(datagram.size());
     const bool limited = destination_ == QHostAddress(QHostAddress::Broadcast);
     if (limited || !interfaceNames_.empty())
-        lastSend_ = Plan(mac);
+        lastSend_ = Plan(interfaceIndex);
     const bool sendable = std::any_of(lastSend_.begin(), lastSend_.end(),
                                       [](const SendOutcome& o) { return o.error.empty(); });
     // A host with loopback only (or every network down) keeps the routing table's say.
@@ -215,7 +219,7 @@ bool KvVRELClient::SendPerInterface(const std::string& datagram,
     return any;
 }
 
-std::vector<SendOutcome> KvVRELClient::Plan(const std::array<std::uint8_t, kMacSize>& mac) const {
+std::vector<SendOutcome> KvVRELClient::Plan(int interfaceIndex) const {
     const std::vector<NetInterface> all = NetInterfaces::Enumerate();
     std::vector<SendOutcome> plan;
     if (interfaceNames_.empty()) {
@@ -240,13 +244,11 @@ std::vector<SendOutcome> KvVRELClient::Plan(const std::array<std::uint8_t, kMacS
             }
         }
     }
-    // A request for one device goes where that device was last heard, if that still works.
-    if (mac != kBroadcastMac) {
-        if (const auto last = NetInterfaces::LastAnswerIndex(mac)) {
-            for (const SendOutcome& candidate : plan) {
-                if (candidate.interface.index == *last && candidate.error.empty())
-                    return {candidate};
-            }
+    // A request for one device goes where the caller heard it, if that still works.
+    if (interfaceIndex != 0) {
+        for (const SendOutcome& candidate : plan) {
+            if (candidate.interface.index == interfaceIndex && candidate.error.empty())
+                return {candidate};
         }
     }
     return plan;
@@ -257,7 +259,7 @@ void KvVRELClient::SetReceiveQueueLimit(std::size_t bytes) {
 }
 
 std::size_t KvVRELClient::QueuedDatagrams() const {
-    return receiver_->Queued();
+    return ReceiveThread::CountOf(inbox_, batchAt_) - next_ + receiver_->Queued();
 }
 
 void KvVRELClient::customEvent(QEvent* event) {
@@ -268,7 +270,7 @@ void KvVRELClient::customEvent(QEvent* event) {
 void KvVRELClient::OnTick() {
     if (!expiryDue_) {
         // What the receive thread has queued arrived before this tick: it counts as in time.
-        aheadOfExpiry_ = receiver_->Queued();
+        aheadOfExpiry_ = ReceiveThread::CountOf(inbox_, batchAt_) - next_ + receiver_->Queued();
     }
     expiryDue_ = true;
     ScheduleWork();
@@ -280,41 +282,80 @@ void KvVRELClient::ScheduleWork() {
     if (workQueued_)
         return;
     workQueued_ = true;
-    QMetaObject::invokeMethod(this, &KvVRELClient::DoWork, Qt::QueuedConnection);
+    workTimer_.start();
 }
 
 void KvVRELClient::DoWork() {
     workQueued_ = false;
     const std::int64_t sliceEnd = TickCount() + kWorkSliceMs;
-    // Each frame has its own copy: a callback's nested event loop goes on with the next one.
+    // Each frame has its own copy: a nested DoWork goes on with the next datagram and may
+    // take the next inbox in place of this one.
     std::array<std::uint8_t, kReceiveAreaSize> bytes;
-    ReceiveThread::Arrival arrival;
+    ReceiveThread::Datagram datagram;
     // The clock is read every few datagrams: a burst's answers take a microsecond or two
     // each, and reading it per answer cost as much as a tenth of one.
     constexpr unsigned kClockEvery = 8;
-    for (unsigned taken = 1; receiver_->Take(arrival, bytes.data()); ++taken) {
+    for (unsigned taken = 1; NextDatagram(datagram, bytes.data()); ++taken) {
         aheadOfExpiry_ -= aheadOfExpiry_ > 0 ? 1 : 0;
-        Guarded([&] { Receive(arrival, bytes.data()); });
-        if (taken % kClockEvery == 0 && TickCount() >= sliceEnd) {
-            // The receive thread calls again only when the queue was empty.
-            if (receiver_->Queued() > 0)
-                ScheduleWork();
+        // A callback may open an event loop of its own (a message box): the datagrams behind
+        // this one are then handled inside it, by the call scheduled here, not after it.
+        if (MoreInInbox())
+            ScheduleWork();
+        Guarded([&] { Receive(datagram, bytes.data()); });
+        if (taken % kClockEvery == 0 && TickCount() >= sliceEnd)
             break;
-        }
     }
+    // A take gives back the room the handled inbox held (a thread waiting for room reads
+    // again only then) and finds what the thread queued while its word of it was passed over
+    // for a scheduled call.
+    if (!MoreInInbox()) {
+        batchAt_ = next_ = 0;
+        receiver_->TakeAll(inbox_);
+    }
+    if (!MoreInInbox())
+        aheadOfExpiry_ = 0;
     if (expiryDue_ && aheadOfExpiry_ == 0) {
         expiryDue_ = false;
         if (!Sweep())
             ArmSweep(0);
     }
+    if (MoreInInbox() || expiryDue_) {
+        ScheduleWork();
+    } else {
+        workTimer_.stop();
+        workQueued_ = false;
+    }
 }
 
-void KvVRELClient::Receive(const ReceiveThread::Arrival& arrival, const std::uint8_t* bytes) {
-    const std::size_t count = arrival.size;
+bool KvVRELClient::NextDatagram(ReceiveThread::Datagram& datagram, std::uint8_t* bytes) {
+    while (batchAt_ < inbox_.size() && next_ == inbox_[batchAt_].datagrams.size()) {
+        // Freed at once: the receive thread's next batch reuses the memory.
+        inbox_[batchAt_++] = {};
+        next_ = 0;
+    }
+    if (batchAt_ == inbox_.size()) {
+        batchAt_ = next_ = 0;
+        if (!receiver_->TakeAll(inbox_))
+            return false;
+    }
+    // Out of the inbox before its callback runs, so that no nested call handles it again.
+    const ReceiveThread::Batch& batch = inbox_[batchAt_];
+    datagram = batch.datagrams[next_++];
+    std::memcpy(bytes, batch.BytesOf(datagram), datagram.size);
+    return true;
+}
+
+bool KvVRELClient::MoreInInbox() const {
+    return batchAt_ + 1 < inbox_.size() ||
+           (batchAt_ < inbox_.size() && next_ < inbox_[batchAt_].datagrams.size());
+}
+
+void KvVRELClient::Receive(const ReceiveThread::Datagram& datagram, const std::uint8_t* bytes) {
+    const std::size_t count = datagram.size;
     ResponseDrop why = ResponseDrop::kNone;
-    const auto header = check_response(bytes, count, arrival.sourcePort, &why);
+    const auto header = check_response(bytes, count, datagram.sourcePort, &why);
     if (!header) {
-        qCDebug(lcVrelClient) << "dropped" << count << "bytes from port" << arrival.sourcePort
+        qCDebug(lcVrelClient) << "dropped" << count << "bytes from port" << datagram.sourcePort
                               << ":" << response_drop_text(why);
         return;
     }
@@ -334,16 +375,15 @@ void KvVRELClient::Receive(const ReceiveThread::Arrival& arrival, const std::uin
     }
     const std::uint8_t* payload = bytes + kHeaderSize;
     const std::size_t size = count - kHeaderSize;
-    NetInterfaces::RememberAnswer(header->mac, arrival.interfaceIndex);
     if (!request->lent) {
         Complete(request, Decode(*request, header->status, payload, size, request->variables),
-                 nullptr, arrival.interfaceIndex);
+                 nullptr, datagram.interfaceIndex);
         return;
     }
     // An outer callback still holds the request's list: this answer gets a list of its own.
     KvVRELVarList own(request->variables);
     Complete(request, Decode(*request, header->status, payload, size, own), &own,
-             arrival.interfaceIndex);
+             datagram.interfaceIndex);
 }
 
 // A payload that cannot be read into the list (a value an option list cannot name) ends the

@@ -34,7 +34,8 @@ struct KvVRELError {
     std::uint8_t command = 0;
     std::string macText; // the request's target, as 12 upper-case hex digits
     std::string password;
-    // The interface an answer arrived on; empty (index 0) for a time-out.
+    // The interface an answer arrived on, empty (index 0) for a time-out: what Send takes to
+    // reach that device again through the same network.
     std::string interfaceName;
     int interfaceIndex = 0;
 };
@@ -86,12 +87,14 @@ public:
     // Sends a request and returns its sequence number. Throws the build failure (-1010, -1006,
     // -1007, -1013, conversion errors) or -1009 when the datagram cannot be sent; nothing is
     // then pending and no sequence number is used. timeout counts 10 ms units.
-    // A limited broadcast goes out once per usable interface (a request for one MAC only out
-    // of the interface that device last answered on, when that is still usable); with none,
-    // or for another destination, the routing table decides. Only when every interface
-    // fails is the send a failure; LastSend() tells what happened on each.
+    // A limited broadcast goes out once per usable interface, or only out of interfaceIndex
+    // when that is given (where the device answered, as its completion record told), usable
+    // and among the interfaces set; with none, or for another destination, the routing table
+    // decides. Only when every interface fails is the send a failure; LastSend() tells what
+    // happened on each.
     int Send(const std::string& targetMac, const std::string& password, const KvVRELVarList& vars,
-             std::uint8_t command, VrelCompletion callback, std::uint32_t timeout);
+             std::uint8_t command, VrelCompletion callback, std::uint32_t timeout,
+             int interfaceIndex = 0);
 
     // Forgets the pending request with this sequence number without completing it: a caller
     // that has what it needs does not wait out the answer window, nor on destruction.
@@ -132,7 +135,7 @@ public:
     static std::int64_t TickCount();
 
 protected:
-    // The receive thread's word that its queue has gone from empty to holding datagrams.
+    // The receive thread's word that its inbox has gone from empty to holding datagrams.
     void customEvent(QEvent* event) override;
 
 private:
@@ -159,20 +162,24 @@ private:
     // Expires the first overdue request, the next tick armed; true when there was one.
     bool Sweep();
     void ArmSweep(std::int64_t notBeforeMs);
-    void Receive(const ReceiveThread::Arrival& arrival, const std::uint8_t* bytes);
+    // Copies the next received datagram into bytes; false when none is waiting.
+    bool NextDatagram(ReceiveThread::Datagram& datagram, std::uint8_t* bytes);
+    void Receive(const ReceiveThread::Datagram& datagram, const std::uint8_t* bytes);
+    // Whether datagrams taken off the receive thread wait behind the one being handled.
+    bool MoreInInbox() const;
     int Decode(_VRELReqData& request, std::uint8_t status, const std::uint8_t* payload,
                std::size_t count, KvVRELVarList& into);
     void Complete(const Request& request, int code, KvVRELVarList* decoded = nullptr,
                   int interfaceIndex = 0);
     Request Find(std::uint8_t sequence);
-    // The interfaces a request for mac goes out of, with those that cannot be used marked.
-    std::vector<SendOutcome> Plan(const std::array<std::uint8_t, kMacSize>& mac) const;
-    bool SendPerInterface(const std::string& datagram,
-                          const std::array<std::uint8_t, kMacSize>& mac);
+    // The interfaces a request goes out of, with those that cannot be used marked.
+    std::vector<SendOutcome> Plan(int interfaceIndex) const;
+    bool SendPerInterface(const std::string& datagram, int interfaceIndex);
     void Remove(const _VRELReqData* request);
 
     QUdpSocket socket_;
     QTimer sweepTimer_;
+    QTimer workTimer_;
     QHostAddress destination_;
     std::uint16_t port_;
     std::uint8_t sequence_ = 0;
@@ -181,6 +188,11 @@ private:
     Pending pending_;
     // Declared after the socket: it is stopped before the socket closes.
     std::unique_ptr<ReceiveThread> receiver_;
+    // The batches taken off the receive thread last, handled up to datagram next_ of batch
+    // batchAt_; the batches before it are freed.
+    ReceiveThread::Inbox inbox_;
+    std::size_t batchAt_ = 0;
+    std::size_t next_ = 0;
     bool workQueued_ = false;
     bool expiryDue_ = false;
     bool sweeping_ = false; // from construction until destruction begins

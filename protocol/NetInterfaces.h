@@ -2,9 +2,7 @@
 
 #include "VrelTypes.h"
 
-#include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -57,12 +55,8 @@ public:
     static std::vector<NetInterface> Select(const std::vector<NetInterface>& all,
                                               const std::vector<std::string>& names);
 
-    // Where a device last answered in this process, so that a Set goes out where the device
-    // is, and what an arrival interface index is called. Both are shared by every client.
-    static void RememberAnswer(const std::array<std::uint8_t, kMacSize>& mac, int index);
-    static std::optional<int> LastAnswerIndex(const std::array<std::uint8_t, kMacSize>& mac);
-    static void ForgetAnswers();
-    // The name of an interface index; looked up once per index, then cached.
+    // The name of an interface index, as an answer's arrival reports it; looked up once per
+    // index, then cached for every client.
     static std::string NameOf(int index);
 };
 

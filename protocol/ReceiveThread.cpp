@@ -1,6 +1,5 @@
 #include "ReceiveThread.h"
 
-#include "BlockPool.h"
 #include "Exception.h"
 #include "KvVRELClient.h"
 #include "ResultCodes.h"
@@ -13,6 +12,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
+#include <memory>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -33,39 +34,13 @@ constexpr std::size_t kControlSize = 128;
 // that fills its whole batch is followed by the next at once.
 constexpr long kGatherNs = 250'000;
 
-// What precedes each datagram's bytes in a block.
-struct RecordHead {
-    std::uint32_t size;
-    std::uint16_t sourcePort;
-    std::int32_t interfaceIndex;
-};
-
-constexpr std::size_t RecordSize(std::size_t bytes) {
-    constexpr std::size_t align = alignof(RecordHead);
-    return (sizeof(RecordHead) + bytes + align - 1) / align * align;
-}
-static_assert(RecordSize(kReceiveAreaSize) <= BlockPool::kBlockSize);
 
 } // namespace
 
-// A stretch of queued datagrams: records from head to tail, each a RecordHead and the bytes.
-struct ReceiveThread::Block {
-    BlockPool::Block bytes = BlockPool::Take();
-    std::size_t head = 0;
-    std::size_t tail = 0;
-};
-
-// The areas one recvmmsg call fills, allocated once per thread and reused by every call. Each
-// datagram is scattered over two pieces: its first kHeadPiece bytes go to a dense array that
-// every datagram touches, the rest to a tail area that only a long datagram reaches. Answers
-// are a few hundred bytes at most, so a burst touches 8 pages of the batch, not one page of
-// each of 64 areas of a whole datagram's size.
-struct ReceiveThread::Batch {
-    static constexpr std::size_t kHeadPiece = 512;
-
-    std::array<std::array<std::uint8_t, kHeadPiece>, kBatchSize> heads;
-    std::array<std::array<std::uint8_t, kReceiveAreaSize - kHeadPiece>, kBatchSize> tails;
-    std::array<std::array<iovec, 2>, kBatchSize> iovs;
+// The areas one recvmmsg call fills, allocated once per thread and reused by every call.
+struct ReceiveThread::Areas {
+    std::array<std::array<std::uint8_t, kReceiveAreaSize>, kBatchSize> areas;
+    std::array<iovec, kBatchSize> iovs;
     std::array<sockaddr_in, kBatchSize> senders;
     std::array<std::array<char, kControlSize>, kBatchSize> controls;
     std::array<mmsghdr, kBatchSize> headers;
@@ -73,14 +48,14 @@ struct ReceiveThread::Batch {
     // Sets every header up for the next call; the kernel rewrites the lengths.
     void Arm() {
         for (unsigned i = 0; i < kBatchSize; ++i) {
-            iovs[i] = {{{heads[i].data(), heads[i].size()}, {tails[i].data(), tails[i].size()}}};
+            iovs[i] = {areas[i].data(), areas[i].size()};
             msghdr& h = headers[i].msg_hdr;
             h = {};
             senders[i] = {};
             h.msg_name = &senders[i];
             h.msg_namelen = sizeof senders[i];
-            h.msg_iov = iovs[i].data();
-            h.msg_iovlen = iovs[i].size();
+            h.msg_iov = &iovs[i];
+            h.msg_iovlen = 1;
             h.msg_control = controls[i].data();
             h.msg_controllen = controls[i].size();
             headers[i].msg_len = 0;
@@ -98,6 +73,24 @@ struct ReceiveThread::Batch {
             }
         }
         return 0;
+    }
+
+    // The first count datagrams of the last call.
+    Batch Take(unsigned count) {
+        std::size_t total = 0;
+        for (unsigned i = 0; i < count; ++i)
+            total += headers[i].msg_len;
+        Batch batch;
+        batch.bytes.reserve(total);
+        batch.datagrams.reserve(count);
+        for (unsigned i = 0; i < count; ++i) {
+            const auto at = static_cast<std::uint32_t>(batch.bytes.size());
+            const std::uint8_t* const bytes = areas[i].data();
+            batch.bytes.insert(batch.bytes.end(), bytes, bytes + headers[i].msg_len);
+            batch.datagrams.push_back(
+                {at, headers[i].msg_len, ntohs(senders[i].sin_port), InterfaceIndex(i)});
+        }
+        return batch;
     }
 };
 
@@ -136,8 +129,8 @@ void ReceiveThread::WakeThread() {
 }
 
 void ReceiveThread::Run() {
-    // Not zeroed: each area's pages are touched first by the datagrams that need them.
-    const auto batch = std::make_unique_for_overwrite<Batch>();
+    // Zeroed, so mapped now, while the client starts, rather than a page at a time in a burst.
+    const auto areas = std::make_unique<Areas>();
     bool gathering = false;
     for (;;) {
         bool full = false;
@@ -171,11 +164,11 @@ void ReceiveThread::Run() {
         }
         gathering = false;
         if (pause || watched[1].revents != 0)
-            gathering = ReceiveAll(*batch) > 0;
+            gathering = ReceiveAll(*areas) > 0;
     }
 }
 
-std::size_t ReceiveThread::ReceiveAll(Batch& batch) {
+std::size_t ReceiveThread::ReceiveAll(Areas& areas) {
     std::size_t taken = 0;
     for (;;) {
         {
@@ -183,8 +176,8 @@ std::size_t ReceiveThread::ReceiveAll(Batch& batch) {
             if (stop_ || Full())
                 return taken;
         }
-        batch.Arm();
-        const int got = recvmmsg(socket_, batch.headers.data(), kBatchSize, MSG_DONTWAIT, nullptr);
+        areas.Arm();
+        const int got = recvmmsg(socket_, areas.headers.data(), kBatchSize, MSG_DONTWAIT, nullptr);
         if (got < 0) {
             const int failure = errno;
             if (failure == EINTR)
@@ -199,15 +192,20 @@ std::size_t ReceiveThread::ReceiveAll(Batch& batch) {
             }
             return taken;
         }
+        if (got == 0)
+            return taken;
+        Batch batch = areas.Take(static_cast<unsigned>(got));
+        const std::size_t bytes =
+            batch.bytes.size() + batch.datagrams.size() * sizeof(Datagram) + sizeof batch;
         bool wasEmpty = false;
         {
             const std::lock_guard lock(mutex_);
-            wasEmpty = queuedCount_ == 0;
-            for (unsigned i = 0; i < static_cast<unsigned>(got); ++i) {
-                Append(batch, i);
-            }
+            wasEmpty = inbox_.empty();
+            inbox_.push_back(std::move(batch));
+            queuedBytes_ += bytes;
+            queuedCount_ += static_cast<std::size_t>(got);
         }
-        if (wasEmpty && got > 0)
+        if (wasEmpty)
             onFirst_();
         taken += static_cast<std::size_t>(got);
         if (static_cast<unsigned>(got) < kBatchSize)
@@ -215,46 +213,15 @@ std::size_t ReceiveThread::ReceiveAll(Batch& batch) {
     }
 }
 
-void ReceiveThread::Append(Batch& batch, unsigned i) {
-    const std::size_t size = batch.headers[i].msg_len;
-    const std::size_t need = RecordSize(size);
-    if (filled_.empty() || filled_.back()->tail + need > BlockPool::kBlockSize)
-        filled_.push_back(std::make_unique<Block>());
-    Block& block = *filled_.back();
-    const RecordHead head{static_cast<std::uint32_t>(size), ntohs(batch.senders[i].sin_port),
-                          static_cast<std::int32_t>(batch.InterfaceIndex(i))};
-    char* const at = block.bytes.get() + block.tail;
-    std::memcpy(at, &head, sizeof head);
-    const std::size_t first = std::min(size, Batch::kHeadPiece);
-    std::memcpy(at + sizeof head, batch.heads[i].data(), first);
-    std::memcpy(at + sizeof head + first, batch.tails[i].data(), size - first);
-    block.tail += need;
-    queuedBytes_ += need;
-    ++queuedCount_;
-}
-
-bool ReceiveThread::Take(Arrival& arrival, std::uint8_t* into) {
+bool ReceiveThread::TakeAll(Inbox& into) {
+    into.clear();
     bool wake = false;
     {
         const std::lock_guard lock(mutex_);
-        if (queuedCount_ == 0)
-            return false;
-        Block& block = *filled_.front();
-        RecordHead head{};
-        std::memcpy(&head, block.bytes.get() + block.head, sizeof head);
-        std::memcpy(into, block.bytes.get() + block.head + sizeof head, head.size);
-        arrival = {head.size, head.sourcePort, head.interfaceIndex};
-        const std::size_t used = RecordSize(head.size);
-        block.head += used;
-        queuedBytes_ -= used;
-        --queuedCount_;
-        if (block.head == block.tail) {
-            // A drained block goes back to the pool, where the next block anybody takes comes
-            // from: the device list this answer joins, or this queue again.
-            block.head = block.tail = 0;
-            if (filled_.size() > 1)
-                filled_.pop_front();
-        }
+        std::swap(into, inbox_);
+        takenBytes_ = queuedBytes_;
+        queuedBytes_ = 0;
+        queuedCount_ = 0;
         if (waitingForRoom_ && !Full()) {
             waitingForRoom_ = false;
             wake = true;
@@ -262,12 +229,19 @@ bool ReceiveThread::Take(Arrival& arrival, std::uint8_t* into) {
     }
     if (wake)
         WakeThread();
-    return true;
+    return !into.empty();
 }
 
 std::size_t ReceiveThread::Queued() const {
     const std::lock_guard lock(mutex_);
     return queuedCount_;
+}
+
+std::size_t ReceiveThread::CountOf(const Inbox& inbox, std::size_t fromBatch) {
+    std::size_t count = 0;
+    for (std::size_t i = fromBatch; i < inbox.size(); ++i)
+        count += inbox[i].datagrams.size();
+    return count;
 }
 
 void ReceiveThread::SetLimit(std::size_t bytes) {

@@ -316,24 +316,24 @@ TEST_F(ClientTest, DestructionStopsTheReceiveThreadWithDatagramsQueued) {
 
 // --- Time-outs ----------------------------------------------------------------------------
 
-TEST_F(ClientTest, UnansweredGetTimesOutOnceJustAfterItsDeadline) {
+// Never before its deadline, once, and requests sent together expire in deadline order.
+TEST_F(ClientTest, UnansweredGetsTimeOutOnceAfterTheirDeadlinesInDeadlineOrder) {
     VREL_REQUIRE_NETWORK_SANDBOX();
     ASSERT_NO_FATAL_FAILURE(Open());
-    for (std::uint32_t timeout : {10u, 25u}) {
-        SCOPED_TRACE("timeout " + std::to_string(timeout));
-        CompletionRecorder rec(client.get());
-        const auto sent = Clock::now();
-        client->Send(kDeviceMacText, "", FromDefs(kFirmwareDefs), kGet, rec.Callback(), timeout);
-        ASSERT_TRUE(WaitUntil([&] { return rec.Count() >= 1; }, 1000));
-        Pump(60);
-        ASSERT_EQ(rec.Codes(), std::vector<int>{-1014});
-        EXPECT_EQ(rec.calls[0].record.message, "(KvVREL) Timeout!");
-        const double ms = MsBetween(sent, rec.calls[0].at);
-        const double deadline = timeout * 10.0;
-        // One sweep tick (20 ms) late at most, plus slack for a loaded machine.
-        EXPECT_GE(ms, deadline - 0.5);
-        EXPECT_LE(ms, deadline + 20 + 60);
-    }
+    CompletionRecorder rec(client.get());
+    const auto sent = Clock::now();
+    const int later =
+        client->Send(kDeviceMacText, "", FromDefs(kFirmwareDefs), kGet, rec.Callback(), 25);
+    const int earlier =
+        client->Send(kDeviceMacText, "", FromDefs(kFirmwareDefs), kGet, rec.Callback(), 10);
+    ASSERT_TRUE(WaitUntil([&] { return rec.Count() >= 2; }, 2000));
+    Pump(60);
+    ASSERT_EQ(rec.Codes(), (std::vector<int>{-1014, -1014}));
+    EXPECT_EQ(rec.calls[0].record.message, "(KvVREL) Timeout!");
+    EXPECT_EQ(rec.calls[0].record.sequence, earlier);
+    EXPECT_EQ(rec.calls[1].record.sequence, later);
+    EXPECT_GE(MsBetween(sent, rec.calls[0].at), 100 - 0.5);
+    EXPECT_GE(MsBetween(sent, rec.calls[1].at), 250 - 0.5);
 }
 
 TEST_F(ClientTest, TwoOverdueRequestsExpireOnSuccessiveTicksOldestFirst) {
@@ -352,10 +352,8 @@ TEST_F(ClientTest, TwoOverdueRequestsExpireOnSuccessiveTicksOldestFirst) {
     ASSERT_EQ(rec.Codes(), (std::vector<int>{-1014, -1014}));
     EXPECT_EQ(rec.calls[0].record.sequence, older);
     EXPECT_EQ(rec.calls[1].record.sequence, newer);
-    EXPECT_EQ(rec.calls[0].pendingAtCall, 1);
-    const double gap = MsBetween(rec.calls[0].at, rec.calls[1].at);
-    EXPECT_GE(gap, 10.0) << "both expired on one tick";
-    EXPECT_LE(gap, 20.0 + 60.0);
+    EXPECT_EQ(rec.calls[0].pendingAtCall, 1) << "the newer one left before its own turn";
+    EXPECT_EQ(rec.calls[1].pendingAtCall, 0);
 }
 
 // Ticks come only when a deadline can be due: a tick that finds its request gone (abandoned
@@ -373,9 +371,7 @@ TEST_F(ClientTest, LaterDeadlineExpiresAfterTheEarlierRequestWasAbandoned) {
     ASSERT_TRUE(WaitUntil([&] { return rec.Count() >= 1; }, 1000));
     ASSERT_EQ(rec.Codes(), std::vector<int>{-1014});
     EXPECT_EQ(rec.calls[0].record.sequence, later);
-    const double ms = MsBetween(sent, rec.calls[0].at);
-    EXPECT_GE(ms, 300 - 0.5);
-    EXPECT_LE(ms, 300 + 20 + 60);
+    EXPECT_GE(MsBetween(sent, rec.calls[0].at), 300 - 0.5) << "expired before its deadline";
 }
 
 // --- Datagrams the client must not take ---------------------------------------------------
@@ -839,6 +835,41 @@ TEST_F(ClientTest, NestedEventLoopInATimeoutCallbackExpiresEachRequestOnce) {
     EXPECT_EQ(client->PendingCount(), 0);
 }
 
+// Answers already waiting when a callback opens its loop are handled inside that loop, not
+// held back until it closes.
+TEST_F(ClientTest, AnswersQueuedBeforeANestedLoopOpensAreHandledInsideIt) {
+    VREL_REQUIRE_NETWORK_SANDBOX();
+    ASSERT_NO_FATAL_FAILURE(Open());
+    constexpr int kAnswers = 3;
+    device->onRequest = [&](const HeardRequest& r) {
+        for (int i = 0; i < kAnswers; ++i)
+            device->Reply(r, BurstAnswer(r, i));
+    };
+    CompletionRecorder rec(client.get());
+    bool inside = false;
+    std::vector<bool> seenInside;
+    const auto nested = rec.Callback([&](const KvVRELError&) {
+        if (rec.Count() > 1) {
+            seenInside.push_back(inside);
+            return;
+        }
+        // The rest of the burst is queued before the loop opens.
+        const auto until = Clock::now() + std::chrono::seconds(2);
+        while (client->QueuedDatagrams() < kAnswers - 1 && Clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        inside = true;
+        WaitUntil([&] { return rec.Count() >= kAnswers; }, 2000);
+        inside = false;
+    });
+    const int sequence = client->Send("FFFFFFFFFFFF", "", FromDefs(DiscoveryVariables()),
+                                      kDiscover, nested, 300);
+    ASSERT_TRUE(WaitUntil([&] { return rec.Count() >= kAnswers && !inside; }, 5000));
+    client->Abandon(static_cast<std::uint8_t>(sequence));
+    EXPECT_EQ(seenInside, std::vector<bool>(kAnswers - 1, true));
+    for (int i = 0; i < kAnswers; ++i)
+        EXPECT_EQ(rec.calls[i].vars.at(0).responseVars->at(2).value, BurstMacText(i));
+}
+
 // A callback that shows a message box runs a modal loop while the client's own handlers are
 // still on the stack: answers and time-outs of other requests must keep coming inside it.
 struct InsideCase {
@@ -881,11 +912,7 @@ TEST_P(InsideModalLoopTest, OtherRequestsAreAnsweredAndExpireInTime) {
     ASSERT_EQ(answered.Codes(), std::vector<int>{0});
     ASSERT_EQ(silent.Codes(), std::vector<int>{-1014});
     EXPECT_EQ(seenInside, (std::vector<bool>{true, true}));
-    // Slack for a loaded machine, well below the 400 ms the loop stays open.
-    EXPECT_LE(MsBetween(opened, answered.calls[0].at), 150.0);
-    const double expired = MsBetween(opened, silent.calls[0].at);
-    EXPECT_GE(expired, 100.0 - 1);
-    EXPECT_LE(expired, 100.0 + 20 + 80);
+    EXPECT_GE(MsBetween(opened, silent.calls[0].at), 100.0 - 1) << "expired before its deadline";
     EXPECT_EQ(client->PendingCount(), 0);
 }
 
@@ -1067,12 +1094,17 @@ TEST_F(ClientTest, ClientWithAnotherDestinationSendsThere) {
     EXPECT_EQ(device->Requests().size(), 1u);
 }
 
+// With nothing to wait for, destruction runs no event loop: an event posted before it is
+// still waiting afterwards.
 TEST_F(ClientTest, DestroyingWithNothingPendingReturnsAtOnce) {
     VREL_REQUIRE_NETWORK_SANDBOX();
     ASSERT_NO_FATAL_FAILURE(Open());
-    const auto start = Clock::now();
+    bool ran = false;
+    QTimer::singleShot(0, device.get(), [&] { ran = true; });
     client.reset();
-    EXPECT_LT(MsBetween(start, Clock::now()), 100.0);
+    EXPECT_FALSE(ran);
+    Pump(10);
+    EXPECT_TRUE(ran);
 }
 
 // The timer stops when destruction begins: the Get's deadline passes unnoticed and the late
@@ -1084,13 +1116,16 @@ TEST_F(ClientTest, DestroyingWaitsForTheAnswerOfAPendingGet) {
     client->Send(kDeviceMacText, "", FromDefs(kFirmwareDefs), kGet, rec.Callback(), 5);
     ASSERT_TRUE(Heard(1));
     const HeardRequest request = device->Requests()[0];
-    QTimer::singleShot(200, device.get(), [&] { device->Reply(request, ValidAnswer(request)); });
+    bool replied = false;
+    QTimer::singleShot(200, device.get(), [&] {
+        device->Reply(request, ValidAnswer(request));
+        replied = true;
+    });
     const auto start = Clock::now();
     client.reset();
-    const double ms = MsBetween(start, Clock::now());
+    EXPECT_TRUE(replied) << "destruction did not wait for the answer";
     EXPECT_EQ(rec.Codes(), std::vector<int>{0});
-    EXPECT_GE(ms, 150.0);
-    EXPECT_LT(ms, 1500.0);
+    EXPECT_LT(MsBetween(start, Clock::now()), 5000.0) << "the answer did not end the wait";
 }
 
 // Nothing can end a Discover while the client drains, so it waits the full 6 s, delivering

@@ -85,35 +85,5 @@ TEST(NetInterfaces, TriedTextNamesEachOutcome) {
               "(there is no interface 'usb0')");
 }
 
-// Consecutive addresses of one vendor, the all-zero address, and enough rewrites of earlier
-// answers, asked about in between and not, that what is kept is folded several times and the
-// table grows; an index of 0 (the kernel did not say) is not remembered.
-TEST(NetInterfaces, EachMacKeepsTheInterfaceItLastAnsweredOn) {
-    NetInterfaces::ForgetAnswers();
-    const auto mac = [](std::uint32_t n) {
-        return std::array<std::uint8_t, kMacSize>{0x00, 0x1b, static_cast<std::uint8_t>(n >> 16),
-                                                  static_cast<std::uint8_t>(n >> 8),
-                                                  static_cast<std::uint8_t>(n), 0x00};
-    };
-    const std::array<std::uint8_t, kMacSize> zero{};
-    NetInterfaces::RememberAnswer(zero, 7);
-    for (std::uint32_t n = 0; n < 5000; ++n)
-        NetInterfaces::RememberAnswer(mac(n), 2 + static_cast<int>(n % 3));
-    EXPECT_EQ(NetInterfaces::LastAnswerIndex(mac(4)), 3);
-    for (int round = 0; round < 40; ++round) {
-        for (std::uint32_t n = 0; n < 5000; n += 2)
-            NetInterfaces::RememberAnswer(mac(n), 100000 + static_cast<int>(n) + round);
-    }
-    NetInterfaces::RememberAnswer(mac(1), 0);
-    for (std::uint32_t n = 0; n < 5000; ++n)
-        ASSERT_EQ(NetInterfaces::LastAnswerIndex(mac(n)),
-                  n % 2 ? 2 + static_cast<int>(n % 3) : 100039 + static_cast<int>(n))
-            << n;
-    EXPECT_EQ(NetInterfaces::LastAnswerIndex(zero), 7);
-    EXPECT_EQ(NetInterfaces::LastAnswerIndex(mac(5000)), std::nullopt);
-    NetInterfaces::ForgetAnswers();
-    EXPECT_EQ(NetInterfaces::LastAnswerIndex(mac(3)), std::nullopt);
-}
-
 } // namespace
 } // namespace vrel
