@@ -6,7 +6,7 @@
 #include "BenchSupport.h"
 #include "ReportListView.h"
 #include "KvVRELRequest2Controls.h"
-#include "VrelTables.h"
+#include "DeviceDiscovery.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -36,12 +36,9 @@ int Run(const Options& opt) {
     owner.show();
 
     KvVRELRequest::SetUp(&owner);
-    KvVRELRequest::DefaultTargetMac() = "FFFFFFFFFFFF";
     KvVRELRequest2EditsRepeat presenter(&owner);
     presenter.SetLogTarget(memo);
-    presenter.request.variables.assign(
-        *KvVRELVarList::create_from_definitions(DiscoveryVariables()));
-    presenter.request.variables.name = "Discovery Table";
+    PrepareDiscover(presenter.request);
     presenter.AttachListView(view);
     QApplication::processEvents();
 

@@ -108,7 +108,8 @@ void VerifiedSet::SendSet() {
     vars->at(1).value = target_.netmask;
     vars->at(2).value = kSetAction;
     client_.Send(target_.mac, target_.password, *vars, kSet,
-                 Guard(this, &VerifiedSet::OnSetAnswer), options_.setTimeout);
+                 Guard(this, &VerifiedSet::OnSetAnswer), options_.setTimeout,
+                 target_.interfaceIndex);
     ++outcome_.attempts;
 }
 
@@ -147,7 +148,7 @@ void VerifiedSet::SendGet() {
     vars.append_definitions(kAddressVariables);
     try {
         client_.Send(target_.mac, target_.password, vars, kGet,
-                     Guard(this, &VerifiedSet::OnGetAnswer), timeout);
+                     Guard(this, &VerifiedSet::OnGetAnswer), timeout, target_.interfaceIndex);
     } catch (const Exception&) {
         Finish(CheckEnded());
     }
