@@ -292,8 +292,8 @@ void KvVRELClient::DoWork() {
     // take the next inbox in place of this one.
     std::array<std::uint8_t, kReceiveAreaSize> bytes;
     ReceiveThread::Datagram datagram;
-    // The clock is read every few datagrams: a burst's answers take a microsecond or two
-    // each, and reading it per answer cost as much as a tenth of one.
+    // The clock is read every few datagrams: handling one answer costs little more than
+    // reading the clock does.
     constexpr unsigned kClockEvery = 8;
     for (unsigned taken = 1; NextDatagram(datagram, bytes.data()); ++taken) {
         aheadOfExpiry_ -= aheadOfExpiry_ > 0 ? 1 : 0;
@@ -468,9 +468,9 @@ bool KvVRELClient::Sweep() {
 }
 
 // The sweep runs on ticks of 20 ms, but only on the ticks that can find a request overdue:
-// a Discover waits out seconds, and fifty wake-ups a second for it cost an idle `vrel
-// discover` some 10 ms of CPU a second here (each wake-up arms a timer, on a virtual
-// machine through the hypervisor). One expiry per tick, the next tick at least 20 ms later,
+// a Discover waits out seconds, and fifty wake-ups a second for it are CPU an idle `vrel
+// discover` spends for nothing (each wake-up arms a timer, on a virtual machine through the
+// hypervisor). One expiry per tick, the next tick at least 20 ms later,
 // and an expiry within a tick of its deadline are as before. notBeforeMs is the least wait.
 void KvVRELClient::ArmSweep(std::int64_t notBeforeMs) {
     if (!sweeping_)

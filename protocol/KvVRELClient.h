@@ -71,9 +71,9 @@ public:
     // 30,000 and more. When it is full the receive thread leaves datagrams in the kernel's
     // buffer, where an overflow is counted and reported.
     static constexpr std::size_t kInboxLimitBytes = 8 * 1024 * 1024;
-    // Longest stretch of queued answers handled in one event-loop turn. A burst of 10,000
-    // takes some 50 ms to work through; in slices, a window repaints and takes input between
-    // them instead of freezing for the whole burst.
+    // Longest stretch of queued answers handled in one event-loop turn. A burst of ten
+    // thousand takes several such stretches; in slices, a window repaints and takes input
+    // between them instead of freezing for the whole burst.
     static constexpr std::int64_t kWorkSliceMs = 8;
 
     // Opens the socket; throws vrel::Exception -1008 when it cannot be created or bound.

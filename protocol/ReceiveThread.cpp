@@ -28,10 +28,11 @@ constexpr unsigned kBatchSize = 64;
 constexpr std::size_t kControlSize = 128;
 // How long datagrams may gather in the kernel's buffer after a read that emptied it while a
 // burst runs. Each wake-up costs this thread a few system calls and, through the posted event,
-// the owner one more turn of its event loop: waking for nearly every answer of 10,000 spread
-// over 200 ms cost some 3 us per answer. A gigabit link delivers at most some 400 answers of a
-// few hundred bytes a millisecond; the 100 of 250 us fit in the stock buffer's 266. A read
-// that fills its whole batch is followed by the next at once.
+// the owner one more turn of its event loop, which for answers spread over a burst meant a
+// wake-up for nearly every answer (the README's bench section has the figures). A gigabit
+// link delivers at most some 400 answers of a few hundred bytes a millisecond; the 100 of
+// 250 us fit in the stock buffer's 266. A read that fills its whole batch is followed by the
+// next at once.
 constexpr long kGatherNs = 250'000;
 
 

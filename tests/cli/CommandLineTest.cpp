@@ -162,6 +162,15 @@ TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
         {QStringList{"discover", "now"}, "unexpected argument 'now'"},
         {QStringList{"discover", "--rounds", "0"}, "'0' is not a valid --rounds (1 to 100)"},
         {QStringList{"discover", "--until-quiet", "soon"}, "is not a valid --until-quiet"},
+        {QStringList{"assign", "--from", "10.0.0.1", "--netmask", "255.255.255.0"}, "-o are needed"},
+        {QStringList{"assign", "--from", "10.0.0.255", "--netmask", "255.255.255.0", "-o", "-"},
+         "--from: 10.0.0.255 is the broadcast address"},
+        {QStringList{"assign", "--from", "10.0.0.1", "--netmask", "255.255.255.0", "-o", "-",
+                     "--order", "size"},
+         "--order is mac or found"},
+        {QStringList{"assign", "--from", "10.0.0.1", "--netmask", "255.255.255.0", "-o",
+                     VREL_SOURCE_DIR "/README.md"},
+         "exists; name another file"},
     };
     for (const auto& c : cases) {
         const QStringList& args = c.first;
