@@ -83,7 +83,7 @@ AssignArgs ParseAssign(const QStringList& args) {
 
 // The devices to number: those meeting the condition, never one with a group MAC, in the
 // order asked for.
-std::vector<const Device*> Chosen(const AssignArgs& a, const std::vector<Device>& found) {
+std::vector<const Device*> Chosen(const AssignArgs& a, const DeviceList& found) {
     KvVRELRequest check;
     check.responseCondition = a.condition;
     std::vector<const Device*> chosen;
@@ -125,7 +125,7 @@ int RunAssign(const QStringList& args) {
         request.responseCondition.clear(); // every address found is taken, chosen or not
         DiscoverRounds run(request, a.rounds, a.quietMs);
         run.Run(own.client);
-        const std::vector<Device>& found = run.Devices().Devices();
+        const DeviceList& found = run.Devices().Devices();
         const RangePlan plan = AssignRange(Chosen(a, found), a.from, a.mask, found);
         if (!plan.error.empty())
             throw UsageError(plan.error + "; nothing was written");

@@ -42,7 +42,7 @@ std::vector<std::string> VisibleFields(const Device& r) {
 
 } // namespace
 
-std::string FormatTable(const std::vector<Device>& rows, const std::vector<std::string>& notes) {
+std::string FormatTable(const DeviceList& rows, const std::vector<std::string>& notes) {
     // A Notes column only when there is something to note: most segments have no conflicts.
     const bool noted =
         std::any_of(notes.begin(), notes.end(), [](const std::string& n) { return !n.empty(); });
@@ -105,7 +105,7 @@ std::string JsonArrayText(const std::vector<JsonFields>& objects) {
     return out + "\n]\n";
 }
 
-std::string FormatJson(const std::vector<Device>& rows, const std::vector<std::string>& notes,
+std::string FormatJson(const DeviceList& rows, const std::vector<std::string>& notes,
                        const DeviceIndex* index) {
     std::vector<JsonFields> objects;
     objects.reserve(rows.size());
@@ -123,7 +123,7 @@ std::string FormatJson(const std::vector<Device>& rows, const std::vector<std::s
     return JsonArrayText(objects);
 }
 
-void WriteCsv(const std::vector<Device>& rows, std::ostream& out) {
+void WriteCsv(const DeviceList& rows, std::ostream& out) {
     std::string line;
     for (int c = 0; c < kDeviceColumns; ++c)
         line += std::string(c ? "," : "") + kDeviceKeys[c];
@@ -147,7 +147,7 @@ void WriteCsv(const std::vector<Device>& rows, std::ostream& out) {
     }
 }
 
-std::string FormatCsv(const std::vector<Device>& rows) {
+std::string FormatCsv(const DeviceList& rows) {
     std::ostringstream out;
     WriteCsv(rows, out);
     return std::move(out).str();

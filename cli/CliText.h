@@ -25,7 +25,7 @@ extern const char* const kDeviceHeaders[kDeviceColumns];
 // Control bytes, DEL and C1 bytes of the fields are shown as \xNN escapes (VisibleText).
 // notes[i], when given and not empty, is what is wrong with rows[i] (a shared IP address, an
 // unreachable subnet): a Notes column in the table, a "notes" field in JSON.
-std::string FormatTable(const std::vector<Device>& rows,
+std::string FormatTable(const DeviceList& rows,
                         const std::vector<std::string>& notes = {});
 // An array of device objects, as scripts read it whatever else happened. With an index, a
 // device whose MAC address also answered with other content carries "duplicates": the count
@@ -40,14 +40,14 @@ using JsonFields = std::vector<std::pair<std::string, QJsonValue>>;
 std::string JsonObjectText(const JsonFields& fields, const std::string& indent = "");
 // An array of such objects, one per element, laid out the same way.
 std::string JsonArrayText(const std::vector<JsonFields>& objects);
-std::string FormatJson(const std::vector<Device>& rows,
+std::string FormatJson(const DeviceList& rows,
                        const std::vector<std::string>& notes = {},
                        const DeviceIndex* index = nullptr);
 // RFC 4180: CRLF line ends, fields with a comma or quote quoted. Control bytes are shown as
 // \xNN escapes, and a field that begins with = + - @ tab or CR gets a leading apostrophe so
 // that no spreadsheet runs it as a formula.
-void WriteCsv(const std::vector<Device>& rows, std::ostream& out);
-std::string FormatCsv(const std::vector<Device>& rows);
+void WriteCsv(const DeviceList& rows, std::ostream& out);
+std::string FormatCsv(const DeviceList& rows);
 
 // The stderr lines after a Discover that found nothing: every network interface (but
 // loopback) with its address, whether the request went out there and how many answers came

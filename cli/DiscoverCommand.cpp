@@ -88,7 +88,7 @@ DiscoverArgs ParseDiscover(const QStringList& args) {
 
 // The devices found, in the form asked for, with what is wrong with each on stdout or stderr.
 void PrintDevices(const DiscoverArgs& a, const DiscoverRounds& run, const KvVRELClient& client) {
-    const std::vector<Device>& rows = run.Devices().Devices();
+    const DeviceList& rows = run.Devices().Devices();
     // What is wrong with each row's address, as seen from this host's networks.
     const std::vector<DeviceConflict> conflicts = FindConflicts(rows, HostAddresses());
     // CSV has no notes column: its readers get the summary line only.

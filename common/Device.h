@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,11 @@ struct Device {
     std::string interfaceName = {};
     int interfaceIndex = 0;
 };
+
+// The devices of a list in the order of first answers. A deque: a burst of thousands of
+// answers grows it without moving the devices, where a vector's doublings would touch twice
+// its size in fresh memory, and fresh pages cost a burst more than handling its answers.
+using DeviceList = std::deque<Device>;
 
 // What the device says about itself. The arrival interface is left out: one device heard
 // through two interfaces of this host is not a second device with its MAC address.

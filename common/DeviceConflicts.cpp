@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <unordered_map>
 #include <unordered_set>
 
 namespace vrel {
@@ -70,7 +69,7 @@ std::uint64_t AddressKey(std::string_view ip, const std::optional<std::uint32_t>
 
 } // namespace
 
-std::vector<DeviceConflict> FindConflicts(const std::vector<Device>& devices,
+std::vector<DeviceConflict> FindConflicts(const DeviceList& devices,
                                           const std::vector<HostAddress>& host) {
     return FindConflicts(
         devices.size(), [&](std::size_t i) -> const Device& { return devices[i]; }, host);
@@ -78,11 +77,19 @@ std::vector<DeviceConflict> FindConflicts(const std::vector<Device>& devices,
 
 std::vector<DeviceConflict> FindConflicts(std::size_t count, const DeviceAt& deviceAt,
                                           const std::vector<HostAddress>& host) {
-    std::unordered_map<std::uint64_t, int> users;
+    // Every address once per device, sorted: the users of one address lie side by side. One
+    // array, where a hash map would make a node per device of a burst.
+    std::vector<std::uint64_t> users;
+    users.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         const std::string& ip = deviceAt(i).ipAddress;
-        ++users[AddressKey(ip, ParseDottedQuad(ip))];
+        users.push_back(AddressKey(ip, ParseDottedQuad(ip)));
     }
+    std::sort(users.begin(), users.end());
+    const auto usersOf = [&](std::uint64_t key) {
+        const auto [from, to] = std::equal_range(users.begin(), users.end(), key);
+        return static_cast<int>(to - from);
+    };
     std::unordered_set<std::uint32_t> own;
     for (const HostAddress& a : host)
         own.insert(a.address);
@@ -93,7 +100,7 @@ std::vector<DeviceConflict> FindConflicts(std::size_t count, const DeviceAt& dev
         DeviceConflict c;
         c.device = i;
         const auto address = ParseDottedQuad(d.ipAddress);
-        c.sharedBy = users[AddressKey(d.ipAddress, address)];
+        c.sharedBy = usersOf(AddressKey(d.ipAddress, address));
         c.groupMac = !GroupMacProblem(d.macAddress).empty();
         if (address) {
             c.hostAddress = own.count(*address) != 0;

@@ -59,7 +59,7 @@ public:
     void AbandonRunning();
 
     const DeviceIndex& Index() const { return index_; }
-    const std::vector<Device>& Devices() const { return index_.Devices(); }
+    const DeviceList& Devices() const { return index_.Devices(); }
     // Answers taken, refused ones included, by the interface they came in on.
     const std::map<std::string, int>& AnswersByInterface() const { return answersByInterface_; }
     // Discovers started here whose answer window is still open.

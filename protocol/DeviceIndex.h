@@ -32,7 +32,7 @@ public:
     void Clear();
 
     // In the order of first answers.
-    const std::vector<Device>& Devices() const { return devices_; }
+    const DeviceList& Devices() const { return devices_; }
     // The listed device with this MAC address text; valid until the next Add or Clear.
     const Device* Find(std::string_view macAddress) const;
     // How many distinct other answers came for this MAC address besides the listed one.
@@ -41,7 +41,7 @@ public:
     std::size_t ConflictedMacCount() const { return conflicts_.size(); }
 
 private:
-    std::vector<Device> devices_;
+    DeviceList devices_;
     QHash<std::uint64_t, std::size_t> byMac_; // position in devices_
     // Per conflicted MAC: the distinct contents seen besides the listed one.
     QHash<std::uint64_t, std::unordered_set<std::string>> conflicts_;

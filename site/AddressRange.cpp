@@ -7,7 +7,7 @@
 namespace vrel {
 
 RangePlan AssignRange(const std::vector<const Device*>& devices, std::uint32_t from,
-                      std::uint32_t mask, const std::vector<Device>& taken) {
+                      std::uint32_t mask, const DeviceList& taken) {
     std::unordered_set<std::uint32_t> inUse;
     for (const Device& d : taken) {
         if (const auto ip = ParseDottedQuad(d.ipAddress))

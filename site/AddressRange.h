@@ -25,7 +25,7 @@ struct RangePlan {
 // when the devices do not fit between `from` and the end of its subnet; `from` and `mask` must
 // have passed the address check.
 RangePlan AssignRange(const std::vector<const Device*>& devices, std::uint32_t from,
-                      std::uint32_t mask, const std::vector<Device>& taken);
+                      std::uint32_t mask, const DeviceList& taken);
 
 // The plan as CSV with the header macAddress,ipAddress,netmask, as apply reads it.
 std::string RangePlanCsv(const RangePlan& plan, std::uint32_t mask);

@@ -95,7 +95,7 @@ std::string IgnoredColumnsNotice(const SitePlan& plan) {
 }
 
 std::vector<std::string> AddressesTakenOutside(const SitePlan& plan,
-                                               const std::vector<Device>& found) {
+                                               const DeviceList& found) {
     std::set<std::string> planned;
     for (const PlanRow& row : plan.rows)
         planned.insert(row.mac);

@@ -39,6 +39,6 @@ std::string IgnoredColumnsNotice(const SitePlan& plan);
 
 // Errors for plan rows whose new IP address a device outside the plan answers with already.
 std::vector<std::string> AddressesTakenOutside(const SitePlan& plan,
-                                               const std::vector<Device>& found);
+                                               const DeviceList& found);
 
 } // namespace vrel

@@ -74,7 +74,7 @@ TEST(CliText, TableShowsControlBytesAsEscapes) {
 }
 
 TEST(CliText, TableCellsStartWhereTheirHeaderStarts) {
-    const std::vector<std::vector<Device>> tables = {
+    const std::vector<DeviceList> tables = {
         {kRelay},
         {kShort, kRelay, kShort},
         {{"65535", "A model name far wider than its header", "0A00000000FF", "1.2.3.4", "", ""}},
@@ -110,7 +110,7 @@ TEST(CliText, TableCellsStartWhereTheirHeaderStarts) {
 }
 
 TEST(CliText, JsonHoldsOneObjectPerRowWithTheSixKeysInColumnOrder) {
-    const std::vector<Device> rows = {
+    const DeviceList rows = {
         kRelay,
         {"2", "Say \"hi\" \\ back\ttab", "0A0000000002", "10.0.0.2", "255.255.0.0", ""},
         {"3", "Caf\xE9", "0A0000000003", "10.0.0.3", "255.255.255.0", "wl\"an"},

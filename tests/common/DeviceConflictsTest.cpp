@@ -51,7 +51,7 @@ TEST(DeviceConflicts, MarksSharedForeignAndHostAddresses) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto conflicts = FindConflicts(std::vector<Device>{c.device}, kHost);
+        const auto conflicts = FindConflicts(DeviceList{c.device}, kHost);
         // A device with nothing to note has no entry.
         ASSERT_EQ(conflicts.size(), c.notes.empty() ? 0u : 1u);
         if (!conflicts.empty()) {
@@ -65,7 +65,7 @@ TEST(DeviceConflicts, MarksSharedForeignAndHostAddresses) {
 // Devices leave the factory with one default address; every holder of it is marked, others
 // are not, and the summary counts devices.
 TEST(DeviceConflicts, SharedAddressMarksEveryHolder) {
-    const std::vector<Device> devices = {
+    const DeviceList devices = {
         {"", "", "B1", "192.168.1.200", "255.255.255.0", "eth0"},
         {"", "", "B2", "192.168.1.201", "255.255.255.0", "eth0"},
         {"", "", "B3", "192.168.1.200", "255.255.255.0", "eth0"},
@@ -89,14 +89,14 @@ TEST(DeviceConflicts, SharedAddressMarksEveryHolder) {
     EXPECT_EQ(conflicts[0].Text(), "IP address used by 3 devices");
     EXPECT_EQ(ConflictSummary(conflicts),
               "5 devices share an IP address, 1 device is outside the host's subnets");
-    EXPECT_EQ(ConflictSummary(FindConflicts(std::vector<Device>{devices[1]}, kHost)), "");
+    EXPECT_EQ(ConflictSummary(FindConflicts(DeviceList{devices[1]}, kHost)), "");
 }
 
 // A host with nothing but loopback (a sandbox, a laptop off the network) is no measure of
 // reachability.
 TEST(DeviceConflicts, LoopbackOnlyHostMarksNoSubnet) {
     const auto conflicts = FindConflicts(
-        std::vector<Device>{{"", "", "C1", "10.0.0.1", "255.255.255.0", "lo"}, {"", "", "C2", "10.0.1.2", "255.255.0.0", ""}},
+        DeviceList{{"", "", "C1", "10.0.0.1", "255.255.255.0", "lo"}, {"", "", "C2", "10.0.1.2", "255.255.0.0", ""}},
         {Host("lo", "127.0.0.1", "255.0.0.0", true)});
     for (const DeviceConflict& c : conflicts)
         ADD_FAILURE() << c.Text();

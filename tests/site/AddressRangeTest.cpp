@@ -19,7 +19,7 @@ std::string Ips(const RangePlan& plan) {
 }
 
 TEST(AddressRange, CountsUpSkippingAddressesInUseAndTheSubnetsOwn) {
-    const std::vector<Device> found = {At("020000000001", "192.168.0.100"),
+    const DeviceList found = {At("020000000001", "192.168.0.100"),
                                        At("020000000002", "192.168.0.100"),
                                        At("020000000003", "10.0.0.12")};
     std::vector<const Device*> all;

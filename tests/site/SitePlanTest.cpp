@@ -114,7 +114,7 @@ TEST(SitePlan, AddressHeldByADeviceOutsideThePlanIsAnError) {
                                                  "0A0000000002,10.0.0.1,255.255.255.0\n"
                                                  "0A0000000003,10.0.0.9,255.255.255.0\n",
                                        false);
-    const std::vector<Device> found = {
+    const DeviceList found = {
         {"1", "A", "0A0000000001", "10.0.0.1", "255.255.255.0", ""}, // two planned devices swap
         {"2", "B", "0A0000000002", "10.0.0.2", "255.255.255.0", ""},
         {"9", "X", "0A0000000009", "10.0.0.9", "255.255.255.0", ""}, // not in the plan
