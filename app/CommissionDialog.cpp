@@ -14,6 +14,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace vrel {
 
 namespace {
@@ -34,6 +36,24 @@ std::string Text(const QLineEdit* edit) {
 
 QString AddressText(const std::string& ip, const std::string& netmask) {
     return ip.empty() ? QString() : Latin1(ip + "/" + netmask);
+}
+
+// The range for the longest run of devices, from the first, that fits the subnet: numbering
+// is in order, so a device's address does not depend on the devices after it.
+RangePlan FittingRange(const std::vector<const Device*>& devices, std::uint32_t from,
+                       std::uint32_t mask, const std::vector<Device>& taken) {
+    const auto first = [&](std::size_t count) {
+        return AssignRange({devices.begin(), devices.begin() + static_cast<std::ptrdiff_t>(count)},
+                           from, mask, taken);
+    };
+    if (RangePlan all = first(devices.size()); all.error.empty())
+        return all;
+    std::size_t fits = 0, fails = devices.size(); // so many are known to fit, and not to
+    while (fails - fits > 1) {
+        const std::size_t middle = (fits + fails) / 2;
+        (first(middle).error.empty() ? fits : fails) = middle;
+    }
+    return first(fits);
 }
 
 } // namespace
@@ -137,15 +157,17 @@ void CommissionDialog::PreviewRange() {
                             refusal->reason);
     } else {
         const std::uint32_t mask = *ParseNetmask(Text(ED_Mask));
-        const RangePlan plan = AssignRange(numbered, *ParseDottedQuad(Text(ED_First)), mask, listed_);
-        if (!plan.error.empty())
-            problems_.push_back(plan.error);
-        for (const RangeRow& r : plan.rows) {
-            for (CommissionRow& row : rows_) {
-                if (MacKey(row.current.macAddress) == MacKey(r.mac)) {
-                    row.ip = FormatDottedQuad(r.ip);
-                    row.netmask = FormatDottedQuad(mask);
-                }
+        const RangePlan plan =
+            FittingRange(numbered, *ParseDottedQuad(Text(ED_First)), mask, listed_);
+        for (CommissionRow& row : rows_) {
+            const auto at = std::find_if(plan.rows.begin(), plan.rows.end(), [&](const RangeRow& r) {
+                return MacKey(r.mac) == MacKey(row.current.macAddress);
+            });
+            if (at != plan.rows.end()) {
+                row.ip = FormatDottedQuad(at->ip);
+                row.netmask = FormatDottedQuad(mask);
+            } else if (row.problem.empty()) {
+                row.problem = "out of subnet: no free address left after the range";
             }
         }
     }

@@ -65,6 +65,14 @@ protected:
 TEST_F(MainWindowCommissionTest, AssignedRangeIsAppliedAndEveryRowShowsItsNewAddress) {
     ASSERT_NO_FATAL_FAILURE(StartSite());
     CommissionDialog& dialog = AssignAll();
+    // Near the end of the subnet only the first five fit; the others are marked, not numbered.
+    dialog.ED_First->setText("10.0.0.250");
+    int outOfSubnet = 0;
+    for (int r = 0; r < kSiteSize; ++r)
+        outOfSubnet += dialog.TB_Preview->item(r, 4)->text().startsWith("out of subnet") ? 1 : 0;
+    EXPECT_EQ(outOfSubnet, kSiteSize - 5);
+    EXPECT_EQ(dialog.TB_Preview->item(4, 3)->text(), "10.0.0.254/255.255.255.0");
+    dialog.ED_First->setText("10.0.0.10");
     // The preview shows every device, current -> new, before anything is sent.
     ASSERT_EQ(dialog.TB_Preview->rowCount(), kSiteSize);
     std::map<QString, QString> planned;
@@ -111,6 +119,11 @@ TEST_F(MainWindowCommissionTest, AssignedRangeIsAppliedAndEveryRowShowsItsNewAdd
         journaled += planned.count(journal.item(r, 4)->text()) ? 1 : 0;
     EXPECT_EQ(journaled, kSiteSize);
     EXPECT_GE(journal.item(0, 0)->text(), journal.item(journal.rowCount() - 1, 0)->text());
+    const QString saved = dir_.filePath("journal.csv");
+    EXPECT_EQ(W().JournalView()->SaveTo(saved), std::nullopt);
+    const auto reread = ReadJournal(saved.toStdString());
+    ASSERT_TRUE(reread.has_value());
+    EXPECT_EQ(static_cast<int>(reread->size()), journal.rowCount());
 
     // A second Discover hears the devices from their new addresses.
     ASSERT_NO_FATAL_FAILURE(Discover(kSiteSize));
