@@ -295,6 +295,12 @@ void TTheVrel::ConnectCommissionControls() {
                 if (!ED_Filter->text().isEmpty())
                     FilterRows(first, last);
             });
+    // A row whose address a Set changed may no longer match, or match now.
+    connect(&LV_Vrel->Rows(), &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& from, const QModelIndex& to, const QList<int>& roles) {
+                if (!ED_Filter->text().isEmpty() && roles.contains(Qt::DisplayRole))
+                    FilterRows(from.row(), to.row());
+            });
 }
 
 void TTheVrel::FilterRows(int first, int last) {
