@@ -177,8 +177,11 @@ void CommissionDialog::PreviewRange() {
 void CommissionDialog::ShowPlan(const SitePlan& plan, const QString& fileName) {
     setWindowTitle("Plan " + QFileInfo(fileName).fileName());
     plan_ = true;
-    ED_First->setEnabled(false);
-    ED_Mask->setEnabled(false);
+    // The plan has the addresses; the password box stays for rows without a password.
+    if (auto* form = findChild<QFormLayout*>()) {
+        form->setRowVisible(ED_First, false);
+        form->setRowVisible(ED_Mask, false);
+    }
     rows_.clear();
     problems_ = plan.errors;
     for (std::string& taken : AddressesTakenOutside(plan, listed_))

@@ -580,8 +580,12 @@ CommissionDialog* TTheVrel::NewCommission() {
     commission_ = new CommissionDialog(
         this, *setClient_, discoverPresenter_->Devices().Devices(),
         [this](const Device& before, const VerifiedSet::Target& target, const SetOutcome& outcome) {
-            AppendMemo(VerdictLine(target.mac, target.ip, target.netmask, outcome));
-            RecordVerdict(before, target, outcome);
+            try {
+                AppendMemo(VerdictLine(target.mac, target.ip, target.netmask, outcome));
+                RecordVerdict(before, target, outcome);
+            } catch (const std::exception& e) { // called from a socket's event
+                AppendMemo(e.what());
+            }
         });
     commission_->options.setTimeout = kSetTimeout;
     return commission_;
