@@ -12,7 +12,13 @@
 #include "ResultCodes.h"
 #include "VrelTables.h"
 
+#include "CsvRecords.h"
+
 #include <QCloseEvent>
+#include <QFileDialog>
+#include <QSettings>
+#include <QShortcut>
+#include <QStyle>
 #include <QFile>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -36,6 +42,15 @@ constexpr int kDropCheckDelayMs = 100; // past the sweep tick that ends the Disc
 constexpr const char* kIniFile = "Vrel.ini";
 constexpr int kReadFileFailed = -15;
 constexpr int kConflictPauseMs = 150;
+constexpr int kDefaultHeight = 433;
+constexpr int kButtonColumnWidth = 73;
+constexpr const char* kSettingsOrganisation = "vrel";
+constexpr const char* kSettingsApplication = "vrel-config";
+constexpr const char* kGeometryKey = "window/geometry";
+constexpr const char* kColumnsKey = "window/columns";
+constexpr const char* kStrandingRisk =
+    "A device given this address may not be reachable afterwards, until someone resets it by "
+    "hand.\n\nSend anyway?";
 const QColor kConflictColour(255, 214, 204); // a pale red that keeps the text readable
 
 std::string Text(const QLineEdit* edit) {
@@ -93,8 +108,9 @@ TTheVrel::TTheVrel(QWidget* parent, const QHostAddress& destination)
     : QWidget(parent), destination_(destination) {
     setObjectName("TheVrel");
     setWindowTitle(kCaption);
-    resize(488, 433);
     BuildControls();
+    resize(DefaultWidth(), kDefaultHeight);
+    RestoreLayout();
     try {
         FormCreate();
     } catch (const std::exception& e) {
@@ -103,6 +119,8 @@ TTheVrel::TTheVrel(QWidget* parent, const QHostAddress& destination)
 }
 
 TTheVrel::~TTheVrel() {
+    // A commissioning run still going ends with its dialog; its Sets' answers find them gone.
+    delete commission_;
     // The clients drain first (each waits for its pending requests); a presenter whose client
     // is gone has nothing left to wait for.
     delete KvVRELRequest::SharedClient();
@@ -119,6 +137,7 @@ void TTheVrel::BuildControls() {
     BuildEditPanel();
     BuildMemoMenu();
     BuildHiddenControls();
+    BuildCommissionControls();
     // The free slot left of the password box, below the MAC address and module name.
     LB_Status = MakeLabel(Panel3, "LB_Status", "", 8, 60);
     LB_Status->resize(200, 15);
@@ -136,7 +155,7 @@ void TTheVrel::BuildControls() {
 // The button column on the right; left of it the table above the edit panel.
 void TTheVrel::BuildPanels() {
     Panel1 = Child<QWidget>(this, "Panel1");
-    Panel1->setFixedWidth(73);
+    Panel1->setFixedWidth(kButtonColumnWidth);
     Panel2 = Child<QWidget>(this, "Panel2");
     auto* outer = new QHBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -149,12 +168,16 @@ void TTheVrel::BuildPanels() {
     BT_Set->setEnabled(false);
     BT_Close = MakeButton(Panel1, "BT_Close", "Close", {8, 135, 57, 25});
 
+    ED_Filter = Child<QLineEdit>(Panel2, "ED_Filter");
+    ED_Filter->setPlaceholderText("Filter");
+    ED_Filter->setClearButtonEnabled(true);
     LV_Vrel = Child<ReportListView>(Panel2, "LV_Vrel");
     Panel3 = Child<QWidget>(Panel2, "Panel3");
     Panel3->setFixedHeight(135);
     auto* column = new QVBoxLayout(Panel2);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
+    column->addWidget(ED_Filter);
     column->addWidget(LV_Vrel, 1);
     column->addWidget(Panel3);
 }
@@ -208,13 +231,29 @@ void TTheVrel::BuildHiddenControls() {
     Label6->setVisible(false);
 }
 
+// Below Close: many devices at once, the table as a file, and the journal of Sets.
+void TTheVrel::BuildCommissionControls() {
+    BT_Assign = MakeButton(Panel1, "BT_Assign", "Assign...", {8, 170, 57, 25});
+    BT_Assign->setToolTip("Assign addresses to the selected devices");
+    BT_Plan = MakeButton(Panel1, "BT_Plan", "Plan...", {8, 195, 57, 25});
+    BT_Plan->setToolTip("Open a plan and apply it");
+    BT_Export = MakeButton(Panel1, "BT_Export", "Export...", {8, 230, 57, 25});
+    BT_Export->setToolTip("Save the table with its verdicts as CSV");
+    BT_Journal = MakeButton(Panel1, "BT_Journal", "Journal...", {8, 255, 57, 25});
+    BT_Journal->setToolTip("Show the journal of Sets");
+    Assign1 = new QAction("Assign addresses...", LV_Vrel);
+    Assign1->setObjectName("Assign1");
+    LV_Vrel->addAction(Assign1);
+}
+
 void TTheVrel::SetUpTableColumns() {
     // The designed columns: the product code hides in a one-pixel caption column.
-    // The last column tells on which network of the host each device answered.
+    // Then on which network of the host each device answered, and the last Set's verdict.
     LV_Vrel->setHeaderLabels(
-        {"", "Module Name", "Mac Address", "IP Address", "NetMask", "Interface"});
-    const int widths[] = {1, 100, 100, 100, 100, 100};
-    for (int c = 0; c < 6; ++c) {
+        {"", "Module Name", "Mac Address", "IP Address", "NetMask", "Interface", "Status"});
+    LV_Vrel->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    const int widths[] = {1, 100, 100, 100, 100, 100, 110};
+    for (int c = 0; c < static_cast<int>(std::size(widths)); ++c) {
         LV_Vrel->header()->setSectionResizeMode(c, QHeaderView::Interactive);
         LV_Vrel->setColumnWidth(c, widths[c]);
     }
@@ -228,12 +267,72 @@ void TTheVrel::ConnectControls() {
     connect(LV_Vrel, &ReportListView::Clicked, this, &TTheVrel::LV_VrelClick);
     connect(LV_Vrel, &ReportListView::DoubleClicked, this, &TTheVrel::LV_VrelDblClick);
     connect(Clear1, &QAction::triggered, this, &TTheVrel::Clear1Click);
+    ConnectCommissionControls();
 
     // Conflicts are a property of the whole table: looked at once the answers pause, never
     // per answer.
     conflictTimer_.setSingleShot(true);
     conflictTimer_.setInterval(kConflictPauseMs);
     connect(&conflictTimer_, &QTimer::timeout, this, &TTheVrel::MarkConflicts);
+}
+
+void TTheVrel::ConnectCommissionControls() {
+    connect(BT_Assign, &QPushButton::clicked, this, &TTheVrel::BT_AssignClick);
+    connect(Assign1, &QAction::triggered, this, &TTheVrel::BT_AssignClick);
+    connect(BT_Plan, &QPushButton::clicked, this, &TTheVrel::BT_PlanClick);
+    connect(BT_Export, &QPushButton::clicked, this, &TTheVrel::BT_ExportClick);
+    connect(BT_Journal, &QPushButton::clicked, this, &TTheVrel::BT_JournalClick);
+    auto* discover = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    connect(discover, &QShortcut::activated, this, &TTheVrel::BT_DiscoverClick);
+    connect(ED_Pass, &QLineEdit::returnPressed, this, [this] {
+        if (BT_Set->isEnabled())
+            BT_SetClick();
+    });
+    connect(ED_Filter, &QLineEdit::textChanged, this,
+            [this] { FilterRows(0, LV_Vrel->RowCount() - 1); });
+    connect(&LV_Vrel->Rows(), &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) {
+                if (!ED_Filter->text().isEmpty())
+                    FilterRows(first, last);
+            });
+    // A row whose address a Set changed may no longer match, or match now.
+    connect(&LV_Vrel->Rows(), &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& from, const QModelIndex& to, const QList<int>& roles) {
+                if (!ED_Filter->text().isEmpty() && roles.contains(Qt::DisplayRole))
+                    FilterRows(from.row(), to.row());
+            });
+}
+
+void TTheVrel::FilterRows(int first, int last) {
+    const QString text = ED_Filter->text().trimmed();
+    for (int r = first; r <= last; ++r) {
+        bool shown = text.isEmpty();
+        for (int c = 0; !shown && c < LV_Vrel->columnCount(); ++c)
+            shown = LV_Vrel->Text(r, c).contains(text, Qt::CaseInsensitive);
+        LV_Vrel->setRowHidden(r, {}, !shown);
+    }
+}
+
+int TTheVrel::DefaultWidth() const {
+    int columns = 0;
+    for (int c = 0; c < LV_Vrel->columnCount(); ++c)
+        columns += LV_Vrel->columnWidth(c);
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, LV_Vrel);
+    return columns + 2 * LV_Vrel->frameWidth() + scrollBar + kButtonColumnWidth;
+}
+
+void TTheVrel::SaveLayout() const {
+    QSettings settings(kSettingsOrganisation, kSettingsApplication);
+    settings.setValue(kGeometryKey, saveGeometry());
+    settings.setValue(kColumnsKey, LV_Vrel->header()->saveState());
+}
+
+void TTheVrel::RestoreLayout() {
+    const QSettings settings(kSettingsOrganisation, kSettingsApplication);
+    if (const QByteArray geometry = settings.value(kGeometryKey).toByteArray(); !geometry.isEmpty())
+        centred_ = restoreGeometry(geometry); // a saved place is kept, not centred
+    if (const QByteArray columns = settings.value(kColumnsKey).toByteArray(); !columns.isEmpty())
+        LV_Vrel->header()->restoreState(columns);
 }
 
 void TTheVrel::MarkConflicts() {
@@ -374,19 +473,8 @@ void TTheVrel::LV_VrelClick() {
 }
 
 void TTheVrel::BT_SetClick() {
-    if (ED_Mac->text() == "0")
+    if (ED_Mac->text() == "0" || !AddressAccepted())
         return;
-    if (const std::string problem = GroupMacProblem(Text(ED_Mac)); !problem.empty()) {
-        ShowMessageBox(this, problem);
-        return;
-    }
-    // Refused here, before a VerifiedSet exists, so that the message names the field; a
-    // device given an address it cannot be reached at is lost until someone resets it.
-    if (const auto refusal = CheckDeviceAddress(Text(ED_IP), Text(ED_Net))) {
-        const QLabel* field = refusal->field == AddressRefusal::kIpAddress ? Label3 : Label4;
-        ShowMessageBox(this, field->text().toStdString() + ": " + refusal->reason);
-        return;
-    }
     VerifiedSet::Target target{Text(ED_Mac), Text(ED_Pass), Text(ED_IP), Text(ED_Net)};
     // Where the device was listed: its Set goes out there, and the journal keeps its old address.
     Device before;
@@ -403,8 +491,7 @@ void TTheVrel::BT_SetClick() {
         auto* set = new VerifiedSet(*setClient_, target, options, nullptr, this);
         set->SetFinished([this, set, target, before](const SetOutcome& outcome) {
             OnSetFinished(target, outcome);
-            if (const auto warning = AppendToJournal(JournalEntryForSet(before, target, outcome)))
-                AppendMemo("Journal: " + *warning);
+            RecordVerdict(before, target, outcome);
             set->deleteLater();
         });
         try {
@@ -419,6 +506,174 @@ void TTheVrel::BT_SetClick() {
     }
     if (setClient_ != nullptr)
         NameFailedSends(*setClient_, "Set");
+}
+
+// Refused here, before a VerifiedSet exists, so that the message names the field; a device
+// given an address it cannot be reached at is lost until someone resets it.
+bool TTheVrel::AddressAccepted() {
+    if (const std::string problem = GroupMacProblem(Text(ED_Mac)); !problem.empty()) {
+        ShowMessageBox(this, problem);
+        return false;
+    }
+    const auto refusal = CheckDeviceAddress(Text(ED_IP), Text(ED_Net));
+    if (!refusal)
+        return true;
+    const QLabel* field = refusal->field == AddressRefusal::kIpAddress ? Label3 : Label4;
+    const std::string text = field->text().toStdString() + ": " + refusal->reason;
+    if (!refusal->overridable) {
+        ShowMessageBox(this, text);
+        return false;
+    }
+    // Readable, and only implausible: the user may know better (a lab, a point-to-point link).
+    return Confirm(this, text + "\n\n" + kStrandingRisk);
+}
+
+void TTheVrel::RecordVerdict(const Device& before, const VerifiedSet::Target& target,
+                             const SetOutcome& outcome) {
+    ShowVerdict(target, outcome);
+    if (const auto warning = AppendToJournal(JournalEntryForSet(before, target, outcome)))
+        AppendMemo("Journal: " + *warning);
+}
+
+void TTheVrel::ShowVerdict(const VerifiedSet::Target& target, const SetOutcome& outcome) {
+    if (!discoverPresenter_)
+        return;
+    const std::string mac = NormalizeMac(target.mac).value_or(target.mac);
+    discoverPresenter_->FlushRows();
+    if (VerdictSucceeded(outcome.verdict))
+        discoverPresenter_->SetDeviceAddress(mac, target.ip, target.netmask, kIpColumn,
+                                             kNetmaskColumn);
+    ReportTableModel& rows = LV_Vrel->Rows();
+    const int row = rows.RowOf(mac);
+    if (row < 0)
+        return;
+    rows.SetCell(row, kStatusColumn, VerdictName(outcome.verdict));
+    rows.SetCellMark(row, kStatusColumn,
+                     {VerdictColour(outcome.verdict),
+                      QString::fromLatin1(VerdictLine(mac, target.ip, target.netmask, outcome))});
+    MarkConflicts();
+}
+
+std::vector<Device> TTheVrel::SelectedDevices() const {
+    std::vector<Device> devices;
+    for (int r = 0; r < LV_Vrel->RowCount() && discoverPresenter_; ++r) {
+        if (LV_Vrel->isRowHidden(r, {}) || !LV_Vrel->selectionModel()->isRowSelected(r, {}))
+            continue;
+        if (const Device* device = discoverPresenter_->DeviceOf(r))
+            devices.push_back(*device);
+    }
+    return devices;
+}
+
+CommissionDialog* TTheVrel::NewCommission() {
+    if (commission_ && commission_->Running()) {
+        commission_->raise();
+        ShowMessageBox(this, "Sets of the last run are still going: wait for them or cancel.");
+        return nullptr;
+    }
+    if (setClient_ == nullptr || !discoverPresenter_) {
+        ShowMessageBox(this, MessageForCode(kSocketNotReady));
+        return nullptr;
+    }
+    delete commission_;
+    discoverPresenter_->FlushRows();
+    commission_ = new CommissionDialog(
+        this, *setClient_, discoverPresenter_->Devices().Devices(),
+        [this](const Device& before, const VerifiedSet::Target& target, const SetOutcome& outcome) {
+            try {
+                AppendMemo(VerdictLine(target.mac, target.ip, target.netmask, outcome));
+                RecordVerdict(before, target, outcome);
+            } catch (const std::exception& e) { // called from a socket's event
+                AppendMemo(e.what());
+            }
+        });
+    commission_->options.setTimeout = kSetTimeout;
+    return commission_;
+}
+
+void TTheVrel::BT_AssignClick() {
+    std::vector<Device> selected = SelectedDevices();
+    if (selected.empty()) {
+        ShowMessageBox(this, "Select the devices to give addresses to.");
+        return;
+    }
+    if (CommissionDialog* dialog = NewCommission()) {
+        dialog->AssignTo(std::move(selected));
+        dialog->open();
+    }
+}
+
+void TTheVrel::BT_PlanClick() {
+    const QString path =
+        QFileDialog::getOpenFileName(this, "Open a plan", {}, "CSV (*.csv *.txt);;All files (*)");
+    if (!path.isEmpty())
+        OpenPlan(path);
+}
+
+void TTheVrel::OpenPlan(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ShowMessageBox(this, path.toStdString() + ": " + file.errorString().toStdString());
+        return;
+    }
+    try {
+        const SitePlan plan = ReadSitePlan(file.readAll().toStdString(), false);
+        for (const std::string& column : plan.ignoredColumns)
+            AppendMemo("Plan: ignoring column '" + column + "'");
+        if (CommissionDialog* dialog = NewCommission()) {
+            dialog->ShowPlan(plan, path);
+            dialog->open();
+        }
+    } catch (const std::exception& e) {
+        ShowMessageBox(this, e.what());
+    }
+}
+
+void TTheVrel::BT_ExportClick() {
+    const QString path =
+        QFileDialog::getSaveFileName(this, "Export the table", "devices.csv", "CSV (*.csv)");
+    if (path.isEmpty())
+        return;
+    if (const auto problem = ExportTo(path))
+        ShowMessageBox(this, *problem);
+}
+
+std::optional<std::string> TTheVrel::ExportTo(const QString& path) const {
+    std::vector<std::string> cells;
+    const auto line = [&cells] {
+        std::string text;
+        for (std::size_t c = 0; c < cells.size(); ++c)
+            text += (c ? "," : "") + CsvCell(cells[c]);
+        cells.clear();
+        return text + "\r\n";
+    };
+    for (int c = 0; c < LV_Vrel->columnCount(); ++c) {
+        const QString caption = LV_Vrel->model()->headerData(c, Qt::Horizontal).toString();
+        cells.push_back(c == 0 ? "Product Code" : caption.toLatin1().toStdString());
+    }
+    std::string text = line();
+    for (int r = 0; r < LV_Vrel->RowCount(); ++r) {
+        for (int c = 0; c < LV_Vrel->columnCount(); ++c)
+            cells.push_back(LV_Vrel->Text(r, c).toLatin1().toStdString());
+        text += line();
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()))
+        return path.toStdString() + ": " + file.errorString().toStdString();
+    return std::nullopt;
+}
+
+void TTheVrel::BT_JournalClick() {
+    try {
+        auto entries = ReadJournal(JournalPath());
+        delete journal_;
+        journal_ = new JournalDialog(this, entries.value_or(std::vector<JournalEntry>{}));
+        journal_->open();
+    } catch (const std::exception& e) {
+        ShowMessageBox(this, e.what());
+    }
 }
 
 void TTheVrel::OnSetFinished(const VerifiedSet::Target& target, const SetOutcome& outcome) {
@@ -469,6 +724,7 @@ void TTheVrel::showEvent(QShowEvent* event) {
 }
 
 void TTheVrel::closeEvent(QCloseEvent* event) {
+    SaveLayout();
     FormClose();
     event->accept();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CommissionDialog.h"
+#include "JournalDialog.h"
 #include "ReportListView.h"
 #include "KvVRELClient.h"
 #include "KvVRELRequest2Controls.h"
@@ -13,6 +15,7 @@
 #include <QPushButton>
 #include <QStringList>
 #include <QTimer>
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -58,6 +61,19 @@ public:
     QLabel* Label6;
     // Under the table: whether a Discover runs, how many devices it found, when it ended.
     QLabel* LB_Status;
+    // Commissioning many devices at once, below Close.
+    QPushButton* BT_Assign;
+    QPushButton* BT_Plan;
+    QPushButton* BT_Export;
+    QPushButton* BT_Journal;
+    QAction* Assign1; // the table's context menu
+    // Above the table: shows only the rows with this text in a cell.
+    QLineEdit* ED_Filter;
+
+    // Columns of the table the window writes into.
+    static constexpr int kIpColumn = 3;
+    static constexpr int kNetmaskColumn = 4;
+    static constexpr int kStatusColumn = 6;
 
     KvVRELRequest2EditsRepeat* DiscoverPresenter() const { return discoverPresenter_.get(); }
     KvVRELClient* SetClient() const { return setClient_; }
@@ -73,6 +89,23 @@ public:
     // Highlights rows whose address conflicts (shared, unreachable subnet, the host's own),
     // the tooltip naming the conflict.
     void MarkConflicts();
+    // A Set's verdict in the device's row: the status cell, and the new address where the
+    // device took it; conflicts are marked again.
+    void ShowVerdict(const VerifiedSet::Target& target, const SetOutcome& outcome);
+    // The selected devices of the rows shown, in the order shown.
+    std::vector<Device> SelectedDevices() const;
+    void BT_AssignClick();
+    void BT_PlanClick();
+    // Reads the plan and shows it in the commissioning dialog, nothing sent yet.
+    void OpenPlan(const QString& path);
+    void BT_ExportClick();
+    // The table with its verdicts as CSV; a message for the user when it cannot be written.
+    std::optional<std::string> ExportTo(const QString& path) const;
+    void BT_JournalClick();
+    CommissionDialog* Commission() const { return commission_; }
+    JournalDialog* JournalView() const { return journal_; }
+    // Hides the rows without the filter text in any cell, from first to last.
+    void FilterRows(int first, int last);
     void Clear1Click();
     void BT_CloseClick();
     void FormClose();
@@ -89,6 +122,20 @@ private:
     void BuildEditPanel();
     void BuildMemoMenu();
     void BuildHiddenControls();
+    void BuildCommissionControls();
+    void ConnectCommissionControls();
+    // The width that shows every column of the table without a horizontal scroll bar.
+    int DefaultWidth() const;
+    void SaveLayout() const;
+    void RestoreLayout();
+    // Whether the address in the boxes may be sent: refused outright, or, where only the
+    // plausibility rule refuses it, as the user answers when asked.
+    bool AddressAccepted();
+    // A new commissioning dialog over the devices listed now; none while a run goes on.
+    CommissionDialog* NewCommission();
+    // The verdict of a Set in its row and in the journal.
+    void RecordVerdict(const Device& before, const VerifiedSet::Target& target,
+                       const SetOutcome& outcome);
     void SetUpTableColumns();
     void ConnectControls();
     void AppendMemo(const std::string& line);
@@ -109,6 +156,8 @@ private:
     std::string discoverEnded_; // time of day the last Discover ended
     std::uint64_t reportedDrops_ = 0; // the shared client's kernel drops already in the memo
     QTimer conflictTimer_;
+    QPointer<CommissionDialog> commission_;
+    QPointer<JournalDialog> journal_;
 };
 
 // The time of day in the system locale's long time format, without a time zone.

@@ -207,6 +207,23 @@ const Device* KvVRELRequest2Edits::DeviceOf(int row) const {
     return mac.empty() ? nullptr : discovery_.Index().Find(mac);
 }
 
+bool KvVRELRequest2Edits::SetDeviceAddress(const std::string& mac, const std::string& ip,
+                                           const std::string& netmask, int ipColumn,
+                                           int netmaskColumn) {
+    if (!discovery_.SetAddress(mac, ip, netmask))
+        return false;
+    if (!listView)
+        return true;
+    FlushRows(); // the device's row may still be waiting
+    ReportTableModel& rows = listView->Rows();
+    const int row = rows.RowOf(mac);
+    if (row >= 0) {
+        rows.SetCell(row, ipColumn, ip);
+        rows.SetCell(row, netmaskColumn, netmask);
+    }
+    return true;
+}
+
 void KvVRELRequest2Edits::ShowRow(ReportRow&& row) {
     if (waiting_.empty() && shownSinceFlush_ < kRowsAtOnce) {
         ++shownSinceFlush_;

@@ -103,6 +103,10 @@ public:
     const Device* DeviceOf(int row) const;
     // Devices of the Discovers since the last ClearRows, rows waiting to be shown included.
     const DeviceIndex& Devices() const { return discovery_.Index(); }
+    // A Set the listed device took: the list and the device's row show its new address in the
+    // given columns. False when the device is not listed.
+    bool SetDeviceAddress(const std::string& mac, const std::string& ip, const std::string& netmask,
+                          int ipColumn, int netmaskColumn);
     // Adds the rows still waiting at once.
     void FlushRows();
 

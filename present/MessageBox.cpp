@@ -13,16 +13,38 @@ MessageBoxFunction& Replacement() {
     return function;
 }
 
+ConfirmFunction& ConfirmReplacement() {
+    static ConfirmFunction function;
+    return function;
+}
+
+QString Title(const std::string& caption) {
+    return caption.empty() ? QCoreApplication::applicationName() : QString::fromLatin1(caption);
+}
+
 } // namespace
+
+bool Confirm(QWidget* owner, const std::string& text, const std::string& caption) {
+    if (ConfirmReplacement())
+        return ConfirmReplacement()(owner, text, caption);
+    QMessageBox box(QMessageBox::Warning, Title(caption), QString::fromLatin1(text),
+                    QMessageBox::Yes | QMessageBox::No, owner);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+ConfirmFunction SetConfirmFunction(ConfirmFunction function) {
+    ConfirmFunction previous = std::move(ConfirmReplacement());
+    ConfirmReplacement() = std::move(function);
+    return previous;
+}
 
 void ShowMessageBox(QWidget* owner, const std::string& text, const std::string& caption) {
     if (Replacement()) {
         Replacement()(owner, text, caption);
         return;
     }
-    const QString title = caption.empty() ? QCoreApplication::applicationName()
-                                          : QString::fromLatin1(caption);
-    QMessageBox box(QMessageBox::NoIcon, title, QString::fromLatin1(text), QMessageBox::Ok, owner);
+    QMessageBox box(QMessageBox::NoIcon, Title(caption), QString::fromLatin1(text), QMessageBox::Ok, owner);
     box.exec();
 }
 

@@ -1,5 +1,6 @@
 #include "ReportTableModel.h"
 
+#include "Device.h"
 #include "PackedText.h"
 
 #include <QBrush>
@@ -33,6 +34,17 @@ std::vector<std::string> ReportRow::Cells() const {
     return cells;
 }
 
+void ReportRow::SetCell(std::size_t column, std::string_view text) {
+    std::vector<std::string> cells = Cells();
+    if (cells.size() <= column)
+        cells.resize(column + 1);
+    cells[column] = text;
+    texts_.clear();
+    count_ = 0;
+    for (const std::string& cell : cells)
+        AddCell(cell);
+}
+
 int ReportTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
@@ -53,7 +65,12 @@ QVariant ReportTableModel::data(const QModelIndex& index, int role) const {
         return {};
     static const RowMark kUnmarked;
     const auto r = static_cast<std::size_t>(index.row());
-    const RowMark& mark = r < marks_.size() ? marks_[r] : kUnmarked;
+    const RowMark* own = nullptr;
+    if (r < cellMarks_.size()) {
+        const auto at = cellMarks_[r].constFind(index.column());
+        own = at == cellMarks_[r].cend() ? nullptr : &*at;
+    }
+    const RowMark& mark = own ? *own : r < marks_.size() ? marks_[r] : kUnmarked;
     switch (role) {
     case Qt::DisplayRole:
         return Text(index.row(), index.column());
@@ -104,6 +121,7 @@ void ReportTableModel::Clear() {
     beginResetModel();
     rows_.clear();
     marks_.clear();
+    cellMarks_.clear();
     keys_.clear();
     endResetModel();
 }
@@ -115,6 +133,35 @@ void ReportTableModel::SetMarks(const std::vector<RowMark>& marks) {
                                                      std::min(marks.size(), rows_.size())));
     emit dataChanged(index(0, 0), index(rowCount() - 1, std::max(0, columnCount() - 1)),
                      {Qt::ToolTipRole, Qt::BackgroundRole});
+}
+
+void ReportTableModel::SetCellMark(int row, int column, const RowMark& mark) {
+    if (row < 0 || row >= rowCount())
+        return;
+    const auto r = static_cast<std::size_t>(row);
+    if (cellMarks_.size() <= r)
+        cellMarks_.resize(r + 1);
+    cellMarks_[r].insert(column, mark);
+    emit dataChanged(index(row, column), index(row, column),
+                     {Qt::ToolTipRole, Qt::BackgroundRole});
+}
+
+void ReportTableModel::SetCell(int row, int column, std::string_view text) {
+    if (row < 0 || row >= rowCount() || column < 0)
+        return;
+    const auto r = static_cast<std::size_t>(row);
+    rows_[r].SetCell(static_cast<std::size_t>(column), text);
+    if (r < keys_.size())
+        keys_[r].reset();
+    emit dataChanged(index(row, column), index(row, column), {Qt::DisplayRole});
+}
+
+int ReportTableModel::RowOf(std::string_view mac) const {
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+        if (!rows_[r].mac.empty() && MacKey(rows_[r].mac) == MacKey(mac))
+            return static_cast<int>(r);
+    }
+    return -1;
 }
 
 void ReportTableModel::sort(int column, Qt::SortOrder order) {
@@ -178,6 +225,8 @@ void ReportTableModel::Reorder(std::size_t sortedEnd) {
     keys_ = Permuted(std::move(keys_), order);
     if (!marks_.empty())
         marks_ = Permuted(std::move(marks_), order);
+    if (!cellMarks_.empty())
+        cellMarks_ = Permuted(std::move(cellMarks_), order);
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     after.reserve(before.size());

@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QHash>
 #include <QStringList>
 
 #include <deque>
@@ -26,6 +27,8 @@ public:
     // Empty past the last cell.
     std::string_view Cell(std::size_t column) const;
     std::vector<std::string> Cells() const;
+    // Replaces one cell; a row shorter than column gets empty cells up to it.
+    void SetCell(std::size_t column, std::string_view text);
 
     std::string mac;
 
@@ -64,6 +67,13 @@ public:
     // One mark per row, in row order; rows beyond the list lose their marks.
     void SetMarks(const std::vector<RowMark>& marks);
 
+    // One cell's own mark, over the row's: a verdict in a status column.
+    void SetCellMark(int row, int column, const RowMark& mark);
+    // Replaces a cell's text; a sorted table keeps the row where it is until the next sort.
+    void SetCell(int row, int column, std::string_view text);
+    // The row of the device with this MAC address, or -1.
+    int RowOf(std::string_view mac) const;
+
     const ReportRow& Row(int row) const { return rows_[static_cast<std::size_t>(row)]; }
     QString Text(int row, int column) const;
     bool Sorted() const { return sortColumn_ >= 0; }
@@ -79,6 +89,7 @@ private:
     // any: most tables have neither, and a row is then only its cells.
     std::deque<ReportRow> rows_;
     std::vector<RowMark> marks_;                  // up to the last marked row
+    std::vector<QHash<int, RowMark>> cellMarks_;  // by column, up to the last row with one
     std::vector<std::optional<RowSortKey>> keys_; // of the sort column, made when first needed
     QStringList captions_;
     int sortColumn_ = -1;

@@ -54,6 +54,10 @@ public:
     // window come through here.
     void OnCompletion(const KvVRELError& completion, KvVRELVarList& variables);
     void Clear() { index_.Clear(); }
+    // A Set the listed device took; false when it is not listed.
+    bool SetAddress(std::string_view mac, const std::string& ip, const std::string& netmask) {
+        return index_.SetAddress(mac, ip, netmask);
+    }
     // Forgets the Discovers still running, so that nobody waits out their answer windows;
     // answers that still come are ignored.
     void AbandonRunning();

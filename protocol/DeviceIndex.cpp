@@ -40,6 +40,17 @@ const Device* DeviceIndex::Find(std::string_view macAddress) const {
     return listed == byMac_.cend() ? nullptr : &devices_[*listed];
 }
 
+bool DeviceIndex::SetAddress(std::string_view macAddress, const std::string& ip,
+                             const std::string& netmask) {
+    const auto listed = byMac_.constFind(MacKey(macAddress));
+    if (listed == byMac_.cend())
+        return false;
+    Device& device = devices_[*listed];
+    device.ipAddress = ip;
+    device.netmask = netmask;
+    return true;
+}
+
 int DeviceIndex::ConflictsOf(std::string_view macAddress) const {
     const auto at = conflicts_.constFind(MacKey(macAddress));
     return at == conflicts_.cend() ? 0 : static_cast<int>(at->size());

@@ -35,6 +35,9 @@ public:
     const DeviceList& Devices() const { return devices_; }
     // The listed device with this MAC address text; valid until the next Add or Clear.
     const Device* Find(std::string_view macAddress) const;
+    // A Set the device took: it answers with this address from now on. False when no device
+    // with this MAC address is listed.
+    bool SetAddress(std::string_view macAddress, const std::string& ip, const std::string& netmask);
     // How many distinct other answers came for this MAC address besides the listed one.
     int ConflictsOf(std::string_view macAddress) const;
     // How many MAC addresses had conflicting answers.

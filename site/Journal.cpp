@@ -29,11 +29,6 @@ const std::vector<std::string> kJournalColumns = {
 
 namespace {
 
-std::vector<std::string> Cells(const JournalEntry& e) {
-    return {e.time,  e.user,       e.host,  e.interfaceName, e.mac,     e.model,
-            e.oldIp, e.oldNetmask, e.newIp, e.newNetmask,    e.verdict, std::to_string(e.attempts)};
-}
-
 JournalEntry EntryOf(const std::vector<std::string>& cells) {
     JournalEntry e;
     std::string* const fields[] = {&e.time,  &e.user,       &e.host,  &e.interfaceName,
@@ -130,8 +125,13 @@ std::string JournalHeaderLine() {
     return CsvLine(kJournalColumns);
 }
 
+std::vector<std::string> JournalCells(const JournalEntry& e) {
+    return {e.time,  e.user,       e.host,  e.interfaceName, e.mac,     e.model,
+            e.oldIp, e.oldNetmask, e.newIp, e.newNetmask,    e.verdict, std::to_string(e.attempts)};
+}
+
 std::string JournalLine(const JournalEntry& entry) {
-    return CsvLine(Cells(entry));
+    return CsvLine(JournalCells(entry));
 }
 
 std::optional<std::string> AppendToJournal(const JournalEntry& entry, const std::string& path) {

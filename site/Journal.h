@@ -38,6 +38,8 @@ std::string JournalTimeNow();
 JournalEntry JournalEntryForSet(const Device& before, const VerifiedSet::Target& target,
                                 const SetOutcome& outcome);
 
+// An entry's cells in the order of kJournalColumns, as they are written.
+std::vector<std::string> JournalCells(const JournalEntry& entry);
 // The header row and one entry as CSV lines (CRLF), each cell as CsvCell writes it.
 std::string JournalHeaderLine();
 std::string JournalLine(const JournalEntry& entry);

@@ -35,7 +35,7 @@ TEST_F(MainWindowDiscoverTest, TwoQuickDiscoversShowEachDeviceOnce) {
     ASSERT_NE(Row("020000000003"), -1);
     EXPECT_THAT(RowTexts(*W().LV_Vrel, Row("020000000003")),
                 ElementsAre("4098", "SIM-3", "020000000003", "10.0.0.3", "255.255.255.0", "lo"));
-    ASSERT_EQ(W().LV_Vrel->columnCount(), 6);
+    ASSERT_EQ(W().LV_Vrel->columnCount(), 7); // the last, Status, fills in after a Set
     EXPECT_EQ(W().LV_Vrel->model()->headerData(1, Qt::Horizontal).toString(), "Module Name");
     EXPECT_EQ(W().LV_Vrel->model()->headerData(4, Qt::Horizontal).toString(), "NetMask");
     EXPECT_EQ(W().LV_Vrel->columnWidth(0), 1);
@@ -131,6 +131,48 @@ TEST_F(MainWindowDiscoverTest, ClosingWithDiscoverInFlightTakesOneDrain) {
     clock.start();
     window_.reset();
     EXPECT_LT(clock.elapsed(), 6800);
+}
+
+// F5 discovers; the filter shows only rows with its text in some cell, the assign dialog takes
+// only the selected rows shown, and rows that come later are filtered as well.
+TEST_F(MainWindowDiscoverTest, F5DiscoversAndTheFilterNarrowsTheRows) {
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    ASSERT_NO_FATAL_FAILURE(OpenWindow());
+    QTest::keyClick(&W(), Qt::Key_F5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return W().LV_Vrel->RowCount() == 5; }, 3000));
+    struct Case {
+        const char* filter;
+        int shown;
+    };
+    for (const Case& c : {Case{"sim-3", 1}, Case{"10.0.0.", 5}, Case{"020000000004", 1},
+                          Case{"nowhere", 0}, Case{"", 5}}) {
+        SCOPED_TRACE(c.filter);
+        W().ED_Filter->setText(c.filter);
+        int shown = 0;
+        for (int r = 0; r < W().LV_Vrel->RowCount(); ++r)
+            shown += W().LV_Vrel->isRowHidden(r, {}) ? 0 : 1;
+        EXPECT_EQ(shown, c.shown);
+        W().LV_Vrel->selectAll();
+        EXPECT_EQ(static_cast<int>(W().SelectedDevices().size()), c.shown);
+    }
+    W().ED_Filter->setText("SIM-5");
+    ASSERT_NO_FATAL_FAILURE(Discover());
+    int shown = 0;
+    for (int r = 0; r < W().LV_Vrel->RowCount(); ++r)
+        shown += W().LV_Vrel->isRowHidden(r, {}) ? 0 : 1;
+    EXPECT_EQ(shown, 1);
+}
+
+// Enter in the password box sets the device the boxes show.
+TEST_F(MainWindowDiscoverTest, EnterInThePasswordBoxSets) {
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    ASSERT_NO_FATAL_FAILURE(OpenWindow());
+    ASSERT_NO_FATAL_FAILURE(Discover());
+    ASSERT_NO_FATAL_FAILURE(ClickRow("020000000005"));
+    ASSERT_NO_FATAL_FAILURE(Retype(W().ED_IP, "10.0.0.55"));
+    QTest::keyClick(W().ED_Pass, Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return sim_->Stderr().contains("Set #0 to 020000000005: ok"); }, 3000));
 }
 
 } // namespace

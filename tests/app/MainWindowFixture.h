@@ -76,7 +76,8 @@ private:
     QString saved_;
 };
 
-// Message boxes of the scope are recorded instead of shown.
+// Message boxes and questions of the scope are recorded instead of shown; questions get
+// `answer`.
 class MessageBoxCapture {
 public:
     MessageBoxCapture() {
@@ -84,15 +85,26 @@ public:
             [this](QWidget*, const std::string& text, const std::string&) {
                 texts.push_back(text);
             });
+        previousConfirm_ =
+            SetConfirmFunction([this](QWidget*, const std::string& text, const std::string&) {
+                questions.push_back(text);
+                return answer;
+            });
     }
-    ~MessageBoxCapture() { SetMessageBoxFunction(std::move(previous_)); }
+    ~MessageBoxCapture() {
+        SetMessageBoxFunction(std::move(previous_));
+        SetConfirmFunction(std::move(previousConfirm_));
+    }
     MessageBoxCapture(const MessageBoxCapture&) = delete;
     MessageBoxCapture& operator=(const MessageBoxCapture&) = delete;
 
     std::vector<std::string> texts;
+    std::vector<std::string> questions;
+    bool answer = false;
 
 private:
     MessageBoxFunction previous_;
+    ConfirmFunction previousConfirm_;
 };
 
 // The real window on the offscreen screen, with the simulator as the device side when a test

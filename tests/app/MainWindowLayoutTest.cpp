@@ -6,6 +6,8 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
+#include <QScrollBar>
+#include <QSettings>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -27,7 +29,9 @@ TEST_F(MainWindowLayoutTest, ControlsSitWhereTheyWereDesigned) {
     ASSERT_NO_FATAL_FAILURE(OpenWindow());
     EXPECT_EQ(W().objectName(), "TheVrel");
     EXPECT_EQ(W().windowTitle(), "VREL Configuration");
-    EXPECT_EQ(W().size(), QSize(488, 433));
+    // Wide enough for every column of the table.
+    EXPECT_EQ(W().height(), 433);
+    EXPECT_FALSE(W().LV_Vrel->horizontalScrollBar()->isVisible());
     const Placed controls[] = {
         {"ComboBox1", {4, 31, 65, 21}, "Panel1"},    {"BT_Discover", {8, 55, 57, 25}, "Panel1"},
         {"BT_Set", {8, 80, 57, 25}, "Panel1"},       {"BT_Test", {8, 107, 57, 25}, "Panel1"},
@@ -121,11 +125,11 @@ TEST_F(MainWindowLayoutTest, TabOrderOfTheEditArea) {
 TEST_F(MainWindowLayoutTest, DesignedTableColumns) {
     ASSERT_NO_FATAL_FAILURE(OpenWindow());
     const ReportListView& view = *W().LV_Vrel;
-    ASSERT_EQ(view.columnCount(), 6);
-    const char* const captions[] = {"",           "Module Name", "Mac Address",
-                                    "IP Address", "NetMask",     "Interface"};
-    const int widths[] = {1, 100, 100, 100, 100, 100};
-    for (int c = 0; c < 6; ++c) {
+    ASSERT_EQ(view.columnCount(), 7);
+    const char* const captions[] = {"",        "Module Name", "Mac Address", "IP Address",
+                                    "NetMask", "Interface",   "Status"};
+    const int widths[] = {1, 100, 100, 100, 100, 100, 110};
+    for (int c = 0; c < 7; ++c) {
         EXPECT_EQ(view.model()->headerData(c, Qt::Horizontal).toString(), captions[c])
             << "column " << c;
         EXPECT_EQ(view.columnWidth(c), widths[c]) << "column " << c;
@@ -146,11 +150,27 @@ TEST_F(MainWindowLayoutTest, PanelsFollowTheWindowEdges) {
         EXPECT_EQ(W().Panel2->geometry(), QRect(0, 0, size.width() - 73, size.height()));
         const int panel3Top = size.height() - 135;
         EXPECT_EQ(W().Panel3->geometry(), QRect(0, panel3Top, size.width() - 73, 135));
-        EXPECT_EQ(W().LV_Vrel->geometry(), QRect(0, 0, size.width() - 73, panel3Top));
+        const int tableTop = W().ED_Filter->height();
+        EXPECT_EQ(W().ED_Filter->geometry(), QRect(0, 0, size.width() - 73, tableTop));
+        EXPECT_EQ(W().LV_Vrel->geometry(),
+                  QRect(0, tableTop, size.width() - 73, panel3Top - tableTop));
         EXPECT_EQ(W().Memo_Info->geometry(), QRect(0, 135 - 53, size.width() - 73, 53));
         EXPECT_EQ(W().BT_Discover->geometry(), QRect(8, 55, 57, 25));
         EXPECT_EQ(W().ED_Pass->geometry(), QRect(280, 56, 121, 21));
     }
+}
+
+// Size and column widths come back in the next window.
+TEST_F(MainWindowLayoutTest, RemembersSizeAndColumnWidths) {
+    ASSERT_NO_FATAL_FAILURE(OpenWindow());
+    W().resize(800, 500);
+    W().LV_Vrel->setColumnWidth(TTheVrel::kStatusColumn, 170);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return W().width() == 800; }, 2000));
+    W().close();
+    ASSERT_NO_FATAL_FAILURE(OpenWindow());
+    EXPECT_EQ(W().size(), QSize(800, 500));
+    EXPECT_EQ(W().LV_Vrel->columnWidth(TTheVrel::kStatusColumn), 170);
+    QSettings("vrel", "vrel-config").clear(); // later tests start from the defaults
 }
 
 TEST_F(MainWindowLayoutTest, ClearOfTheMemoPopupEmptiesTheMemo) {

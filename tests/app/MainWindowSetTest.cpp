@@ -6,7 +6,10 @@
 namespace vrel::test {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::MatchesRegex;
 using ::testing::StartsWith;
@@ -37,6 +40,13 @@ TEST_F(MainWindowSetTest, SetWritesTheAddressAndANewDiscoverShowsIt) {
                                  std::string(kTimeOfDay))));
     EXPECT_TRUE(sim_->Stderr().contains("Set #0 to 020000000001: ok"))
         << sim_->Stderr().toStdString();
+    // The row follows the device before anyone discovers again.
+    EXPECT_EQ(W().LV_Vrel->Text(Row("020000000001"), TTheVrel::kIpColumn), "10.0.5.77");
+    EXPECT_EQ(W().LV_Vrel->Text(Row("020000000001"), TTheVrel::kNetmaskColumn), "255.255.0.0");
+    EXPECT_EQ(W().LV_Vrel->Text(Row("020000000001"), TTheVrel::kStatusColumn), "verified");
+    EXPECT_THAT(Cell("020000000001", TTheVrel::kStatusColumn, Qt::ToolTipRole).toString().toStdString(),
+                StartsWith("020000000001: verified"));
+    EXPECT_EQ(W().DiscoverPresenter()->Devices().Find("020000000001")->ipAddress, "10.0.5.77");
 
     ASSERT_NO_FATAL_FAILURE(Discover());
     ASSERT_NE(Row("020000000001"), -1);
@@ -107,8 +117,9 @@ TEST_F(MainWindowSetTest, SilentDeviceIsReportedAfterThreeTries) {
             << sim_->Stderr().toStdString();
 }
 
-// Texts that are no address, or an address the device could not be reached at, are refused
-// before anything is sent; the message box names the field and the rule.
+// Texts that are no address are refused before anything is sent, and an address the device
+// could not be reached at is asked about (answered No here); the box names the field and the
+// rule.
 TEST_F(MainWindowSetTest, UnreadableAddressIsShownAndNothingIsSent) {
     ASSERT_NO_FATAL_FAILURE(StartSim());
     ASSERT_NO_FATAL_FAILURE(OpenWindow());
@@ -118,6 +129,7 @@ TEST_F(MainWindowSetTest, UnreadableAddressIsShownAndNothingIsSent) {
         const char* ip;
         const char* netmask;
         const char* message;
+        bool asked = false; // readable, refused only as implausible
     };
     const Case cases[] = {
         {"10.0.0.256", "255.255.255.0", "IP Address: '10.0.0.256' is not a valid IP address"},
@@ -128,10 +140,10 @@ TEST_F(MainWindowSetTest, UnreadableAddressIsShownAndNothingIsSent) {
         {"10.0.0.9", "255.255.0.255", "NetMask: '255.255.0.255' is not a valid netmask"},
         {"10.0.0.9", "255.255.255.0.0", "NetMask: '255.255.255.0.0' is not a valid netmask"},
         {"10.0.0.255", "255.255.255.0",
-         "IP Address: 10.0.0.255 is the broadcast address of its subnet 10.0.0.0/24"},
-        {"127.0.0.1", "255.0.0.0", "IP Address: 127.0.0.1 is a loopback address"},
-        {"10.0.0.9", "0.0.0.0", "NetMask: netmask 0.0.0.0"},
-        {"10.0.0.9", "255.255.255.255", "NetMask: netmask 255.255.255.255 (/31 or /32)"},
+         "IP Address: 10.0.0.255 is the broadcast address of its subnet 10.0.0.0/24", true},
+        {"127.0.0.1", "255.0.0.0", "IP Address: 127.0.0.1 is a loopback address", true},
+        {"10.0.0.9", "0.0.0.0", "NetMask: netmask 0.0.0.0", true},
+        {"10.0.0.9", "255.255.255.255", "NetMask: netmask 255.255.255.255 (/31 or /32)", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ip);
@@ -139,12 +151,38 @@ TEST_F(MainWindowSetTest, UnreadableAddressIsShownAndNothingIsSent) {
         ASSERT_NO_FATAL_FAILURE(Retype(W().ED_IP, c.ip));
         ASSERT_NO_FATAL_FAILURE(Retype(W().ED_Net, c.netmask));
         Click(W().BT_Set);
-        EXPECT_THAT(boxes.texts, ElementsAre(StartsWith(c.message)));
+        const auto& shown = c.asked ? boxes.questions : boxes.texts;
+        EXPECT_THAT(shown, ElementsAre(AllOf(StartsWith(c.message),
+                                             c.asked ? EndsWith("Send anyway?") : EndsWith(""))));
+        EXPECT_THAT(c.asked ? boxes.texts : boxes.questions, IsEmpty());
         EXPECT_EQ(W().SetClient()->PendingCount(), 0);
     }
     QTest::qWait(300);
     EXPECT_THAT(MemoLines(), IsEmpty());
     EXPECT_FALSE(sim_->Stderr().contains("Set #")) << sim_->Stderr().toStdString();
+}
+
+// Yes to the question sends the address all the same; a group MAC is never asked about.
+TEST_F(MainWindowSetTest, StrandingAddressIsSentWhenTheUserSaysYes) {
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    ASSERT_NO_FATAL_FAILURE(OpenWindow());
+    ASSERT_NO_FATAL_FAILURE(Discover());
+    ASSERT_NO_FATAL_FAILURE(ClickRow("020000000002"));
+    MessageBoxCapture boxes;
+    boxes.answer = true;
+    ASSERT_NO_FATAL_FAILURE(Retype(W().ED_IP, "10.0.0.255"));
+    Click(W().BT_Set);
+    EXPECT_THAT(boxes.questions, ElementsAre(HasSubstr("broadcast address")));
+    // The simulated device refuses it as a real one may; what counts is that it was sent.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return sim_->Stderr().contains("Set #0 to 020000000002"); }, 3000))
+        << sim_->Stderr().toStdString();
+
+    W().ED_Mac->setText("FFFFFFFFFFFF");
+    boxes.questions.clear();
+    Click(W().BT_Set);
+    EXPECT_THAT(boxes.questions, IsEmpty());
+    EXPECT_THAT(boxes.texts, ElementsAre(HasSubstr("group")));
 }
 
 } // namespace

@@ -100,6 +100,31 @@ TEST(ReportTableModelTest, MarksFollowTheirRows) {
     EXPECT_THAT(tips, ElementsAreArray({"", "", "shared", "", ""}));
 }
 
+// A row whose address changed sorts by the new one; its own cell mark goes with it and covers
+// only its column, over the row's mark.
+TEST(ReportTableModelTest, ChangedCellsSortByTheNewTextAndCellMarksFollowTheirRows) {
+    ReportTableModel model;
+    model.SetColumnCount(3);
+    int arrived = 0;
+    model.Append(Batch({"10.0.0.3", "10.0.0.2", "10.0.0.4"}, arrived));
+    model.sort(0, Qt::AscendingOrder);
+    model.SetMarks({{Qt::red, "shared"}, {Qt::red, "shared"}, {Qt::red, "shared"}});
+    const int row = 0; // 10.0.0.2, arrived second
+    model.SetCell(row, 0, "10.0.0.9");
+    model.SetCell(row, 2, "verified");
+    model.SetCellMark(row, 2, {Qt::green, "verified, answers"});
+    model.sort(0, Qt::AscendingOrder);
+    EXPECT_THAT(Column(model, 0), ElementsAreArray({"10.0.0.3", "10.0.0.4", "10.0.0.9"}));
+    EXPECT_THAT(Column(model, 1), ElementsAreArray({"0", "2", "1"}));
+    EXPECT_THAT(Column(model, 2), ElementsAreArray({"", "", "verified"}));
+    const auto tip = [&](int r, int c) {
+        return model.data(model.index(r, c), Qt::ToolTipRole).toString().toStdString();
+    };
+    EXPECT_EQ(tip(2, 2), "verified, answers");
+    EXPECT_EQ(tip(2, 1), "shared");
+    EXPECT_EQ(tip(0, 2), "shared");
+}
+
 // Cells share one text: each keeps its own bytes, empty and NUL-holding cells included.
 TEST(ReportTableModelTest, RowCellsKeepTheirBytes) {
     const std::vector<std::string> cells = {"", std::string("a\0b", 3), std::string(70000, 'x'),

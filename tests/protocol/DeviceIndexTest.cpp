@@ -90,5 +90,15 @@ TEST(DeviceIndexClearTest, ArrivalInterfaceIsNotContent) {
     EXPECT_EQ(index.Add(std::move(viaSecond)), Outcome::Repeat);
 }
 
+// After a Set the device took, its answers from the new address are repeats, not a clone's.
+TEST(DeviceIndexClearTest, SetAddressMakesTheNewAnswerTheListedOne) {
+    DeviceIndex index;
+    index.Add(Answer(kA, "10.0.0.1"));
+    EXPECT_FALSE(index.SetAddress(kB, "10.0.0.7", "255.255.255.0"));
+    ASSERT_TRUE(index.SetAddress(kA, "10.0.0.7", index.Find(kA)->netmask));
+    EXPECT_EQ(index.Add(Answer(kA, "10.0.0.7")), Outcome::Repeat);
+    EXPECT_EQ(index.Add(Answer(kA, "10.0.0.1")), Outcome::FirstConflict);
+}
+
 } // namespace
 } // namespace vrel::test

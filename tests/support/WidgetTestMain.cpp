@@ -13,6 +13,9 @@ int main(int argc, char** argv) {
     // folder of the run's own, never in the journal of whoever runs the tests.
     QTemporaryDir state;
     qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+    // The window remembers its size and columns: each run starts from the defaults.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

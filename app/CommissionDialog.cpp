@@ -1,0 +1,313 @@
+#include "CommissionDialog.h"
+
+#include "AddressRange.h"
+#include "DeviceAddress.h"
+
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace vrel {
+
+namespace {
+
+enum Column { kMacColumn, kModelColumn, kCurrentColumn, kNewColumn, kVerdictColumn, kColumns };
+
+const QColor kRefusedColour(255, 214, 204);
+const QColor kHeldColour(214, 245, 214);
+const QColor kTakenColour(255, 244, 200);
+
+QString Latin1(const std::string& text) {
+    return QString::fromLatin1(text);
+}
+
+std::string Text(const QLineEdit* edit) {
+    return edit->text().toLatin1().toStdString();
+}
+
+QString AddressText(const std::string& ip, const std::string& netmask) {
+    return ip.empty() ? QString() : Latin1(ip + "/" + netmask);
+}
+
+// The range for the longest run of devices, from the first, that fits the subnet: numbering
+// is in order, so a device's address does not depend on the devices after it.
+RangePlan FittingRange(const std::vector<const Device*>& devices, std::uint32_t from,
+                       std::uint32_t mask, const std::vector<Device>& taken) {
+    const auto first = [&](std::size_t count) {
+        return AssignRange({devices.begin(), devices.begin() + static_cast<std::ptrdiff_t>(count)},
+                           from, mask, taken);
+    };
+    if (RangePlan all = first(devices.size()); all.error.empty())
+        return all;
+    std::size_t fits = 0, fails = devices.size(); // so many are known to fit, and not to
+    while (fails - fits > 1) {
+        const std::size_t middle = (fits + fails) / 2;
+        (first(middle).error.empty() ? fits : fails) = middle;
+    }
+    return first(fits);
+}
+
+} // namespace
+
+QColor VerdictColour(SetVerdict verdict) {
+    switch (verdict) {
+    case SetVerdict::kVerified:
+    case SetVerdict::kAppliedAnswerLost:
+        return kHeldColour;
+    case SetVerdict::kAcknowledged:
+    case SetVerdict::kNotVerified:
+        return kTakenColour;
+    default:
+        return kRefusedColour;
+    }
+}
+
+CommissionDialog::CommissionDialog(QWidget* parent, KvVRELClient& client,
+                                   std::vector<Device> listed, Verdict verdict)
+    : QDialog(parent), client_(client), listed_(std::move(listed)), verdict_(std::move(verdict)) {
+    setObjectName("CommissionDialog");
+    BuildControls();
+    resize(640, 420);
+}
+
+void CommissionDialog::BuildControls() {
+    ED_First = new QLineEdit(this);
+    ED_Mask = new QLineEdit("255.255.255.0", this);
+    ED_Password = new QLineEdit(this);
+    ED_Password->setEchoMode(QLineEdit::Password);
+    auto* form = new QFormLayout;
+    form->addRow("First IP address", ED_First);
+    form->addRow("NetMask", ED_Mask);
+    form->addRow("Password", ED_Password);
+
+    TB_Preview = new QTableWidget(0, kColumns, this);
+    TB_Preview->setHorizontalHeaderLabels({"Mac Address", "Module Name", "Current", "New", "Verdict"});
+    TB_Preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TB_Preview->verticalHeader()->hide();
+    TB_Preview->horizontalHeader()->setStretchLastSection(true);
+    LB_Problems = new QLabel(this);
+    LB_Problems->setWordWrap(true);
+    LB_Problems->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    PB_Progress = new QProgressBar(this);
+    PB_Progress->setValue(0);
+    BT_Apply = new QPushButton("Apply", this);
+    BT_Apply->setEnabled(false);
+    BT_Cancel = new QPushButton("Cancel", this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(PB_Progress, 1);
+    buttons->addWidget(BT_Apply);
+    buttons->addWidget(BT_Cancel);
+
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(form);
+    column->addWidget(TB_Preview, 1);
+    column->addWidget(LB_Problems);
+    column->addLayout(buttons);
+
+    connect(ED_First, &QLineEdit::textChanged, this, &CommissionDialog::PreviewRange);
+    connect(ED_Mask, &QLineEdit::textChanged, this, &CommissionDialog::PreviewRange);
+    connect(BT_Apply, &QPushButton::clicked, this, &CommissionDialog::Apply);
+    connect(BT_Cancel, &QPushButton::clicked, this, &CommissionDialog::reject);
+}
+
+const Device* CommissionDialog::Listed(const std::string& mac) const {
+    for (const Device& device : listed_) {
+        if (MacKey(device.macAddress) == MacKey(mac))
+            return &device;
+    }
+    return nullptr;
+}
+
+void CommissionDialog::AssignTo(std::vector<Device> selected) {
+    setWindowTitle("Assign addresses");
+    selected_ = std::move(selected);
+    plan_ = false;
+    PreviewRange();
+}
+
+// The devices numbered from the first address: a group MAC is never sent a Set, so it gets no
+// address and keeps none of the range.
+void CommissionDialog::PreviewRange() {
+    if (plan_)
+        return;
+    rows_.clear();
+    problems_.clear();
+    std::vector<const Device*> numbered;
+    for (const Device& device : selected_) {
+        CommissionRow row{device, true, {}, {}, {}, GroupMacProblem(device.macAddress)};
+        if (row.problem.empty())
+            numbered.push_back(&device);
+        rows_.push_back(std::move(row));
+    }
+    const auto refusal = CheckDeviceAddress(Text(ED_First), Text(ED_Mask));
+    if (ED_First->text().isEmpty()) {
+        problems_.push_back("Type the first IP address of the range.");
+    } else if (refusal) {
+        problems_.push_back((refusal->field == AddressRefusal::kIpAddress ? "First IP address: "
+                                                                          : "NetMask: ") +
+                            refusal->reason);
+    } else {
+        const std::uint32_t mask = *ParseNetmask(Text(ED_Mask));
+        const RangePlan plan =
+            FittingRange(numbered, *ParseDottedQuad(Text(ED_First)), mask, listed_);
+        for (CommissionRow& row : rows_) {
+            const auto at = std::find_if(plan.rows.begin(), plan.rows.end(), [&](const RangeRow& r) {
+                return MacKey(r.mac) == MacKey(row.current.macAddress);
+            });
+            if (at != plan.rows.end()) {
+                row.ip = FormatDottedQuad(at->ip);
+                row.netmask = FormatDottedQuad(mask);
+            } else if (row.problem.empty()) {
+                row.problem = "out of subnet: no free address left after the range";
+            }
+        }
+    }
+    ShowRows();
+}
+
+void CommissionDialog::ShowPlan(const SitePlan& plan, const QString& fileName) {
+    setWindowTitle("Plan " + QFileInfo(fileName).fileName());
+    plan_ = true;
+    // The plan has the addresses; the password box stays for rows without a password.
+    if (auto* form = findChild<QFormLayout*>()) {
+        form->setRowVisible(ED_First, false);
+        form->setRowVisible(ED_Mask, false);
+    }
+    rows_.clear();
+    problems_ = plan.errors;
+    for (std::string& taken : AddressesTakenOutside(plan, listed_))
+        problems_.push_back(std::move(taken));
+    for (const PlanRow& p : plan.rows) {
+        CommissionRow row;
+        row.current.macAddress = p.mac;
+        if (const Device* device = Listed(p.mac)) {
+            row.current = *device;
+            row.found = true;
+        } else {
+            row.problem = "not found: Discover first";
+        }
+        row.ip = p.ip;
+        row.netmask = p.netmask;
+        row.password = p.password;
+        rows_.push_back(std::move(row));
+    }
+    ShowRows();
+}
+
+void CommissionDialog::ShowRows() {
+    TB_Preview->setRowCount(static_cast<int>(rows_.size()));
+    rowDone_.assign(rows_.size(), false);
+    bool anySendable = false;
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+        const CommissionRow& row = rows_[r];
+        const int at = static_cast<int>(r);
+        const QString cells[kColumns] = {
+            Latin1(row.current.macAddress), Latin1(row.current.modelName),
+            AddressText(row.current.ipAddress, row.current.netmask),
+            AddressText(row.ip, row.netmask), Latin1(row.problem)};
+        for (int c = 0; c < kColumns; ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            if (!row.problem.empty())
+                item->setBackground(kRefusedColour);
+            TB_Preview->setItem(at, c, item);
+        }
+        anySendable = anySendable || (row.problem.empty() && !row.ip.empty());
+    }
+    TB_Preview->resizeColumnsToContents();
+    ShowProblems();
+    BT_Apply->setEnabled(anySendable && problems_.empty() && sets_ == nullptr);
+}
+
+void CommissionDialog::ShowProblems() {
+    QStringList lines;
+    for (const std::string& problem : problems_)
+        lines << Latin1(problem);
+    if (!lines.isEmpty())
+        lines.prepend("Nothing can be applied:");
+    LB_Problems->setText(lines.join('\n'));
+}
+
+void CommissionDialog::Apply() {
+    if (sets_ != nullptr || !problems_.empty())
+        return;
+    std::vector<VerifiedSet::Target> targets;
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+        const CommissionRow& row = rows_[r];
+        if (!row.problem.empty() || row.ip.empty())
+            continue;
+        VerifiedSet::Target target{row.current.macAddress, row.password.value_or(Text(ED_Password)),
+                                   row.ip, row.netmask};
+        target.interfaceIndex = row.current.interfaceIndex;
+        targets.push_back(std::move(target));
+        sentRows_.push_back(r);
+    }
+    BT_Apply->setEnabled(false);
+    ED_First->setEnabled(false);
+    ED_Mask->setEnabled(false);
+    ED_Password->setEnabled(false);
+    PB_Progress->setRange(0, static_cast<int>(targets.size()));
+    PB_Progress->setValue(0);
+    sets_ = new ParallelSets(
+        client_, std::move(targets), options,
+        [this](std::size_t sent, const SetOutcome& outcome) { OnRowDone(sent, outcome); },
+        inFlight, this);
+    connect(sets_, &ParallelSets::AllDone, this, &CommissionDialog::OnRunEnded);
+    sets_->Start();
+}
+
+void CommissionDialog::OnRowDone(std::size_t sent, const SetOutcome& outcome) {
+    const std::size_t r = sentRows_[sent];
+    const CommissionRow& row = rows_[r];
+    rowDone_[r] = true;
+    SetRowVerdict(r, VerdictName(outcome.verdict), VerdictColour(outcome.verdict));
+    TB_Preview->item(static_cast<int>(r), kVerdictColumn)
+        ->setToolTip(Latin1(VerdictLine(row.current.macAddress, row.ip, row.netmask, outcome)));
+    PB_Progress->setValue(Finished());
+    if (verdict_) {
+        VerifiedSet::Target target{row.current.macAddress, {}, row.ip, row.netmask};
+        target.interfaceIndex = row.current.interfaceIndex;
+        verdict_(row.current, target, outcome);
+    }
+}
+
+void CommissionDialog::OnRunEnded() {
+    for (const std::size_t r : sentRows_) {
+        if (!rowDone_[r])
+            SetRowVerdict(r, "not sent", QColor());
+    }
+    BT_Cancel->setText("Close");
+    BT_Cancel->setEnabled(true);
+    emit RunEnded();
+}
+
+void CommissionDialog::SetRowVerdict(std::size_t row, const QString& text, const QColor& colour) {
+    QTableWidgetItem* item = TB_Preview->item(static_cast<int>(row), kVerdictColumn);
+    item->setText(text);
+    item->setBackground(colour.isValid() ? QBrush(colour) : QBrush());
+}
+
+int CommissionDialog::Finished() const {
+    return sets_ ? static_cast<int>(sets_->Finished()) : 0;
+}
+
+void CommissionDialog::reject() {
+    if (Running()) {
+        // The rows in flight go on to their verdicts; the button comes back as Close then.
+        BT_Cancel->setEnabled(false);
+        BT_Cancel->setText("Cancelling...");
+        sets_->Cancel();
+        return;
+    }
+    QDialog::reject();
+}
+
+} // namespace vrel

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "Device.h"
+#include "ParallelSets.h"
+#include "SitePlan.h"
+#include "VerifiedSet.h"
+
+#include <QDialog>
+#include <QPointer>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+
+namespace vrel {
+
+// One device of a commissioning run: as it is listed now and what it is to become.
+struct CommissionRow {
+    Device current; // as listed; only its MAC address when the device was not found
+    bool found = false;
+    std::string ip, netmask;
+    std::optional<std::string> password; // a plan's own; otherwise the dialog's password box
+    std::string problem;                 // why the row is not sent; empty when it is
+};
+
+// Gives many devices their addresses at once: a range counted up from a first address for the
+// devices selected in the table, or the rows of a plan file. Every row is shown current -> new
+// before anything is sent; Apply sets and verifies them, a bounded number at a time, and
+// Cancel lets the rows in flight finish and sends no further one.
+class CommissionDialog : public QDialog {
+    Q_OBJECT
+public:
+    // Each row's verdict, with the device as it was listed before its Set.
+    using Verdict = std::function<void(const Device& before, const VerifiedSet::Target& target,
+                                       const SetOutcome& outcome)>;
+
+    // listed: every device the window lists; their addresses are taken and tell the current ones.
+    CommissionDialog(QWidget* parent, KvVRELClient& client, std::vector<Device> listed,
+                     Verdict verdict);
+
+    // A range for these devices, numbered in the order given as the boxes say.
+    void AssignTo(std::vector<Device> selected);
+    // The rows of a plan; any error of the plan leaves nothing to apply.
+    void ShowPlan(const SitePlan& plan, const QString& fileName);
+
+    const std::vector<CommissionRow>& Rows() const { return rows_; }
+    const std::vector<std::string>& Problems() const { return problems_; }
+    bool Running() const { return sets_ != nullptr && !sets_->Done(); }
+    // Rows with a verdict, out of those sent.
+    int Finished() const;
+
+    QLineEdit* ED_First;
+    QLineEdit* ED_Mask;
+    QLineEdit* ED_Password;
+    QTableWidget* TB_Preview;
+    QLabel* LB_Problems;
+    QProgressBar* PB_Progress;
+    QPushButton* BT_Apply;
+    QPushButton* BT_Cancel;
+    // Sets in flight at once.
+    int inFlight = ParallelSets::kDefaultInFlight;
+    VerifiedSet::Options options;
+
+signals:
+    // Every row sent has its verdict, or the run was cancelled and the rows in flight have.
+    void RunEnded();
+
+public slots:
+    // While Sets run: cancels (no further row is sent) instead of closing.
+    void reject() override;
+
+private:
+    void BuildControls();
+    void PreviewRange();
+    void ShowRows();
+    void ShowProblems();
+    void Apply();
+    void OnRowDone(std::size_t row, const SetOutcome& outcome);
+    void OnRunEnded();
+    void SetRowVerdict(std::size_t row, const QString& text, const QColor& colour);
+    const Device* Listed(const std::string& mac) const;
+
+    KvVRELClient& client_;
+    std::vector<Device> listed_;
+    Verdict verdict_;
+    std::vector<Device> selected_;
+    std::vector<CommissionRow> rows_;
+    std::vector<std::string> problems_;
+    std::vector<std::size_t> sentRows_; // the row of each Set, in the order sent
+    std::vector<bool> rowDone_;
+    QPointer<ParallelSets> sets_;
+    bool plan_ = false; // rows from a plan file, not numbered from the boxes
+};
+
+// The background of a verdict: green where the device holds the new address, yellow where it
+// took the Set and has not shown it, red where it did not take it.
+QColor VerdictColour(SetVerdict verdict);
+
+} // namespace vrel

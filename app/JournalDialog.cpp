@@ -1,0 +1,100 @@
+#include "JournalDialog.h"
+
+#include "MessageBox.h"
+
+#include <QClipboard>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace vrel {
+
+JournalDialog::JournalDialog(QWidget* parent, std::vector<JournalEntry> entries)
+    : QDialog(parent), entries_(std::move(entries)) {
+    setObjectName("JournalDialog");
+    setWindowTitle("Journal");
+    // The journal is appended to, so the file's order is the order of the Sets.
+    std::reverse(entries_.begin(), entries_.end());
+    TB_Journal = new QTableWidget(this);
+    TB_Journal->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TB_Journal->setSelectionBehavior(QAbstractItemView::SelectRows);
+    TB_Journal->verticalHeader()->hide();
+    BT_Copy = new QPushButton("Copy", this);
+    BT_Save = new QPushButton("Save...", this);
+    BT_Close = new QPushButton("Close", this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (QPushButton* b : {BT_Copy, BT_Save, BT_Close})
+        buttons->addWidget(b);
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(TB_Journal, 1);
+    column->addLayout(buttons);
+    connect(BT_Copy, &QPushButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(CopyText()); });
+    connect(BT_Save, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, "Save the journal", "journal.csv",
+                                                          "CSV (*.csv)");
+        if (path.isEmpty())
+            return;
+        if (const auto problem = SaveTo(path))
+            ShowMessageBox(this, *problem);
+    });
+    connect(BT_Close, &QPushButton::clicked, this, &QDialog::accept);
+    Fill();
+    resize(900, 400);
+}
+
+void JournalDialog::Fill() {
+    TB_Journal->setColumnCount(static_cast<int>(kJournalColumns.size()));
+    QStringList captions;
+    for (const std::string& name : kJournalColumns)
+        captions << QString::fromStdString(name);
+    TB_Journal->setHorizontalHeaderLabels(captions);
+    TB_Journal->setRowCount(static_cast<int>(entries_.size()));
+    for (std::size_t r = 0; r < entries_.size(); ++r) {
+        const std::vector<std::string> cells = JournalCells(entries_[r]);
+        for (std::size_t c = 0; c < cells.size(); ++c)
+            TB_Journal->setItem(static_cast<int>(r), static_cast<int>(c),
+                                new QTableWidgetItem(QString::fromLatin1(cells[c])));
+    }
+    TB_Journal->resizeColumnsToContents();
+}
+
+QString JournalDialog::CopyText() const {
+    const bool selection = TB_Journal->selectionModel()->hasSelection();
+    QStringList lines;
+    QStringList header;
+    for (int c = 0; c < TB_Journal->columnCount(); ++c)
+        header << TB_Journal->horizontalHeaderItem(c)->text();
+    lines << header.join('\t');
+    for (int r = 0; r < TB_Journal->rowCount(); ++r) {
+        if (selection && !TB_Journal->selectionModel()->isRowSelected(r, {}))
+            continue;
+        QStringList cells;
+        for (int c = 0; c < TB_Journal->columnCount(); ++c)
+            cells << TB_Journal->item(r, c)->text();
+        lines << cells.join('\t');
+    }
+    return lines.join('\n') + '\n';
+}
+
+std::optional<std::string> JournalDialog::SaveTo(const QString& path) const {
+    std::string text = JournalHeaderLine();
+    for (const JournalEntry& entry : entries_)
+        text += JournalLine(entry);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()))
+        return path.toStdString() + ": " + file.errorString().toStdString();
+    return std::nullopt;
+}
+
+} // namespace vrel

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "Journal.h"
+
+#include <QDialog>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class QTableWidget;
+class QPushButton;
+
+namespace vrel {
+
+// The journal of Sets, newest first, read-only: what changed on the site, for a look or for
+// the handover (Copy puts the selected lines, or all, on the clipboard; Save writes CSV).
+class JournalDialog : public QDialog {
+    Q_OBJECT
+public:
+    JournalDialog(QWidget* parent, std::vector<JournalEntry> entries);
+
+    // The lines shown, tab-separated with a header line: the selected ones, or all.
+    QString CopyText() const;
+    // Writes the entries shown as the journal's own CSV; a message for the user on failure.
+    std::optional<std::string> SaveTo(const QString& path) const;
+
+    QTableWidget* TB_Journal;
+    QPushButton* BT_Copy;
+    QPushButton* BT_Save;
+    QPushButton* BT_Close;
+
+private:
+    void Fill();
+    std::vector<JournalEntry> entries_; // newest first
+};
+
+} // namespace vrel
