@@ -41,7 +41,7 @@ QString AddressText(const std::string& ip, const std::string& netmask) {
 // The range for the longest run of devices, from the first, that fits the subnet: numbering
 // is in order, so a device's address does not depend on the devices after it.
 RangePlan FittingRange(const std::vector<const Device*>& devices, std::uint32_t from,
-                       std::uint32_t mask, const std::vector<Device>& taken) {
+                       std::uint32_t mask, const DeviceList& taken) {
     const auto first = [&](std::size_t count) {
         return AssignRange({devices.begin(), devices.begin() + static_cast<std::ptrdiff_t>(count)},
                            from, mask, taken);
@@ -72,7 +72,7 @@ QColor VerdictColour(SetVerdict verdict) {
 }
 
 CommissionDialog::CommissionDialog(QWidget* parent, KvVRELClient& client,
-                                   std::vector<Device> listed, Verdict verdict)
+                                   DeviceList listed, Verdict verdict)
     : QDialog(parent), client_(client), listed_(std::move(listed)), verdict_(std::move(verdict)) {
     setObjectName("CommissionDialog");
     BuildControls();
@@ -127,7 +127,7 @@ const Device* CommissionDialog::Listed(const std::string& mac) const {
     return nullptr;
 }
 
-void CommissionDialog::AssignTo(std::vector<Device> selected) {
+void CommissionDialog::AssignTo(DeviceList selected) {
     setWindowTitle("Assign addresses");
     selected_ = std::move(selected);
     plan_ = false;

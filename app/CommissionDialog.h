@@ -42,11 +42,11 @@ public:
                                        const SetOutcome& outcome)>;
 
     // listed: every device the window lists; their addresses are taken and tell the current ones.
-    CommissionDialog(QWidget* parent, KvVRELClient& client, std::vector<Device> listed,
+    CommissionDialog(QWidget* parent, KvVRELClient& client, DeviceList listed,
                      Verdict verdict);
 
     // A range for these devices, numbered in the order given as the boxes say.
-    void AssignTo(std::vector<Device> selected);
+    void AssignTo(DeviceList selected);
     // The rows of a plan; any error of the plan leaves nothing to apply.
     void ShowPlan(const SitePlan& plan, const QString& fileName);
 
@@ -88,9 +88,9 @@ private:
     const Device* Listed(const std::string& mac) const;
 
     KvVRELClient& client_;
-    std::vector<Device> listed_;
+    DeviceList listed_;
     Verdict verdict_;
-    std::vector<Device> selected_;
+    DeviceList selected_;
     std::vector<CommissionRow> rows_;
     std::vector<std::string> problems_;
     std::vector<std::size_t> sentRows_; // the row of each Set, in the order sent

@@ -554,8 +554,8 @@ void TTheVrel::ShowVerdict(const VerifiedSet::Target& target, const SetOutcome& 
     MarkConflicts();
 }
 
-std::vector<Device> TTheVrel::SelectedDevices() const {
-    std::vector<Device> devices;
+DeviceList TTheVrel::SelectedDevices() const {
+    DeviceList devices;
     for (int r = 0; r < LV_Vrel->RowCount() && discoverPresenter_; ++r) {
         if (LV_Vrel->isRowHidden(r, {}) || !LV_Vrel->selectionModel()->isRowSelected(r, {}))
             continue;
@@ -592,7 +592,7 @@ CommissionDialog* TTheVrel::NewCommission() {
 }
 
 void TTheVrel::BT_AssignClick() {
-    std::vector<Device> selected = SelectedDevices();
+    DeviceList selected = SelectedDevices();
     if (selected.empty()) {
         ShowMessageBox(this, "Select the devices to give addresses to.");
         return;

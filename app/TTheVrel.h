@@ -93,7 +93,7 @@ public:
     // device took it; conflicts are marked again.
     void ShowVerdict(const VerifiedSet::Target& target, const SetOutcome& outcome);
     // The selected devices of the rows shown, in the order shown.
-    std::vector<Device> SelectedDevices() const;
+    DeviceList SelectedDevices() const;
     void BT_AssignClick();
     void BT_PlanClick();
     // Reads the plan and shows it in the commissioning dialog, nothing sent yet.
