@@ -1,6 +1,7 @@
 #include "JournalDialog.h"
 
 #include "MessageBox.h"
+#include "SaveText.h"
 
 #include <QClipboard>
 #include <QFile>
@@ -89,12 +90,7 @@ std::optional<std::string> JournalDialog::SaveTo(const QString& path) const {
     std::string text = JournalHeaderLine();
     for (const JournalEntry& entry : entries_)
         text += JournalLine(entry);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()))
-        return path.toStdString() + ": " + file.errorString().toStdString();
-    return std::nullopt;
+    return SaveText(path, text);
 }
 
 } // namespace vrel

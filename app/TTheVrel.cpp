@@ -7,6 +7,7 @@
 #include "Exception.h"
 #include "HostAddresses.h"
 #include "Journal.h"
+#include "SaveText.h"
 #include "MessageBox.h"
 #include "Messages.h"
 #include "ResultCodes.h"
@@ -657,12 +658,7 @@ std::optional<std::string> TTheVrel::ExportTo(const QString& path) const {
             cells.push_back(LV_Vrel->Text(r, c).toLatin1().toStdString());
         text += line();
     }
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()))
-        return path.toStdString() + ": " + file.errorString().toStdString();
-    return std::nullopt;
+    return SaveText(path, text);
 }
 
 void TTheVrel::BT_JournalClick() {

@@ -3,11 +3,11 @@
 #include "DeviceDiscovery.h"
 #include "DiscoverRounds.h"
 #include "Exception.h"
+#include "SaveText.h"
 #include "SitePlan.h"
 
 #include <QCommandLineParser>
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <iostream>
@@ -105,12 +105,8 @@ void WritePlan(const QString& path, const std::string& csv) {
         std::cout << csv << std::flush;
         return;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size()) ||
-        !file.commit())
-        throw UsageError("cannot write '" + path.toStdString() + "': " +
-                         file.errorString().toStdString(), kExitSocketError);
+    if (const auto failure = SaveText(path, csv))
+        throw UsageError("cannot write " + *failure);
 }
 
 } // namespace
