@@ -341,7 +341,9 @@ bool KvVRELClient::NextDatagram(ReceiveThread::Datagram& datagram, std::uint8_t*
     // Out of the inbox before its callback runs, so that no nested call handles it again.
     const ReceiveThread::Batch& batch = inbox_[batchAt_];
     datagram = batch.datagrams[next_++];
-    std::memcpy(bytes, batch.BytesOf(datagram), datagram.size);
+    // An empty datagram (a probe, a flood) may come in a batch with no bytes at all.
+    if (datagram.size > 0)
+        std::memcpy(bytes, batch.BytesOf(datagram), datagram.size);
     return true;
 }
 
