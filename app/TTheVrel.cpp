@@ -641,22 +641,16 @@ void TTheVrel::BT_ExportClick() {
 
 std::optional<std::string> TTheVrel::ExportTo(const QString& path) const {
     std::vector<std::string> cells;
-    const auto line = [&cells] {
-        std::string text;
-        for (std::size_t c = 0; c < cells.size(); ++c)
-            text += (c ? "," : "") + CsvCell(cells[c]);
-        cells.clear();
-        return text + "\r\n";
-    };
     for (int c = 0; c < LV_Vrel->columnCount(); ++c) {
         const QString caption = LV_Vrel->model()->headerData(c, Qt::Horizontal).toString();
         cells.push_back(c == 0 ? "Product Code" : caption.toLatin1().toStdString());
     }
-    std::string text = line();
+    std::string text = CsvLine(cells);
     for (int r = 0; r < LV_Vrel->RowCount(); ++r) {
+        cells.clear();
         for (int c = 0; c < LV_Vrel->columnCount(); ++c)
             cells.push_back(LV_Vrel->Text(r, c).toLatin1().toStdString());
-        text += line();
+        text += CsvLine(cells);
     }
     return SaveText(path, text);
 }

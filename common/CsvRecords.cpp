@@ -202,4 +202,11 @@ std::string CsvCell(std::string_view raw) {
     return quoted + "\"";
 }
 
+std::string CsvLine(const std::vector<std::string>& cells) {
+    std::string line;
+    for (std::size_t c = 0; c < cells.size(); ++c)
+        line += (c ? "," : "") + CsvCell(cells[c]);
+    return line + "\r\n";
+}
+
 } // namespace vrel

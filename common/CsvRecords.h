@@ -48,6 +48,8 @@ CsvTable ReadCsvTable(const std::string& text, const std::vector<std::string>& k
 // leading apostrophe before = + - @ tab or CR so that no spreadsheet runs it as a formula, and
 // quotes (RFC 4180) around a cell that holds a separator, quote or line break.
 std::string CsvCell(std::string_view raw);
+// The cells as one CSV line, each as CsvCell writes it, ended by CRLF.
+std::string CsvLine(const std::vector<std::string>& cells);
 // True when CsvCell would return raw unchanged, so that callers may skip the copy.
 bool PlainCsvCell(std::string_view raw);
 

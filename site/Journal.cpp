@@ -40,12 +40,6 @@ JournalEntry EntryOf(const std::vector<std::string>& cells) {
     return e;
 }
 
-std::string CsvLine(const std::vector<std::string>& cells) {
-    std::string line;
-    for (std::size_t c = 0; c < cells.size(); ++c)
-        line += (c ? "," : "") + CsvCell(cells[c]);
-    return line + "\r\n";
-}
 
 std::string UserName() {
     if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name && *pw->pw_name)

@@ -1,3 +1,4 @@
+#include "DeviceDiscovery.h"
 #include "DeviceIndex.h"
 
 #include <gmock/gmock.h>
@@ -98,6 +99,29 @@ TEST(DeviceIndexClearTest, SetAddressMakesTheNewAnswerTheListedOne) {
     ASSERT_TRUE(index.SetAddress(kA, "10.0.0.7", index.Find(kA)->netmask));
     EXPECT_EQ(index.Add(Answer(kA, "10.0.0.7")), Outcome::Repeat);
     EXPECT_EQ(index.Add(Answer(kA, "10.0.0.1")), Outcome::FirstConflict);
+}
+
+} // namespace
+} // namespace vrel::test
+
+namespace vrel::test {
+namespace {
+
+// assign --where picks listed devices as discover --where picks answers: the device's texts
+// are put back into the Discovery list, each at its own field.
+TEST(DeviceMeetsConditionTest, EachFieldIsTestedWhereTheAnswerHadIt) {
+    const Device device{"4096", "SIM-3", "020000000003", "10.0.0.3", "255.255.255.0"};
+    const std::pair<const char*, bool> cases[] = {
+        {"$0.1=\"SIM-3\"", true},        {"$0.1=\"SIM-4\"", false},
+        {"$0.3=\"10.0.0.3\"", true},     {"$0.2=\"020000000003\"", true},
+        {"$0.4=\"255.255.255.0\"", true}, {"$0.3=\"SIM-3\"", false},
+        {"", true},
+    };
+    for (const auto& [condition, meets] : cases) {
+        KvVRELRequest request;
+        request.responseCondition = condition;
+        EXPECT_EQ(DeviceMeetsCondition(request, device), meets) << condition;
+    }
 }
 
 } // namespace
