@@ -340,12 +340,10 @@ void TTheVrel::MarkConflicts() {
     if (!discoverPresenter_)
         return;
     // In the order of the rows, which a click on a header may have sorted.
-    const Device none;
     const auto conflicts = FindConflicts(
         static_cast<std::size_t>(LV_Vrel->RowCount()),
-        [&](std::size_t r) -> const Device& {
-            const Device* device = discoverPresenter_->DeviceOf(static_cast<int>(r));
-            return device ? *device : none;
+        [&](std::size_t r) {
+            return discoverPresenter_->DeviceOf(static_cast<int>(r)).value_or(Device());
         },
         HostAddresses());
     // Rows past the last conflict lose their marks without an entry each.
@@ -409,7 +407,7 @@ void TTheVrel::BT_DiscoverClick() {
 
 void TTheVrel::OnDiscoverEnded() {
     const KvVRELClient* client = KvVRELRequest::SharedClient();
-    if (!discoverPresenter_->Devices().Devices().empty() || client == nullptr)
+    if (discoverPresenter_->Devices().Count() > 0 || client == nullptr)
         return;
     AppendMemo("No device answered. Tried: " + TriedText(client->LastSend()));
 }
@@ -431,7 +429,7 @@ void TTheVrel::ShowDiscoverStatus() {
     if (discoverRunning_ && !running)
         discoverEnded_ = LongTimeText();
     discoverRunning_ = running;
-    const QString found = QString::number(discoverPresenter_->Devices().Devices().size());
+    const QString found = QString::number(discoverPresenter_->Devices().Count());
     LB_Status->setText(running ? "Discovering... " + found + " found"
                                : "Discover ended " + QString::fromLatin1(discoverEnded_) + ": " +
                                      found + " found");
@@ -456,8 +454,8 @@ void TTheVrel::WatchDiscoverDrops() {
 }
 
 void TTheVrel::LV_VrelClick() {
-    const Device* device =
-        discoverPresenter_ ? discoverPresenter_->DeviceOf(LV_Vrel->Selected()) : nullptr;
+    const std::optional<Device> device =
+        discoverPresenter_ ? discoverPresenter_->DeviceOf(LV_Vrel->Selected()) : std::nullopt;
     if (device) {
         ED_Mod->setText(QString::fromLatin1(device->modelName));
         ED_Mac->setText(QString::fromLatin1(device->macAddress));
@@ -480,8 +478,8 @@ void TTheVrel::BT_SetClick() {
     // Where the device was listed: its Set goes out there, and the journal keeps its old address.
     Device before;
     before.macAddress = target.mac;
-    if (const Device* listed = discoverPresenter_ ? discoverPresenter_->Devices().Find(target.mac)
-                                                  : nullptr)
+    if (const auto listed = discoverPresenter_ ? discoverPresenter_->Devices().Find(target.mac)
+                                               : std::nullopt)
         before = *listed;
     target.interfaceIndex = before.interfaceIndex;
     VerifiedSet::Options options;
@@ -560,7 +558,7 @@ DeviceList TTheVrel::SelectedDevices() const {
     for (int r = 0; r < LV_Vrel->RowCount() && discoverPresenter_; ++r) {
         if (LV_Vrel->isRowHidden(r, {}) || !LV_Vrel->selectionModel()->isRowSelected(r, {}))
             continue;
-        if (const Device* device = discoverPresenter_->DeviceOf(r))
+        if (const auto device = discoverPresenter_->DeviceOf(r))
             devices.push_back(*device);
     }
     return devices;

@@ -40,8 +40,8 @@ void FailWith(const std::vector<std::string>& errors) {
 }
 
 // "MAC: current -> new", or "MAC: not found".
-std::string PreviewLine(const PlanRow& row, const Device* device) {
-    if (device == nullptr)
+std::string PreviewLine(const PlanRow& row, const std::optional<Device>& device) {
+    if (!device)
         return row.mac + ": not found";
     return row.mac + ": " + AddressText(device->ipAddress, device->netmask) + " -> " +
            AddressText(row.ip, row.netmask);
@@ -49,7 +49,8 @@ std::string PreviewLine(const PlanRow& row, const Device* device) {
 
 // One row of the JSON report: the plan row, where the device was found, and, once it was
 // set, the outcome.
-JsonFields RowJson(const PlanRow& row, const Device* device, const SetOutcome* outcome) {
+JsonFields RowJson(const PlanRow& row, const std::optional<Device>& device,
+                   const SetOutcome* outcome) {
     JsonFields fields =
         OutcomeJson({row.mac, "", row.ip, row.netmask}, outcome ? *outcome : SetOutcome{});
     if (outcome == nullptr) {
@@ -59,11 +60,11 @@ JsonFields RowJson(const PlanRow& row, const Device* device, const SetOutcome* o
                    field.first == "attempts";
         });
     }
-    if (device == nullptr)
+    if (!device)
         fields.emplace_back("verdict", "not found");
     fields.emplace_back("line", row.line);
-    fields.emplace_back("found", device != nullptr);
-    if (device != nullptr) {
+    fields.emplace_back("found", device.has_value());
+    if (device) {
         fields.emplace_back("currentIpAddress", QString::fromLatin1(device->ipAddress));
         fields.emplace_back("currentNetmask", QString::fromLatin1(device->netmask));
     }
@@ -103,7 +104,7 @@ public:
 private:
     void Print(std::size_t i) {
         const PlanRow& row = run_.plan.rows[i];
-        const Device* device = run_.found.Find(row.mac);
+        const std::optional<Device> device = run_.found.Find(row.mac);
         const SetOutcome* outcome = outcomes_[i] ? &*outcomes_[i] : nullptr;
         if (run_.json) {
             json_.push_back(RowJson(row, device, outcome));
@@ -134,8 +135,8 @@ int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
     std::vector<std::size_t> rowOf;
     for (std::size_t i = 0; i < run.plan.rows.size(); ++i) {
         const PlanRow& row = run.plan.rows[i];
-        const Device* device = run.found.Find(row.mac);
-        if (run.dryRun || device == nullptr) {
+        const std::optional<Device> device = run.found.Find(row.mac);
+        if (run.dryRun || !device) {
             report.Done(i, nullptr);
             continue;
         }
@@ -168,7 +169,7 @@ int Verdict(const ApplyRun& run, int succeeded) {
     const auto total = static_cast<int>(run.plan.rows.size());
     if (run.dryRun) {
         const auto present = std::count_if(run.plan.rows.begin(), run.plan.rows.end(),
-                                           [&](const PlanRow& r) { return run.found.Find(r.mac); });
+                                           [&](const PlanRow& r) { return run.found.Find(r.mac).has_value(); });
         if (present < total)
             std::cerr << "vrel: " << total - present << " of " << total << " devices not found\n";
         return kExitOk;
@@ -256,7 +257,7 @@ int RunApply(const QStringList& args) {
         // Rounds go on only while a device of the plan is still missing.
         discovered.StopWhen([&] {
             return std::all_of(plan.rows.begin(), plan.rows.end(),
-                               [&](const PlanRow& r) { return found.Find(r.mac) != nullptr; });
+                               [&](const PlanRow& r) { return found.Find(r.mac).has_value(); });
         });
         discovered.Run(client);
         const auto taken = AddressesTakenOutside(plan, found.Devices());

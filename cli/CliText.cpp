@@ -123,13 +123,14 @@ std::string FormatJson(const DeviceList& rows, const std::vector<std::string>& n
     return JsonArrayText(objects);
 }
 
-void WriteCsv(const DeviceList& rows, std::ostream& out) {
+void WriteCsv(std::size_t count, const DeviceAt& deviceAt, std::ostream& out) {
     std::string line;
     for (int c = 0; c < kDeviceColumns; ++c)
         line += std::string(c ? "," : "") + kDeviceKeys[c];
     out << line << "\r\n";
     // Line by line: ten thousand rows would otherwise first grow one text of half a megabyte.
-    for (const Device& row : rows) {
+    for (std::size_t r = 0; r < count; ++r) {
+        const Device row = deviceAt(r);
         const std::string_view f[kDeviceColumns] = {row.productCode, row.modelName,
                                                     row.macAddress,  row.ipAddress,
                                                     row.netmask,     row.interfaceName};
@@ -149,7 +150,7 @@ void WriteCsv(const DeviceList& rows, std::ostream& out) {
 
 std::string FormatCsv(const DeviceList& rows) {
     std::ostringstream out;
-    WriteCsv(rows, out);
+    WriteCsv(rows.size(), [&rows](std::size_t r) { return rows[r]; }, out);
     return std::move(out).str();
 }
 

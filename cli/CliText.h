@@ -1,7 +1,8 @@
 #pragma once
 
-#include "DeviceIndex.h"
 #include "Device.h"
+#include "DeviceConflicts.h"
+#include "DeviceIndex.h"
 #include "NetInterfaces.h"
 
 #include <QJsonValue>
@@ -46,7 +47,7 @@ std::string FormatJson(const DeviceList& rows,
 // RFC 4180: CRLF line ends, fields with a comma or quote quoted. Control bytes are shown as
 // \xNN escapes, and a field that begins with = + - @ tab or CR gets a leading apostrophe so
 // that no spreadsheet runs it as a formula.
-void WriteCsv(const DeviceList& rows, std::ostream& out);
+void WriteCsv(std::size_t count, const DeviceAt& deviceAt, std::ostream& out);
 std::string FormatCsv(const DeviceList& rows);
 
 // The stderr lines after a Discover that found nothing: every network interface (but

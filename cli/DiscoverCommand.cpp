@@ -88,17 +88,19 @@ DiscoverArgs ParseDiscover(const QStringList& args) {
 
 // The devices found, in the form asked for, with what is wrong with each on stdout or stderr.
 void PrintDevices(const DiscoverArgs& a, const DiscoverRounds& run, const KvVRELClient& client) {
-    const DeviceList& rows = run.Devices().Devices();
+    const DeviceIndex& found = run.Devices();
+    const DeviceAt at = [&found](std::size_t i) { return found.At(i); };
     // What is wrong with each row's address, as seen from this host's networks.
-    const std::vector<DeviceConflict> conflicts = FindConflicts(rows, HostAddresses());
-    // CSV has no notes column: its readers get the summary line only.
+    const std::vector<DeviceConflict> conflicts = FindConflicts(found.Count(), at, HostAddresses());
+    // CSV has no notes column: its readers get the summary line only. It is written device by
+    // device, the form for long lists.
     if (a.json)
-        std::cout << FormatJson(rows, NotesOf(conflicts), &run.Devices());
+        std::cout << FormatJson(found.Devices(), NotesOf(conflicts), &found);
     else if (a.csv)
-        WriteCsv(rows, std::cout);
-    else if (!rows.empty())
-        std::cout << FormatTable(rows, NotesOf(conflicts));
-    if (rows.empty())
+        WriteCsv(found.Count(), at, std::cout);
+    else if (found.Count() > 0)
+        std::cout << FormatTable(found.Devices(), NotesOf(conflicts));
+    if (found.Count() == 0)
         std::cerr << "vrel: no device answered\n"
                   << NothingFoundText(NetInterfaces::Enumerate(), client.LastSend(),
                                       run.AnswersByInterface());

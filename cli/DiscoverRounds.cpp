@@ -68,7 +68,7 @@ void DiscoverRounds::Run(const KvVRELClient& client) {
         std::string round;
         if (rounds_ > 1)
             round = "round " + std::to_string(round_) + ", ";
-        return "Discovering... " + round + std::to_string(Devices().Devices().size()) +
+        return "Discovering... " + round + std::to_string(Devices().Count()) +
                " devices, " + std::to_string(SecondsLeft(deadline_)) + " s left";
     });
     Wait();

@@ -3,6 +3,7 @@
 #include "DeviceAddress.h"
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 #include <unordered_set>
 
@@ -71,41 +72,55 @@ std::uint64_t AddressKey(std::string_view ip, const std::optional<std::uint32_t>
 
 std::vector<DeviceConflict> FindConflicts(const DeviceList& devices,
                                           const std::vector<HostAddress>& host) {
-    return FindConflicts(
-        devices.size(), [&](std::size_t i) -> const Device& { return devices[i]; }, host);
+    return FindConflicts(devices.size(), [&](std::size_t i) { return devices[i]; }, host);
 }
+
+namespace {
+
+// How many devices answer with each device's IP address: the (address, device) pairs
+// sorted, so that the users of one address lie side by side, then one walk. One array, where
+// a hash map would make a node per device of a burst.
+std::vector<int> UsersOfAddresses(const std::vector<std::uint64_t>& keys) {
+    std::vector<std::pair<std::uint64_t, std::size_t>> sorted(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        sorted[i] = {keys[i], i};
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<int> users(keys.size());
+    for (std::size_t from = 0, to = 0; from < sorted.size(); from = to) {
+        while (to < sorted.size() && sorted[to].first == sorted[from].first)
+            ++to;
+        for (std::size_t i = from; i < to; ++i)
+            users[sorted[i].second] = static_cast<int>(to - from);
+    }
+    return users;
+}
+
+} // namespace
 
 std::vector<DeviceConflict> FindConflicts(std::size_t count, const DeviceAt& deviceAt,
                                           const std::vector<HostAddress>& host) {
-    // Every address once per device, sorted: the users of one address lie side by side. One
-    // array, where a hash map would make a node per device of a burst.
-    std::vector<std::uint64_t> users;
-    users.reserve(count);
+    std::vector<std::uint64_t> keys(count);
     for (std::size_t i = 0; i < count; ++i) {
-        const std::string& ip = deviceAt(i).ipAddress;
-        users.push_back(AddressKey(ip, ParseDottedQuad(ip)));
+        const std::string ip = deviceAt(i).ipAddress;
+        keys[i] = AddressKey(ip, ParseDottedQuad(ip));
     }
-    std::sort(users.begin(), users.end());
-    const auto usersOf = [&](std::uint64_t key) {
-        const auto [from, to] = std::equal_range(users.begin(), users.end(), key);
-        return static_cast<int>(to - from);
-    };
+    const std::vector<int> users = UsersOfAddresses(keys);
     std::unordered_set<std::uint32_t> own;
     for (const HostAddress& a : host)
         own.insert(a.address);
 
     std::vector<DeviceConflict> conflicts;
     for (std::size_t i = 0; i < count; ++i) {
-        const Device& d = deviceAt(i);
+        const Device d = deviceAt(i);
         DeviceConflict c;
         c.device = i;
-        const auto address = ParseDottedQuad(d.ipAddress);
-        c.sharedBy = usersOf(AddressKey(d.ipAddress, address));
+        c.sharedBy = users[i];
         c.groupMac = !GroupMacProblem(d.macAddress).empty();
-        if (address) {
-            c.hostAddress = own.count(*address) != 0;
+        if (keys[i] <= std::numeric_limits<std::uint32_t>::max()) {
+            const auto address = static_cast<std::uint32_t>(keys[i]);
+            c.hostAddress = own.count(address) != 0;
             if (!c.hostAddress)
-                c.outsideOf = OutsideOf(*address, d, host);
+                c.outsideOf = OutsideOf(address, d, host);
         }
         if (c.Any())
             conflicts.push_back(std::move(c));

@@ -39,12 +39,12 @@ struct DeviceConflict {
 // on (the device can then be reached only by the broadcast Set), and a device holding one of
 // the host's own addresses. Answers that came in over loopback, or on an unknown interface,
 // are held against every subnet of the host's other interfaces; a host without any is no
-// measure. One sort of the addresses, then a search per device.
+// measure. One sort of the addresses, then one walk.
 std::vector<DeviceConflict> FindConflicts(const DeviceList& devices,
                                           const std::vector<HostAddress>& host);
 // The same over count devices that deviceAt(i) hands out, for a list kept in another order
 // (the rows of a sorted table).
-using DeviceAt = std::function<const Device&(std::size_t)>;
+using DeviceAt = std::function<Device(std::size_t)>;
 std::vector<DeviceConflict> FindConflicts(std::size_t count, const DeviceAt& deviceAt,
                                           const std::vector<HostAddress>& host);
 

@@ -200,11 +200,11 @@ void KvVRELRequest2Edits::ClearRows() {
     nextWaiting_ = 0;
 }
 
-const Device* KvVRELRequest2Edits::DeviceOf(int row) const {
+std::optional<Device> KvVRELRequest2Edits::DeviceOf(int row) const {
     if (!listView || row < 0 || row >= listView->RowCount())
-        return nullptr;
+        return std::nullopt;
     const std::string& mac = listView->Rows().Row(row).mac;
-    return mac.empty() ? nullptr : discovery_.Index().Find(mac);
+    return mac.empty() ? std::nullopt : discovery_.Index().Find(mac);
 }
 
 bool KvVRELRequest2Edits::SetDeviceAddress(const std::string& mac, const std::string& ip,

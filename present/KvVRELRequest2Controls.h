@@ -98,9 +98,8 @@ public:
     void OnResult(std::uint8_t command) override;
     void CollectValues() override;
 
-    // The device a row of a Discover shows, or none (no row, a Get row, a row since cleared);
-    // valid until the next device is listed or the rows are cleared.
-    const Device* DeviceOf(int row) const;
+    // The device a row of a Discover shows, or none (no row, a Get row, a row since cleared).
+    std::optional<Device> DeviceOf(int row) const;
     // Devices of the Discovers since the last ClearRows, rows waiting to be shown included.
     const DeviceIndex& Devices() const { return discovery_.Index(); }
     // A Set the listed device took: the list and the device's row show its new address in the

@@ -116,10 +116,10 @@ void DeviceDiscovery::OnCompletion(const KvVRELError& completion, KvVRELVarList&
     }
     device->interfaceName = completion.interfaceName;
     device->interfaceIndex = completion.interfaceIndex;
-    switch (index_.Add(std::move(*device))) {
+    switch (index_.Add(*device)) {
     case DeviceIndex::Outcome::Added:
         if (handlers_.added)
-            handlers_.added(index_.Devices().back());
+            handlers_.added(*device);
         break;
     case DeviceIndex::Outcome::FirstConflict:
         if (handlers_.conflict)

@@ -63,7 +63,6 @@ public:
     void AbandonRunning();
 
     const DeviceIndex& Index() const { return index_; }
-    const DeviceList& Devices() const { return index_.Devices(); }
     // Answers taken, refused ones included, by the interface they came in on.
     const std::map<std::string, int>& AnswersByInterface() const { return answersByInterface_; }
     // Discovers started here whose answer window is still open.

@@ -1,8 +1,18 @@
 #include "DeviceIndex.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace vrel {
 
 namespace {
+
+// Large enough that a block holds hundreds of devices, small enough that malloc serves it
+// from the heap it reuses rather than a mapping of its own.
+constexpr std::size_t kBlockBytes = 64 * 1024;
+// A text's length takes one byte; a longer text (only a broken or hostile device sends one)
+// has this byte and then four of length.
+constexpr unsigned char kLongText = 255;
 
 // The content of an answer as one key. A device that puts the separator into its texts can
 // at worst merge two of its own conflicting answers into one count.
@@ -11,17 +21,75 @@ std::string ContentKey(const Device& d) {
     return d.productCode + sep + d.modelName + sep + d.ipAddress + sep + d.netmask;
 }
 
+void PutText(std::string& out, const std::string& text) {
+    if (text.size() < kLongText) {
+        out += static_cast<char>(text.size());
+    } else {
+        const auto size = static_cast<std::uint32_t>(text.size());
+        out += static_cast<char>(kLongText);
+        out.append(reinterpret_cast<const char*>(&size), sizeof size);
+    }
+    out += text;
+}
+
+std::string TakeText(const char*& p) {
+    std::uint32_t size = static_cast<unsigned char>(*p++);
+    if (size == kLongText) {
+        std::memcpy(&size, p, sizeof size);
+        p += sizeof size;
+    }
+    std::string text(p, size);
+    p += size;
+    return text;
+}
+
+std::size_t RecordSize(const Device& d) {
+    std::size_t size = sizeof d.interfaceIndex;
+    for (const std::string* text : {&d.productCode, &d.modelName, &d.macAddress, &d.ipAddress,
+                                    &d.netmask, &d.interfaceName})
+        size += 1 + (text->size() < kLongText ? 0 : sizeof(std::uint32_t)) + text->size();
+    return size;
+}
+
 } // namespace
 
-DeviceIndex::Outcome DeviceIndex::Add(Device&& device) {
+DeviceIndex::Where DeviceIndex::Pack(const Device& d) {
+    const std::size_t size = RecordSize(d);
+    if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < size) {
+        blocks_.emplace_back();
+        blocks_.back().reserve(std::max(kBlockBytes, size));
+    }
+    std::string& block = blocks_.back();
+    const Where where{static_cast<std::uint32_t>(blocks_.size() - 1),
+                      static_cast<std::uint32_t>(block.size())};
+    block.append(reinterpret_cast<const char*>(&d.interfaceIndex), sizeof d.interfaceIndex);
+    for (const std::string* text : {&d.productCode, &d.modelName, &d.macAddress, &d.ipAddress,
+                                    &d.netmask, &d.interfaceName})
+        PutText(block, *text);
+    return where;
+}
+
+Device DeviceIndex::At(std::size_t position) const {
+    const Where where = at_[position];
+    const char* p = blocks_[where.block].data() + where.offset;
+    Device d;
+    std::memcpy(&d.interfaceIndex, p, sizeof d.interfaceIndex);
+    p += sizeof d.interfaceIndex;
+    for (std::string* text : {&d.productCode, &d.modelName, &d.macAddress, &d.ipAddress,
+                              &d.netmask, &d.interfaceName})
+        *text = TakeText(p);
+    return d;
+}
+
+DeviceIndex::Outcome DeviceIndex::Add(const Device& device) {
     const std::uint64_t key = MacKey(device.macAddress);
     const auto listed = byMac_.constFind(key);
     if (listed == byMac_.cend()) {
-        byMac_.insert(key, devices_.size());
-        devices_.push_back(std::move(device));
+        byMac_.insert(key, at_.size());
+        at_.push_back(Pack(device));
         return Outcome::Added;
     }
-    if (SameAnswer(devices_[*listed], device))
+    if (SameAnswer(At(*listed), device))
         return Outcome::Repeat;
     auto& others = conflicts_[key];
     const bool first = others.empty();
@@ -30,14 +98,24 @@ DeviceIndex::Outcome DeviceIndex::Add(Device&& device) {
 }
 
 void DeviceIndex::Clear() {
-    devices_.clear();
+    blocks_.clear();
+    at_.clear();
     byMac_.clear();
     conflicts_.clear();
 }
 
-const Device* DeviceIndex::Find(std::string_view macAddress) const {
+std::optional<Device> DeviceIndex::Find(std::string_view macAddress) const {
     const auto listed = byMac_.constFind(MacKey(macAddress));
-    return listed == byMac_.cend() ? nullptr : &devices_[*listed];
+    if (listed == byMac_.cend())
+        return std::nullopt;
+    return At(*listed);
+}
+
+DeviceList DeviceIndex::Devices() const {
+    DeviceList devices;
+    for (std::size_t i = 0; i < Count(); ++i)
+        devices.push_back(At(i));
+    return devices;
 }
 
 bool DeviceIndex::SetAddress(std::string_view macAddress, const std::string& ip,
@@ -45,9 +123,11 @@ bool DeviceIndex::SetAddress(std::string_view macAddress, const std::string& ip,
     const auto listed = byMac_.constFind(MacKey(macAddress));
     if (listed == byMac_.cend())
         return false;
-    Device& device = devices_[*listed];
+    // The old record stays behind, unused: Sets are few against the answers of a burst.
+    Device device = At(*listed);
     device.ipAddress = ip;
     device.netmask = netmask;
+    at_[*listed] = Pack(device);
     return true;
 }
 

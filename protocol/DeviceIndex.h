@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,10 @@ namespace vrel {
 // the order of first answers. A later answer with the same MAC address but other content is a
 // cloned or misconfigured device, a real commissioning fault; it is counted, and flagged the
 // first time only, so that it is reported once per MAC address. A repeat answer is one lookup.
+//
+// The texts of each device are kept end to end in large blocks and handed out as a Device
+// copy: a device takes about a third of the memory of its struct of strings, and a burst of
+// thousands of answers costs more in fresh pages than in handling the answers.
 class DeviceIndex {
 public:
     enum class Outcome {
@@ -27,14 +32,15 @@ public:
         Conflict,      // other content again for a MAC address already flagged
     };
 
-    // Takes the device (moves from it) only when it is added.
-    Outcome Add(Device&& device);
+    Outcome Add(const Device& device);
     void Clear();
 
-    // In the order of first answers.
-    const DeviceList& Devices() const { return devices_; }
-    // The listed device with this MAC address text; valid until the next Add or Clear.
-    const Device* Find(std::string_view macAddress) const;
+    std::size_t Count() const { return at_.size(); }
+    // The device at this place in the order of first answers.
+    Device At(std::size_t position) const;
+    std::optional<Device> Find(std::string_view macAddress) const;
+    // Every device, in the order of first answers.
+    DeviceList Devices() const;
     // A Set the device took: it answers with this address from now on. False when no device
     // with this MAC address is listed.
     bool SetAddress(std::string_view macAddress, const std::string& ip, const std::string& netmask);
@@ -44,8 +50,14 @@ public:
     std::size_t ConflictedMacCount() const { return conflicts_.size(); }
 
 private:
-    DeviceList devices_;
-    QHash<std::uint64_t, std::size_t> byMac_; // position in devices_
+    struct Where {
+        std::uint32_t block, offset;
+    };
+    Where Pack(const Device& device);
+
+    std::vector<std::string> blocks_;
+    std::deque<Where> at_;                     // by place in the order of first answers
+    QHash<std::uint64_t, std::size_t> byMac_; // place in at_
     // Per conflicted MAC: the distinct contents seen besides the listed one.
     QHash<std::uint64_t, std::unordered_set<std::string>> conflicts_;
 };
