@@ -9,7 +9,6 @@
 #include "VrelPacket.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QNetworkDatagram>
 #include <QVariant>
@@ -19,9 +18,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <sstream>
@@ -40,14 +41,12 @@ constexpr int kDrainMs = 6000;
 constexpr int kUdpTableInodeColumn = 9;
 constexpr int kUdpTableDropsColumn = 12;
 
-// Posted by the receive thread when its queue has gone from empty to holding datagrams.
 QEvent::Type ArrivalEvent() {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
 }
 
-// Runs a completion so that a failure raised in the callback reaches the application's error
-// display instead of leaving a Qt event handler.
+// A failure raised in a callback goes to the error display, not out of a Qt event handler.
 template <class F> void Guarded(F&& f) {
     try {
         f();
@@ -58,19 +57,14 @@ template <class F> void Guarded(F&& f) {
     }
 }
 
-// The kernel's drop count of the UDP socket with this inode, from the table of the network
-// namespace the process runs in; 0 when the socket is not listed.
+// The kernel's drop count of the UDP socket with this inode in this network namespace.
 std::uint64_t UdpDropsOfInode(std::uint64_t inode) {
     std::ifstream table("/proc/net/udp");
-    std::string line;
-    std::getline(table, line); // column titles
     const std::string wanted = std::to_string(inode);
-    while (std::getline(table, line)) {
-        std::istringstream fields(line);
-        std::string field[kUdpTableDropsColumn + 1];
-        for (std::string& f : field)
-            fields >> f;
-        if (field[kUdpTableInodeColumn] == wanted)
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream in(line);
+        const std::vector<std::string> field{std::istream_iterator<std::string>(in), {}};
+        if (field.size() > kUdpTableDropsColumn && field[kUdpTableInodeColumn] == wanted)
             return std::strtoull(field[kUdpTableDropsColumn].c_str(), nullptr, 10);
     }
     return 0;
@@ -79,24 +73,18 @@ std::uint64_t UdpDropsOfInode(std::uint64_t inode) {
 } // namespace
 
 std::int64_t KvVRELClient::TickCount() {
-    static QElapsedTimer clock = [] {
-        QElapsedTimer t;
-        t.start();
-        return t;
-    }();
-    return clock.elapsed();
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 KvVRELClient::KvVRELClient(QObject* owner, const QHostAddress& destination, std::uint16_t port)
     : QObject(owner), destination_(destination), port_(port) {
-    // Single-shot and to the millisecond: ArmSweep sets each wait, and a coarse timer may be
-    // late by a twentieth of it, a Discover's whole tick and more.
+    // Precise: ArmSweep sets each wait, and a coarse timer may be late by a twentieth of it.
     sweepTimer_.setSingleShot(true);
     sweepTimer_.setTimerType(Qt::PreciseTimer);
     connect(&sweepTimer_, &QTimer::timeout, this, &KvVRELClient::OnTick);
-    // A zero timer rather than a posted call: nearly every call scheduled while datagrams
-    // wait is withdrawn again, unused, when DoWork gets through them, and a timer costs
-    // nothing to withdraw, where a posted call has already woken the event loop.
+    // A zero timer, not a posted call: most calls scheduled while datagrams wait are withdrawn
+    // unused when DoWork gets through them, and a timer costs nothing to withdraw.
     workTimer_.setSingleShot(true);
     workTimer_.setInterval(0);
     connect(&workTimer_, &QTimer::timeout, this, &KvVRELClient::DoWork);
@@ -104,33 +92,27 @@ KvVRELClient::KvVRELClient(QObject* owner, const QHostAddress& destination, std:
     // Qt turns on SO_BROADCAST for UDP sockets itself.
     if (!socket_.bind(QHostAddress::AnyIPv4, 0))
         RaiseVrel(kSocketNotReady);
-    open_ = true;
-    // The arrival interface of each answer comes with it (Qt asks for this too).
+    const int fd = static_cast<int>(socket_.socketDescriptor());
     const int on = 1;
-    setsockopt(static_cast<int>(socket_.socketDescriptor()), IPPROTO_IP, IP_PKTINFO, &on,
-               sizeof on);
-    // Qt asks for each datagram's TTL too, which nothing here reads: one control message less
-    // for the kernel to build per answer.
     const int off = 0;
-    setsockopt(static_cast<int>(socket_.socketDescriptor()), IPPROTO_IP, IP_RECVTTL, &off,
-               sizeof off);
+    // The arrival interface of each answer (Qt asks for it too), and not the TTL Qt asks for:
+    // one control message less for the kernel to build per answer.
+    setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+    setsockopt(fd, IPPROTO_IP, IP_RECVTTL, &off, sizeof off);
     RequestReceiveBuffer(kRequestedReceiveBufferBytes);
-    // Qt's own read notification is left unconnected and nothing here reads through the
-    // QUdpSocket: Qt switches that notification off at its first wake-up and on again only
-    // when a datagram is read through it, so it never competes with the receive thread.
-    // The receive thread tells of new datagrams with a posted event: nothing shared with it
-    // but the queue and the event, which the owning thread deletes.
-    receiver_ = std::make_unique<ReceiveThread>(
-        static_cast<int>(socket_.socketDescriptor()), kInboxLimitBytes,
-        [this] { QCoreApplication::postEvent(this, new QEvent(ArrivalEvent())); });
-    sweeping_ = true;
+    // Nothing reads through the QUdpSocket: Qt switches its read notification off at the first
+    // wake-up and on only when a datagram is read through it, so it never competes with the
+    // receive thread, which shares only its queue and the posted event with this thread.
+    receiver_ = std::make_unique<ReceiveThread>(fd, kInboxLimitBytes, [this] {
+        QCoreApplication::postEvent(this, new QEvent(ArrivalEvent()));
+    });
 }
 
 KvVRELClient::~KvVRELClient() {
     sweeping_ = false;
     sweepTimer_.stop();
     expiryDue_ = false;
-    // Answers may still complete requests; time-outs no longer do, the timer is stopped.
+    // Answers may still complete requests; time-outs no longer do.
     const std::int64_t start = TickCount();
     while (!pending_.empty() && TickCount() - start < kDrainMs)
         ProcessEventsFor(10);
@@ -142,24 +124,20 @@ KvVRELClient::~KvVRELClient() {
 
 void KvVRELClient::RequestReceiveBuffer(int bytes) {
     requestedBuffer_ = bytes;
-    if (open_)
-        socket_.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, QVariant(bytes));
+    socket_.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, QVariant(bytes));
 }
 
 std::int64_t KvVRELClient::GrantedReceiveBufferBytes() const {
     int granted = 0;
     socklen_t size = sizeof granted;
-    if (!open_ || getsockopt(static_cast<int>(socket_.socketDescriptor()), SOL_SOCKET, SO_RCVBUF,
-                             &granted, &size) != 0)
-        return 0;
-    return granted;
+    const int fd = static_cast<int>(socket_.socketDescriptor());
+    return getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &size) == 0 ? granted : 0;
 }
 
 std::uint64_t KvVRELClient::DroppedDatagrams() const {
     struct stat status {};
-    if (!open_ || fstat(static_cast<int>(socket_.socketDescriptor()), &status) != 0)
-        return 0;
-    return UdpDropsOfInode(status.st_ino);
+    const int fd = static_cast<int>(socket_.socketDescriptor());
+    return fstat(fd, &status) == 0 ? UdpDropsOfInode(status.st_ino) : 0;
 }
 
 int KvVRELClient::Send(const std::string& targetMac, const std::string& password,
@@ -170,14 +148,12 @@ int KvVRELClient::Send(const std::string& targetMac, const std::string& password
     const int built = build_request(command, sequence_, targetMac, password, vars, datagram);
     if (built < 0)
         RaiseVrel(built);
-    std::array<std::uint8_t, kMacSize> mac{};
-    std::memcpy(mac.data(), datagram.data() + kOffMac, kMacSize);
-    if (!open_ || !SendPerInterface(datagram, interfaceIndex))
+    if (!SendPerInterface(datagram, interfaceIndex))
         RaiseVrel(kSocketError);
 
     auto request = std::make_shared<_VRELReqData>();
     request->sequence = sequence_;
-    request->mac = mac;
+    std::memcpy(request->mac.data(), datagram.data() + kOffMac, kMacSize);
     request->command = command;
     request->variables.assign(vars);
     request->callback = std::move(callback);
@@ -198,9 +174,9 @@ bool KvVRELClient::SendPerInterface(const std::string& datagram, int interfaceIn
     const bool limited = destination_ == QHostAddress(QHostAddress::Broadcast);
     if (limited || !interfaceNames_.empty())
         lastSend_ = Plan(interfaceIndex);
-    const bool sendable = std::any_of(lastSend_.begin(), lastSend_.end(),
-                                      [](const SendOutcome& o) { return o.error.empty(); });
-    // A host with loopback only (or every network down) keeps the routing table's say.
+    const bool sendable =
+        std::ranges::any_of(lastSend_, [](const SendOutcome& o) { return o.error.empty(); });
+    // Loopback only (or every network down): the routing table decides.
     if (!sendable && interfaceNames_.empty())
         return socket_.writeDatagram(datagram.data(), size, destination_, port_) == size;
 
@@ -223,7 +199,7 @@ std::vector<SendOutcome> KvVRELClient::Plan(int interfaceIndex) const {
     const std::vector<NetInterface> all = NetInterfaces::Enumerate();
     std::vector<SendOutcome> plan;
     if (interfaceNames_.empty()) {
-        // Networks that are configured but down are named, so that their absence is explained.
+        // Networks configured but down are named, so that their absence is explained.
         for (const NetInterface& i : all) {
             if (i.Usable())
                 plan.push_back({i, false, {}});
@@ -231,31 +207,22 @@ std::vector<SendOutcome> KvVRELClient::Plan(int interfaceIndex) const {
                 plan.push_back({i, false, i.UnusableReason()});
         }
     } else {
-        // A named interface may have gone since the names were checked: that one fails and
-        // the others still go.
+        // A named interface may have gone since it was checked: only that one fails.
         for (const std::string& name : interfaceNames_) {
             try {
                 plan.push_back({NetInterfaces::Select(all, {name}).front(), false, {}});
             } catch (const std::invalid_argument& e) {
-                SendOutcome gone;
-                gone.interface.name = name;
-                gone.error = e.what();
-                plan.push_back(std::move(gone));
+                NetInterface gone;
+                gone.name = name;
+                plan.push_back({gone, false, e.what()});
             }
         }
     }
     // A request for one device goes where the caller heard it, if that still works.
-    if (interfaceIndex != 0) {
-        for (const SendOutcome& candidate : plan) {
-            if (candidate.interface.index == interfaceIndex && candidate.error.empty())
-                return {candidate};
-        }
-    }
-    return plan;
-}
-
-void KvVRELClient::SetReceiveQueueLimit(std::size_t bytes) {
-    receiver_->SetLimit(bytes);
+    const auto heard = std::ranges::find_if(plan, [interfaceIndex](const SendOutcome& o) {
+        return interfaceIndex != 0 && o.interface.index == interfaceIndex && o.error.empty();
+    });
+    return heard == plan.end() ? plan : std::vector<SendOutcome>{*heard};
 }
 
 std::size_t KvVRELClient::QueuedDatagrams() const {
@@ -268,16 +235,14 @@ void KvVRELClient::customEvent(QEvent* event) {
 }
 
 void KvVRELClient::OnTick() {
-    if (!expiryDue_) {
-        // What the receive thread has queued arrived before this tick: it counts as in time.
-        aheadOfExpiry_ = ReceiveThread::CountOf(inbox_, batchAt_) - next_ + receiver_->Queued();
-    }
+    if (!expiryDue_)
+        aheadOfExpiry_ = QueuedDatagrams(); // arrived before this tick: in time
     expiryDue_ = true;
     ScheduleWork();
 }
 
-// Handlers that return at once are handlers Qt calls again: a callback that runs an event loop
-// inside DoWork still gets the next datagrams and ticks, through a nested DoWork.
+// Handlers that return at once are called again: a callback that runs an event loop inside
+// DoWork still gets the next datagrams and ticks, through a nested DoWork.
 void KvVRELClient::ScheduleWork() {
     if (workQueued_)
         return;
@@ -288,26 +253,21 @@ void KvVRELClient::ScheduleWork() {
 void KvVRELClient::DoWork() {
     workQueued_ = false;
     const std::int64_t sliceEnd = TickCount() + kWorkSliceMs;
-    // Each frame has its own copy: a nested DoWork goes on with the next datagram and may
-    // take the next inbox in place of this one.
+    // A copy per frame: a nested DoWork may take the next inbox in place of this one.
     std::array<std::uint8_t, kReceiveAreaSize> bytes;
     ReceiveThread::Datagram datagram;
-    // The clock is read every few datagrams: handling one answer costs little more than
-    // reading the clock does.
-    constexpr unsigned kClockEvery = 8;
+    constexpr unsigned kClockEvery = 8; // handling an answer costs little more than the clock
     for (unsigned taken = 1; NextDatagram(datagram, bytes.data()); ++taken) {
         aheadOfExpiry_ -= aheadOfExpiry_ > 0 ? 1 : 0;
-        // A callback may open an event loop of its own (a message box): the datagrams behind
-        // this one are then handled inside it, by the call scheduled here, not after it.
+        // Should the callback open an event loop, the datagrams behind are handled inside it.
         if (MoreInInbox())
             ScheduleWork();
         Guarded([&] { Receive(datagram, bytes.data()); });
         if (taken % kClockEvery == 0 && TickCount() >= sliceEnd)
             break;
     }
-    // A take gives back the room the handled inbox held (a thread waiting for room reads
-    // again only then) and finds what the thread queued while its word of it was passed over
-    // for a scheduled call.
+    // A take gives back the room the handled inbox held (a thread waiting for room reads only
+    // then) and finds what was queued while the thread's word of it was passed over.
     if (!MoreInInbox()) {
         batchAt_ = next_ = 0;
         receiver_->TakeAll(inbox_);
@@ -338,7 +298,7 @@ bool KvVRELClient::NextDatagram(ReceiveThread::Datagram& datagram, std::uint8_t*
         if (!receiver_->TakeAll(inbox_))
             return false;
     }
-    // Out of the inbox before its callback runs, so that no nested call handles it again.
+    // Out of the inbox before its callback runs, so no nested call handles it again.
     const ReceiveThread::Batch& batch = inbox_[batchAt_];
     datagram = batch.datagrams[next_++];
     // An empty datagram (a probe, a flood) may come in a batch with no bytes at all.
@@ -375,17 +335,14 @@ void KvVRELClient::Receive(const ReceiveThread::Datagram& datagram, const std::u
         }
         request->answered = true;
     }
-    const std::uint8_t* payload = bytes + kHeaderSize;
-    const std::size_t size = count - kHeaderSize;
-    if (!request->lent) {
-        Complete(request, Decode(*request, header->status, payload, size, request->variables),
-                 nullptr, datagram.interfaceIndex);
-        return;
-    }
-    // An outer callback still holds the request's list: this answer gets a list of its own.
-    KvVRELVarList own(request->variables);
-    Complete(request, Decode(*request, header->status, payload, size, own), &own,
-             datagram.interfaceIndex);
+    // While an outer callback holds the request's list, this answer gets a list of its own.
+    KvVRELVarList own;
+    if (request->lent)
+        own = request->variables;
+    KvVRELVarList& into = request->lent ? own : request->variables;
+    const int code =
+        Decode(*request, header->status, bytes + kHeaderSize, count - kHeaderSize, into);
+    Complete(request, code, &into, datagram.interfaceIndex);
 }
 
 // A payload that cannot be read into the list (a value an option list cannot name) ends the
@@ -395,11 +352,10 @@ int KvVRELClient::Decode(_VRELReqData& request, std::uint8_t status, const std::
     int code = kBadPacket;
     try {
         code = response_result(request.command, status, into, payload, count);
-    } catch (const Exception& e) {
-        code = e.HelpContext() < 0 ? e.HelpContext() : kBadPacket;
-        qCDebug(lcVrelClient) << "answer to request" << request.sequence
-                              << "cannot be decoded:" << e.what();
     } catch (const std::exception& e) {
+        const auto* failure = dynamic_cast<const Exception*>(&e);
+        if (failure != nullptr && failure->HelpContext() < 0)
+            code = failure->HelpContext();
         qCDebug(lcVrelClient) << "answer to request" << request.sequence
                               << "cannot be decoded:" << e.what();
     }
@@ -411,9 +367,8 @@ int KvVRELClient::Decode(_VRELReqData& request, std::uint8_t status, const std::
 
 void KvVRELClient::Complete(const Request& request, int code, KvVRELVarList* decoded,
                             int interfaceIndex) {
-    // A finished request leaves the list before its callback runs, so a nested event loop in
-    // the callback can neither complete nor expire it a second time. It is this request that
-    // leaves: with more than 256 outstanding, an older one may carry the same number.
+    // A finished request leaves before its callback runs, so a nested event loop can neither
+    // complete nor expire it again. This very request: an older one may carry its number.
     if (request->command != kDiscover || code == kTimeout)
         Remove(request.get());
     _VRELReqData& r = *request;
@@ -430,7 +385,7 @@ void KvVRELClient::Complete(const Request& request, int code, KvVRELVarList* dec
         }
     };
     if (r.lent) {
-        // Nested inside a callback of the same request, which keeps what it was given.
+        // Nested in a callback of the same request, which keeps what it was given.
         KvVRELError record = r.record;
         setOutcome(record);
         KvVRELVarList own;
@@ -457,9 +412,8 @@ bool KvVRELClient::Sweep() {
             continue;
         if (request->deadline < now) {
             request->answered = true;
-            // One expiry per tick: the callback may change the list under this walk. The next
-            // tick is armed first: a callback that runs an event loop (a message box) still
-            // sees the other requests expire meanwhile.
+            // One expiry per tick: the callback may change the list. The next tick is armed
+            // first, so others expire while a callback runs an event loop.
             const Request expiring = request;
             ArmSweep(kSweepIntervalMs);
             Guarded([&] { Complete(expiring, kTimeout); });
@@ -469,11 +423,8 @@ bool KvVRELClient::Sweep() {
     return false;
 }
 
-// The sweep runs on ticks of 20 ms, but only on the ticks that can find a request overdue:
-// a Discover waits out seconds, and fifty wake-ups a second for it are CPU an idle `vrel
-// discover` spends for nothing (each wake-up arms a timer, on a virtual machine through the
-// hypervisor). One expiry per tick, the next tick at least 20 ms later,
-// and an expiry within a tick of its deadline are as before. notBeforeMs is the least wait.
+// Only the 20 ms ticks that can find a request overdue run: fifty wake-ups a second while a
+// Discover waits out seconds are CPU spent for nothing. notBeforeMs is the least wait.
 void KvVRELClient::ArmSweep(std::int64_t notBeforeMs) {
     if (!sweeping_)
         return;
@@ -501,20 +452,12 @@ void KvVRELClient::Abandon(std::uint8_t sequence) {
 }
 
 KvVRELClient::Request KvVRELClient::Find(std::uint8_t sequence) {
-    for (const Request& request : pending_) {
-        if (request->sequence == sequence)
-            return request;
-    }
-    return nullptr;
+    const auto it = std::ranges::find(pending_, sequence, &_VRELReqData::sequence);
+    return it == pending_.end() ? nullptr : *it;
 }
 
 void KvVRELClient::Remove(const _VRELReqData* request) {
-    for (auto it = pending_.begin(); it != pending_.end(); ++it) {
-        if (it->get() == request) {
-            pending_.erase(it);
-            return;
-        }
-    }
+    pending_.remove_if([request](const Request& r) { return r.get() == request; });
 }
 
 } // namespace vrel

@@ -10,6 +10,7 @@
 #include "VrelTypes.h"
 
 #include <cctype>
+#include <optional>
 
 namespace vrel {
 
@@ -67,9 +68,7 @@ int KvVRELRequest::SendThrough(std::uint8_t command, VrelCompletion callback) {
 }
 
 bool KvVRELRequest::CheckResponse() {
-    if (responseCondition.empty())
-        return true;
-    return CheckCondition(responseCondition);
+    return responseCondition.empty() || CheckCondition(responseCondition);
 }
 
 namespace {
@@ -87,8 +86,9 @@ std::size_t TakeIndex(const std::string& text, std::size_t& pos) {
 
 // Appends what a value stands for in a condition, by its value type. Texts are put between
 // quotes of the condition's own; the value inside stays data, whatever bytes it holds.
-void AppendReplacement(ConditionText& out, std::uint8_t type, const std::string& value,
-                       bool quoteTexts) {
+void AppendReplacement(ConditionText& out, std::uint8_t type, const KvOptionList* options,
+                       const std::string& shown, bool quoteTexts) {
+    const std::string value = options != nullptr ? options->NameToValue(shown) : shown;
     switch (type) {
     case kBool8:
     case kBool16:
@@ -119,19 +119,9 @@ void AppendReplacement(ConditionText& out, std::uint8_t type, const std::string&
     }
 }
 
-std::string Translated(const KvOptionList* options, const std::string& value) {
-    return options != nullptr ? options->NameToValue(value) : value;
-}
-
-} // namespace
-
-std::string KvVRELRequest::Substitute(const std::string& expression, bool quoteTexts,
-                                      const std::string& marker) {
-    return SubstituteValues(expression, quoteTexts, marker).Text();
-}
-
-ConditionText KvVRELRequest::SubstituteValues(const std::string& expression, bool quoteTexts,
-                                              const std::string& marker) const {
+// Substitute, with every value held apart as data, for evaluation.
+ConditionText SubstituteValues(const KvVRELVarList& variables, const std::string& expression,
+                               bool quoteTexts, const std::string& marker) {
     ConditionText out;
     if (marker.empty()) {
         out.AppendSyntax(expression);
@@ -145,29 +135,30 @@ ConditionText KvVRELRequest::SubstituteValues(const std::string& expression, boo
         out.AppendSyntax(std::string_view(expression).substr(from, at - from));
         from = at + marker.size();
         const std::size_t index = TakeIndex(expression, from);
-        bool hasSub = false;
-        std::size_t sub = 0;
-        if (from < expression.size() && expression[from] == '.') {
-            ++from;
-            hasSub = true;
-            sub = TakeIndex(expression, from);
-        }
+        std::optional<std::size_t> sub;
+        if (from < expression.size() && expression[from] == '.')
+            sub = TakeIndex(expression, ++from);
         if (index >= static_cast<std::size_t>(variables.count()))
             RaiseVrel(kBadIndex);
         const KvVRELVar& var = variables.at(static_cast<int>(index));
-        if (hasSub) {
-            if (!var.responseVars || sub >= static_cast<std::size_t>(var.responseVars->count()))
-                RaiseVrel(kBadIndex);
-            const KvVRELResponseVar& field = var.responseVars->at(static_cast<int>(sub));
-            AppendReplacement(out, field.valueType, Translated(field.optionList, field.value),
-                              quoteTexts);
-        } else {
-            AppendReplacement(out, var.valueType, Translated(var.optionList, var.value),
-                              quoteTexts);
+        if (!sub) {
+            AppendReplacement(out, var.valueType, var.optionList, var.value, quoteTexts);
+            continue;
         }
+        if (!var.responseVars || *sub >= static_cast<std::size_t>(var.responseVars->count()))
+            RaiseVrel(kBadIndex);
+        const KvVRELResponseVar& field = var.responseVars->at(static_cast<int>(*sub));
+        AppendReplacement(out, field.valueType, field.optionList, field.value, quoteTexts);
     }
     out.AppendSyntax(std::string_view(expression).substr(from));
     return out;
+}
+
+} // namespace
+
+std::string KvVRELRequest::Substitute(const std::string& expression, bool quoteTexts,
+                                      const std::string& marker) {
+    return SubstituteValues(variables, expression, quoteTexts, marker).Text();
 }
 
 bool KvVRELRequest::CheckCondition(const std::string& expression) {
@@ -175,7 +166,7 @@ bool KvVRELRequest::CheckCondition(const std::string& expression) {
         return true;
     // Evaluated on the values held apart, not on Substitute's text: a value is data and must
     // not be read as a quote or an operator.
-    return EvaluateCondition(SubstituteValues(expression, true, "$"));
+    return EvaluateCondition(SubstituteValues(variables, expression, true, "$"));
 }
 
 } // namespace vrel

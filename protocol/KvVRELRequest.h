@@ -12,9 +12,8 @@
 
 namespace vrel {
 
-// A command: target, password, time-out and the variable list to send, issued through the
-// client all command objects share. It also carries the response condition an answer must
-// meet before it is shown.
+// A command: target, password, time-out and variable list, sent through the shared client,
+// and the response condition an answer must meet before it is shown.
 class KvVRELRequest {
 public:
     KvVRELRequest();
@@ -30,19 +29,14 @@ public:
     static std::string& DefaultPassword();
 
     void ReloadDefaults();
-    // Send a Discover or a Get through the command's client and return its sequence number;
-    // send failures are thrown as the client throws them (-1009 without a client).
+    // Return the sequence number; send failures are thrown (-1009 without a client).
     int DiscoverAsync(VrelCompletion callback);
     int GetAsync(VrelCompletion callback);
-    // True when the condition is empty, else CheckCondition of it.
-    bool CheckResponse();
+    bool CheckResponse(); // an empty condition passes
 
     // Puts the values of the variables in place of their markers in an expression.
     virtual std::string Substitute(const std::string& expression, bool quoteTexts,
                                    const std::string& marker);
-    // The same substitution with every value held apart as data, for evaluation.
-    ConditionText SubstituteValues(const std::string& expression, bool quoteTexts,
-                                   const std::string& marker) const;
     // Substitutes, then evaluates; an empty expression passes.
     virtual bool CheckCondition(const std::string& expression);
 
@@ -51,8 +45,7 @@ public:
     std::string password;
     KvVRELVarList variables;
     std::string responseCondition;
-    // The client this command goes through: a program that owns its client sets it; null
-    // means the shared one.
+    // Set by a program that owns its client; null means the shared one.
     QPointer<KvVRELClient> client;
     KvVRELClient* Client() const { return client ? client.data() : SharedClient(); }
 

@@ -10,24 +10,60 @@ namespace vrel {
 
 class KvOptionList;
 
-// Makes `to` a copy of `from`, element by element, overwriting the elements `to` already
-// owns: a list copied over answer after answer keeps its allocations.
-template <class T>
-void AssignOwned(std::vector<std::unique_ptr<T>>& to, const std::vector<std::unique_ptr<T>>& from) {
-    to.resize(std::min(to.size(), from.size()));
-    for (std::size_t i = 0; i < to.size(); ++i)
-        *to[i] = *from[i];
-    for (std::size_t i = to.size(); i < from.size(); ++i)
-        to.push_back(std::make_unique<T>(*from[i]));
+// The rows of a definition table before the row whose name is null; 0 for no table.
+template <class Def> int definition_count(const Def* table) {
+    int n = 0;
+    while (table != nullptr && table[n].name != nullptr)
+        ++n;
+    return n;
 }
 
-// One field of a structured variable.
-struct KvVRELResponseVar {
-    std::uint8_t id = 0;
+// An ordered list with a name that owns its entries, each built from a Def row; copies are deep
+// except for option lists. Entries are held by pointer so that appending keeps the existing
+// ones in place.
+template <class List, class Entry, class Def> class OwningList {
+public:
+    static std::unique_ptr<List> create_empty() { return std::make_unique<List>(); }
+    static std::unique_ptr<List> create_from_definitions(const Def* table) {
+        auto list = create_empty();
+        list->append_definitions(table);
+        return list;
+    }
+    static std::unique_ptr<List> create_copy(const List& source) {
+        auto list = create_empty();
+        list->assign(source);
+        return list;
+    }
+
+    // Replaces the entries by deep copies of the source's; the name stays. The entries already
+    // owned are overwritten: a list copied over answer after answer keeps its allocations.
+    List& assign(const List& source) {
+        const auto& from = static_cast<const OwningList&>(source).entries_;
+        if (&from != &entries_) {
+            entries_.resize(std::min(entries_.size(), from.size()));
+            for (std::size_t i = 0; i < entries_.size(); ++i)
+                *entries_[i] = *from[i];
+            for (std::size_t i = entries_.size(); i < from.size(); ++i)
+                entries_.push_back(std::make_unique<Entry>(*from[i]));
+        }
+        return static_cast<List&>(*this);
+    }
+    void append_definitions(const Def* table) {
+        const int n = definition_count(table);
+        entries_.reserve(entries_.size() + static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i)
+            entries_.push_back(std::make_unique<Entry>(table[i]));
+    }
+    void clear() { entries_.clear(); }
+    int count() const { return static_cast<int>(entries_.size()); }
+    // Throws std::out_of_range for an index outside 0..count()-1.
+    Entry& at(int index) { return *entries_.at(index); }
+    const Entry& at(int index) const { return *entries_.at(index); }
+
     std::string name;
-    std::uint8_t valueType = 0;
-    const KvOptionList* optionList = nullptr; // shared, never owned
-    std::string value;
+
+private:
+    std::vector<std::unique_ptr<Entry>> entries_;
 };
 
 // A definition row; a row whose name is null ends the table.
@@ -39,34 +75,26 @@ struct ResponseVariableDef {
     const char* value; // null: empty
 };
 
-int definition_count(const ResponseVariableDef* table);
+// One field of a structured variable.
+struct KvVRELResponseVar {
+    KvVRELResponseVar() = default;
+    explicit KvVRELResponseVar(const ResponseVariableDef& row)
+        : id(row.id), name(row.name), valueType(row.valueType), optionList(row.optionList),
+          value(row.value != nullptr ? row.value : "") {}
 
-// An ordered list that owns its entries; copies are deep except for option lists.
-class KvVRELResponseVarList {
+    std::uint8_t id = 0;
+    std::string name;
+    std::uint8_t valueType = 0;
+    const KvOptionList* optionList = nullptr; // shared, never owned
+    std::string value;
+};
+
+class KvVRELResponseVarList
+    : public OwningList<KvVRELResponseVarList, KvVRELResponseVar, ResponseVariableDef> {
 public:
     KvVRELResponseVarList() = default;
-    KvVRELResponseVarList(const KvVRELResponseVarList& other) { assign(other); }
+    KvVRELResponseVarList(const KvVRELResponseVarList& other) : OwningList() { assign(other); }
     KvVRELResponseVarList& operator=(const KvVRELResponseVarList& other) { return assign(other); }
-
-    static std::unique_ptr<KvVRELResponseVarList> create_empty();
-    static std::unique_ptr<KvVRELResponseVarList>
-    create_from_definitions(const ResponseVariableDef* table);
-    static std::unique_ptr<KvVRELResponseVarList> create_copy(const KvVRELResponseVarList& source);
-
-    // Replaces the entries by deep copies of the source's; the name stays.
-    KvVRELResponseVarList& assign(const KvVRELResponseVarList& source);
-    void append_definitions(const ResponseVariableDef* table);
-    void clear() { entries_.clear(); }
-    int count() const { return static_cast<int>(entries_.size()); }
-    // Throws std::out_of_range for an index outside 0..count()-1.
-    KvVRELResponseVar& at(int index) { return *entries_.at(index); }
-    const KvVRELResponseVar& at(int index) const { return *entries_.at(index); }
-
-    std::string name;
-
-private:
-    // Entries are held by pointer so that appending keeps the existing ones in place.
-    std::vector<std::unique_ptr<KvVRELResponseVar>> entries_;
 };
 
 } // namespace vrel

@@ -83,13 +83,11 @@ std::vector<NetInterface> NetInterfaces::Select(const std::vector<NetInterface>&
                                                     const std::vector<std::string>& names) {
     std::vector<NetInterface> chosen;
     if (names.empty()) {
-        std::copy_if(all.begin(), all.end(), std::back_inserter(chosen),
-                     [](const NetInterface& i) { return i.Usable(); });
+        std::ranges::copy_if(all, std::back_inserter(chosen), &NetInterface::Usable);
         return chosen;
     }
     for (const std::string& name : names) {
-        const auto it = std::find_if(all.begin(), all.end(),
-                                     [&](const NetInterface& i) { return i.name == name; });
+        const auto it = std::ranges::find(all, name, &NetInterface::name);
         if (it == all.end())
             throw std::invalid_argument("there is no interface '" + name + "'");
         if (!it->Usable()) {
@@ -97,9 +95,7 @@ std::vector<NetInterface> NetInterfaces::Select(const std::vector<NetInterface>&
             throw std::invalid_argument("interface '" + name + "' cannot broadcast: " +
                                         (reason.empty() ? "not a broadcast interface" : reason));
         }
-        const bool twice = std::any_of(chosen.begin(), chosen.end(),
-                                       [&](const NetInterface& i) { return i.name == name; });
-        if (!twice)
+        if (std::ranges::find(chosen, name, &NetInterface::name) == chosen.end())
             chosen.push_back(*it);
     }
     return chosen;

@@ -23,8 +23,7 @@ struct NetInterface {
 
     // Up, running, broadcast-capable, not loopback, with an IPv4 address.
     bool Usable() const;
-    // Why a broadcast interface is not used ("down", "no carrier", "no IPv4 address"), empty
-    // when it is usable or is no broadcast interface at all (loopback, point-to-point).
+    // "down", "no carrier", "no IPv4 address"; empty when usable or no broadcast interface.
     std::string UnusableReason() const;
     // "eth0 192.168.1.10/24", or "eth0 (no IPv4 address)".
     std::string Label() const;
@@ -41,22 +40,19 @@ struct SendOutcome {
 // "the routing table" when there are none.
 std::string TriedText(const std::vector<SendOutcome>& outcomes);
 
-// Which interfaces a request goes out of. A limited broadcast only leaves through the
-// interface the socket names (IP_PKTINFO), so sending one datagram per interface reaches
-// every network the host is on without a route and without privileges.
+// A limited broadcast only leaves through the interface the socket names (IP_PKTINFO): one
+// datagram per interface reaches every network of the host without a route or privileges.
 class NetInterfaces {
 public:
-    // The host's interfaces now. Enumerating reads every interface and address: call it per
-    // request, never per answer.
+    // Reads every interface and address: call it per request, never per answer.
     static std::vector<NetInterface> Enumerate();
 
-    // The interfaces to send on: every usable one when names is empty, else exactly the named
-    // ones. Throws std::invalid_argument naming an unknown or unusable name.
+    // Every usable interface when names is empty, else exactly the named ones. Throws
+    // std::invalid_argument naming an unknown or unusable name.
     static std::vector<NetInterface> Select(const std::vector<NetInterface>& all,
                                               const std::vector<std::string>& names);
 
-    // The name of an interface index, as an answer's arrival reports it; looked up once per
-    // index, then cached for every client.
+    // Looked up once per index, then cached for every client.
     static std::string NameOf(int index);
 };
 

@@ -11,34 +11,26 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <iterator>
-#include <memory>
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 namespace vrel {
 
 namespace {
 
-// Datagrams taken off the socket per system call. A burst of small answers fills a batch.
-constexpr unsigned kBatchSize = 64;
-// Room for the IP_PKTINFO message and whatever else the kernel is asked to attach.
-constexpr std::size_t kControlSize = 128;
-// How long datagrams may gather in the kernel's buffer after a read that emptied it while a
-// burst runs. Each wake-up costs this thread a few system calls and, through the posted event,
-// the owner one more turn of its event loop, which for answers spread over a burst meant a
-// wake-up for nearly every answer (the README's bench section has the figures). A gigabit
-// link delivers at most some 400 answers of a few hundred bytes a millisecond; the 100 of
-// 250 us fit in the stock buffer's 266. A read that fills its whole batch is followed by the
-// next at once.
+constexpr unsigned kBatchSize = 64;       // datagrams per system call
+constexpr std::size_t kControlSize = 128; // room for IP_PKTINFO and whatever else is attached
+// How long datagrams may gather in the kernel's buffer after a read that emptied it during a
+// burst: otherwise nearly every answer costs a wake-up here and a turn of the owner's event
+// loop. A gigabit link delivers at most some 400 answers a millisecond; the 100 of 250 us fit
+// in the stock buffer's 266. A read that fills its whole batch is followed by the next at once.
 constexpr long kGatherNs = 250'000;
-
 
 } // namespace
 
-// The areas one recvmmsg call fills, allocated once per thread and reused by every call.
+// The areas one recvmmsg call fills, allocated once per thread.
 struct ReceiveThread::Areas {
     std::array<std::array<std::uint8_t, kReceiveAreaSize>, kBatchSize> areas;
     std::array<iovec, kBatchSize> iovs;
@@ -46,7 +38,6 @@ struct ReceiveThread::Areas {
     std::array<std::array<char, kControlSize>, kBatchSize> controls;
     std::array<mmsghdr, kBatchSize> headers;
 
-    // Sets every header up for the next call; the kernel rewrites the lengths.
     void Arm() {
         for (unsigned i = 0; i < kBatchSize; ++i) {
             iovs[i] = {areas[i].data(), areas[i].size()};
@@ -63,7 +54,7 @@ struct ReceiveThread::Areas {
         }
     }
 
-    // The interface datagram i came in on, from its IP_PKTINFO message; 0 when absent.
+    // From datagram i's IP_PKTINFO message; 0 when absent.
     int InterfaceIndex(unsigned i) {
         msghdr& h = headers[i].msg_hdr;
         for (cmsghdr* c = CMSG_FIRSTHDR(&h); c != nullptr; c = CMSG_NXTHDR(&h, c)) {
@@ -76,7 +67,6 @@ struct ReceiveThread::Areas {
         return 0;
     }
 
-    // The first count datagrams of the last call.
     Batch Take(unsigned count) {
         std::size_t total = 0;
         for (unsigned i = 0; i < count; ++i)
@@ -125,12 +115,12 @@ void ReceiveThread::Stop() {
 
 void ReceiveThread::WakeThread() {
     const std::uint64_t one = 1;
-    // Fails only when the counter is near overflow, and then the thread is awake anyway.
+    // Fails only near the counter's overflow, when the thread is awake anyway.
     [[maybe_unused]] const ssize_t written = write(wakeFd_, &one, sizeof one);
 }
 
 void ReceiveThread::Run() {
-    // Zeroed, so mapped now, while the client starts, rather than a page at a time in a burst.
+    // Zeroed, so mapped now rather than a page at a time in a burst.
     const auto areas = std::make_unique<Areas>();
     bool gathering = false;
     for (;;) {
@@ -145,10 +135,9 @@ void ReceiveThread::Run() {
                                       << "datagrams wait; the rest stay in the kernel's buffer";
             waitingForRoom_ = full;
         }
-        // While the queue is full the socket is not watched (a negative descriptor is
-        // skipped), or a readable socket would wake the thread again and again. While a burst
-        // runs, the thread lets a few datagrams gather after each read instead of waking for
-        // every one; stop and room still wake it at once.
+        // A full queue leaves the socket unwatched (a negative descriptor is skipped), or it
+        // would wake the thread again and again. During a burst, datagrams gather after each
+        // read; stop and room still wake the thread at once.
         const bool pause = gathering && !full;
         std::array<pollfd, 2> watched{
             {{wakeFd_, POLLIN, 0}, {full || pause ? -1 : socket_, POLLIN, 0}}};
@@ -184,8 +173,8 @@ std::size_t ReceiveThread::ReceiveAll(Areas& areas) {
             if (failure == EINTR)
                 continue;
             if (failure != EAGAIN && failure != EWOULDBLOCK) {
-                // A pending socket error (an ICMP report) is cleared by reading it; the
-                // datagrams behind it are read on the next wake-up.
+                // Reading a pending socket error (an ICMP report) clears it; the datagrams
+                // behind it are read on the next wake-up.
                 int error = 0;
                 socklen_t size = sizeof error;
                 getsockopt(socket_, SOL_SOCKET, SO_ERROR, &error, &size);

@@ -33,7 +33,8 @@ char Latin1Char(const QString& text, char fallback) {
 
 } // namespace
 
-void UseLocaleFormats(const QLocale& locale) {
+void UseSystemLocaleFormats() {
+    const QLocale locale = QLocale::system();
     FormatSettings fs;
     fs.decimalSeparator = Latin1Char(locale.decimalPoint(), '.');
     const QString date = locale.dateFormat(QLocale::ShortFormat);
@@ -46,7 +47,5 @@ void UseLocaleFormats(const QLocale& locale) {
         fs.pmText = locale.pmText().toLatin1().toStdString();
     CurrentFormatSettings() = fs;
 }
-
-void UseSystemLocaleFormats() { UseLocaleFormats(QLocale::system()); }
 
 } // namespace vrel

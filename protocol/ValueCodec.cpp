@@ -7,6 +7,8 @@
 #include "ResultCodes.h"
 #include "VrelTypes.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
@@ -31,48 +33,34 @@ std::uint64_t GetBig(const std::uint8_t* in, int bytes) {
 
 // Devices take a double as two big-endian 32-bit halves, the low half first.
 void PutDouble(std::string& out, double value) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
+    const auto bits = std::bit_cast<std::uint64_t>(value);
     PutBig(out, bits & 0xFFFFFFFFu, 4);
     PutBig(out, bits >> 32, 4);
 }
 
 double GetDouble(const std::uint8_t* in) {
-    const std::uint64_t bits = GetBig(in, 4) | (GetBig(in + 4, 4) << 32);
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-std::string BoolBytes(const std::string& text, int bytes) {
-    std::string out(static_cast<std::size_t>(bytes), '\0');
-    // The device reads its boolean flag from the first byte, whatever the width.
-    if (text != "false")
-        out[0] = 1;
-    return out;
+    return std::bit_cast<double>(GetBig(in, 4) | (GetBig(in + 4, 4) << 32));
 }
 
 // The value bytes of a text for an encodable type.
 std::string ValueBytes(std::uint8_t type, const std::string& text) {
+    const auto width = static_cast<int>(fixed_value_size(type));
     std::string v;
     switch (type) {
     case kBool8:
-        return BoolBytes(text, 1);
     case kBool16:
-        return BoolBytes(text, 2);
     case kBool32:
-        return BoolBytes(text, 4);
+        v.assign(static_cast<std::size_t>(width), '\0');
+        // The device reads its boolean flag from the first byte, whatever the width.
+        v[0] = text != "false" ? 1 : 0;
+        return v;
     case kInt8:
     case kUint8:
-        PutBig(v, static_cast<std::uint32_t>(ReadInteger(text)), 1);
-        return v;
     case kInt16:
     case kUint16:
-        PutBig(v, static_cast<std::uint32_t>(ReadInteger(text)), 2);
-        return v;
     case kInt32:
     case kUint32:
-        PutBig(v, static_cast<std::uint32_t>(ReadInteger(text)), 4);
+        PutBig(v, static_cast<std::uint32_t>(ReadInteger(text)), width);
         return v;
     case kDouble:
         PutDouble(v, ReadFloat(text));
@@ -99,12 +87,6 @@ std::string ValueBytes(std::uint8_t type, const std::string& text) {
     }
 }
 
-std::string SignedText(std::int64_t value) { return std::to_string(value); }
-
-std::string IpText(const std::uint8_t* in) {
-    return FormatDottedQuad(static_cast<std::uint32_t>(GetBig(in, 4)));
-}
-
 std::string ValueText(std::uint8_t type, const std::uint8_t* in, std::size_t n) {
     switch (type) {
     case kBool8:
@@ -112,17 +94,15 @@ std::string ValueText(std::uint8_t type, const std::uint8_t* in, std::size_t n) 
     case kBool32:
         return GetBig(in, static_cast<int>(n)) != 0 ? "true" : "false";
     case kInt8:
-        return SignedText(static_cast<std::int8_t>(in[0]));
+        return std::to_string(static_cast<std::int8_t>(in[0]));
     case kUint8:
-        return SignedText(in[0]);
-    case kInt16:
-        return SignedText(static_cast<std::int16_t>(GetBig(in, 2)));
     case kUint16:
-        return SignedText(static_cast<std::uint16_t>(GetBig(in, 2)));
-    case kInt32:
-        return SignedText(static_cast<std::int32_t>(GetBig(in, 4)));
     case kUint32:
-        return SignedText(static_cast<std::uint32_t>(GetBig(in, 4)));
+        return std::to_string(GetBig(in, static_cast<int>(n)));
+    case kInt16:
+        return std::to_string(static_cast<std::int16_t>(GetBig(in, 2)));
+    case kInt32:
+        return std::to_string(static_cast<std::int32_t>(GetBig(in, 4)));
     case kDouble:
         return FormatFloat(GetDouble(in));
     case kTimeticks:
@@ -130,7 +110,7 @@ std::string ValueText(std::uint8_t type, const std::uint8_t* in, std::size_t n) 
     case kDatetime:
         return FormatDateTime(GetDouble(in));
     case kIpAddress:
-        return IpText(in);
+        return FormatDottedQuad(static_cast<std::uint32_t>(GetBig(in, 4)));
     case kMacAddress:
     case kBitStr:
     case kOctetStr:
@@ -145,16 +125,10 @@ std::string ValueText(std::uint8_t type, const std::uint8_t* in, std::size_t n) 
 // Devices and users write MACs and octet strings loosely: a stray character counts as 0.
 int HexValue(char c) { return HexDigit(c) < 0 ? 0 : HexDigit(c); }
 
-bool IsWhiteSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // Reads one decimal integer behind leading white space and an optional sign, ending at the
 // first other character; no digits give 0. Arithmetic wraps as the 32-bit count does.
 std::uint32_t LeadingInteger(const std::string& text) {
-    std::size_t pos = 0;
-    while (pos < text.size() && IsWhiteSpace(text[pos]))
-        ++pos;
+    std::size_t pos = std::min(text.find_first_not_of(" \t\n\v\f\r"), text.size());
     bool negative = false;
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
         negative = text[pos++] == '-';
@@ -243,17 +217,12 @@ std::string ticks_to_text(std::uint32_t t) {
     const unsigned long minutes = (r % 360000u) / 6000u;
     const unsigned long seconds = (r % 6000u) / 100u;
     const unsigned long hundredths = r % 100u;
+    const std::string dayText = days == 0   ? ""
+                                : days == 1 ? "1 day "
+                                            : std::to_string(days) + " days, ";
     char buf[64];
-    if (days == 0)
-        std::snprintf(buf, sizeof buf, "%lu:%02lu:%02lu.%02lu", hours, minutes, seconds,
-                      hundredths);
-    else if (days == 1)
-        std::snprintf(buf, sizeof buf, "1 day %lu:%02lu:%02lu.%02lu", hours, minutes, seconds,
-                      hundredths);
-    else
-        std::snprintf(buf, sizeof buf, "%lu days, %lu:%02lu:%02lu.%02lu", days, hours, minutes,
-                      seconds, hundredths);
-    return buf;
+    std::snprintf(buf, sizeof buf, "%lu:%02lu:%02lu.%02lu", hours, minutes, seconds, hundredths);
+    return dayText + buf;
 }
 
 std::uint32_t ticks_from_text(const std::string& text) {

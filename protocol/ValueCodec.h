@@ -10,11 +10,9 @@ namespace vrel {
 // and for codes that are not value types.
 std::size_t fixed_value_size(std::uint8_t valueType);
 
-// Appends one payload item (id, 16-bit big-endian item length, value bytes) for the value
-// text to out and returns its length, or returns -1007 for a type outside 1..17. Throws
-// ConvertError for a text its type cannot read: integers, floats, dates, IP addresses, MAC
-// addresses of fewer than six bytes. Returns -1013 for a value too long for the 16-bit item
-// length.
+// Appends one item (id, 16-bit big-endian length, value bytes) to out and returns its length;
+// -1007 for a type outside 1..17, -1013 for a value too long for the length field. Throws
+// ConvertError for a text its type cannot read (a MAC address of fewer than six bytes too).
 int encode_item(std::uint8_t id, std::uint8_t valueType, const std::string& text,
                 std::string& out);
 

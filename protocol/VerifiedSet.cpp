@@ -18,13 +18,6 @@ constexpr const char* kSetAction = "3";
 // again after this pause rather than flooded.
 constexpr int kRepeatPauseMs = 200;
 
-// IP address (3) and netmask (4), read back by Get.
-const VariableDef kAddressVariables[] = {
-    {3, "IP Address", kIpAddress, kReadOnly, nullptr, nullptr, nullptr},
-    {4, "IP Netmask", kIpAddress, kReadOnly, nullptr, nullptr, nullptr},
-    {0, nullptr, 0, 0, nullptr, nullptr, nullptr},
-};
-
 // A completion that does nothing once the object it belongs to is gone: the client keeps a
 // request for its whole time-out, possibly longer than the one who sent it.
 template <class F> VrelCompletion Guard(VerifiedSet* self, F method) {
@@ -38,21 +31,11 @@ template <class F> VrelCompletion Guard(VerifiedSet* self, F method) {
 } // namespace
 
 const char* VerdictName(SetVerdict verdict) {
-    switch (verdict) {
-    case SetVerdict::kVerified:
-        return "verified";
-    case SetVerdict::kAppliedAnswerLost:
-        return "applied, answer lost";
-    case SetVerdict::kNotConfirmed:
-        return "not confirmed";
-    case SetVerdict::kRefused:
-        return "refused";
-    case SetVerdict::kNotVerified:
-        return "not verified";
-    case SetVerdict::kAcknowledged:
-        return "acknowledged, not verified";
-    }
-    return "";
+    static const char* const names[] = {
+        "verified", "applied, answer lost", "not confirmed",
+        "refused",  "not verified",         "acknowledged, not verified",
+    };
+    return names[static_cast<int>(verdict)];
 }
 
 bool VerdictSucceeded(SetVerdict verdict) {
@@ -99,17 +82,12 @@ VerifiedSet::VerifiedSet(KvVRELClient& client, Target target, Options options, F
 }
 
 void VerifiedSet::Start() {
-    SendSet();
-}
-
-void VerifiedSet::SendSet() {
     auto vars = KvVRELVarList::create_from_definitions(SetVariables);
     vars->at(0).value = target_.ip;
     vars->at(1).value = target_.netmask;
     vars->at(2).value = kSetAction;
-    client_.Send(target_.mac, target_.password, *vars, kSet,
-                 Guard(this, &VerifiedSet::OnSetAnswer), options_.setTimeout,
-                 target_.interfaceIndex);
+    client_.Send(target_.mac, target_.password, *vars, kSet, Guard(this, &VerifiedSet::OnSetAnswer),
+                 options_.setTimeout, target_.interfaceIndex);
     ++outcome_.attempts;
 }
 
@@ -117,10 +95,9 @@ void VerifiedSet::OnSetAnswer(const KvVRELError& e, KvVRELVarList&) {
     outcome_.setCode = e.code;
     outcome_.setMessage = e.message;
     outcome_.setInterfaceName = e.interfaceName;
-    outcome_.setInterfaceIndex = e.interfaceIndex;
     if (e.code == kTimeout && outcome_.attempts <= options_.retries) {
         try {
-            SendSet();
+            Start();
             return;
         } catch (const Exception&) {
             // The socket failed between two sends; the time-out stands as the last word.
@@ -130,10 +107,6 @@ void VerifiedSet::OnSetAnswer(const KvVRELError& e, KvVRELVarList&) {
         return Finish(SetVerdict::kRefused);
     if (!options_.verify)
         return Finish(e.code == 0 ? SetVerdict::kNotVerified : SetVerdict::kNotConfirmed);
-    StartCheck();
-}
-
-void VerifiedSet::StartCheck() {
     checkDeadline_ = KvVRELClient::TickCount() + options_.checkMs;
     SendGet();
 }
@@ -144,10 +117,10 @@ void VerifiedSet::SendGet() {
         return Finish(CheckEnded());
     const auto timeout = static_cast<std::uint32_t>(
         std::clamp<std::int64_t>((left + 9) / 10, 1, options_.getTimeout));
-    KvVRELVarList vars;
-    vars.append_definitions(kAddressVariables);
+    // A Get of the Set's list reads its two readable variables: IP address and netmask.
+    const auto vars = KvVRELVarList::create_from_definitions(SetVariables);
     try {
-        client_.Send(target_.mac, target_.password, vars, kGet,
+        client_.Send(target_.mac, target_.password, *vars, kGet,
                      Guard(this, &VerifiedSet::OnGetAnswer), timeout, target_.interfaceIndex);
     } catch (const Exception&) {
         Finish(CheckEnded());

@@ -11,7 +11,7 @@
 
 namespace vrel {
 
-// How a Set ended, as the user is told.
+// How a Set ended, as the user is told; VerdictName's table follows this order.
 enum class SetVerdict {
     kVerified,          // the device answered the Set and now reports the new address
     kAppliedAnswerLost, // no answer to the Set, but the device now reports the new address
@@ -21,7 +21,7 @@ enum class SetVerdict {
     kAcknowledged,      // the device answered the Set, then not when asked for its address
 };
 
-// "verified", "applied, answer lost", ...: the words of reports and JSON.
+// The words of reports and JSON: "verified", "applied, answer lost", ...
 const char* VerdictName(SetVerdict verdict);
 // True when the device may be taken to hold the new address.
 bool VerdictSucceeded(SetVerdict verdict);
@@ -34,24 +34,20 @@ std::string VerdictLine(const std::string& mac, const std::string& ip, const std
 
 struct SetOutcome {
     SetVerdict verdict = SetVerdict::kNotConfirmed;
-    // The last Set exchange: its result (0, -1014 or the device's failure), the catalogue
-    // text of that result, and the interface its answer arrived on (empty and 0 when it timed
-    // out).
+    // The last Set exchange: result (0, -1014 or the device's failure), its catalogue text and
+    // the interface the answer arrived on (empty when it timed out).
     int setCode = 0;
     std::string setMessage;
     std::string setInterfaceName;
-    int setInterfaceIndex = 0;
     int attempts = 0; // Set datagrams sent
     // What the device last reported when asked, empty when it never answered.
     std::string seenIp, seenNetmask;
 };
 
 // One Set of a device's IP address and netmask that does not give up on a lost datagram: a
-// Set that times out is sent again (it is idempotent, and each send is a new request with its
-// own sequence number), and after the device's "ok", or after the last time-out, the device is
-// asked by Get for its address until it reports the new one or the check window ends. Lost
-// answers are common on busy segments and a device that took the Set answers from the new
-// address already, so a bare time-out says little about the outcome.
+// Set that times out is sent again (it is idempotent), and after the device's "ok" or the last
+// time-out, the device is asked by Get for its address until it reports the new one or the
+// check window ends. Lost answers are common on busy segments, so a bare time-out says little.
 class VerifiedSet : public QObject {
     Q_OBJECT
 public:
@@ -72,18 +68,15 @@ public:
     VerifiedSet(KvVRELClient& client, Target target, Options options, Finished finished,
                 QObject* parent = nullptr);
 
-    // For an owner that names the object in its callback and so gives it after construction.
+    // For an owner that names the object in its callback.
     void SetFinished(Finished finished) { finished_ = std::move(finished); }
-    // Sends the first Set; a failure to send it is thrown (vrel::Exception) and then nothing
-    // is pending and no callback runs.
+    // Sends the Set; a send failure is thrown (vrel::Exception), and then no callback runs.
     void Start();
     const SetOutcome& Outcome() const { return outcome_; }
     bool Done() const { return done_; }
 
 private:
-    void SendSet();
     void OnSetAnswer(const KvVRELError& e, KvVRELVarList& vars);
-    void StartCheck();
     void SendGet();
     void OnGetAnswer(const KvVRELError& e, KvVRELVarList& vars);
     void Finish(SetVerdict verdict);

@@ -7,6 +7,7 @@
 
 #include <QCryptographicHash>
 
+#include <algorithm>
 #include <cstring>
 
 namespace vrel {
@@ -16,13 +17,6 @@ namespace {
 void PutBig16(std::string& area, std::size_t offset, std::size_t value) {
     area[offset] = static_cast<char>((value >> 8) & 0xFF);
     area[offset + 1] = static_cast<char>(value & 0xFF);
-}
-
-std::string Md5(const std::string& bytes) {
-    const QByteArray digest = QCryptographicHash::hash(
-        QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
-        QCryptographicHash::Md5);
-    return std::string(digest.constData(), static_cast<std::size_t>(digest.size()));
 }
 
 int BuildSetPayload(const KvVRELVarList& vars, std::string& out) {
@@ -63,9 +57,30 @@ int build_payload(const KvVRELVarList& vars, std::uint8_t command, std::string& 
     }
 }
 
+std::string datagram_digest(std::string datagram, const std::string& password) {
+    std::fill_n(datagram.begin() + kOffDigest, kDigestSize, '\0');
+    datagram.append(password, 0, password.find('\0'));
+    return QCryptographicHash::hash(datagram, QCryptographicHash::Md5).toStdString();
+}
+
+std::string build_datagram(std::uint8_t command, std::uint8_t sequence, std::uint8_t status,
+                           const std::string& mac, const std::string& payload,
+                           const std::string& password) {
+    std::string d(kHeaderSize, '\0');
+    std::memcpy(d.data() + kOffMagic, kMagic, sizeof kMagic);
+    d[kOffCommand] = static_cast<char>(command);
+    d[kOffSequence] = static_cast<char>(sequence);
+    PutBig16(d, kOffLength, kHeaderSize + payload.size());
+    d[kOffStatus] = static_cast<char>(0x10 | (status & 0x0F));
+    d.replace(kOffMac, kMacSize, mac);
+    d[kOffConstant] = 0x01;
+    d += payload;
+    d.replace(kOffDigest, kDigestSize, datagram_digest(d, password));
+    return d;
+}
+
 int build_request(std::uint8_t command, std::uint8_t sequence, const std::string& targetMac,
-                  const std::string& password, const KvVRELVarList& vars,
-                  std::string& datagram) {
+                  const std::string& password, const KvVRELVarList& vars, std::string& datagram) {
     const std::string mac = hex_to_bytes(targetMac);
     if (mac.size() != kMacSize)
         return kBadMac;
@@ -77,42 +92,18 @@ int build_request(std::uint8_t command, std::uint8_t sequence, const std::string
 
     // The device digests the password behind the payload in one 8192-byte area; a request
     // that does not fit it cannot be digested as the device does.
-    const std::string secret = password.substr(0, password.find('\0'));
-    const std::size_t length = kHeaderSize + payload.size();
-    if (length + secret.size() > kSendAreaSize)
+    const std::size_t secretSize = std::min(password.find('\0'), password.size());
+    if (kHeaderSize + payload.size() + secretSize > kSendAreaSize)
         return kBadPacket;
-
-    std::string area(kHeaderSize, '\0');
-    std::memcpy(area.data() + kOffMagic, kMagic, sizeof kMagic);
-    area[kOffCommand] = static_cast<char>(command);
-    area[kOffSequence] = static_cast<char>(sequence);
-    PutBig16(area, kOffLength, length);
-    area[kOffStatus] = 0x10;
-    std::memcpy(area.data() + kOffMac, mac.data(), kMacSize);
-    area[kOffConstant] = 0x01;
-    area += payload;
-
-    // Digest over the header with a zero digest field, the payload and the password.
-    const std::string digest = Md5(area + secret);
-    std::memcpy(area.data() + kOffDigest, digest.data(), digest.size());
-    datagram = std::move(area); // the password itself never goes on the wire
+    datagram = build_datagram(command, sequence, kStatusOk, mac, payload, password);
     return 0;
 }
 
 const char* response_drop_text(ResponseDrop drop) {
-    switch (drop) {
-    case ResponseDrop::kNone:
-        return "accepted";
-    case ResponseDrop::kSourcePort:
-        return "not from the device port";
-    case ResponseDrop::kShort:
-        return "shorter than a header";
-    case ResponseDrop::kMagic:
-        return "wrong magic";
-    case ResponseDrop::kLength:
-        return "length field differs from the size";
-    }
-    return "unknown";
+    static const char* const texts[] = {"accepted", "not from the device port",
+                                        "shorter than a header", "wrong magic",
+                                        "length field differs from the size"};
+    return texts[static_cast<int>(drop)];
 }
 
 std::optional<ResponseHeader> check_response(const std::uint8_t* data, std::size_t count,
@@ -156,8 +147,8 @@ int decode_payload(KvVRELVarList& vars, const std::uint8_t* payload, std::size_t
         if (var.responseVars) {
             for (int k = 0; k < var.responseVars->count(); ++k) {
                 KvVRELResponseVar& field = var.responseVars->at(k);
-                const int used = decode_into(field.id, field.valueType, field.optionList,
-                                             field.value);
+                const int used =
+                    decode_into(field.id, field.valueType, field.optionList, field.value);
                 if (used < 0)
                     return used;
             }
@@ -171,18 +162,10 @@ int decode_payload(KvVRELVarList& vars, const std::uint8_t* payload, std::size_t
 }
 
 int status_to_code(std::uint8_t status) {
-    switch (status & 0x0F) {
-    case kStatusOk:
-        return 0;
-    case kStatusPasswordError:
-        return kPasswordError;
-    case kStatusNotDone:
-        return kNotDone;
-    case kStatusBadCommand:
-        return kBadCommand;
-    default:
-        return kUnknownError;
-    }
+    // By status: ok, password error, not done, bad command; the others are unknown.
+    static const int codes[] = {0, kPasswordError, kNotDone, kBadCommand};
+    const int low = status & 0x0F;
+    return low <= kStatusBadCommand ? codes[low] : kUnknownError;
 }
 
 int response_result(std::uint8_t command, std::uint8_t status, KvVRELVarList& vars,

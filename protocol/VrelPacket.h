@@ -15,13 +15,21 @@ namespace vrel {
 // Throws ConvertError for a Set value text its type cannot read.
 int build_payload(const KvVRELVarList& vars, std::uint8_t command, std::string& out);
 
-// Assembles a request datagram with its MD5 digest into datagram and returns 0, or a negative
-// result code: -1010 for a target MAC text that is not six bytes, those of build_payload, and
-// -1013 for a request whose header, payload and password exceed the 8192-byte send area.
-// Throws ConvertError as build_payload does. The password takes part in the digest only.
+// Assembles a request into datagram and returns 0, or -1010 for a target MAC text that is not
+// six bytes, the codes of build_payload, -1013 when header, payload and password exceed the
+// 8192-byte send area. Throws ConvertError as build_payload does.
 int build_request(std::uint8_t command, std::uint8_t sequence, const std::string& targetMac,
                   const std::string& password, const KvVRELVarList& vars,
                   std::string& datagram);
+
+// MD5 over the datagram with a zero digest field, then the password up to its first NUL (a C
+// string on both sides). The password itself never goes on the wire.
+std::string datagram_digest(std::string datagram, const std::string& password);
+
+// A datagram of header, payload and digest; status goes into the low four bits of its byte.
+std::string build_datagram(std::uint8_t command, std::uint8_t sequence, std::uint8_t status,
+                           const std::string& mac, const std::string& payload,
+                           const std::string& password);
 
 // What the header of an acceptable answer tells the client for matching.
 struct ResponseHeader {
@@ -30,20 +38,18 @@ struct ResponseHeader {
     std::array<std::uint8_t, 6> mac{};
 };
 
-// Why a datagram is not an answer, in the order the checks run.
+// Why a datagram is not an answer, in the order the checks run (and response_drop_text's).
 enum class ResponseDrop { kNone, kSourcePort, kShort, kMagic, kLength };
 const char* response_drop_text(ResponseDrop drop);
 
-// The checks an answer must pass before it is matched against a pending request: source port
-// 64512, a full header, the magic, a length field equal to the bytes received. When it fails,
-// why (if given) tells the first check that did.
+// Source port 64512, a full header, the magic, a length field equal to the bytes received;
+// why (if given) tells the first check that failed.
 std::optional<ResponseHeader> check_response(const std::uint8_t* data, std::size_t count,
                                              std::uint16_t sourcePort,
                                              ResponseDrop* why = nullptr);
 
-// Decodes the payload into the readable variables (through their response variables for
-// structured ones) in list order; returns the bytes consumed or -1005 / -1013. Values decoded
-// before a failure keep their new text.
+// Decodes into the readable variables (structured ones through their response variables) in
+// list order; returns the bytes consumed or -1005 / -1013. Earlier values keep their new text.
 int decode_payload(KvVRELVarList& vars, const std::uint8_t* payload, std::size_t count);
 
 // The result code of a status: 0, -1011, -1012, -1006, or -1015 for 4..15.

@@ -64,6 +64,7 @@ constexpr std::size_t kOffSequence = 5;
 constexpr std::size_t kOffLength = 6;
 constexpr std::size_t kOffStatus = 10;
 constexpr std::size_t kOffDigest = 12;
+constexpr std::size_t kDigestSize = 16;
 constexpr std::size_t kOffMac = 28;
 constexpr std::size_t kOffConstant = 34;
 

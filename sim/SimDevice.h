@@ -24,10 +24,9 @@ struct SimDevice {
 // The six bytes of a MAC address in one of the notations NormalizeMac accepts, or nothing.
 std::optional<std::string> parse_mac(const std::string& text);
 
-// count devices for --devices: product codes 0x1000, 0x1001, ..., model names "SIM-1", ...,
-// MACs 02:00:00:00:00:01 counting up (a locally administered range), addresses counting up
-// from 10.0.0.1 in 10.0.0.0/24-sized steps that skip the .0 and .255 host parts, netmask
-// 255.255.255.0, all with the same password.
+// count devices for --devices: product codes 0x1000 up, model names "SIM-1" up, MACs from
+// 02:00:00:00:00:01 up (a locally administered range), addresses from 10.0.0.1 up, skipping
+// the .0 and .255 host parts of their /24, and one password.
 constexpr int kMaxGeneratedDevices = 10000;
 std::vector<SimDevice> generate_devices(int count, const std::string& password);
 

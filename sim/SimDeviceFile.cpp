@@ -4,6 +4,7 @@
 #include "DeviceAddress.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <fstream>
 #include <set>
@@ -23,16 +24,13 @@ enum Column { kProductCode, kModelName, kMac, kIp, kNetmask, kPassword, kColumnC
 
 std::uint16_t read_product_code(const std::string& text, int line) {
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const std::string digits = hex ? text.substr(2) : text;
-    unsigned long value = 0;
-    const bool allDigits = !digits.empty() && digits.size() <= 6 &&
-                           digits.find_first_not_of(hex ? "0123456789abcdefABCDEF"
-                                                        : "0123456789") == std::string::npos;
-    if (allDigits)
-        value = std::stoul(digits, nullptr, hex ? 16 : 10);
-    if (!allDigits || value > 0xFFFF)
+    const char* const first = text.data() + (hex ? 2 : 0);
+    const char* const last = text.data() + text.size();
+    std::uint16_t value = 0;
+    const auto [end, error] = std::from_chars(first, last, value, hex ? 16 : 10);
+    if (first == last || last - first > 6 || error != std::errc{} || end != last)
         fail(line, "product code '" + text + "' is not a number from 0 to 65535");
-    return static_cast<std::uint16_t>(value);
+    return value;
 }
 
 SimDevice read_device(const CsvTable& table, const CsvRecord& rec) {

@@ -14,14 +14,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Reads the devices of a simulator from CSV (RFC 4180: fields may be quoted, a quoted field
-// may hold separators, line breaks and doubled quotes; LF or CRLF line ends; ',', ';' or tab
-// between fields, as the header shows). The first record names the columns
-//     productCode,modelName,macAddress,ipAddress,netmask,password
-// in any order and case; further columns are ignored. Every further record is one device: product code in decimal or 0x hex (0..65535), any
-// model name, a MAC as parse_mac reads it, an address and a netmask that AddressProblem
-// accepts, any password. Blank lines are skipped; MACs must be unique unless clones are
-// allowed (several devices with one MAC address: a commissioning fault to reproduce).
+// Reads the devices of a simulator from CSV (RFC 4180; ',', ';' or tab between fields, as the
+// header shows). The header names the columns productCode,modelName,macAddress,ipAddress,
+// netmask,password in any order and case; others are ignored. Each further record is a device:
+// a product code in decimal or 0x hex (0..65535), a MAC as parse_mac reads it, an address and
+// netmask that AddressProblem accepts. MACs are unique unless clones (a commissioning fault to
+// reproduce) are allowed.
 class SimDeviceFile {
 public:
     static std::vector<SimDevice> parse(const std::string& text, bool clonesAllowed = false);

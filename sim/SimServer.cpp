@@ -45,11 +45,10 @@ void SimServer::readPending() {
             std::string(data.constData(), static_cast<std::size_t>(data.size())), clock_.elapsed());
         for (const auto& line : result.log)
             emit logLine(from + ": " + QString::fromStdString(line));
+        const QHostAddress to = in.senderAddress();
+        const auto toPort = static_cast<quint16>(in.senderPort());
         for (const auto& answer : result.answers) {
-            const QByteArray bytes(answer.datagram.data(),
-                                   static_cast<qsizetype>(answer.datagram.size()));
-            const QHostAddress to = in.senderAddress();
-            const quint16 toPort = static_cast<quint16>(in.senderPort());
+            const auto bytes = QByteArray::fromStdString(answer.datagram);
             if (answer.delayMs <= 0)
                 sendAnswer(bytes, to, toPort);
             else

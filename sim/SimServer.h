@@ -22,9 +22,6 @@ public:
     // broadcast. Empty on success, else the socket's error text.
     QString start();
 
-    std::uint16_t port() const { return port_; }
-    const VrelSimulator& simulator() const { return simulator_; }
-
 signals:
     void logLine(const QString& line);
 

@@ -1,11 +1,10 @@
 #include "VrelSimulator.h"
 
 #include "DeviceAddress.h"
-#include "Exception.h"
 #include "ValueCodec.h"
+#include "VrelPacket.h"
+#include "VrelTables.h"
 #include "VrelTypes.h"
-
-#include <QCryptographicHash>
 
 #include <algorithm>
 #include <cstring>
@@ -13,8 +12,6 @@
 namespace vrel {
 
 namespace {
-
-constexpr std::size_t kDigestSize = 16;
 
 std::uint8_t byte_at(const std::string& d, std::size_t at) {
     return static_cast<std::uint8_t>(d[at]);
@@ -49,76 +46,31 @@ std::string request_text(const std::string& request) {
 }
 
 std::string status_text(std::uint8_t status) {
-    switch (status) {
-    case kStatusOk:
-        return "ok";
-    case kStatusPasswordError:
-        return "password error";
-    case kStatusNotDone:
-        return "not done";
-    default:
-        return "bad command";
-    }
+    static const char* const texts[] = {"ok", "password error", "not done", "bad command"};
+    return texts[std::min<int>(status, kStatusBadCommand)];
 }
 
 // Appends the item of one readable variable of the device; false for an id it does not know.
 // Id 0 is the structured Discovery variable: a Get of it answers its five fields.
 bool append_variable(const SimDevice& device, std::uint8_t id, std::string& out) {
-    switch (id) {
-    case 0:
-        for (const std::uint8_t field : {235, 1, 2, 3, 4})
-            append_variable(device, field, out);
-        return true;
-    case 235:
-        encode_item(id, kUint16, std::to_string(device.productCode), out);
-        return true;
-    case 1:
-        encode_item(id, kDisplayStr, device.modelName, out);
-        return true;
-    case 2:
-        encode_item(id, kMacAddress, device.macText(), out);
-        return true;
-    case 3:
-        encode_item(id, kIpAddress, device.ipAddress, out);
-        return true;
-    case 4:
-        encode_item(id, kIpAddress, device.netmask, out);
-        return true;
-    default:
-        return false;
+    // In the order of DiscoveryResponseVars.
+    const std::string texts[] = {std::to_string(device.productCode), device.modelName,
+                                 device.macText(), device.ipAddress, device.netmask};
+    bool known = false;
+    for (std::size_t i = 0; i < std::size(texts); ++i) {
+        const ResponseVariableDef& field = DiscoveryResponseVars[i];
+        if (id == 0 || id == field.id) {
+            encode_item(field.id, field.valueType, texts[i], out);
+            known = true;
+        }
     }
+    return known;
 }
 
 } // namespace
 
 VrelSimulator::VrelSimulator(std::vector<SimDevice> devices, SimFaults faults, std::uint32_t seed)
     : devices_(std::move(devices)), faults_(std::move(faults)), rng_(seed) {}
-
-std::string VrelSimulator::digest_of(const std::string& datagram, const std::string& password) {
-    std::string covered = datagram;
-    std::fill_n(covered.begin() + kOffDigest, kDigestSize, '\0');
-    // Devices stop at a NUL as the clients do: the password is a C string on both sides.
-    covered += password.substr(0, password.find('\0'));
-    const QByteArray md5 = QCryptographicHash::hash(
-        QByteArrayView(covered.data(), static_cast<qsizetype>(covered.size())),
-        QCryptographicHash::Md5);
-    return std::string(md5.constData(), static_cast<std::size_t>(md5.size()));
-}
-
-std::string VrelSimulator::build_answer(const std::string& request, const SimDevice& device,
-                                        std::uint8_t status, const std::string& payload) {
-    std::string d(kHeaderSize, '\0');
-    std::memcpy(d.data() + kOffMagic, kMagic, sizeof kMagic);
-    d[kOffCommand] = request[kOffCommand];
-    d[kOffSequence] = request[kOffSequence];
-    put_be16(d, kOffLength, kHeaderSize + payload.size());
-    d[kOffStatus] = static_cast<char>(0x10 | (status & 0x0F));
-    d.replace(kOffMac, kMacSize, device.mac);
-    d[kOffConstant] = 0x01;
-    d += payload;
-    d.replace(kOffDigest, kDigestSize, digest_of(d, device.password));
-    return d;
-}
 
 SimResult VrelSimulator::handle(const std::string& request, std::int64_t nowMs) {
     SimResult result;
@@ -217,7 +169,7 @@ void VrelSimulator::set(const std::string& request, SimDevice& device, std::int6
         result.log.push_back(request_text(request) + ": " + status_text(status) +
                              (why.empty() ? "" : " (" + why + ")") + faults);
     };
-    if (request.compare(kOffDigest, kDigestSize, digest_of(request, device.password)) != 0)
+    if (request.compare(kOffDigest, kDigestSize, datagram_digest(request, device.password)) != 0)
         return answer(kStatusPasswordError, "digest does not match the device password");
 
     std::optional<std::uint32_t> ip, mask;
@@ -279,8 +231,11 @@ std::string VrelSimulator::send(const std::string& request, std::vector<Reply> r
             ++lost;
             continue;
         }
+        const Reply& r = replies[k];
+        // The answer carries the request's command and sequence and the device's own MAC.
         std::string datagram =
-            build_answer(request, *replies[k].device, replies[k].status, replies[k].payload);
+            build_datagram(byte_at(request, kOffCommand), byte_at(request, kOffSequence), r.status,
+                           r.device->mac, r.payload, r.device->password);
         if (chance(faults_.garbagePercent)) {
             datagram = garble(std::move(datagram));
             ++garbled;

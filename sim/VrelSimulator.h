@@ -20,11 +20,8 @@ struct SimFaults {
     double garbagePercent = 0;    // an answer is replaced by a malformed datagram
     std::set<std::string> silent; // six-byte MACs of devices that never answer
     double setLossPercent = 0;    // an answer to a Set is not sent, after the device took it
-    // A device that took a Set answers nothing for this long, as devices that restart their
-    // network after an address change do.
-    int restartMs = 0;
-    // Devices take a Set addressed to FFFFFFFFFFFF, every one of them, as some firmware does:
-    // what a tool that sent such a Set would do to a segment.
+    int restartMs = 0; // silent after a Set it took, as devices restarting their network are
+    // Every device takes a Set to FFFFFFFFFFFF, as some firmware does.
     bool takeBroadcastSet = false;
 };
 
@@ -52,13 +49,6 @@ public:
     SimResult handle(const std::string& datagram, std::int64_t nowMs = 0);
 
     const std::vector<SimDevice>& devices() const { return devices_; }
-
-    // The answer header and digest a device sends: the request's command and sequence, its
-    // own MAC, MD5 over the header with a zero digest, the payload and its password.
-    static std::string build_answer(const std::string& request, const SimDevice& device,
-                                    std::uint8_t status, const std::string& payload);
-    // MD5 over the datagram with its digest field zeroed, followed by the password.
-    static std::string digest_of(const std::string& datagram, const std::string& password);
 
 private:
     struct Reply {

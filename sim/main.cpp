@@ -35,12 +35,10 @@ long long number_option(const QCommandLineParser& parser, const QString& name, l
     bool ok = false;
     const long long value = parser.value(name).toLongLong(&ok);
     if (!ok || value < min || value > max)
-        throw UsageError(QString("--%1 needs a whole number from %2 to %3, not '%4'")
-                             .arg(name)
-                             .arg(min)
-                             .arg(max)
-                             .arg(parser.value(name))
-                             .toStdString());
+        throw UsageError(
+            QString("--%1 needs a whole number from %2 to %3, not '%4'")
+                .arg(name, QString::number(min), QString::number(max), parser.value(name))
+                .toStdString());
     return value;
 }
 
