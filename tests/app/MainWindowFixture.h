@@ -85,11 +85,10 @@ public:
             [this](QWidget*, const std::string& text, const std::string&) {
                 texts.push_back(text);
             });
-        previousConfirm_ =
-            SetConfirmFunction([this](QWidget*, const std::string& text, const std::string&) {
-                questions.push_back(text);
-                return answer;
-            });
+        previousConfirm_ = SetConfirmFunction([this](QWidget*, const std::string& text) {
+            questions.push_back(text);
+            return answer;
+        });
     }
     ~MessageBoxCapture() {
         SetMessageBoxFunction(std::move(previous_));
