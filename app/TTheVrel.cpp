@@ -266,7 +266,7 @@ void TTheVrel::ConnectControls() {
     connect(BT_Close, &QPushButton::clicked, this, &TTheVrel::BT_CloseClick);
     connect(BT_Test, &QPushButton::clicked, this, &TTheVrel::BT_TestClick);
     connect(LV_Vrel, &ReportListView::Clicked, this, &TTheVrel::LV_VrelClick);
-    connect(LV_Vrel, &ReportListView::DoubleClicked, this, &TTheVrel::LV_VrelDblClick);
+    connect(LV_Vrel, &QAbstractItemView::doubleClicked, this, &TTheVrel::LV_VrelDblClick);
     connect(Clear1, &QAction::triggered, this, &TTheVrel::Clear1Click);
     ConnectCommissionControls();
 

@@ -26,19 +26,11 @@ public:
     int columnCount() const { return rows_->columnCount(); }
     QString Text(int row, int column) const { return rows_->Text(row, column); }
     void setHeaderLabels(const QStringList& captions) { rows_->SetHeaders(captions); }
-    void setColumnCount(int columns) { rows_->SetColumnCount(columns); }
-    // Appends one row of texts (Latin-1).
-    void AddRow(const QStringList& texts);
     // Deselects first, as a view of items does, so the selection handler hears of it.
     void clear();
 
     // The selected row, or -1.
     int Selected() const;
-    void SelectRow(int row);
-    // The row at a point of the viewport, or -1.
-    int RowAt(const QPoint& point) const;
-    // The row's rectangle across all columns, in viewport coordinates.
-    QRect RowRect(int row) const;
     // Pixel width of a text in the view's font.
     int TextWidth(const QString& text) const;
     // The selected rows in the order shown, one line each, cells separated by tabs: what the
@@ -50,15 +42,12 @@ signals:
     // A click anywhere in the view, after the selection has followed it; a click on the empty
     // area leaves no row selected.
     void Clicked();
-    void DoubleClicked();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
-    void SortOnFirstHeaderClick(int column);
     void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     ReportTableModel* rows_;
     QAction* copyAction_;
