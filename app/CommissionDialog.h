@@ -24,7 +24,6 @@ namespace vrel {
 // One device of a commissioning run: as it is listed now and what it is to become.
 struct CommissionRow {
     Device current; // as listed; only its MAC address when the device was not found
-    bool found = false;
     std::string ip, netmask;
     std::optional<std::string> password; // a plan's own; otherwise the dialog's password box
     std::string problem;                 // why the row is not sent; empty when it is
@@ -50,8 +49,6 @@ public:
     // The rows of a plan; any error of the plan leaves nothing to apply.
     void ShowPlan(const SitePlan& plan, const QString& fileName);
 
-    const std::vector<CommissionRow>& Rows() const { return rows_; }
-    const std::vector<std::string>& Problems() const { return problems_; }
     bool Running() const { return sets_ != nullptr && !sets_->Done(); }
     // Rows with a verdict, out of those sent.
     int Finished() const;
@@ -80,12 +77,10 @@ private:
     void BuildControls();
     void PreviewRange();
     void ShowRows();
-    void ShowProblems();
     void Apply();
     void OnRowDone(std::size_t row, const SetOutcome& outcome);
     void OnRunEnded();
     void SetRowVerdict(std::size_t row, const QString& text, const QColor& colour);
-    const Device* Listed(const std::string& mac) const;
 
     KvVRELClient& client_;
     DeviceList listed_;
