@@ -68,11 +68,6 @@ CommissionDialog::CommissionDialog(QWidget* parent, KvVRELClient& client,
                                    DeviceList listed, Verdict verdict)
     : QDialog(parent), client_(client), listed_(std::move(listed)), verdict_(std::move(verdict)) {
     setObjectName("CommissionDialog");
-    BuildControls();
-    resize(640, 420);
-}
-
-void CommissionDialog::BuildControls() {
     ED_First = new QLineEdit(this);
     ED_Mask = new QLineEdit("255.255.255.0", this);
     ED_Password = new QLineEdit(this);
@@ -110,6 +105,7 @@ void CommissionDialog::BuildControls() {
     connect(ED_Mask, &QLineEdit::textChanged, this, &CommissionDialog::PreviewRange);
     connect(BT_Apply, &QPushButton::clicked, this, &CommissionDialog::Apply);
     connect(BT_Cancel, &QPushButton::clicked, this, &CommissionDialog::reject);
+    resize(640, 420);
 }
 
 void CommissionDialog::AssignTo(DeviceList selected) {
@@ -265,10 +261,6 @@ void CommissionDialog::SetRowVerdict(std::size_t row, const QString& text, const
     QTableWidgetItem* item = TB_Preview->item(static_cast<int>(row), kVerdictColumn);
     item->setText(text);
     item->setBackground(colour.isValid() ? QBrush(colour) : QBrush());
-}
-
-int CommissionDialog::Finished() const {
-    return sets_ ? static_cast<int>(sets_->Finished()) : 0;
 }
 
 void CommissionDialog::reject() {

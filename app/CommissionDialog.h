@@ -29,10 +29,10 @@ struct CommissionRow {
     std::string problem;                 // why the row is not sent; empty when it is
 };
 
-// Gives many devices their addresses at once: a range counted up from a first address for the
-// devices selected in the table, or the rows of a plan file. Every row is shown current -> new
-// before anything is sent; Apply sets and verifies them, a bounded number at a time, and
-// Cancel lets the rows in flight finish and sends no further one.
+// Gives many devices their addresses at once: a range from a first address for the devices
+// selected in the table, or the rows of a plan file. Every row shows current -> new before
+// anything is sent; Apply sets and verifies a bounded number at a time; Cancel lets the rows in
+// flight finish and sends no further one.
 class CommissionDialog : public QDialog {
     Q_OBJECT
 public:
@@ -51,7 +51,7 @@ public:
 
     bool Running() const { return sets_ != nullptr && !sets_->Done(); }
     // Rows with a verdict, out of those sent.
-    int Finished() const;
+    int Finished() const { return sets_ ? static_cast<int>(sets_->Finished()) : 0; }
 
     QLineEdit* ED_First;
     QLineEdit* ED_Mask;
@@ -74,7 +74,6 @@ public slots:
     void reject() override;
 
 private:
-    void BuildControls();
     void PreviewRange();
     void ShowRows();
     void Apply();

@@ -34,8 +34,7 @@ std::string Bytes(const QString& text) {
     return text.toLatin1().toStdString();
 }
 
-// What a binding shows: the response variable it names when the variable is structured, else
-// the variable itself.
+// What a binding shows: the response variable it names of a structured variable, else that.
 struct Source {
     std::uint8_t type;
     const KvOptionList* optionList;
@@ -110,8 +109,7 @@ bool IsSpreadType(std::uint8_t type) {
     return type >= kTimeticks && type <= kOctetStr;
 }
 
-// Edits a spread layout needs, by type from kTimeticks on; the strings need one per byte,
-// checked against the image.
+// Edits a spread layout needs, by type from kTimeticks on (the strings: one per byte).
 constexpr int kLayoutEdits[] = {5, 7, 4, 6, 0, 0};
 
 int LayoutEdits(std::uint8_t type) {

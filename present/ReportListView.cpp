@@ -4,7 +4,6 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -104,10 +103,6 @@ void ReportListView::clear() {
 int ReportListView::Selected() const {
     const QModelIndexList rows = selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
-}
-
-int ReportListView::TextWidth(const QString& text) const {
-    return QFontMetrics(font()).horizontalAdvance(text);
 }
 
 void ReportListView::mousePressEvent(QMouseEvent* event) {

@@ -8,10 +8,9 @@
 
 namespace vrel {
 
-// A report-style list view: one column per value, grid lines, whole rows, read-only, over a
-// ReportTableModel of its own. It has one row-selection handler, called for every row that
-// becomes selected or deselected, which a presenter can replace and chain to. Rows are
-// addressed by their position as shown.
+// A report-style list view over a ReportTableModel of its own: grid lines, whole rows,
+// read-only. One row-selection handler, which a presenter can replace and chain to, hears of
+// every row selected or deselected. Rows are addressed by their position as shown.
 class ReportListView : public QTreeView {
     Q_OBJECT
 public:
@@ -32,7 +31,7 @@ public:
     // The selected row, or -1.
     int Selected() const;
     // Pixel width of a text in the view's font.
-    int TextWidth(const QString& text) const;
+    int TextWidth(const QString& text) const { return fontMetrics().horizontalAdvance(text); }
     // The selected rows in the order shown, one line each, cells separated by tabs: what the
     // context menu's Copy puts on the clipboard.
     QString SelectedRowsText() const;
