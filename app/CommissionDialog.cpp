@@ -59,27 +59,15 @@ RangePlan FittingRange(const std::vector<const Device*>& devices, std::uint32_t 
 } // namespace
 
 QColor VerdictColour(SetVerdict verdict) {
-    switch (verdict) {
-    case SetVerdict::kVerified:
-    case SetVerdict::kAppliedAnswerLost:
+    if (verdict == SetVerdict::kVerified || verdict == SetVerdict::kAppliedAnswerLost)
         return kHeldColour;
-    case SetVerdict::kAcknowledged:
-    case SetVerdict::kNotVerified:
-        return kTakenColour;
-    default:
-        return kRefusedColour;
-    }
+    return VerdictSucceeded(verdict) ? kTakenColour : kRefusedColour;
 }
 
 CommissionDialog::CommissionDialog(QWidget* parent, KvVRELClient& client,
                                    DeviceList listed, Verdict verdict)
     : QDialog(parent), client_(client), listed_(std::move(listed)), verdict_(std::move(verdict)) {
     setObjectName("CommissionDialog");
-    BuildControls();
-    resize(640, 420);
-}
-
-void CommissionDialog::BuildControls() {
     ED_First = new QLineEdit(this);
     ED_Mask = new QLineEdit("255.255.255.0", this);
     ED_Password = new QLineEdit(this);
@@ -117,14 +105,7 @@ void CommissionDialog::BuildControls() {
     connect(ED_Mask, &QLineEdit::textChanged, this, &CommissionDialog::PreviewRange);
     connect(BT_Apply, &QPushButton::clicked, this, &CommissionDialog::Apply);
     connect(BT_Cancel, &QPushButton::clicked, this, &CommissionDialog::reject);
-}
-
-const Device* CommissionDialog::Listed(const std::string& mac) const {
-    for (const Device& device : listed_) {
-        if (MacKey(device.macAddress) == MacKey(mac))
-            return &device;
-    }
-    return nullptr;
+    resize(640, 420);
 }
 
 void CommissionDialog::AssignTo(DeviceList selected) {
@@ -143,7 +124,7 @@ void CommissionDialog::PreviewRange() {
     problems_.clear();
     std::vector<const Device*> numbered;
     for (const Device& device : selected_) {
-        CommissionRow row{device, true, {}, {}, {}, GroupMacProblem(device.macAddress)};
+        CommissionRow row{device, {}, {}, {}, GroupMacProblem(device.macAddress)};
         if (row.problem.empty())
             numbered.push_back(&device);
         rows_.push_back(std::move(row));
@@ -160,9 +141,8 @@ void CommissionDialog::PreviewRange() {
         const RangePlan plan =
             FittingRange(numbered, *ParseDottedQuad(Text(ED_First)), mask, listed_);
         for (CommissionRow& row : rows_) {
-            const auto at = std::find_if(plan.rows.begin(), plan.rows.end(), [&](const RangeRow& r) {
-                return MacKey(r.mac) == MacKey(row.current.macAddress);
-            });
+            const auto at = std::ranges::find(plan.rows, MacKey(row.current.macAddress),
+                                              [](const RangeRow& r) { return MacKey(r.mac); });
             if (at != plan.rows.end()) {
                 row.ip = FormatDottedQuad(at->ip);
                 row.netmask = FormatDottedQuad(mask);
@@ -187,17 +167,14 @@ void CommissionDialog::ShowPlan(const SitePlan& plan, const QString& fileName) {
     for (std::string& taken : AddressesTakenOutside(plan, listed_))
         problems_.push_back(std::move(taken));
     for (const PlanRow& p : plan.rows) {
-        CommissionRow row;
+        CommissionRow row{{}, p.ip, p.netmask, p.password, {}};
         row.current.macAddress = p.mac;
-        if (const Device* device = Listed(p.mac)) {
-            row.current = *device;
-            row.found = true;
-        } else {
+        const auto listed = std::ranges::find(listed_, MacKey(p.mac),
+                                              [](const Device& d) { return MacKey(d.macAddress); });
+        if (listed != listed_.end())
+            row.current = *listed;
+        else
             row.problem = "not found: Discover first";
-        }
-        row.ip = p.ip;
-        row.netmask = p.netmask;
-        row.password = p.password;
         rows_.push_back(std::move(row));
     }
     ShowRows();
@@ -209,7 +186,6 @@ void CommissionDialog::ShowRows() {
     bool anySendable = false;
     for (std::size_t r = 0; r < rows_.size(); ++r) {
         const CommissionRow& row = rows_[r];
-        const int at = static_cast<int>(r);
         const QString cells[kColumns] = {
             Latin1(row.current.macAddress), Latin1(row.current.modelName),
             AddressText(row.current.ipAddress, row.current.netmask),
@@ -218,16 +194,12 @@ void CommissionDialog::ShowRows() {
             auto* item = new QTableWidgetItem(cells[c]);
             if (!row.problem.empty())
                 item->setBackground(kRefusedColour);
-            TB_Preview->setItem(at, c, item);
+            TB_Preview->setItem(static_cast<int>(r), c, item);
         }
         anySendable = anySendable || (row.problem.empty() && !row.ip.empty());
     }
     TB_Preview->resizeColumnsToContents();
-    ShowProblems();
     BT_Apply->setEnabled(anySendable && problems_.empty() && sets_ == nullptr);
-}
-
-void CommissionDialog::ShowProblems() {
     QStringList lines;
     for (const std::string& problem : problems_)
         lines << Latin1(problem);
@@ -244,16 +216,13 @@ void CommissionDialog::Apply() {
         const CommissionRow& row = rows_[r];
         if (!row.problem.empty() || row.ip.empty())
             continue;
-        VerifiedSet::Target target{row.current.macAddress, row.password.value_or(Text(ED_Password)),
-                                   row.ip, row.netmask};
-        target.interfaceIndex = row.current.interfaceIndex;
-        targets.push_back(std::move(target));
+        targets.push_back({row.current.macAddress, row.password.value_or(Text(ED_Password)), row.ip,
+                           row.netmask, row.current.interfaceIndex});
         sentRows_.push_back(r);
     }
     BT_Apply->setEnabled(false);
-    ED_First->setEnabled(false);
-    ED_Mask->setEnabled(false);
-    ED_Password->setEnabled(false);
+    for (QLineEdit* edit : {ED_First, ED_Mask, ED_Password})
+        edit->setEnabled(false);
     PB_Progress->setRange(0, static_cast<int>(targets.size()));
     PB_Progress->setValue(0);
     sets_ = new ParallelSets(
@@ -272,11 +241,10 @@ void CommissionDialog::OnRowDone(std::size_t sent, const SetOutcome& outcome) {
     TB_Preview->item(static_cast<int>(r), kVerdictColumn)
         ->setToolTip(Latin1(VerdictLine(row.current.macAddress, row.ip, row.netmask, outcome)));
     PB_Progress->setValue(Finished());
-    if (verdict_) {
-        VerifiedSet::Target target{row.current.macAddress, {}, row.ip, row.netmask};
-        target.interfaceIndex = row.current.interfaceIndex;
-        verdict_(row.current, target, outcome);
-    }
+    if (verdict_)
+        verdict_(row.current,
+                 {row.current.macAddress, {}, row.ip, row.netmask, row.current.interfaceIndex},
+                 outcome);
 }
 
 void CommissionDialog::OnRunEnded() {
@@ -293,10 +261,6 @@ void CommissionDialog::SetRowVerdict(std::size_t row, const QString& text, const
     QTableWidgetItem* item = TB_Preview->item(static_cast<int>(row), kVerdictColumn);
     item->setText(text);
     item->setBackground(colour.isValid() ? QBrush(colour) : QBrush());
-}
-
-int CommissionDialog::Finished() const {
-    return sets_ ? static_cast<int>(sets_->Finished()) : 0;
 }
 
 void CommissionDialog::reject() {

@@ -24,16 +24,15 @@ namespace vrel {
 // One device of a commissioning run: as it is listed now and what it is to become.
 struct CommissionRow {
     Device current; // as listed; only its MAC address when the device was not found
-    bool found = false;
     std::string ip, netmask;
     std::optional<std::string> password; // a plan's own; otherwise the dialog's password box
     std::string problem;                 // why the row is not sent; empty when it is
 };
 
-// Gives many devices their addresses at once: a range counted up from a first address for the
-// devices selected in the table, or the rows of a plan file. Every row is shown current -> new
-// before anything is sent; Apply sets and verifies them, a bounded number at a time, and
-// Cancel lets the rows in flight finish and sends no further one.
+// Gives many devices their addresses at once: a range from a first address for the devices
+// selected in the table, or the rows of a plan file. Every row shows current -> new before
+// anything is sent; Apply sets and verifies a bounded number at a time; Cancel lets the rows in
+// flight finish and sends no further one.
 class CommissionDialog : public QDialog {
     Q_OBJECT
 public:
@@ -50,11 +49,9 @@ public:
     // The rows of a plan; any error of the plan leaves nothing to apply.
     void ShowPlan(const SitePlan& plan, const QString& fileName);
 
-    const std::vector<CommissionRow>& Rows() const { return rows_; }
-    const std::vector<std::string>& Problems() const { return problems_; }
     bool Running() const { return sets_ != nullptr && !sets_->Done(); }
     // Rows with a verdict, out of those sent.
-    int Finished() const;
+    int Finished() const { return sets_ ? static_cast<int>(sets_->Finished()) : 0; }
 
     QLineEdit* ED_First;
     QLineEdit* ED_Mask;
@@ -77,15 +74,12 @@ public slots:
     void reject() override;
 
 private:
-    void BuildControls();
     void PreviewRange();
     void ShowRows();
-    void ShowProblems();
     void Apply();
     void OnRowDone(std::size_t row, const SetOutcome& outcome);
     void OnRunEnded();
     void SetRowVerdict(std::size_t row, const QString& text, const QColor& colour);
-    const Device* Listed(const std::string& mac) const;
 
     KvVRELClient& client_;
     DeviceList listed_;

@@ -4,7 +4,6 @@
 #include "SaveText.h"
 
 #include <QClipboard>
-#include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -48,11 +47,6 @@ JournalDialog::JournalDialog(QWidget* parent, std::vector<JournalEntry> entries)
             ShowMessageBox(this, *problem);
     });
     connect(BT_Close, &QPushButton::clicked, this, &QDialog::accept);
-    Fill();
-    resize(900, 400);
-}
-
-void JournalDialog::Fill() {
     TB_Journal->setColumnCount(static_cast<int>(kJournalColumns.size()));
     QStringList captions;
     for (const std::string& name : kJournalColumns)
@@ -66,6 +60,7 @@ void JournalDialog::Fill() {
                                 new QTableWidgetItem(QString::fromLatin1(cells[c])));
     }
     TB_Journal->resizeColumnsToContents();
+    resize(900, 400);
 }
 
 QString JournalDialog::CopyText() const {

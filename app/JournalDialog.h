@@ -31,7 +31,6 @@ public:
     QPushButton* BT_Close;
 
 private:
-    void Fill();
     std::vector<JournalEntry> entries_; // newest first
 };
 

@@ -6,8 +6,9 @@
 #include <X11/Xutil.h>
 #endif
 
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
+#include <memory>
 
 namespace vrel {
 
@@ -15,42 +16,37 @@ namespace vrel {
 
 namespace {
 
-// One window property as Xlib returns it, released with this object.
-class Property {
-public:
-    Property(Display* display, Window window, Atom name, Atom wanted, long length) {
-        unsigned long after = 0;
-        if (XGetWindowProperty(display, window, name, 0, length, False, wanted, &type, &format,
-                               &count, &after, &data) != Success)
-            data = nullptr;
-    }
-    ~Property() {
-        if (data != nullptr)
-            XFree(data);
-    }
-    Property(const Property&) = delete;
-    Property& operator=(const Property&) = delete;
+// Memory Xlib hands out, released with XFree.
+template <class T> using XPtr = std::unique_ptr<T, decltype(&XFree)>;
 
+struct Property {
     Atom type = None;
     int format = 0;
     unsigned long count = 0;
-    unsigned char* data = nullptr;
+    XPtr<unsigned char> data{nullptr, XFree};
 };
+
+Property ReadProperty(Display* display, Window window, Atom name, Atom wanted, long length) {
+    Property p;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, window, name, 0, length, False, wanted, &p.type, &p.format,
+                           &p.count, &after, &data) == Success)
+        p.data.reset(data);
+    return p;
+}
 
 // _NET_WM_NAME (UTF-8) or WM_NAME of a window.
 std::string TitleOf(Display* display, Window window) {
     const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-    const Property netWmName(display, window, XInternAtom(display, "_NET_WM_NAME", False), utf8,
-                             1024);
-    if (netWmName.data != nullptr && netWmName.type == utf8 && netWmName.count > 0)
-        return std::string(reinterpret_cast<char*>(netWmName.data), netWmName.count);
-    std::string title;
-    char* name = nullptr;
-    if (XFetchName(display, window, &name) && name != nullptr) {
-        title = name;
-        XFree(name);
-    }
-    return title;
+    const Property netWmName =
+        ReadProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), utf8, 1024);
+    if (netWmName.data && netWmName.type == utf8 && netWmName.count > 0)
+        return std::string(reinterpret_cast<char*>(netWmName.data.get()), netWmName.count);
+    char* name = nullptr; // stays null without a WM_NAME
+    XFetchName(display, window, &name);
+    const XPtr<char> owned(name, XFree);
+    return name != nullptr ? name : "";
 }
 
 Window FindTitled(Display* display, Window parent, const std::string& title, int depth) {
@@ -59,30 +55,25 @@ Window FindTitled(Display* display, Window parent, const std::string& title, int
     unsigned int count = 0;
     if (!XQueryTree(display, parent, &root, &parentOut, &children, &count))
         return 0;
-    Window found = 0;
-    for (unsigned int i = 0; i < count && found == 0; ++i) {
+    const XPtr<Window> owned(children, XFree);
+    for (unsigned int i = 0; i < count; ++i) {
         if (TitleOf(display, children[i]) == title)
-            found = children[i];
-        else if (depth > 0)
-            found = FindTitled(display, children[i], title, depth - 1);
+            return children[i];
+        if (const Window found = depth > 0 ? FindTitled(display, children[i], title, depth - 1) : 0)
+            return found;
     }
-    if (children != nullptr)
-        XFree(children);
-    return found;
+    return 0;
 }
 
 bool SupportsActiveWindow(Display* display) {
     const Atom active = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
-    const Property supported(display, DefaultRootWindow(display),
-                             XInternAtom(display, "_NET_SUPPORTED", False), XA_ATOM, 4096);
-    if (supported.data == nullptr || supported.format != 32)
+    const Property supported =
+        ReadProperty(display, DefaultRootWindow(display),
+                     XInternAtom(display, "_NET_SUPPORTED", False), XA_ATOM, 4096);
+    if (!supported.data || supported.format != 32)
         return false;
-    const auto* atoms = reinterpret_cast<const Atom*>(supported.data);
-    for (unsigned long i = 0; i < supported.count; ++i) {
-        if (atoms[i] == active)
-            return true;
-    }
-    return false;
+    const auto* atoms = reinterpret_cast<const Atom*>(supported.data.get());
+    return std::find(atoms, atoms + supported.count, active) != atoms + supported.count;
 }
 
 void Activate(Display* display, Window window) {
@@ -95,8 +86,7 @@ void Activate(Display* display, Window window) {
         event.xclient.format = 32;
         event.xclient.data.l[0] = 2; // source: a pager, i.e. the user's own request
         event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask,
-                   &event);
+        XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
     } else {
         XMapRaised(display, window);
         XSetInputFocus(display, window, RevertToParent, CurrentTime);

@@ -4,9 +4,8 @@
 
 namespace vrel {
 
-// Looks for a top-level X11 window titled exactly title (a window manager reparents clients,
-// so the root's grandchildren count too) and activates it. False without an X display, or
-// when no such window exists.
+// Activates the top-level X11 window titled exactly title (window managers reparent clients, so
+// the root's grandchildren count too). False without an X display or such a window.
 bool ActivateRunningInstance(const std::string& title);
 
 } // namespace vrel

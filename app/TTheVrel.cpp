@@ -31,7 +31,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <functional>
+#include <algorithm>
+#include <iterator>
 
 namespace vrel {
 
@@ -82,9 +83,8 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
 
 // Lines as a text-file string list holds them: a final line end adds no empty line.
 QStringList ReadLines(QFile& file) {
-    QString text = QString::fromLatin1(file.readAll());
-    QStringList lines = text.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
+    QStringList lines = QString::fromLatin1(file.readAll()).split('\n');
+    if (lines.last().isEmpty()) // split gives at least one line
         lines.removeLast();
     for (QString& line : lines) {
         if (line.endsWith('\r'))
@@ -93,8 +93,7 @@ QStringList ReadLines(QFile& file) {
     return lines;
 }
 
-} // namespace
-
+// The time of day in the system locale's long time format.
 std::string LongTimeText() {
     QString format = QLocale::system().timeFormat(QLocale::LongFormat);
     // Qt's long format names the time zone; the log shows the time of day only.
@@ -105,12 +104,13 @@ std::string LongTimeText() {
         .toStdString();
 }
 
+} // namespace
+
 TTheVrel::TTheVrel(QWidget* parent, const QHostAddress& destination)
     : QWidget(parent), destination_(destination) {
     setObjectName("TheVrel");
     setWindowTitle(kCaption);
     BuildControls();
-    resize(DefaultWidth(), kDefaultHeight);
     RestoreLayout();
     try {
         FormCreate();
@@ -136,12 +136,18 @@ void TTheVrel::BuildControls() {
 
     BuildPanels();
     BuildEditPanel();
-    BuildMemoMenu();
-    BuildHiddenControls();
-    BuildCommissionControls();
-    // The free slot left of the password box, below the MAC address and module name.
-    LB_Status = MakeLabel(Panel3, "LB_Status", "", 8, 60);
-    LB_Status->resize(200, 15);
+    // Below Close: many devices at once, the table as a file, and the journal of Sets.
+    BT_Assign = MakeButton(Panel1, "BT_Assign", "Assign...", {8, 170, 57, 25});
+    BT_Assign->setToolTip("Assign addresses to the selected devices");
+    BT_Plan = MakeButton(Panel1, "BT_Plan", "Plan...", {8, 195, 57, 25});
+    BT_Plan->setToolTip("Open a plan and apply it");
+    BT_Export = MakeButton(Panel1, "BT_Export", "Export...", {8, 230, 57, 25});
+    BT_Export->setToolTip("Save the table with its verdicts as CSV");
+    BT_Journal = MakeButton(Panel1, "BT_Journal", "Journal...", {8, 255, 57, 25});
+    BT_Journal->setToolTip("Show the journal of Sets");
+    Assign1 = new QAction("Assign addresses...", LV_Vrel);
+    Assign1->setObjectName("Assign1");
+    LV_Vrel->addAction(Assign1);
 
     setTabOrder(ED_IP, ED_Net);
     setTabOrder(ED_Net, ED_Pass);
@@ -149,7 +155,16 @@ void TTheVrel::BuildControls() {
     setTabOrder(ED_Mac, ED_Mod);
     setTabOrder(ED_Mod, Memo_Info);
 
-    SetUpTableColumns();
+    // The designed columns: the product code hides in a one-pixel caption column.
+    // Then on which network of the host each device answered, and the last Set's verdict.
+    LV_Vrel->setHeaderLabels(
+        {"", "Module Name", "Mac Address", "IP Address", "NetMask", "Interface", "Status"});
+    LV_Vrel->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    const int widths[] = {1, 100, 100, 100, 100, 100, 110};
+    for (int c = 0; c < static_cast<int>(std::size(widths)); ++c) {
+        LV_Vrel->header()->setSectionResizeMode(c, QHeaderView::Interactive);
+        LV_Vrel->setColumnWidth(c, widths[c]);
+    }
     ConnectControls();
 }
 
@@ -168,6 +183,15 @@ void TTheVrel::BuildPanels() {
     BT_Set = MakeButton(Panel1, "BT_Set", "Set", {8, 80, 57, 25});
     BT_Set->setEnabled(false);
     BT_Close = MakeButton(Panel1, "BT_Close", "Close", {8, 135, 57, 25});
+    // Kept without being shown.
+    BT_Test = MakeButton(Panel1, "BT_Test", "Test", {8, 107, 57, 25});
+    BT_Test->setVisible(false);
+    ComboBox1 = Child<QComboBox>(Panel1, "ComboBox1", {4, 31, 65, 21});
+    ComboBox1->setEditable(false);
+    ComboBox1->setVisible(false);
+    Label6 = MakeLabel(Panel1, "Label6", "Available", 8, 16);
+    Label6->resize(43, 13);
+    Label6->setVisible(false);
 
     ED_Filter = Child<QLineEdit>(Panel2, "ED_Filter");
     ED_Filter->setPlaceholderText("Filter");
@@ -208,9 +232,10 @@ void TTheVrel::BuildEditPanel() {
     memoRow->addWidget(Memo_Info);
     Label5 = MakeLabel(Panel3, "Label5", "Password", 216, 56);
     ED_Pass = Child<QLineEdit>(Panel3, "ED_Pass", {280, 56, 121, 21});
-}
+    // The free slot left of the password box, below the MAC address and module name.
+    LB_Status = MakeLabel(Panel3, "LB_Status", "", 8, 60);
+    LB_Status->resize(200, 15);
 
-void TTheVrel::BuildMemoMenu() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
     Clear1 = PopupMenu1->addAction("Clear");
@@ -220,64 +245,19 @@ void TTheVrel::BuildMemoMenu() {
             [this](const QPoint& at) { PopupMenu1->popup(Memo_Info->mapToGlobal(at)); });
 }
 
-// Controls of the button column the window keeps without showing them.
-void TTheVrel::BuildHiddenControls() {
-    BT_Test = MakeButton(Panel1, "BT_Test", "Test", {8, 107, 57, 25});
-    BT_Test->setVisible(false);
-    ComboBox1 = Child<QComboBox>(Panel1, "ComboBox1", {4, 31, 65, 21});
-    ComboBox1->setEditable(false);
-    ComboBox1->setVisible(false);
-    Label6 = MakeLabel(Panel1, "Label6", "Available", 8, 16);
-    Label6->resize(43, 13);
-    Label6->setVisible(false);
-}
-
-// Below Close: many devices at once, the table as a file, and the journal of Sets.
-void TTheVrel::BuildCommissionControls() {
-    BT_Assign = MakeButton(Panel1, "BT_Assign", "Assign...", {8, 170, 57, 25});
-    BT_Assign->setToolTip("Assign addresses to the selected devices");
-    BT_Plan = MakeButton(Panel1, "BT_Plan", "Plan...", {8, 195, 57, 25});
-    BT_Plan->setToolTip("Open a plan and apply it");
-    BT_Export = MakeButton(Panel1, "BT_Export", "Export...", {8, 230, 57, 25});
-    BT_Export->setToolTip("Save the table with its verdicts as CSV");
-    BT_Journal = MakeButton(Panel1, "BT_Journal", "Journal...", {8, 255, 57, 25});
-    BT_Journal->setToolTip("Show the journal of Sets");
-    Assign1 = new QAction("Assign addresses...", LV_Vrel);
-    Assign1->setObjectName("Assign1");
-    LV_Vrel->addAction(Assign1);
-}
-
-void TTheVrel::SetUpTableColumns() {
-    // The designed columns: the product code hides in a one-pixel caption column.
-    // Then on which network of the host each device answered, and the last Set's verdict.
-    LV_Vrel->setHeaderLabels(
-        {"", "Module Name", "Mac Address", "IP Address", "NetMask", "Interface", "Status"});
-    LV_Vrel->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    const int widths[] = {1, 100, 100, 100, 100, 100, 110};
-    for (int c = 0; c < static_cast<int>(std::size(widths)); ++c) {
-        LV_Vrel->header()->setSectionResizeMode(c, QHeaderView::Interactive);
-        LV_Vrel->setColumnWidth(c, widths[c]);
-    }
-}
-
 void TTheVrel::ConnectControls() {
     connect(BT_Discover, &QPushButton::clicked, this, &TTheVrel::BT_DiscoverClick);
     connect(BT_Set, &QPushButton::clicked, this, &TTheVrel::BT_SetClick);
     connect(BT_Close, &QPushButton::clicked, this, &TTheVrel::BT_CloseClick);
     connect(BT_Test, &QPushButton::clicked, this, &TTheVrel::BT_TestClick);
     connect(LV_Vrel, &ReportListView::Clicked, this, &TTheVrel::LV_VrelClick);
-    connect(LV_Vrel, &ReportListView::DoubleClicked, this, &TTheVrel::LV_VrelDblClick);
+    connect(LV_Vrel, &QAbstractItemView::doubleClicked, this, &TTheVrel::LV_VrelDblClick);
     connect(Clear1, &QAction::triggered, this, &TTheVrel::Clear1Click);
-    ConnectCommissionControls();
-
     // Conflicts are a property of the whole table: looked at once the answers pause, never
     // per answer.
     conflictTimer_.setSingleShot(true);
     conflictTimer_.setInterval(kConflictPauseMs);
     connect(&conflictTimer_, &QTimer::timeout, this, &TTheVrel::MarkConflicts);
-}
-
-void TTheVrel::ConnectCommissionControls() {
     connect(BT_Assign, &QPushButton::clicked, this, &TTheVrel::BT_AssignClick);
     connect(Assign1, &QAction::triggered, this, &TTheVrel::BT_AssignClick);
     connect(BT_Plan, &QPushButton::clicked, this, &TTheVrel::BT_PlanClick);
@@ -314,21 +294,13 @@ void TTheVrel::FilterRows(int first, int last) {
     }
 }
 
-int TTheVrel::DefaultWidth() const {
-    int columns = 0;
-    for (int c = 0; c < LV_Vrel->columnCount(); ++c)
-        columns += LV_Vrel->columnWidth(c);
-    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, LV_Vrel);
-    return columns + 2 * LV_Vrel->frameWidth() + scrollBar + kButtonColumnWidth;
-}
-
-void TTheVrel::SaveLayout() const {
-    QSettings settings(kSettingsOrganisation, kSettingsApplication);
-    settings.setValue(kGeometryKey, saveGeometry());
-    settings.setValue(kColumnsKey, LV_Vrel->header()->saveState());
-}
-
 void TTheVrel::RestoreLayout() {
+    // By default every column of the table shows without a horizontal scroll bar.
+    int width = 2 * LV_Vrel->frameWidth() + kButtonColumnWidth +
+                style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, LV_Vrel);
+    for (int c = 0; c < LV_Vrel->columnCount(); ++c)
+        width += LV_Vrel->columnWidth(c);
+    resize(width, kDefaultHeight);
     const QSettings settings(kSettingsOrganisation, kSettingsApplication);
     if (const QByteArray geometry = settings.value(kGeometryKey).toByteArray(); !geometry.isEmpty())
         centred_ = restoreGeometry(geometry); // a saved place is kept, not centred
@@ -414,10 +386,8 @@ void TTheVrel::OnDiscoverEnded() {
 
 void TTheVrel::NameFailedSends(const KvVRELClient& client, const std::string& what) {
     std::vector<SendOutcome> failed;
-    for (const SendOutcome& o : client.LastSend()) {
-        if (!o.sent)
-            failed.push_back(o);
-    }
+    std::ranges::copy_if(client.LastSend(), std::back_inserter(failed),
+                         [](const SendOutcome& o) { return !o.sent; });
     if (!failed.empty())
         AppendMemo(what + ": " + TriedText(failed));
 }
@@ -456,19 +426,12 @@ void TTheVrel::WatchDiscoverDrops() {
 void TTheVrel::LV_VrelClick() {
     const std::optional<Device> device =
         discoverPresenter_ ? discoverPresenter_->DeviceOf(LV_Vrel->Selected()) : std::nullopt;
-    if (device) {
-        ED_Mod->setText(QString::fromLatin1(device->modelName));
-        ED_Mac->setText(QString::fromLatin1(device->macAddress));
-        ED_IP->setText(QString::fromLatin1(device->ipAddress));
-        ED_Net->setText(QString::fromLatin1(device->netmask));
-        BT_Set->setEnabled(true);
-    } else {
-        ED_Mac->clear();
-        ED_Mod->clear();
-        ED_IP->clear();
-        ED_Net->clear();
-        BT_Set->setEnabled(false);
-    }
+    const Device shown = device.value_or(Device{}); // no row: empty boxes
+    ED_Mod->setText(QString::fromLatin1(shown.modelName));
+    ED_Mac->setText(QString::fromLatin1(shown.macAddress));
+    ED_IP->setText(QString::fromLatin1(shown.ipAddress));
+    ED_Net->setText(QString::fromLatin1(shown.netmask));
+    BT_Set->setEnabled(device.has_value());
 }
 
 void TTheVrel::BT_SetClick() {
@@ -487,18 +450,14 @@ void TTheVrel::BT_SetClick() {
     try {
         if (setClient_ == nullptr)
             RaiseVrel(kSocketNotReady);
-        auto* set = new VerifiedSet(*setClient_, target, options, nullptr, this);
-        set->SetFinished([this, set, target, before](const SetOutcome& outcome) {
+        auto set = std::make_unique<VerifiedSet>(*setClient_, target, options, nullptr, this);
+        set->SetFinished([this, s = set.get(), target, before](const SetOutcome& outcome) {
             OnSetFinished(target, outcome);
             RecordVerdict(before, target, outcome);
-            set->deleteLater();
+            s->deleteLater();
         });
-        try {
-            set->Start();
-        } catch (...) {
-            delete set;
-            throw;
-        }
+        set->Start();
+        set.release(); // started: it deletes itself once finished
         AppendMemo("Set Device " + target.mac + " at " + LongTimeText());
     } catch (const std::exception& e) {
         ShowMessageBox(this, e.what());
@@ -712,7 +671,9 @@ void TTheVrel::showEvent(QShowEvent* event) {
 }
 
 void TTheVrel::closeEvent(QCloseEvent* event) {
-    SaveLayout();
+    QSettings settings(kSettingsOrganisation, kSettingsApplication);
+    settings.setValue(kGeometryKey, saveGeometry());
+    settings.setValue(kColumnsKey, LV_Vrel->header()->saveState());
     FormClose();
     event->accept();
 }

@@ -83,14 +83,11 @@ public:
     void BT_DiscoverClick();
     void LV_VrelClick();
     void BT_SetClick();
-    // The memo lines of a Set that has ended: the Set exchange's own, then, unless the device
-    // refused, what the device reported when asked afterwards.
+    // The memo lines of an ended Set: its own, then what the device reported when asked.
     void OnSetFinished(const VerifiedSet::Target& target, const SetOutcome& outcome);
-    // Highlights rows whose address conflicts (shared, unreachable subnet, the host's own),
-    // the tooltip naming the conflict.
+    // Highlights rows whose address conflicts, the tooltip naming the conflict.
     void MarkConflicts();
-    // A Set's verdict in the device's row: the status cell, and the new address where the
-    // device took it; conflicts are marked again.
+    // A Set's verdict in the device's row, with the new address where the device took it.
     void ShowVerdict(const VerifiedSet::Target& target, const SetOutcome& outcome);
     // The selected devices of the rows shown, in the order shown.
     DeviceList SelectedDevices() const;
@@ -120,13 +117,7 @@ private:
     void BuildControls();
     void BuildPanels();
     void BuildEditPanel();
-    void BuildMemoMenu();
-    void BuildHiddenControls();
-    void BuildCommissionControls();
-    void ConnectCommissionControls();
-    // The width that shows every column of the table without a horizontal scroll bar.
-    int DefaultWidth() const;
-    void SaveLayout() const;
+    // The saved size and place, else the size that shows every column.
     void RestoreLayout();
     // Whether the address in the boxes may be sent: refused outright, or, where only the
     // plausibility rule refuses it, as the user answers when asked.
@@ -136,7 +127,6 @@ private:
     // The verdict of a Set in its row and in the journal.
     void RecordVerdict(const Device& before, const VerifiedSet::Target& target,
                        const SetOutcome& outcome);
-    void SetUpTableColumns();
     void ConnectControls();
     void AppendMemo(const std::string& line);
     void ShowDiscoverStatus();
@@ -159,8 +149,5 @@ private:
     QPointer<CommissionDialog> commission_;
     QPointer<JournalDialog> journal_;
 };
-
-// The time of day in the system locale's long time format, without a time zone.
-std::string LongTimeText();
 
 } // namespace vrel

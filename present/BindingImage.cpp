@@ -9,6 +9,7 @@
 
 #include <bit>
 #include <cmath>
+#include <ranges>
 
 namespace vrel {
 
@@ -33,40 +34,26 @@ std::uint64_t FromLittleEndian(const std::string& bytes, std::size_t size) {
     return value;
 }
 
-bool IsBlank(const std::string& text) {
-    return text.find_first_not_of(' ') == std::string::npos;
-}
-
 // A cleared variable (the presenter empties every text before reading the controls back)
 // must not fail: a blank double or date-time text is the zero value, like a blank number.
 double ReadDoubleOrZero(const std::string& text, bool dateTime) {
-    if (IsBlank(text))
+    if (text.find_first_not_of(' ') == std::string::npos)
         return 0.0;
     return dateTime ? ReadDateTime(text) : ReadFloat(text);
 }
 
 std::string IpAddressImage(const std::string& text) {
     std::string bytes;
-    if (text.empty())
-        return bytes;
-    std::size_t begin = 0;
-    for (;;) {
-        const std::size_t dot = text.find('.', begin);
-        const std::string component = text.substr(begin, dot - begin);
+    for (const auto part : std::views::split(text, '.')) {
+        const std::string component(part.begin(), part.end());
         bytes.push_back(static_cast<char>(ReadWrappedDecimal(component) & 0xFF));
-        if (dot == std::string::npos)
-            return bytes;
-        begin = dot + 1;
     }
+    return bytes;
 }
 
 // Day counts of 1 January of the year 1 and of 1 January 10000.
 constexpr double kFirstDay = -693594.0;
 constexpr double kEndDay = 2958466.0;
-
-bool AnyNonZero(const std::string& bytes, std::size_t size) {
-    return bytes.find_first_not_of('\0') < size;
-}
 
 } // namespace
 
@@ -119,7 +106,7 @@ std::string BytesToText(const std::string& bytes, std::uint8_t type) {
     case kBool8:
     case kBool16:
     case kBool32:
-        return AnyNonZero(bytes, size) ? "true" : "false";
+        return bytes.find_first_not_of('\0') < size ? "true" : "false";
     case kInt8:
         return std::to_string(static_cast<std::int8_t>(raw));
     case kInt16:

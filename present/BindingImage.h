@@ -19,9 +19,8 @@ std::string TextToBytes(const std::string& text, std::uint8_t valueType);
 // The value text of a byte image. Throws -1018 when there are fewer bytes than the type needs,
 // -1007 for a type outside 1..17.
 std::string BytesToText(const std::string& bytes, std::uint8_t valueType);
-// The bytes of the part of the type at startByte: its fixed size, or the rest of the image for
-// the string types. Throws -1019 when the part does not lie within the bytes, -1007 for a type
-// outside 1..17.
+// The part of the type at startByte: its fixed size, or the rest for the string types. Throws
+// -1019 when the part does not lie within the bytes, -1007 for a type outside 1..17.
 std::string ExtractPart(const std::string& bytes, std::uint32_t startByte, std::uint8_t valueType);
 
 // The date-time value of a datetime image. Throws -1018 for fewer than eight bytes or a value

@@ -16,7 +16,6 @@
 #include <QLineEdit>
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 
 namespace vrel {
@@ -35,8 +34,7 @@ std::string Bytes(const QString& text) {
     return text.toLatin1().toStdString();
 }
 
-// What a binding shows: the response variable it names when the variable is structured, else
-// the variable itself.
+// What a binding shows: the response variable it names of a structured variable, else that.
 struct Source {
     std::uint8_t type;
     const KvOptionList* optionList;
@@ -68,29 +66,22 @@ const KvOptionList* EffectiveList(const ControlBinding& b, const KvOptionList* s
     return IsPartial(b, sourceType) ? nullptr : sourceList;
 }
 
-enum class Kind { Label, CheckBox, ComboBox, RadioGroup, Edit, Other };
-
-Kind KindOf(const ControlBinding& b) {
-    QObject* first = b.controls.empty() ? nullptr : b.controls.front();
-    if (qobject_cast<QLabel*>(first))
-        return Kind::Label;
-    if (qobject_cast<QCheckBox*>(first))
-        return Kind::CheckBox;
-    if (qobject_cast<QComboBox*>(first))
-        return Kind::ComboBox;
-    if (qobject_cast<RadioGroup*>(first))
-        return Kind::RadioGroup;
-    if (qobject_cast<QLineEdit*>(first))
-        return Kind::Edit;
-    return Kind::Other;
+// The controls of a binding are all of its first control's kind.
+QWidget* FirstControl(const ControlBinding& b) {
+    return b.controls.empty() ? nullptr : b.controls.front();
 }
 
-// The controls of a binding are all of its first control's kind.
 template <class Control> Control* ControlAt(const ControlBinding& b, int i) {
     auto* control = qobject_cast<Control*>(b.controls[static_cast<std::size_t>(i)]);
     if (control == nullptr)
         RaiseVrel(kBadControl);
     return control;
+}
+
+const KvOptionList& RequiredList(const KvOptionList* list) {
+    if (list == nullptr)
+        RaiseVrel(kNoOptionList);
+    return *list;
 }
 
 bool IsBoolType(std::uint8_t type) {
@@ -118,26 +109,11 @@ bool IsSpreadType(std::uint8_t type) {
     return type >= kTimeticks && type <= kOctetStr;
 }
 
-// Edits a spread layout needs; the strings need one per byte, checked against the image.
-int LayoutEdits(std::uint8_t type) {
-    switch (type) {
-    case kTimeticks:
-        return 5;
-    case kDatetime:
-        return 7;
-    case kIpAddress:
-        return 4;
-    case kMacAddress:
-        return 6;
-    default:
-        return 0;
-    }
-}
+// Edits a spread layout needs, by type from kTimeticks on (the strings: one per byte).
+constexpr int kLayoutEdits[] = {5, 7, 4, 6, 0, 0};
 
-std::string Hex2(unsigned char byte) {
-    char text[3];
-    std::snprintf(text, sizeof text, "%02X", byte);
-    return text;
+int LayoutEdits(std::uint8_t type) {
+    return IsSpreadType(type) ? kLayoutEdits[type - kTimeticks] : 0;
 }
 
 // The texts of the first edits of a spread layout.
@@ -164,7 +140,8 @@ std::vector<std::string> SpreadImage(const std::string& image, std::uint8_t type
         const std::size_t count = isString ? image.size() : fixed_value_size(type);
         for (std::size_t i = 0; i < count; ++i) {
             const auto byte = static_cast<unsigned char>(image[i]);
-            texts.push_back(type == kIpAddress ? std::to_string(byte) : Hex2(byte));
+            texts.push_back(type == kIpAddress ? std::to_string(byte)
+                                               : bytes_to_hex(image.substr(i, 1)));
         }
     }
     return texts;
@@ -249,29 +226,19 @@ void FillBinding(const KvVRELVarList& vars, const ControlBinding& b) {
     const KvOptionList* list = EffectiveList(b, source.optionList, source.type);
     if (list != nullptr)
         text = list->ValueToName(text);
-    switch (KindOf(b)) {
-    case Kind::Label:
-        ControlAt<QLabel>(b, 0)->setText(Latin1(text));
-        break;
-    case Kind::CheckBox:
+    QWidget* first = FirstControl(b);
+    if (auto* label = qobject_cast<QLabel*>(first))
+        label->setText(Latin1(text));
+    else if (qobject_cast<QCheckBox*>(first))
         PutInCheckBoxes(b, list, image, text);
-        break;
-    case Kind::ComboBox:
-        if (list == nullptr)
-            RaiseVrel(kNoOptionList);
-        SelectInComboBox(*list, ControlAt<QComboBox>(b, 0), text);
-        break;
-    case Kind::RadioGroup:
-        if (list == nullptr)
-            RaiseVrel(kNoOptionList);
-        SelectInRadioGroup(*list, ControlAt<RadioGroup>(b, 0), text);
-        break;
-    case Kind::Edit:
+    else if (auto* box = qobject_cast<QComboBox*>(first))
+        SelectInComboBox(RequiredList(list), box, text);
+    else if (auto* group = qobject_cast<RadioGroup*>(first))
+        SelectInRadioGroup(RequiredList(list), group, text);
+    else if (qobject_cast<QLineEdit*>(first))
         PutInEdits(b, image, text);
-        break;
-    case Kind::Other:
+    else
         RaiseVrel(kBadControl);
-    }
 }
 
 // The checked boxes' bits over zero bytes: bits of those bytes no box names read back as 0.
@@ -294,44 +261,36 @@ std::string EntryName(const KvOptionList& list, int index) {
 
 // The text a binding's controls hold; a control showing no item gives the empty text.
 std::optional<std::string> ControlsText(const ControlBinding& b, const KvOptionList* list) {
-    switch (KindOf(b)) {
-    case Kind::Label:
-        return Bytes(ControlAt<QLabel>(b, 0)->text());
-    case Kind::CheckBox: {
-        const bool checked = ControlAt<QCheckBox>(b, 0)->isChecked();
+    QWidget* first = FirstControl(b);
+    if (const auto* label = qobject_cast<QLabel*>(first))
+        return Bytes(label->text());
+    if (const auto* check = qobject_cast<QCheckBox*>(first)) {
         if (list != nullptr)
-            return EntryName(*list, checked ? 1 : 0);
+            return EntryName(*list, check->isChecked() ? 1 : 0);
         if (!IsBoolType(b.valueType))
             RaiseVrel(kCheckBoxType);
-        return checked ? "true" : "false";
+        return check->isChecked() ? "true" : "false";
     }
-    case Kind::ComboBox: {
-        const QComboBox* box = ControlAt<QComboBox>(b, 0);
+    if (const auto* box = qobject_cast<QComboBox*>(first))
         return box->currentIndex() < 0 ? std::string() : Bytes(box->itemText(box->currentIndex()));
-    }
-    case Kind::RadioGroup: {
-        const RadioGroup* group = ControlAt<RadioGroup>(b, 0);
+    if (const auto* group = qobject_cast<RadioGroup*>(first)) {
         const QStringList items = group->Items();
         const int index = group->ItemIndex();
         return index < 0 || index >= items.size() ? std::string() : Bytes(items[index]);
     }
-    case Kind::Edit: {
-        if (b.controlCount() == 1)
-            return Bytes(ControlAt<QLineEdit>(b, 0)->text());
-        std::vector<std::string> texts;
-        for (int i = 0; i < b.controlCount(); ++i)
-            texts.push_back(Bytes(ControlAt<QLineEdit>(b, i)->text()));
-        return GatherEdits(texts, b.valueType);
-    }
-    case Kind::Other:
-        break;
-    }
-    return std::nullopt;
+    if (!qobject_cast<QLineEdit*>(first))
+        return std::nullopt;
+    if (b.controlCount() == 1)
+        return Bytes(ControlAt<QLineEdit>(b, 0)->text());
+    std::vector<std::string> texts;
+    for (int i = 0; i < b.controlCount(); ++i)
+        texts.push_back(Bytes(ControlAt<QLineEdit>(b, i)->text()));
+    return GatherEdits(texts, b.valueType);
 }
 
 // The bytes the binding's controls hold, or nothing for controls no value is read from.
 std::optional<std::string> ReadPart(const ControlBinding& b, const KvOptionList* list) {
-    if (KindOf(b) == Kind::CheckBox && !b.bitIndices.empty())
+    if (qobject_cast<QCheckBox*>(FirstControl(b)) && !b.bitIndices.empty())
         return BitsPart(b);
     std::optional<std::string> text = ControlsText(b, list);
     if (!text)

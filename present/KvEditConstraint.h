@@ -11,22 +11,17 @@ namespace vrel {
 
 // The edit-constraint set of a presenter: the owner window, a flag and a list of constraint
 // texts. Nothing adds entries yet; the catalogue holds the texts its checks would report.
-class KvEditConstraint {
-public:
-    KvEditConstraint(QWidget* owner, std::uint8_t flag) : owner_(owner), flag_(flag) {}
+struct KvEditConstraint {
+    KvEditConstraint(QWidget* ownerWindow, std::uint8_t flagValue)
+        : owner(ownerWindow), flag(flagValue) {}
 
-    QWidget* Owner() const { return owner_; }
-    std::uint8_t Flag() const { return flag_; }
-    int Count() const { return static_cast<int>(entries_.size()); }
-
-private:
     struct _EditConstraint_s {
         std::string text;
     };
 
-    QWidget* owner_;
-    std::uint8_t flag_;
-    std::vector<std::unique_ptr<_EditConstraint_s>> entries_;
+    QWidget* owner; // not owned
+    std::uint8_t flag;
+    std::vector<std::unique_ptr<_EditConstraint_s>> entries;
 };
 
 } // namespace vrel

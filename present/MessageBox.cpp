@@ -1,22 +1,16 @@
 #include "MessageBox.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QMessageBox>
+
+#include <utility>
 
 namespace vrel {
 
 namespace {
 
-MessageBoxFunction& Replacement() {
-    static MessageBoxFunction function;
-    return function;
-}
-
-ConfirmFunction& ConfirmReplacement() {
-    static ConfirmFunction function;
-    return function;
-}
+MessageBoxFunction messageBoxReplacement;
+ConfirmFunction confirmReplacement;
 
 QString Title(const std::string& caption) {
     return caption.empty() ? QCoreApplication::applicationName() : QString::fromLatin1(caption);
@@ -24,24 +18,22 @@ QString Title(const std::string& caption) {
 
 } // namespace
 
-bool Confirm(QWidget* owner, const std::string& text, const std::string& caption) {
-    if (ConfirmReplacement())
-        return ConfirmReplacement()(owner, text, caption);
-    QMessageBox box(QMessageBox::Warning, Title(caption), QString::fromLatin1(text),
+bool Confirm(QWidget* owner, const std::string& text) {
+    if (confirmReplacement)
+        return confirmReplacement(owner, text);
+    QMessageBox box(QMessageBox::Warning, Title(""), QString::fromLatin1(text),
                     QMessageBox::Yes | QMessageBox::No, owner);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 
 ConfirmFunction SetConfirmFunction(ConfirmFunction function) {
-    ConfirmFunction previous = std::move(ConfirmReplacement());
-    ConfirmReplacement() = std::move(function);
-    return previous;
+    return std::exchange(confirmReplacement, std::move(function));
 }
 
 void ShowMessageBox(QWidget* owner, const std::string& text, const std::string& caption) {
-    if (Replacement()) {
-        Replacement()(owner, text, caption);
+    if (messageBoxReplacement) {
+        messageBoxReplacement(owner, text, caption);
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, Title(caption), QString::fromLatin1(text), QMessageBox::Ok, owner);
@@ -49,9 +41,7 @@ void ShowMessageBox(QWidget* owner, const std::string& text, const std::string& 
 }
 
 MessageBoxFunction SetMessageBoxFunction(MessageBoxFunction function) {
-    MessageBoxFunction previous = std::move(Replacement());
-    Replacement() = std::move(function);
-    return previous;
+    return std::exchange(messageBoxReplacement, std::move(function));
 }
 
 } // namespace vrel

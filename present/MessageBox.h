@@ -17,11 +17,9 @@ void ShowMessageBox(QWidget* owner, const std::string& text, const std::string& 
 // Installs a replacement and returns the previous one; an empty function restores the box.
 MessageBoxFunction SetMessageBoxFunction(MessageBoxFunction function);
 
-// A question with Yes and No, No the default; true for Yes. Replaceable as the message box is,
-// so tests answer it.
-using ConfirmFunction =
-    std::function<bool(QWidget* owner, const std::string& text, const std::string& caption)>;
-bool Confirm(QWidget* owner, const std::string& text, const std::string& caption = "");
+// A question with Yes and No, No the default; true for Yes. Replaceable as the message box is.
+using ConfirmFunction = std::function<bool(QWidget* owner, const std::string& text)>;
+bool Confirm(QWidget* owner, const std::string& text);
 ConfirmFunction SetConfirmFunction(ConfirmFunction function);
 
 } // namespace vrel

@@ -17,10 +17,7 @@ QStringList RadioGroup::Items() const {
 }
 
 void RadioGroup::SetItems(const QStringList& items) {
-    for (QAbstractButton* button : buttons_->buttons()) {
-        buttons_->removeButton(button);
-        delete button;
-    }
+    qDeleteAll(buttons_->buttons()); // a button leaves its group as it goes
     for (int i = 0; i < items.size(); ++i) {
         auto* button = new QRadioButton(items[i], this);
         buttons_->addButton(button, i);

@@ -4,14 +4,11 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
-
-#include <algorithm>
 
 namespace vrel {
 
@@ -26,16 +23,8 @@ public:
     QString displayText(const QVariant& value, const QLocale& locale) const override {
         if (value.typeId() != QMetaType::QString)
             return QStyledItemDelegate::displayText(value, locale);
-        const QString text = value.toString();
-        QString shown;
-        shown.reserve(text.size());
-        for (const QChar c : text) {
-            if (c.unicode() <= 0xFF && IsHiddenByte(static_cast<unsigned char>(c.unicode())))
-                shown += QString::fromStdString(VisibleText(std::string(1, char(c.unicode()))));
-            else
-                shown += c;
-        }
-        return shown;
+        // The model's texts are Latin-1, so the round trip keeps every character.
+        return QString::fromLatin1(VisibleText(value.toString().toLatin1().toStdString()));
     }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -77,8 +66,12 @@ ReportListView::ReportListView(QWidget* parent)
     // Rows keep the order they came in until the user asks for another; from then on the
     // view sorts, and later rows take their place in that order.
     header()->setSectionsClickable(true);
-    connect(header(), &QHeaderView::sectionClicked, this,
-            &ReportListView::SortOnFirstHeaderClick);
+    connect(header(), &QHeaderView::sectionClicked, this, [this](int column) {
+        if (!isSortingEnabled()) { // from then on the header turns the order around itself
+            setSortingEnabled(true);
+            sortByColumn(column, Qt::AscendingOrder);
+        }
+    });
 
     copyAction_ = new QAction(tr("Copy"), this);
     copyAction_->setShortcut(QKeySequence::Copy);
@@ -87,13 +80,6 @@ ReportListView::ReportListView(QWidget* parent)
             [this] { QGuiApplication::clipboard()->setText(SelectedRowsText()); });
     addAction(copyAction_);
     setContextMenuPolicy(Qt::ActionsContextMenu);
-}
-
-void ReportListView::SortOnFirstHeaderClick(int column) {
-    if (isSortingEnabled())
-        return; // the header itself turns the order around on further clicks
-    setSortingEnabled(true);
-    sortByColumn(column, Qt::AscendingOrder);
 }
 
 QString ReportListView::SelectedRowsText() const {
@@ -109,15 +95,6 @@ QString ReportListView::SelectedRowsText() const {
     return text;
 }
 
-void ReportListView::AddRow(const QStringList& texts) {
-    ReportRow row;
-    for (const QString& text : texts)
-        row.AddCell(text.toLatin1().toStdString());
-    std::vector<ReportRow> rows;
-    rows.push_back(std::move(row));
-    rows_->Append(std::move(rows));
-}
-
 void ReportListView::clear() {
     selectionModel()->clear();
     rows_->Clear();
@@ -128,28 +105,9 @@ int ReportListView::Selected() const {
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-void ReportListView::SelectRow(int row) {
-    selectionModel()->select(rows_->index(row, 0),
-                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-}
-
-int ReportListView::RowAt(const QPoint& point) const {
-    const QModelIndex index = indexAt(point);
-    return index.isValid() ? index.row() : -1;
-}
-
-QRect ReportListView::RowRect(int row) const {
-    const int last = std::max(0, columnCount() - 1);
-    return visualRect(rows_->index(row, 0)).united(visualRect(rows_->index(row, last)));
-}
-
-int ReportListView::TextWidth(const QString& text) const {
-    return QFontMetrics(font()).horizontalAdvance(text);
-}
-
 void ReportListView::mousePressEvent(QMouseEvent* event) {
     QTreeView::mousePressEvent(event);
-    if (RowAt(event->position().toPoint()) < 0)
+    if (!indexAt(event->position().toPoint()).isValid())
         clearSelection();
 }
 
@@ -159,24 +117,16 @@ void ReportListView::mouseReleaseEvent(QMouseEvent* event) {
         emit Clicked();
 }
 
-void ReportListView::mouseDoubleClickEvent(QMouseEvent* event) {
-    QTreeView::mouseDoubleClickEvent(event);
-    emit DoubleClicked();
-}
-
 void ReportListView::OnSelectionChanged(const QItemSelection& selected,
                                           const QItemSelection& deselected) {
     if (!OnSelectItem)
         return;
     // Deselection first, as a row change reads: the old row leaves, then the new one comes.
     auto deliver = [this](const QItemSelection& range, bool isSelected) {
-        QList<int> rows;
         for (const QModelIndex& index : range.indexes()) {
             if (index.column() == 0)
-                rows.append(index.row());
+                OnSelectItem(this, index.row(), isSelected);
         }
-        for (int row : rows)
-            OnSelectItem(this, row, isSelected);
     };
     deliver(deselected, false);
     deliver(selected, true);

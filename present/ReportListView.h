@@ -8,10 +8,9 @@
 
 namespace vrel {
 
-// A report-style list view: one column per value, grid lines, whole rows, read-only, over a
-// ReportTableModel of its own. It has one row-selection handler, called for every row that
-// becomes selected or deselected, which a presenter can replace and chain to. Rows are
-// addressed by their position as shown.
+// A report-style list view over a ReportTableModel of its own: grid lines, whole rows,
+// read-only. One row-selection handler, which a presenter can replace and chain to, hears of
+// every row selected or deselected. Rows are addressed by their position as shown.
 class ReportListView : public QTreeView {
     Q_OBJECT
 public:
@@ -26,21 +25,13 @@ public:
     int columnCount() const { return rows_->columnCount(); }
     QString Text(int row, int column) const { return rows_->Text(row, column); }
     void setHeaderLabels(const QStringList& captions) { rows_->SetHeaders(captions); }
-    void setColumnCount(int columns) { rows_->SetColumnCount(columns); }
-    // Appends one row of texts (Latin-1).
-    void AddRow(const QStringList& texts);
     // Deselects first, as a view of items does, so the selection handler hears of it.
     void clear();
 
     // The selected row, or -1.
     int Selected() const;
-    void SelectRow(int row);
-    // The row at a point of the viewport, or -1.
-    int RowAt(const QPoint& point) const;
-    // The row's rectangle across all columns, in viewport coordinates.
-    QRect RowRect(int row) const;
     // Pixel width of a text in the view's font.
-    int TextWidth(const QString& text) const;
+    int TextWidth(const QString& text) const { return fontMetrics().horizontalAdvance(text); }
     // The selected rows in the order shown, one line each, cells separated by tabs: what the
     // context menu's Copy puts on the clipboard.
     QString SelectedRowsText() const;
@@ -50,15 +41,12 @@ signals:
     // A click anywhere in the view, after the selection has followed it; a click on the empty
     // area leaves no row selected.
     void Clicked();
-    void DoubleClicked();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
-    void SortOnFirstHeaderClick(int column);
     void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     ReportTableModel* rows_;
     QAction* copyAction_;

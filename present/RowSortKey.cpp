@@ -8,16 +8,10 @@ namespace {
 
 // The value of a dotted quad or of a decimal number; nothing for any other text.
 std::optional<quint64> NumericKey(const QString& text) {
-    if (text.count(QLatin1Char('.')) == 3) {
-        bool ok = false;
-        const quint32 address = QHostAddress(text).toIPv4Address(&ok);
-        if (ok)
-            return address;
-        return std::nullopt;
-    }
     bool ok = false;
-    const quint64 number = text.toULongLong(&ok, 10);
-    return ok ? std::optional<quint64>(number) : std::nullopt;
+    const quint64 value = text.count(QLatin1Char('.')) == 3 ? QHostAddress(text).toIPv4Address(&ok)
+                                                            : text.toULongLong(&ok, 10);
+    return ok ? std::optional(value) : std::nullopt;
 }
 
 } // namespace
@@ -32,10 +26,6 @@ bool RowSortKey::operator<(const RowSortKey& other) const {
         return number_.has_value();
     const int folded = text_.compare(other.text_, Qt::CaseInsensitive);
     return folded != 0 ? folded < 0 : text_ < other.text_;
-}
-
-bool RowTextLess(const QString& a, const QString& b) {
-    return RowSortKey(a) < RowSortKey(b);
 }
 
 } // namespace vrel

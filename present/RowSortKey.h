@@ -19,7 +19,4 @@ private:
     std::optional<quint64> number_;
 };
 
-// True when a sorts before b by the rule above.
-bool RowTextLess(const QString& a, const QString& b);
-
 } // namespace vrel

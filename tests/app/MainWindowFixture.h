@@ -85,11 +85,10 @@ public:
             [this](QWidget*, const std::string& text, const std::string&) {
                 texts.push_back(text);
             });
-        previousConfirm_ =
-            SetConfirmFunction([this](QWidget*, const std::string& text, const std::string&) {
-                questions.push_back(text);
-                return answer;
-            });
+        previousConfirm_ = SetConfirmFunction([this](QWidget*, const std::string& text) {
+            questions.push_back(text);
+            return answer;
+        });
     }
     ~MessageBoxCapture() {
         SetMessageBoxFunction(std::move(previous_));
@@ -172,14 +171,14 @@ protected:
         const int row = Row(mac);
         ASSERT_NE(row, -1) << mac.toStdString();
         QTest::mouseClick(W().LV_Vrel->viewport(), Qt::LeftButton, {},
-                          W().LV_Vrel->RowRect(row).center());
+                          W().LV_Vrel->visualRect(W().LV_Vrel->model()->index(row, 1)).center());
         ASSERT_EQ(W().LV_Vrel->Selected(), row);
     }
 
     void ClickEmptyArea() {
         QWidget* viewport = W().LV_Vrel->viewport();
         const QPoint below(150, viewport->height() - 5);
-        ASSERT_EQ(W().LV_Vrel->RowAt(below), -1);
+        ASSERT_FALSE(W().LV_Vrel->indexAt(below).isValid());
         QTest::mouseClick(viewport, Qt::LeftButton, {}, below);
     }
 

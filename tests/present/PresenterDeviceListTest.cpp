@@ -98,14 +98,14 @@ TEST_F(PresenterDeviceListTest, ConflictingAnswersWriteOneMemoLinePerMac) {
     EXPECT_THAT(Column(3), ElementsAre("10.0.0.1", "10.0.0.2"));
 }
 
-TEST(RowTextLessTest, NumbersAndAddressesByValueTextsByLetter) {
+TEST(RowSortKeyTest, NumbersAndAddressesByValueTextsByLetter) {
     const std::pair<const char*, const char*> ordered[] = {
         {"10.0.0.9", "10.0.0.10"}, {"9.255.255.255", "10.0.0.0"}, {"9", "10"}, {"65535", "a"},
         {"alpha", "Beta"},         {"10.0.0.1", "10.0.0.1x"},
     };
     for (const auto& [a, b] : ordered) {
-        EXPECT_TRUE(RowTextLess(a, b)) << a << " < " << b;
-        EXPECT_FALSE(RowTextLess(b, a)) << b << " < " << a;
+        EXPECT_TRUE(RowSortKey(a) < RowSortKey(b)) << a << " < " << b;
+        EXPECT_FALSE(RowSortKey(b) < RowSortKey(a)) << b << " < " << a;
     }
 }
 
@@ -127,7 +127,7 @@ TEST_F(PresenterDeviceListTest, HeaderClickSortsAndLaterRowsFindTheirPlace) {
 TEST_F(PresenterDeviceListTest, CopyPutsTheSelectedRowOnTheClipboard) {
     Answer(Numbered(1));
     Answer(Numbered(2));
-    view.SelectRow(1);
+    view.setCurrentIndex(view.model()->index(1, 0));
     view.CopyAction()->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
               "2\tSIM-2\t020000000002\t10.0.0.2\t255.255.0.0\n");

@@ -200,7 +200,10 @@ TEST_P(BuildColumnsTest, TooFewColumnsAreReplacedByTheVariableNames) {
     const QStringList& before = GetParam().before;
     if (!before.isEmpty()) {
         view.setHeaderLabels(before);
-        view.AddRow(before);
+        ReportRow row;
+        for (const QString& text : before)
+            row.AddCell(text.toStdString());
+        view.Rows().Append({row});
     }
     Attach(DiscoveryAnswer({}));
     EXPECT_THAT(Captions(view), ElementsAreArray(kDiscoveryTitles));
@@ -291,11 +294,12 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     }
     void Click(int row) {
-        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.RowRect(row).center());
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
+                          view.visualRect(view.model()->index(row, 0)).center());
     }
     void ClickEmptyArea() {
         const QPoint below(20, view.viewport()->height() - 5);
-        ASSERT_EQ(view.RowAt(below), -1);
+        ASSERT_FALSE(view.indexAt(below).isValid());
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, below);
     }
 

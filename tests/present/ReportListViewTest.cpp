@@ -10,9 +10,10 @@ namespace {
 
 TEST(ReportListView, ShowsControlCharactersAsEscapesButKeepsTheText) {
     ReportListView view;
-    view.setColumnCount(1);
     const QString stored = QString::fromLatin1("Cam\x1b]0;x\x07\n\x7f\x9b\xE9\\");
-    view.AddRow({stored});
+    ReportRow row;
+    row.AddCell(stored.toLatin1().toStdString());
+    view.Rows().Append({row}); // a view starts with one column
     const QModelIndex cell = view.model()->index(0, 0);
     auto* delegate = qobject_cast<QStyledItemDelegate*>(view.itemDelegate());
     ASSERT_NE(delegate, nullptr);

@@ -74,7 +74,7 @@ TEST(ReportTableModelTest, SelectionFollowsItsRow) {
     view.setHeaderLabels({"IP", "n"});
     int arrived = 0;
     view.Rows().Append(Batch({"10.0.0.3", "10.0.0.2"}, arrived));
-    view.SelectRow(0);
+    view.setCurrentIndex(view.model()->index(0, 0));
     view.sortByColumn(0, Qt::AscendingOrder);
     ASSERT_EQ(view.Text(view.Selected(), 0), "10.0.0.3");
     view.Rows().Append(Batch({"10.0.0.1"}, arrived));
