@@ -96,17 +96,6 @@ std::string LogFormat(int index) {
     return kLogFormats[index];
 }
 
-std::string LogFormatForCommand(std::uint8_t command) {
-    switch (command) {
-    case 1:
-        return LogFormat(kLogDiscover);
-    case 3:
-        return LogFormat(kLogSet);
-    default:
-        return LogFormat(kLogGet);
-    }
-}
-
 std::string ReplaceAll(const std::string& source, const std::string& pattern,
                        const std::string& replacement) {
     if (pattern.empty())

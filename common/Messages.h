@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 namespace vrel {
@@ -19,8 +18,6 @@ std::string MessageForCode(int code);
 std::string CommonMessageForCode(int code);
 // Log line template by index (kLogDiscover, kLogGet, kLogSet).
 std::string LogFormat(int index);
-// Log line template for a wire command: 1 Discover, 3 Set, anything else Get.
-std::string LogFormatForCommand(std::uint8_t command);
 
 // Replaces every occurrence of pattern from left to right; a replacement is never searched
 // again, and an empty pattern matches nothing.
