@@ -28,10 +28,6 @@ std::string ReadPlanFile(const QString& path) {
     return file.readAll().toStdString();
 }
 
-std::string AddressText(const std::string& ip, const std::string& netmask) {
-    return ip + "/" + netmask;
-}
-
 void FailWith(const std::vector<std::string>& errors) {
     for (const std::string& e : errors)
         std::cerr << "vrel: " << e << "\n";
@@ -43,8 +39,8 @@ void FailWith(const std::vector<std::string>& errors) {
 std::string PreviewLine(const PlanRow& row, const Device* device) {
     if (device == nullptr)
         return row.mac + ": not found";
-    return row.mac + ": " + AddressText(device->ipAddress, device->netmask) + " -> " +
-           AddressText(row.ip, row.netmask);
+    return row.mac + ": " + device->ipAddress + "/" + device->netmask + " -> " + row.ip + "/" +
+           row.netmask;
 }
 
 // One row of the JSON report: the plan row, where the device was found, and, once it was
@@ -82,12 +78,12 @@ struct ApplyRun {
 // The rows as they are reported: each in plan order once it and every row before it are done.
 class RowReport {
 public:
-    explicit RowReport(const ApplyRun& run) : run_(run), outcomes_(run.plan.rows.size()) {}
+    explicit RowReport(const ApplyRun& run)
+        : run_(run), outcomes_(run.plan.rows.size()), ready_(outcomes_.size()) {}
 
     // A row with its verdict, or, for a row with nothing sent, none.
     void Done(std::size_t row, const SetOutcome* outcome) {
         outcomes_[row] = outcome ? std::optional(*outcome) : std::nullopt;
-        ready_.resize(outcomes_.size());
         ready_[row] = true;
         succeeded_ += outcome && VerdictSucceeded(outcome->verdict);
         for (; printed_ < ready_.size() && ready_[printed_]; ++printed_)
@@ -222,11 +218,7 @@ ApplyArgs ParseApply(const QStringList& args) {
     ApplyArgs a;
     a.planPath = parser.positionalArguments().first();
     a.options = SetOptionsFrom(parser);
-    try {
-        a.discoverTimeout = ParseTimeout(parser.value("discover-timeout").toStdString());
-    } catch (const std::invalid_argument& e) {
-        throw UsageError(e.what());
-    }
+    a.discoverTimeout = TimeoutFrom(parser, "discover-timeout");
     a.rounds = IntegerOption(parser, "rounds", 1, kMaxRounds, kApplyRounds);
     a.quietMs = IntegerOption(parser, "until-quiet", 1, kMaxQuietMs, kApplyQuietMs);
     a.destination = DestinationFrom(parser);
