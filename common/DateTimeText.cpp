@@ -64,9 +64,7 @@ private:
 };
 
 int ExpandTwoDigitYear(int year, int digits) {
-    if (digits > 2)
-        return year;
-    return year < 50 ? 2000 + year : 1900 + year;
+    return digits > 2 ? year : year < 50 ? 2000 + year : 1900 + year;
 }
 
 bool ScanDate(Scanner& s, CivilDateTime& c) {

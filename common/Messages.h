@@ -6,7 +6,6 @@ namespace vrel {
 
 constexpr int kProtocolMessageCount = 25;
 constexpr int kCommonMessageCount = 19;
-constexpr int kLogFormatCount = 3;
 
 // Indices into the log formats.
 enum LogFormatIndex { kLogDiscover = 0, kLogGet = 1, kLogSet = 2 };

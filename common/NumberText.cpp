@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 namespace vrel {
 
@@ -19,13 +20,8 @@ constexpr const char* kFloatMessage = "'%s' is not a valid floating point value"
 } // namespace
 
 int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    const std::size_t at = std::string_view("0123456789abcdefABCDEF").find(c);
+    return at == std::string_view::npos ? -1 : static_cast<int>(at < 16 ? at : at - 6);
 }
 
 std::int32_t ReadInteger(const std::string& text) {
