@@ -66,13 +66,21 @@ JsonFields RowJson(const PlanRow& row, const Device* device, const SetOutcome* o
     return fields;
 }
 
+struct ApplyArgs {
+    QString planPath;
+    VerifiedSet::Options options;
+    std::uint32_t discoverTimeout = 0;
+    int rounds = 0, quietMs = 0;
+    QHostAddress destination;
+    std::vector<std::string> interfaces;
+    bool json = false, dryRun = false, force = false;
+    std::string password;
+};
+
 struct ApplyRun {
+    const ApplyArgs& args;
     const SitePlan& plan;
     const DeviceIndex& found;
-    VerifiedSet::Options options;
-    std::string password;
-    bool dryRun = false;
-    bool json = false;
 };
 
 // The rows as they are reported: each in plan order once it and every row before it are done.
@@ -91,7 +99,7 @@ public:
     }
     int Succeeded() const { return succeeded_; }
     void Finish() {
-        if (run_.json)
+        if (run_.args.json)
             std::cout << JsonArrayText(json_);
         std::cout.flush();
     }
@@ -101,14 +109,14 @@ private:
         const PlanRow& row = run_.plan.rows[i];
         const Device* device = run_.found.Find(row.mac);
         const SetOutcome* outcome = outcomes_[i] ? &*outcomes_[i] : nullptr;
-        if (run_.json) {
+        if (run_.args.json) {
             json_.push_back(RowJson(row, device, outcome));
             return;
         }
         std::cout << PreviewLine(row, device) << "\n";
         if (outcome)
             std::cout << "  " << VerdictLine(row.mac, row.ip, row.netmask, *outcome) << "\n";
-        else if (!run_.dryRun)
+        else if (!run_.args.dryRun)
             std::cout << "  " << row.mac << ": not found, skipped\n";
         std::cout.flush();
     }
@@ -131,21 +139,22 @@ int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
     for (std::size_t i = 0; i < run.plan.rows.size(); ++i) {
         const PlanRow& row = run.plan.rows[i];
         const Device* device = run.found.Find(row.mac);
-        if (run.dryRun || device == nullptr) {
+        if (run.args.dryRun || device == nullptr) {
             report.Done(i, nullptr);
             continue;
         }
-        VerifiedSet::Target target{row.mac, row.password.value_or(run.password), row.ip,
+        VerifiedSet::Target target{row.mac, row.password.value_or(run.args.password), row.ip,
                                    row.netmask};
         target.interfaceIndex = device->interfaceIndex;
         targets.push_back(std::move(target));
         rowOf.push_back(i);
     }
     QEventLoop loop;
-    ParallelSets sets(client, targets, run.options, [&](std::size_t t, const SetOutcome& outcome) {
-        RecordSet(*run.found.Find(targets[t].mac), targets[t], outcome);
-        report.Done(rowOf[t], &outcome);
-    });
+    ParallelSets sets(client, targets, run.args.options,
+                      [&](std::size_t t, const SetOutcome& outcome) {
+                          RecordSet(*run.found.Find(targets[t].mac), targets[t], outcome);
+                          report.Done(rowOf[t], &outcome);
+                      });
     QObject::connect(&sets, &ParallelSets::AllDone, &loop, &QEventLoop::quit);
     sets.Start();
     if (!sets.Done()) {
@@ -162,7 +171,7 @@ int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
 // The exit code of a run in which succeeded rows ended with the device holding its address.
 int Verdict(const ApplyRun& run, int succeeded) {
     const auto total = static_cast<int>(run.plan.rows.size());
-    if (run.dryRun) {
+    if (run.args.dryRun) {
         const auto present = std::count_if(run.plan.rows.begin(), run.plan.rows.end(),
                                            [&](const PlanRow& r) { return run.found.Find(r.mac); });
         if (present < total)
@@ -175,17 +184,6 @@ int Verdict(const ApplyRun& run, int succeeded) {
     }
     return kExitOk;
 }
-
-struct ApplyArgs {
-    QString planPath;
-    VerifiedSet::Options options;
-    std::uint32_t discoverTimeout = 0;
-    int rounds = 0, quietMs = 0;
-    QHostAddress destination;
-    std::vector<std::string> interfaces;
-    bool json = false, dryRun = false, force = false;
-    std::string password;
-};
 
 ApplyArgs ParseApply(const QStringList& args) {
     QCommandLineParser parser;
@@ -254,7 +252,7 @@ int RunApply(const QStringList& args) {
         const auto taken = AddressesTakenOutside(plan, found.Devices());
         if (!taken.empty())
             FailWith(taken);
-        const ApplyRun run{plan, found, a.options, a.password, a.dryRun, a.json};
+        const ApplyRun run{a, plan, found};
         return Verdict(run, ApplyRows(client, run));
     } catch (const Exception& e) {
         std::cerr << e.Message() << "\n";
