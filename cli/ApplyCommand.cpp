@@ -28,10 +28,6 @@ std::string ReadPlanFile(const QString& path) {
     return file.readAll().toStdString();
 }
 
-std::string AddressText(const std::string& ip, const std::string& netmask) {
-    return ip + "/" + netmask;
-}
-
 void FailWith(const std::vector<std::string>& errors) {
     for (const std::string& e : errors)
         std::cerr << "vrel: " << e << "\n";
@@ -43,8 +39,8 @@ void FailWith(const std::vector<std::string>& errors) {
 std::string PreviewLine(const PlanRow& row, const std::optional<Device>& device) {
     if (!device)
         return row.mac + ": not found";
-    return row.mac + ": " + AddressText(device->ipAddress, device->netmask) + " -> " +
-           AddressText(row.ip, row.netmask);
+    return row.mac + ": " + device->ipAddress + "/" + device->netmask + " -> " + row.ip + "/" +
+           row.netmask;
 }
 
 // One row of the JSON report: the plan row, where the device was found, and, once it was
@@ -71,24 +67,32 @@ JsonFields RowJson(const PlanRow& row, const std::optional<Device>& device,
     return fields;
 }
 
+struct ApplyArgs {
+    QString planPath;
+    VerifiedSet::Options options;
+    std::uint32_t discoverTimeout = 0;
+    int rounds = 0, quietMs = 0;
+    QHostAddress destination;
+    std::vector<std::string> interfaces;
+    bool json = false, dryRun = false, force = false;
+    std::string password;
+};
+
 struct ApplyRun {
+    const ApplyArgs& args;
     const SitePlan& plan;
     const DeviceIndex& found;
-    VerifiedSet::Options options;
-    std::string password;
-    bool dryRun = false;
-    bool json = false;
 };
 
 // The rows as they are reported: each in plan order once it and every row before it are done.
 class RowReport {
 public:
-    explicit RowReport(const ApplyRun& run) : run_(run), outcomes_(run.plan.rows.size()) {}
+    explicit RowReport(const ApplyRun& run)
+        : run_(run), outcomes_(run.plan.rows.size()), ready_(outcomes_.size()) {}
 
     // A row with its verdict, or, for a row with nothing sent, none.
     void Done(std::size_t row, const SetOutcome* outcome) {
         outcomes_[row] = outcome ? std::optional(*outcome) : std::nullopt;
-        ready_.resize(outcomes_.size());
         ready_[row] = true;
         succeeded_ += outcome && VerdictSucceeded(outcome->verdict);
         for (; printed_ < ready_.size() && ready_[printed_]; ++printed_)
@@ -96,7 +100,7 @@ public:
     }
     int Succeeded() const { return succeeded_; }
     void Finish() {
-        if (run_.json)
+        if (run_.args.json)
             std::cout << JsonArrayText(json_);
         std::cout.flush();
     }
@@ -106,14 +110,14 @@ private:
         const PlanRow& row = run_.plan.rows[i];
         const std::optional<Device> device = run_.found.Find(row.mac);
         const SetOutcome* outcome = outcomes_[i] ? &*outcomes_[i] : nullptr;
-        if (run_.json) {
+        if (run_.args.json) {
             json_.push_back(RowJson(row, device, outcome));
             return;
         }
         std::cout << PreviewLine(row, device) << "\n";
         if (outcome)
             std::cout << "  " << VerdictLine(row.mac, row.ip, row.netmask, *outcome) << "\n";
-        else if (!run_.dryRun)
+        else if (!run_.args.dryRun)
             std::cout << "  " << row.mac << ": not found, skipped\n";
         std::cout.flush();
     }
@@ -136,21 +140,22 @@ int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
     for (std::size_t i = 0; i < run.plan.rows.size(); ++i) {
         const PlanRow& row = run.plan.rows[i];
         const std::optional<Device> device = run.found.Find(row.mac);
-        if (run.dryRun || !device) {
+        if (run.args.dryRun || !device) {
             report.Done(i, nullptr);
             continue;
         }
-        VerifiedSet::Target target{row.mac, row.password.value_or(run.password), row.ip,
+        VerifiedSet::Target target{row.mac, row.password.value_or(run.args.password), row.ip,
                                    row.netmask};
         target.interfaceIndex = device->interfaceIndex;
         targets.push_back(std::move(target));
         rowOf.push_back(i);
     }
     QEventLoop loop;
-    ParallelSets sets(client, targets, run.options, [&](std::size_t t, const SetOutcome& outcome) {
-        RecordSet(*run.found.Find(targets[t].mac), targets[t], outcome);
-        report.Done(rowOf[t], &outcome);
-    });
+    ParallelSets sets(client, targets, run.args.options,
+                      [&](std::size_t t, const SetOutcome& outcome) {
+                          RecordSet(*run.found.Find(targets[t].mac), targets[t], outcome);
+                          report.Done(rowOf[t], &outcome);
+                      });
     QObject::connect(&sets, &ParallelSets::AllDone, &loop, &QEventLoop::quit);
     sets.Start();
     if (!sets.Done()) {
@@ -167,7 +172,7 @@ int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
 // The exit code of a run in which succeeded rows ended with the device holding its address.
 int Verdict(const ApplyRun& run, int succeeded) {
     const auto total = static_cast<int>(run.plan.rows.size());
-    if (run.dryRun) {
+    if (run.args.dryRun) {
         const auto present = std::count_if(run.plan.rows.begin(), run.plan.rows.end(),
                                            [&](const PlanRow& r) { return run.found.Find(r.mac).has_value(); });
         if (present < total)
@@ -180,17 +185,6 @@ int Verdict(const ApplyRun& run, int succeeded) {
     }
     return kExitOk;
 }
-
-struct ApplyArgs {
-    QString planPath;
-    VerifiedSet::Options options;
-    std::uint32_t discoverTimeout = 0;
-    int rounds = 0, quietMs = 0;
-    QHostAddress destination;
-    std::vector<std::string> interfaces;
-    bool json = false, dryRun = false, force = false;
-    std::string password;
-};
 
 ApplyArgs ParseApply(const QStringList& args) {
     QCommandLineParser parser;
@@ -223,11 +217,7 @@ ApplyArgs ParseApply(const QStringList& args) {
     ApplyArgs a;
     a.planPath = parser.positionalArguments().first();
     a.options = SetOptionsFrom(parser);
-    try {
-        a.discoverTimeout = ParseTimeout(parser.value("discover-timeout").toStdString());
-    } catch (const std::invalid_argument& e) {
-        throw UsageError(e.what());
-    }
+    a.discoverTimeout = TimeoutFrom(parser, "discover-timeout");
     a.rounds = IntegerOption(parser, "rounds", 1, kMaxRounds, kApplyRounds);
     a.quietMs = IntegerOption(parser, "until-quiet", 1, kMaxQuietMs, kApplyQuietMs);
     a.destination = DestinationFrom(parser);
@@ -263,7 +253,7 @@ int RunApply(const QStringList& args) {
         const auto taken = AddressesTakenOutside(plan, found.Devices());
         if (!taken.empty())
             FailWith(taken);
-        const ApplyRun run{plan, found, a.options, a.password, a.dryRun, a.json};
+        const ApplyRun run{a, plan, found};
         return Verdict(run, ApplyRows(client, run));
     } catch (const Exception& e) {
         std::cerr << e.Message() << "\n";

@@ -7,7 +7,6 @@
 #include "ResultCodes.h"
 
 #include <QCommandLineParser>
-#include <QEventLoop>
 #include <QFile>
 #include <QLoggingCategory>
 
@@ -17,9 +16,8 @@
 
 namespace vrel::cli {
 
-ProgressLine::ProgressLine(std::function<std::string()> text)
-    : text_(std::move(text)), enabled_(isatty(STDERR_FILENO) == 1) {
-    if (!enabled_)
+ProgressLine::ProgressLine(std::function<std::string()> text) : text_(std::move(text)) {
+    if (isatty(STDERR_FILENO) != 1)
         return;
     timer_.setInterval(250);
     connect(&timer_, &QTimer::timeout, this, &ProgressLine::Show);
@@ -33,11 +31,9 @@ void ProgressLine::Show() {
     shown_ = true;
 }
 
-void ProgressLine::Clear() {
-    timer_.stop();
+ProgressLine::~ProgressLine() {
     if (shown_)
         std::fprintf(stderr, "\r\033[K");
-    shown_ = false;
 }
 
 void AddCommonOptions(QCommandLineParser& parser, const char* defaultTimeout) {
@@ -77,18 +73,6 @@ std::string TargetMacFrom(const QCommandLineParser& parser, const std::string& c
     if (!mac)
         throw UsageError(MessageForCode(kBadMac));
     return *mac;
-}
-
-void WaitWithProgress(QEventLoop& loop, const char* verb, const std::string& mac,
-                      std::uint32_t timeout) {
-    const std::int64_t deadline =
-        KvVRELClient::TickCount() + static_cast<std::int64_t>(timeout) * 10;
-    std::string what = verb;
-    what += ' ';
-    what += mac;
-    ProgressLine progress(
-        [&] { return what + "... " + std::to_string(SecondsLeft(deadline)) + " s left"; });
-    loop.exec();
 }
 
 void ParseOrThrow(QCommandLineParser& parser, const QStringList& args) {
@@ -134,25 +118,13 @@ void ReportSendFailures(const KvVRELClient& client) {
     std::cerr << SendFailureText(client.LastSend());
 }
 
-std::uint32_t TimeoutFrom(const QCommandLineParser& parser) {
+std::uint32_t TimeoutFrom(const QCommandLineParser& parser, const char* name) {
     try {
-        return ParseTimeout(parser.value("timeout").toStdString());
+        return ParseTimeout(parser.value(name).toStdString());
     } catch (const std::invalid_argument& e) {
         throw UsageError(e.what());
     }
 }
-
-namespace {
-
-std::string FirstLine(std::istream& in) {
-    std::string line;
-    std::getline(in, line);
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return line;
-}
-
-} // namespace
 
 int IntegerOption(const QCommandLineParser& parser, const char* name, int low, int high,
                   int fallback) {
@@ -169,8 +141,13 @@ int IntegerOption(const QCommandLineParser& parser, const char* name, int low, i
 std::string PasswordFrom(const QCommandLineParser& parser) {
     if (parser.isSet("password-stdin") && parser.isSet("password-file"))
         throw UsageError("--password-stdin and --password-file exclude each other");
-    if (parser.isSet("password-stdin"))
-        return FirstLine(std::cin);
+    if (parser.isSet("password-stdin")) {
+        std::string line;
+        std::getline(std::cin, line);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        return line;
+    }
     if (parser.isSet("password-file")) {
         QFile file(parser.value("password-file"));
         if (!file.open(QIODevice::ReadOnly))
@@ -207,18 +184,13 @@ int RunCommandLine(const QStringList& line) {
     const QString command = args.size() > 1 ? args.at(1) : QString();
     const QStringList rest = args.mid(1); // the command's own name stands in for argv[0]
     try {
-        if (command == "discover")
-            return RunDiscover(rest);
-        if (command == "set")
-            return RunSet(rest);
-        if (command == "get")
-            return RunGet(rest);
-        if (command == "apply")
-            return RunApply(rest);
-        if (command == "assign")
-            return RunAssign(rest);
-        if (command == "journal")
-            return RunJournal(rest);
+        const std::pair<const char*, int (*)(const QStringList&)> commands[] = {
+            {"discover", RunDiscover}, {"set", RunSet},       {"get", RunGet},
+            {"apply", RunApply},       {"assign", RunAssign}, {"journal", RunJournal}};
+        for (const auto& [name, run] : commands) {
+            if (command == name)
+                return run(rest);
+        }
         if (command == "--version" || command == "-v") {
             std::cout << "vrel " VREL_VERSION "\n";
             return kExitOk;

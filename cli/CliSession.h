@@ -2,8 +2,7 @@
 
 #include "CliText.h"
 #include "DeviceAddress.h"
-// The Set support set and apply share (apply reaches it through this header).
-#include "SetSupport.h"
+#include "VerifiedSet.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -19,7 +18,6 @@
 #include <vector>
 
 class QCommandLineParser;
-class QEventLoop;
 
 namespace vrel {
 class KvVRELClient;
@@ -47,15 +45,13 @@ struct UsageError : std::runtime_error {
 class ProgressLine : public QObject {
 public:
     explicit ProgressLine(std::function<std::string()> text);
-    ~ProgressLine() override { Clear(); }
-    void Clear();
+    ~ProgressLine() override;
 
 private:
     void Show();
 
     std::function<std::string()> text_;
     QTimer timer_;
-    bool enabled_;
     bool shown_ = false;
 };
 
@@ -85,10 +81,7 @@ void AddPasswordOptions(QCommandLineParser& parser);
 void AddDeviceOptions(QCommandLineParser& parser);
 // The one MAC address argument as twelve upper-case hex digits; throws UsageError.
 std::string TargetMacFrom(const QCommandLineParser& parser, const std::string& command);
-// Runs loop until a completion quits it, with "<verb> <mac>... N s left" on a terminal.
-void WaitWithProgress(QEventLoop& loop, const char* verb, const std::string& mac,
-                      std::uint32_t timeout);
-std::uint32_t TimeoutFrom(const QCommandLineParser& parser);
+std::uint32_t TimeoutFrom(const QCommandLineParser& parser, const char* name = "timeout");
 // Parses args for a command; prints help and exits on --help; throws UsageError.
 void ParseOrThrow(QCommandLineParser& parser, const QStringList& args);
 // The exit code for a failure thrown by the protocol engine while sending.
@@ -99,6 +92,16 @@ int SecondsLeft(std::int64_t deadline);
 // Tells on err what the kernel did to the answers: a receive buffer smaller than the client
 // asked for, and the answers it dropped since the count stood at dropsBefore.
 void ReportReceiveDrops(const KvVRELClient& client, std::uint64_t dropsBefore, std::ostream& err);
+
+// What set and apply share (in SetCommand.cpp): --force, --no-verify and --json.
+void AddSetOptions(QCommandLineParser& parser);
+// The Set time-out of --timeout, and --no-verify.
+VerifiedSet::Options SetOptionsFrom(const QCommandLineParser& parser);
+// One journal line for a Set that was sent; a journal that cannot be written is a warning on
+// stderr, never the failure of the Set. before is the device as it was listed, where known.
+void RecordSet(const Device& before, const VerifiedSet::Target& target, const SetOutcome& outcome);
+// The outcome of one Set as a JSON object: the target, the verdict, the last Set's result.
+JsonFields OutcomeJson(const VerifiedSet::Target& target, const SetOutcome& outcome);
 
 int RunDiscover(const QStringList& args);
 int RunSet(const QStringList& args);

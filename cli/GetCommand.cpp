@@ -36,14 +36,23 @@ KvVRELVarList VariablesFrom(const QStringList& texts) {
     return vars;
 }
 
+// Runs loop until a completion quits it, with "Reading <mac>... N s left" on a terminal.
+void WaitWithProgress(QEventLoop& loop, const std::string& mac, std::uint32_t timeout) {
+    const std::int64_t deadline =
+        KvVRELClient::TickCount() + static_cast<std::int64_t>(timeout) * 10;
+    ProgressLine progress([&] {
+        return "Reading " + mac + "... " + std::to_string(SecondsLeft(deadline)) + " s left";
+    });
+    loop.exec();
+}
+
 std::string Output(const KvVRELVarList& vars, bool json) {
     if (json) {
         // In the order of the --var options; a name given twice keeps its last value.
         JsonFields fields;
         for (int i = 0; i < vars.count(); ++i) {
-            const auto same = std::find_if(fields.begin(), fields.end(), [&](const auto& f) {
-                return f.first == vars.at(i).name;
-            });
+            const auto same =
+                std::ranges::find(fields, vars.at(i).name, &JsonFields::value_type::first);
             const QString value = QString::fromLatin1(vars.at(i).value);
             if (same != fields.end())
                 same->second = value;
@@ -78,7 +87,6 @@ int RunGet(const QStringList& args) {
     const std::vector<std::string> interfaces = InterfacesFrom(parser);
     const std::string password = PasswordFrom(parser);
 
-    QObject owner;
     int exitCode = kExitDeviceFailure;
     QEventLoop loop;
     auto done = [&](const KvVRELError& e, KvVRELVarList& answer) {
@@ -92,7 +100,7 @@ int RunGet(const QStringList& args) {
     };
     std::unique_ptr<KvVRELClient> client;
     try {
-        client = std::make_unique<KvVRELClient>(&owner, destination);
+        client = std::make_unique<KvVRELClient>(nullptr, destination);
         client->SetInterfaceNames(interfaces);
         KvVRELRequest request;
         request.client = client.get();
@@ -102,7 +110,7 @@ int RunGet(const QStringList& args) {
         request.variables.assign(vars);
         request.GetAsync(done);
         ReportSendFailures(*client);
-        WaitWithProgress(loop, "Reading", mac, timeout);
+        WaitWithProgress(loop, mac, timeout);
     } catch (const Exception& e) {
         if (client)
             ReportSendFailures(*client);

@@ -16,16 +16,11 @@ const char* const kJournalHeaders[] = {"Time",        "User",       "Host",    "
                                        "Mac Address", "Model Name", "Old IP",  "Old Netmask",
                                        "New IP",      "New Netmask", "Verdict", "Attempts"};
 
-std::vector<std::string> CellsOf(const JournalEntry& e) {
-    return {e.time,  e.user,       e.host,  e.interfaceName, e.mac,     e.model,
-            e.oldIp, e.oldNetmask, e.newIp, e.newNetmask,    e.verdict, std::to_string(e.attempts)};
-}
-
 std::string JournalTable(const std::vector<JournalEntry>& entries) {
     std::vector<std::vector<std::string>> lines{
         {std::begin(kJournalHeaders), std::end(kJournalHeaders)}};
     for (const JournalEntry& e : entries) {
-        lines.push_back(CellsOf(e));
+        lines.push_back(JournalCells(e));
         for (std::string& cell : lines.back())
             cell = VisibleText(cell); // the file may have been written by hand
     }
@@ -49,7 +44,7 @@ std::string JournalTable(const std::vector<JournalEntry>& entries) {
 std::string JournalJson(const std::vector<JournalEntry>& entries) {
     std::vector<JsonFields> objects;
     for (const JournalEntry& e : entries) {
-        const std::vector<std::string> cells = CellsOf(e);
+        const std::vector<std::string> cells = JournalCells(e);
         JsonFields fields;
         for (std::size_t c = 0; c + 1 < cells.size(); ++c)
             fields.emplace_back(kJournalColumns[c], QString::fromLatin1(cells[c]));

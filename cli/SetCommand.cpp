@@ -2,12 +2,13 @@
 #include "CliText.h"
 #include "DeviceAddress.h"
 #include "Exception.h"
+#include "Journal.h"
 #include "KvVRELClient.h"
 #include "Messages.h"
-#include "SetSupport.h"
 #include "SitePlan.h"
 
 #include <QCommandLineParser>
+#include <QEventLoop>
 
 #include <iostream>
 #include <memory>
@@ -29,6 +30,24 @@ VerifiedSet::Target CheckedInput(const QCommandLineParser& parser) {
     if (const auto refusal = CheckDeviceAddress(in.ip, in.netmask, parser.isSet("force")))
         throw UsageError(RefusalText(*refusal, "--ip", "--netmask"));
     return in;
+}
+
+// Sets and checks one device, running the event loop until the verdict, with "Setting MAC..."
+// on a terminal. Throws the failure to send the first Set.
+SetOutcome SetAndVerify(KvVRELClient& client, const VerifiedSet::Target& target,
+                        const VerifiedSet::Options& options) {
+    QEventLoop loop;
+    VerifiedSet set(client, target, options, [&](const SetOutcome&) { loop.quit(); });
+    set.Start();
+    if (!set.Done()) {
+        ProgressLine progress([&] {
+            const int tries = set.Outcome().attempts;
+            return "Setting " + target.mac + "..." +
+                   (tries > 1 ? " try " + std::to_string(tries) : "");
+        });
+        loop.exec();
+    }
+    return set.Outcome();
 }
 
 // The verdict on stdout (or as JSON), notes and failures on stderr; the exit code.
@@ -60,6 +79,48 @@ int ReportOutcome(const VerifiedSet::Target& target, const SetOutcome& outcome,
 
 } // namespace
 
+void AddSetOptions(QCommandLineParser& parser) {
+    parser.addOption({"force", "Send an address the device could not be reached at (network or "
+                               "broadcast address of its subnet, loopback, multicast, /31, ...)."});
+    parser.addOption({"no-verify",
+                      "One Set exchange only: no repeat after a time-out, the device is not "
+                      "asked for its address afterwards."});
+    parser.addOption({"json", "Print the outcome as JSON."});
+}
+
+VerifiedSet::Options SetOptionsFrom(const QCommandLineParser& parser) {
+    VerifiedSet::Options options;
+    options.setTimeout = TimeoutFrom(parser);
+    options.verify = !parser.isSet("no-verify");
+    return options;
+}
+
+void RecordSet(const Device& before, const VerifiedSet::Target& target, const SetOutcome& outcome) {
+    if (outcome.attempts == 0)
+        return; // nothing reached the network
+    JournalEntry entry = JournalEntryForSet(before, target, outcome);
+    if (entry.interfaceName.empty())
+        entry.interfaceName = outcome.setInterfaceName;
+    if (const auto warning = AppendToJournal(entry))
+        std::cerr << "vrel: warning: " << *warning << "\n";
+}
+
+JsonFields OutcomeJson(const VerifiedSet::Target& target, const SetOutcome& outcome) {
+    JsonFields fields{
+        {"macAddress", QString::fromStdString(target.mac)},
+        {"ipAddress", QString::fromStdString(target.ip)},
+        {"netmask", QString::fromStdString(target.netmask)},
+        {"verdict", VerdictName(outcome.verdict)},
+        {"setResult", QString::fromLatin1(MessageForCode(outcome.setCode))},
+        {"attempts", outcome.attempts},
+    };
+    if (!outcome.seenIp.empty()) {
+        fields.emplace_back("answeredIpAddress", QString::fromLatin1(outcome.seenIp));
+        fields.emplace_back("answeredNetmask", QString::fromLatin1(outcome.seenNetmask));
+    }
+    return fields;
+}
+
 int RunSet(const QStringList& args) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -73,20 +134,18 @@ int RunSet(const QStringList& args) {
     parser.addOption({"netmask", "The new netmask.", "MASK"});
     AddSetOptions(parser);
     ParseOrThrow(parser, args);
-    const VerifiedSet::Target checked = CheckedInput(parser);
+    VerifiedSet::Target target = CheckedInput(parser);
     const VerifiedSet::Options options = SetOptionsFrom(parser);
     const QHostAddress destination = DestinationFrom(parser);
     const std::vector<std::string> interfaces = InterfacesFrom(parser);
-    VerifiedSet::Target target = checked;
     target.password = PasswordFrom(parser);
 
-    QObject owner;
     SetOutcome outcome;
     std::unique_ptr<KvVRELClient> client;
     try {
-        client = std::make_unique<KvVRELClient>(&owner, destination);
+        client = std::make_unique<KvVRELClient>(nullptr, destination);
         client->SetInterfaceNames(interfaces);
-        outcome = SetAndVerify(*client, target, options, "Setting " + target.mac);
+        outcome = SetAndVerify(*client, target, options);
         Device before;
         before.interfaceName = interfaces.size() == 1 ? interfaces.front() : std::string();
         RecordSet(before, target, outcome);

@@ -5,6 +5,8 @@
 #include "NumberText.h"
 #include "TextCompare.h"
 
+#include <algorithm>
+#include <functional>
 #include <optional>
 
 namespace vrel {
@@ -13,96 +15,13 @@ namespace {
 
 constexpr auto npos = std::string_view::npos;
 
-// A stretch of a condition: its shape and, in step with it, the slot of every character.
-struct Piece {
-    std::string_view shape;
-    const int* slots = nullptr;
-
-    Piece Sub(std::size_t at, std::size_t count = npos) const {
-        const std::string_view part = shape.substr(at, count);
-        return {part, slots + at};
-    }
-};
+// The search order: the two-character operators come before their one-character parts, so
+// "<=" is never read as "<".
+constexpr std::string_view kOperators[] = {"<>", ">=", "<=", ">", "<", "="};
 
 bool IsBlankOrControl(char c) {
     return static_cast<unsigned char>(c) <= 0x20;
 }
-
-// One side of a comparison, values written out, with what of it came from a device.
-struct Operand {
-    Operand(Piece piece, const std::vector<std::string>& values) {
-        for (std::size_t at = 0; at < piece.shape.size(); ++at) {
-            const int slot = piece.slots[at];
-            if (slot < 0) {
-                text.push_back(piece.shape[at]);
-                data.push_back(false);
-            } else {
-                const std::string& value = values[static_cast<std::size_t>(slot)];
-                text.append(value);
-                data.insert(data.end(), value.size(), true);
-            }
-        }
-    }
-
-    // Trims blanks and control characters, then takes off one enclosing pair of the user's
-    // quotes; a quote inside a value encloses nothing.
-    std::string Trimmed() {
-        std::size_t first = 0;
-        std::size_t last = text.size();
-        while (first < last && IsBlankOrControl(text[first]))
-            ++first;
-        while (last > first && IsBlankOrControl(text[last - 1]))
-            --last;
-        const auto userQuote = [this](std::size_t at) { return text[at] == '"' && !data[at]; };
-        if (last - first == 1 && userQuote(first))
-            ++first;
-        else if (last - first >= 2 && userQuote(first) && userQuote(last - 1))
-            ++first, --last;
-        fromDevice = false;
-        for (std::size_t at = first; at < last; ++at)
-            fromDevice = fromDevice || data[at];
-        return text.substr(first, last - first);
-    }
-
-    std::string text;
-    std::vector<bool> data;
-    bool fromDevice = false; // set by Trimmed: the trimmed text holds a byte of a value
-};
-
-bool Compare(int op, const std::string& left, const std::string& right) {
-    // std::string compares its bytes as unsigned char, a proper prefix first.
-    const int order = left.compare(right);
-    switch (op) {
-    case kNotEqual:
-        return order != 0;
-    case kGreaterOrEqual:
-        return order >= 0;
-    case kLessOrEqual:
-        return order <= 0;
-    case kGreater:
-        return order > 0;
-    case kLess:
-        return order < 0;
-    default:
-        return order == 0;
-    }
-}
-
-// The moment "NOW" stands for, read at the first NOW of an evaluation and kept for the rest,
-// so NOW=NOW and NOW>x|NOW<=x hold even when the clock ticks meanwhile.
-class NowText {
-public:
-    explicit NowText(ConditionClock clock) : clock_(clock) {}
-    const std::string& Text() {
-        if (!text_)
-            text_ = FormatFloat(clock_());
-        return *text_;
-    }
-
-private:
-    ConditionClock clock_;
-    std::optional<std::string> text_;
-};
 
 // One condition level with its parenthesised groups already replaced by their literals: the
 // shape, and per character its value slot and whether it stands between paired quotes.
@@ -128,27 +47,72 @@ struct Flat {
     }
 };
 
-bool EvaluateComparison(const Flat& flat, std::size_t from, std::size_t to,
-                        const std::vector<std::string>& values, NowText& now) {
+// op indexes kOperators.
+bool Compare(std::size_t op, const std::string& left, const std::string& right) {
+    // std::string compares its bytes as unsigned char, a proper prefix first.
+    const int order = left.compare(right);
+    const bool holds[] = {order != 0, order >= 0, order <= 0, order > 0, order < 0, order == 0};
+    return holds[op];
+}
+
+// The answer's values, and the moment "NOW" stands for: read at the first NOW of an evaluation
+// and kept for the rest, so NOW=NOW and NOW>x|NOW<=x hold even when the clock ticks meanwhile.
+struct Evaluation {
+    const std::vector<std::string>& values;
+    ConditionClock clock;
+    std::optional<std::string> now;
+
+    const std::string& Now() {
+        if (!now)
+            now = FormatFloat(clock());
+        return *now;
+    }
+};
+
+// One side of a comparison with the values written out, trimmed of blanks and control
+// characters and then of one enclosing pair of the user's quotes (a quote inside a value
+// encloses nothing). The user's NOW becomes the current time; a value reading "now" is a name.
+std::string OperandText(const Flat& flat, std::size_t from, std::size_t to, Evaluation& e) {
+    std::string text;
+    std::vector<bool> data; // per byte of text: whether a device sent it
+    for (std::size_t at = from; at < to; ++at) {
+        const int slot = flat.slots[at];
+        if (slot < 0) {
+            text.push_back(flat.shape[at]);
+            data.push_back(false);
+        } else {
+            const std::string& value = e.values[static_cast<std::size_t>(slot)];
+            text.append(value);
+            data.insert(data.end(), value.size(), true);
+        }
+    }
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && IsBlankOrControl(text[first]))
+        ++first;
+    while (last > first && IsBlankOrControl(text[last - 1]))
+        --last;
+    const auto userQuote = [&](std::size_t at) { return text[at] == '"' && !data[at]; };
+    if (last - first == 1 && userQuote(first))
+        ++first;
+    else if (last - first >= 2 && userQuote(first) && userQuote(last - 1))
+        ++first, --last;
+    const bool fromDevice = std::any_of(data.begin() + first, data.begin() + last, std::identity());
+    text = text.substr(first, last - first);
+    return !fromDevice && EqualsIgnoreCase(text, "NOW") ? e.Now() : text;
+}
+
+bool EvaluateComparison(const Flat& flat, std::size_t from, std::size_t to, Evaluation& e) {
     const std::string_view text = std::string_view(flat.shape).substr(from, to - from);
-    const Piece piece{text, flat.slots.data() + from};
-    const auto& operators = ComparisonOperators();
-    for (std::size_t index = 0; index < operators.size(); ++index) {
-        std::size_t at = text.find(operators[index]);
+    for (std::size_t index = 0; index < std::size(kOperators); ++index) {
+        const std::string_view op = kOperators[index];
+        std::size_t at = text.find(op);
         while (at != npos && flat.quoted[from + at])
-            at = text.find(operators[index], at + 1);
+            at = text.find(op, at + 1);
         if (at == npos)
             continue;
-        Operand left(piece.Sub(0, at), values);
-        Operand right(piece.Sub(at + operators[index].size()), values);
-        std::string sides[] = {left.Trimmed(), right.Trimmed()};
-        const bool fromDevice[] = {left.fromDevice, right.fromDevice};
-        // A value reading "now" is a name, not the keyword.
-        for (int side = 0; side < 2; ++side) {
-            if (!fromDevice[side] && EqualsIgnoreCase(sides[side], "NOW"))
-                sides[side] = now.Text();
-        }
-        return Compare(static_cast<int>(index), sides[0], sides[1]);
+        return Compare(index, OperandText(flat, from, from + at, e),
+                       OperandText(flat, from + at + op.size(), to, e));
     }
     // A literal must stand alone: " true" is a bad operand, not true. A value's mark matches
     // no letter, so a value is never a literal.
@@ -163,31 +127,28 @@ bool EvaluateComparison(const Flat& flat, std::size_t from, std::size_t to,
 // An operand of "&": a "!" anywhere in it negates and drops the operand's first character,
 // again until no "!" is left, so "x!a=a" is two negations of "a=a". Dropping up to and
 // including the last "!" at once gives the same in one step.
-bool EvaluateNegated(const Flat& flat, std::size_t from, std::size_t to,
-                     const std::vector<std::string>& values, NowText& now) {
+bool EvaluateNegated(const Flat& flat, std::size_t from, std::size_t to, Evaluation& e) {
     std::size_t lastNot = npos;
     for (std::size_t at = from; at < to; ++at) {
         if (flat.shape[at] == '!' && !flat.quoted[at])
             lastNot = at;
     }
     if (lastNot == npos)
-        return EvaluateComparison(flat, from, to, values, now);
+        return EvaluateComparison(flat, from, to, e);
     const bool negated = (lastNot + 1 - from) % 2 == 1;
-    return negated != EvaluateComparison(flat, lastNot + 1, to, values, now);
+    return negated != EvaluateComparison(flat, lastNot + 1, to, e);
 }
 
 // "|" binds looser than "&"; both evaluate from the left and stop once the outcome is known,
 // so a bad operand behind a decided "|" or "&" is never read.
-bool EvaluateFlat(const Flat& flat, const std::vector<std::string>& values, NowText& now) {
+bool EvaluateFlat(const Flat& flat, Evaluation& e) {
     const std::size_t size = flat.shape.size();
     for (std::size_t orFrom = 0;; ) {
         const std::size_t orTo = flat.Find('|', orFrom, size);
         bool all = true;
-        for (std::size_t andFrom = orFrom; all;) {
+        for (std::size_t andFrom = orFrom; all && andFrom <= orTo;) {
             const std::size_t andTo = flat.Find('&', andFrom, orTo);
-            all = EvaluateNegated(flat, andFrom, andTo, values, now);
-            if (andTo == orTo)
-                break;
+            all = EvaluateNegated(flat, andFrom, andTo, e);
             andFrom = andTo + 1;
         }
         if (all)
@@ -202,13 +163,7 @@ bool EvaluateFlat(const Flat& flat, const std::vector<std::string>& values, NowT
 // not. Quotes pair from the left once over the whole condition; a last quote without a
 // partner opens nothing.
 std::vector<bool> QuotedCharacters(std::string_view shape) {
-    std::size_t quotes = 0;
-    std::size_t last = npos;
-    for (std::size_t at = 0; at < shape.size(); ++at) {
-        if (shape[at] == '"')
-            ++quotes, last = at;
-    }
-    const std::size_t unpaired = quotes % 2 == 1 ? last : npos;
+    const std::size_t unpaired = std::ranges::count(shape, '"') % 2 == 1 ? shape.rfind('"') : npos;
     std::vector<bool> quoted(shape.size());
     bool inside = false;
     for (std::size_t at = 0; at < shape.size(); ++at) {
@@ -262,21 +217,15 @@ std::string ConditionText::Text() const {
     return text;
 }
 
-const std::vector<std::string>& ComparisonOperators() {
-    static const std::vector<std::string> operators{"<>", ">=", "<=", ">", "<", "="};
-    return operators;
-}
-
 // One pass over the condition: a group's level is evaluated when its ")" is reached and its
 // literal appended to the level around it, so every character is handled a constant number of
 // times, and nesting lives in a vector rather than on the call stack.
 bool EvaluateCondition(const ConditionText& condition, ConditionClock clock) {
     const std::string& shape = condition.Shape();
     const std::vector<int>& slots = condition.Slots();
-    const std::vector<std::string>& values = condition.Values();
     const std::vector<bool> quoted = QuotedCharacters(shape);
     const std::vector<std::size_t> ends = GroupEnds(shape, quoted);
-    NowText now(clock);
+    Evaluation e{condition.Values(), clock, std::nullopt};
     std::vector<Flat> levels(1);
     std::vector<std::size_t> closes; // where each open level ends
     for (std::size_t at = 0; at < shape.size(); ++at) {
@@ -284,7 +233,7 @@ bool EvaluateCondition(const ConditionText& condition, ConditionClock clock) {
             closes.push_back(ends[at]);
             levels.emplace_back();
         } else if (!closes.empty() && closes.back() == at) {
-            const bool value = EvaluateFlat(levels.back(), values, now);
+            const bool value = EvaluateFlat(levels.back(), e);
             closes.pop_back();
             levels.pop_back();
             levels.back().AppendLiteral(value);
@@ -292,43 +241,7 @@ bool EvaluateCondition(const ConditionText& condition, ConditionClock clock) {
             levels.back().Append(shape[at], slots[at], quoted[at]);
         }
     }
-    return EvaluateFlat(levels.back(), values, now);
-}
-
-bool EvaluateCondition(const std::string& text) {
-    return EvaluateCondition(ConditionText(text));
-}
-
-bool EvaluateComparison(const std::string& text) {
-    const ConditionText condition(text);
-    const std::string& shape = condition.Shape();
-    const std::vector<bool> quoted = QuotedCharacters(shape);
-    Flat flat;
-    for (std::size_t at = 0; at < shape.size(); ++at)
-        flat.Append(shape[at], condition.Slots()[at], quoted[at]);
-    NowText now(NowAsDateTime);
-    return EvaluateComparison(flat, 0, flat.shape.size(), condition.Values(), now);
-}
-
-int SplitAtOperator(const std::vector<std::string>& operators, const std::string& text,
-                    std::string& left, std::string& right) {
-    for (std::size_t index = 0; index < operators.size(); ++index) {
-        const std::size_t at = text.find(operators[index]);
-        if (at != std::string::npos) {
-            left = text.substr(0, at);
-            right = text.substr(at + operators[index].size());
-            return static_cast<int>(index);
-        }
-    }
-    return -1;
-}
-
-std::string Unquote(const std::string& text) {
-    if (text.size() < 2)
-        return text == "\"" ? std::string() : text;
-    if (text.front() == '"' && text.back() == '"')
-        return text.substr(1, text.size() - 2);
-    return text;
+    return EvaluateFlat(levels.back(), e);
 }
 
 } // namespace vrel

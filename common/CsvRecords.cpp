@@ -1,5 +1,6 @@
 #include "CsvRecords.h"
 
+#include "Messages.h"
 #include "VisibleText.h"
 
 #include <algorithm>
@@ -29,12 +30,9 @@ std::string WithoutCrlf(const std::string& crlfText) {
 }
 
 std::string Folded(std::string_view name) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    while (!name.empty() && blank(name.front()))
-        name.remove_prefix(1);
-    while (!name.empty() && blank(name.back()))
-        name.remove_suffix(1);
-    std::string folded(name);
+    const std::size_t first = name.find_first_not_of(" \t\r");
+    const std::size_t last = name.find_last_not_of(" \t\r");
+    std::string folded(first == std::string_view::npos ? "" : name.substr(first, last + 1 - first));
     for (char& c : folded)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return folded;
@@ -49,8 +47,6 @@ int KnownIndex(const std::string& headerCell, const std::vector<std::string>& kn
     return -1;
 }
 
-} // namespace
-
 std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText, char separator) {
     const std::string text = WithoutCrlf(crlfText);
     std::vector<CsvRecord> records;
@@ -62,7 +58,7 @@ std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText, char separat
     while (i < text.size()) {
         CsvRecord rec;
         rec.line = line;
-        for (;;) {
+        for (bool more = true; more;) {
             std::string field;
             if (i < text.size() && text[i] == '"') {
                 for (++i;; ++i) {
@@ -88,15 +84,10 @@ std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText, char separat
                 }
             }
             rec.fields.push_back(std::move(field));
-            if (i < text.size() && text[i] == separator) {
-                ++i;
-                continue;
-            }
-            if (i < text.size()) { // the line end
-                ++i;
-                ++line;
-            }
-            break;
+            more = i < text.size() && text[i] == separator;
+            if (i < text.size() && !more)
+                ++line; // the line end
+            ++i;        // past the separator or the line end
         }
         if (rec.fields.size() != 1 || !rec.fields[0].empty())
             records.push_back(std::move(rec));
@@ -104,10 +95,11 @@ std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText, char separat
     return records;
 }
 
+} // namespace
+
 char DetectCsvSeparator(std::string_view text, const std::vector<std::string>& knownColumns) {
     // The header ends at the first line break outside quotes; skip blank lines before it.
-    std::size_t begin = text.find_first_not_of("\r\n");
-    begin = begin == std::string_view::npos ? text.size() : begin;
+    const std::size_t begin = std::min(text.find_first_not_of("\r\n"), text.size());
     bool quoted = false;
     char first = 0;
     std::size_t end = begin;
@@ -122,7 +114,7 @@ char DetectCsvSeparator(std::string_view text, const std::vector<std::string>& k
     }
     const std::string header(text.substr(begin, end - begin));
     char best = 0;
-    std::size_t bestCount = 0;
+    std::ptrdiff_t bestCount = 0;
     for (const char separator : kSeparators) {
         std::vector<CsvRecord> records;
         try {
@@ -130,12 +122,11 @@ char DetectCsvSeparator(std::string_view text, const std::vector<std::string>& k
         } catch (const CsvError&) {
             continue;
         }
-        const std::size_t count =
-            records.empty() ? 0
-                            : std::count_if(records[0].fields.begin(), records[0].fields.end(),
-                                            [&](const std::string& cell) {
-                                                return KnownIndex(cell, knownColumns) >= 0;
-                                            });
+        const auto known = [&](const std::string& cell) {
+            return KnownIndex(cell, knownColumns) >= 0;
+        };
+        const std::ptrdiff_t count =
+            records.empty() ? 0 : std::ranges::count_if(records[0].fields, known);
         if (count > bestCount || (count > 0 && count == bestCount && separator == first)) {
             best = separator;
             bestCount = count;
@@ -193,13 +184,7 @@ std::string CsvCell(std::string_view raw) {
     const std::string cell = (StartsLikeFormula(raw) ? "'" : "") + VisibleText(raw);
     if (cell.find_first_of(",\"\r\n") == std::string::npos)
         return cell;
-    std::string quoted = "\"";
-    for (char c : cell) {
-        quoted += c;
-        if (c == '"')
-            quoted += '"';
-    }
-    return quoted + "\"";
+    return "\"" + ReplaceAll(cell, "\"", "\"\"") + "\"";
 }
 
 std::string CsvLine(const std::vector<std::string>& cells) {

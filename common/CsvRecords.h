@@ -18,12 +18,6 @@ struct CsvRecord {
     std::vector<std::string> fields;
 };
 
-// Splits RFC 4180 text into records: fields may be quoted, a quoted field may hold separators,
-// line breaks and doubled quotes; LF or CRLF line ends (CRLF is taken as LF, also inside
-// quoted fields); a leading byte order mark, as spreadsheets write it, is dropped; blank lines
-// are skipped. Throws CsvError.
-std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText, char separator = ',');
-
 // The separator of a text whose first record is a header: ',', ';' (spreadsheets in locales
 // with a decimal comma) or tab. The one that splits the header into the most of the known
 // column names wins; without any known name, the first of them outside quotes; else ','.
@@ -39,9 +33,12 @@ struct CsvTable {
     std::vector<CsvRecord> rows;             // the records after the header
 };
 
-// Reads text with the separator DetectCsvSeparator finds. Header names match the known ones in
-// any case and order, surrounding blanks aside; empty header cells are dropped silently.
-// Throws CsvError for text that cannot be split and for a known column named twice.
+// Reads RFC 4180 text with the separator DetectCsvSeparator finds: fields may be quoted, a
+// quoted field may hold separators, line breaks and doubled quotes; CRLF is taken as LF, also
+// inside quoted fields; a leading byte order mark, as spreadsheets write it, is dropped; blank
+// lines are skipped. Header names match the known ones in any case and order, surrounding
+// blanks aside; empty header cells are dropped silently. Throws CsvError for text that cannot
+// be split and for a known column named twice.
 CsvTable ReadCsvTable(const std::string& text, const std::vector<std::string>& knownColumns);
 
 // One cell as written for a spreadsheet: hidden bytes as \xNN escapes (VisibleText), a

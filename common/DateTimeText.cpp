@@ -8,52 +8,23 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
-#include <vector>
 
 namespace vrel {
 
 namespace {
 
+namespace chrono = std::chrono;
+
 constexpr const char* kDateTimeMessage = "'%s' is not a valid date and time";
 constexpr double kMsPerDay = 86400000.0;
-// Days from 1970-01-01 back to the date-time epoch 1899-12-30.
-constexpr long kEpochOffsetDays = 25569;
-
-// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
-long DaysFromCivil(long y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long>(doe) - 719468;
-}
-
-void CivilFromDays(long z, int& year, int& month, int& day) {
-    z += 719468;
-    const long era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long y = static_cast<long>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(y + (month <= 2));
-}
-
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int DaysInMonth(int y, int m) {
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && IsLeap(y) ? 29 : days[m - 1];
-}
+constexpr chrono::sys_days kEpoch = chrono::year(1899) / 12 / 30;
 
 bool IsValid(const CivilDateTime& c) {
     return c.year >= 1 && c.year <= 9999 && c.month >= 1 && c.month <= 12 && c.day >= 1 &&
-           c.day <= DaysInMonth(c.year, c.month) && c.hour >= 0 && c.hour <= 23 &&
-           c.minute >= 0 && c.minute <= 59 && c.second >= 0 && c.second <= 59 &&
-           c.millisecond >= 0 && c.millisecond <= 999;
+           c.day <=
+               static_cast<int>(unsigned((chrono::year(c.year) / c.month / chrono::last).day())) &&
+           c.hour >= 0 && c.hour <= 23 && c.minute >= 0 && c.minute <= 59 && c.second >= 0 &&
+           c.second <= 59 && c.millisecond >= 0 && c.millisecond <= 999;
 }
 
 // A small scanner over the text being read as a date and time.
@@ -67,11 +38,9 @@ public:
     }
     bool AtEnd() const { return pos_ >= text_.size(); }
     bool Take(char c) {
-        if (pos_ < text_.size() && text_[pos_] == c) {
-            ++pos_;
-            return true;
-        }
-        return false;
+        const bool taken = pos_ < text_.size() && text_[pos_] == c;
+        pos_ += taken;
+        return taken;
     }
     // Reads up to six decimal digits; false when there is none.
     bool Number(int& value, int& digits) {
@@ -84,10 +53,9 @@ public:
         return digits > 0;
     }
     bool TakeWord(const std::string& word) {
-        if (word.empty() || !StartsWith(text_.substr(pos_), word, false))
-            return false;
-        pos_ += word.size();
-        return true;
+        const bool taken = !word.empty() && StartsWith(text_.substr(pos_), word, false);
+        pos_ += taken ? word.size() : 0;
+        return taken;
     }
 
 private:
@@ -96,9 +64,7 @@ private:
 };
 
 int ExpandTwoDigitYear(int year, int digits) {
-    if (digits > 2)
-        return year;
-    return year < 50 ? 2000 + year : 1900 + year;
+    return digits > 2 ? year : year < 50 ? 2000 + year : 1900 + year;
 }
 
 bool ScanDate(Scanner& s, CivilDateTime& c) {
@@ -111,19 +77,12 @@ bool ScanDate(Scanner& s, CivilDateTime& c) {
             return false;
     }
     // A first number of more than two digits is a year whatever the locale's order.
-    if (d[0] > 2 || fs.shortDateOrder == FormatSettings::DateOrder::YMD) {
-        c.year = ExpandTwoDigitYear(n[0], d[0]);
-        c.month = n[1];
-        c.day = n[2];
-    } else if (fs.shortDateOrder == FormatSettings::DateOrder::DMY) {
-        c.day = n[0];
-        c.month = n[1];
-        c.year = ExpandTwoDigitYear(n[2], d[2]);
-    } else {
-        c.month = n[0];
-        c.day = n[1];
-        c.year = ExpandTwoDigitYear(n[2], d[2]);
-    }
+    const bool ymd = d[0] > 2 || fs.shortDateOrder == FormatSettings::DateOrder::YMD;
+    const bool dmy = !ymd && fs.shortDateOrder == FormatSettings::DateOrder::DMY;
+    const int year = ymd ? 0 : 2;
+    c.year = ExpandTwoDigitYear(n[year], d[year]);
+    c.month = n[ymd || dmy ? 1 : 0];
+    c.day = n[ymd ? 2 : dmy ? 0 : 1];
     return true;
 }
 
@@ -144,26 +103,14 @@ bool ScanTime(Scanner& s, CivilDateTime& c) {
         }
     }
     s.SkipBlanks();
-    int marker = 0; // 1 am, 2 pm
-    if (s.TakeWord(fs.amText) || s.TakeWord("am") || s.TakeWord("a"))
-        marker = 1;
-    else if (s.TakeWord(fs.pmText) || s.TakeWord("pm") || s.TakeWord("p"))
-        marker = 2;
-    if (marker != 0) {
+    const bool am = s.TakeWord(fs.amText) || s.TakeWord("am") || s.TakeWord("a");
+    const bool pm = !am && (s.TakeWord(fs.pmText) || s.TakeWord("pm") || s.TakeWord("p"));
+    if (am || pm) {
         if (c.hour < 1 || c.hour > 12)
             return false;
-        if (marker == 1 && c.hour == 12)
-            c.hour = 0;
-        else if (marker == 2 && c.hour != 12)
-            c.hour += 12;
+        c.hour = c.hour % 12 + (pm ? 12 : 0); // 12 am is midnight, 12 pm noon
     }
     return true;
-}
-
-std::string TwoDigits(int v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02d", v);
-    return buf;
 }
 
 } // namespace
@@ -175,9 +122,8 @@ double EncodeDateTime(const CivilDateTime& c) {
                       c.hour, c.minute, c.second);
         RaiseConvert(kDateTimeMessage, text);
     }
-    const double days = static_cast<double>(
-        DaysFromCivil(c.year, static_cast<unsigned>(c.month), static_cast<unsigned>(c.day)) +
-        kEpochOffsetDays);
+    const chrono::sys_days date = chrono::year(c.year) / c.month / c.day;
+    const auto days = static_cast<double>((date - kEpoch).count());
     const double time =
         (((c.hour * 60.0 + c.minute) * 60.0 + c.second) * 1000.0 + c.millisecond) / kMsPerDay;
     // Before the epoch the fraction still counts forward within the day.
@@ -201,7 +147,10 @@ CivilDateTime DecodeDateTime(double value) {
         ms -= static_cast<long long>(kMsPerDay);
         whole += 1;
     }
-    CivilFromDays(static_cast<long>(whole) - kEpochOffsetDays, c.year, c.month, c.day);
+    const chrono::year_month_day date(kEpoch + chrono::days(static_cast<long>(whole)));
+    c.year = int(date.year());
+    c.month = static_cast<int>(unsigned(date.month()));
+    c.day = static_cast<int>(unsigned(date.day()));
     c.millisecond = static_cast<int>(ms % 1000);
     c.second = static_cast<int>(ms / 1000 % 60);
     c.minute = static_cast<int>(ms / 60000 % 60);
@@ -212,21 +161,17 @@ CivilDateTime DecodeDateTime(double value) {
 std::string FormatDateTime(double value) {
     const FormatSettings& fs = CurrentFormatSettings();
     const CivilDateTime c = DecodeDateTime(value);
-    char year[16];
-    std::snprintf(year, sizeof year, "%04d", c.year);
-    const int hour12 = c.hour % 12 == 0 ? 12 : c.hour % 12;
-    std::string out = year;
-    out += fs.dateSeparator + TwoDigits(c.month) + fs.dateSeparator + TwoDigits(c.day);
-    out += ' ' + TwoDigits(hour12) + fs.timeSeparator + TwoDigits(c.minute) + fs.timeSeparator +
-           TwoDigits(c.second);
-    out += c.hour < 12 ? " am" : " pm";
-    return out;
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d%c%02d%c%02d %02d%c%02d%c%02d %s", c.year,
+                  fs.dateSeparator, c.month, fs.dateSeparator, c.day,
+                  c.hour % 12 == 0 ? 12 : c.hour % 12, fs.timeSeparator, c.minute, fs.timeSeparator,
+                  c.second, c.hour < 12 ? "am" : "pm");
+    return text;
 }
 
 double ReadDateTime(const std::string& text) {
     Scanner s(text);
     CivilDateTime c;
-    c.hour = c.minute = c.second = c.millisecond = 0;
     s.SkipBlanks();
     if (!ScanDate(s, c))
         RaiseConvert(kDateTimeMessage, text);
@@ -240,21 +185,15 @@ double ReadDateTime(const std::string& text) {
 }
 
 double NowAsDateTime() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t t = std::chrono::system_clock::to_time_t(now);
+    const auto now = chrono::system_clock::now();
+    const std::time_t t = chrono::system_clock::to_time_t(now);
     std::tm local{};
     localtime_r(&t, &local);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        now.time_since_epoch()) % 1000;
-    CivilDateTime c;
-    c.year = local.tm_year + 1900;
-    c.month = local.tm_mon + 1;
-    c.day = local.tm_mday;
-    c.hour = local.tm_hour;
-    c.minute = local.tm_min;
-    c.second = local.tm_sec > 59 ? 59 : local.tm_sec;
-    c.millisecond = static_cast<int>(ms.count());
-    return EncodeDateTime(c);
+    const auto sinceEpoch = chrono::floor<chrono::milliseconds>(now.time_since_epoch()) +
+                            chrono::seconds(local.tm_gmtoff);
+    const auto day = chrono::floor<chrono::days>(sinceEpoch);
+    return static_cast<double>((chrono::sys_days(day) - kEpoch).count()) +
+           static_cast<double>((sinceEpoch - day).count()) / kMsPerDay;
 }
 
 } // namespace vrel

@@ -1,6 +1,8 @@
 #include "DeviceAddress.h"
 
-#include <algorithm>
+#include "NumberText.h"
+
+#include <bit>
 #include <cctype>
 #include <charconv>
 
@@ -8,36 +10,32 @@ namespace vrel {
 
 namespace {
 
-bool IsHexDigit(char c) {
-    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+bool IsContiguousNetmask(std::uint32_t mask) {
+    const std::uint32_t inverted = ~mask;
+    return (inverted & (inverted + 1)) == 0;
 }
 
 std::string Subnet(std::uint32_t address, std::uint32_t mask) {
-    int bits = 0;
-    for (std::uint32_t m = mask; m != 0; m <<= 1)
-        ++bits;
-    return FormatDottedQuad(address & mask) + "/" + std::to_string(bits);
+    return FormatDottedQuad(address & mask) + "/" + std::to_string(std::popcount(mask));
 }
 
-struct Problem {
-    AddressRefusal::Field field = AddressRefusal::kIpAddress;
-    std::string text;
-};
-
-Problem FindProblem(std::uint32_t address, std::uint32_t mask) {
+// The rule of AddressProblem; --force may override what it refuses.
+AddressRefusal FindProblem(std::uint32_t address, std::uint32_t mask) {
     const std::uint32_t first = address >> 24;
     const std::string quoted = FormatDottedQuad(address);
+    const auto ofIp = [](std::string text) {
+        return AddressRefusal{AddressRefusal::kIpAddress, std::move(text), true};
+    };
     const auto ofMask = [](std::string text) {
-        return Problem{AddressRefusal::kNetmask, std::move(text)};
+        return AddressRefusal{AddressRefusal::kNetmask, std::move(text), true};
     };
     if (first == 0)
-        return {AddressRefusal::kIpAddress,
-                quoted + " is in 0.0.0.0/8, which stands for this host, not a device"};
+        return ofIp(quoted + " is in 0.0.0.0/8, which stands for this host, not a device");
     if (first == 127)
-        return {AddressRefusal::kIpAddress, quoted + " is a loopback address (127.0.0.0/8)"};
+        return ofIp(quoted + " is a loopback address (127.0.0.0/8)");
     if (first >= 224)
-        return {AddressRefusal::kIpAddress,
-                quoted + " is a multicast, reserved or broadcast address (224.0.0.0 and above)"};
+        return ofIp(quoted +
+                    " is a multicast, reserved or broadcast address (224.0.0.0 and above)");
     if (!IsContiguousNetmask(mask))
         return ofMask("netmask " + FormatDottedQuad(mask) + " has holes");
     if (mask == 0)
@@ -47,11 +45,9 @@ Problem FindProblem(std::uint32_t address, std::uint32_t mask) {
                       " (/31 or /32) leaves no host address on a subnet");
     const std::uint32_t host = address & ~mask;
     if (host == 0)
-        return {AddressRefusal::kIpAddress,
-                quoted + " is the network address of its subnet " + Subnet(address, mask)};
+        return ofIp(quoted + " is the network address of its subnet " + Subnet(address, mask));
     if (host == ~mask)
-        return {AddressRefusal::kIpAddress,
-                quoted + " is the broadcast address of its subnet " + Subnet(address, mask)};
+        return ofIp(quoted + " is the broadcast address of its subnet " + Subnet(address, mask));
     return {};
 }
 
@@ -59,23 +55,20 @@ Problem FindProblem(std::uint32_t address, std::uint32_t mask) {
 
 std::optional<std::uint32_t> ParseDottedQuad(std::string_view text) {
     std::uint32_t address = 0;
-    std::size_t pos = 0;
+    const char* at = text.data();
+    const char* const end = at + text.size();
     for (int part = 0; part < 4; ++part) {
-        if (part > 0) {
-            if (pos >= text.size() || text[pos] != '.')
-                return std::nullopt;
-            ++pos;
-        }
-        const std::size_t start = pos;
+        if (part > 0 && (at == end || *at++ != '.'))
+            return std::nullopt;
         unsigned value = 0;
-        while (pos < text.size() && pos - start < 4 && text[pos] >= '0' && text[pos] <= '9')
-            value = value * 10 + static_cast<unsigned>(text[pos++] - '0');
-        const std::size_t digits = pos - start;
-        if (digits == 0 || digits > 3 || value > 255 || (digits > 1 && text[start] == '0'))
+        const auto [next, error] = std::from_chars(at, end, value);
+        const auto digits = next - at;
+        if (error != std::errc() || digits > 3 || value > 255 || (digits > 1 && *at == '0'))
             return std::nullopt;
         address = (address << 8) | value;
+        at = next;
     }
-    if (pos != text.size())
+    if (at != end)
         return std::nullopt;
     return address;
 }
@@ -91,11 +84,6 @@ std::string FormatDottedQuad(std::uint32_t address) {
         at = std::to_chars(at, buf + sizeof buf, (address >> shift) & 0xFF).ptr;
     }
     return std::string(buf, at);
-}
-
-bool IsContiguousNetmask(std::uint32_t mask) {
-    const std::uint32_t inverted = ~mask;
-    return (inverted & (inverted + 1)) == 0;
 }
 
 std::optional<std::uint32_t> ParseNetmask(std::string_view text) {
@@ -120,7 +108,7 @@ std::optional<std::string> NormalizeMac(std::string_view text) {
                 return std::nullopt;
             continue;
         }
-        if (!IsHexDigit(text[i]))
+        if (HexDigit(text[i]) < 0)
             return std::nullopt;
         digits += static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
     }
@@ -128,20 +116,17 @@ std::optional<std::string> NormalizeMac(std::string_view text) {
 }
 
 std::string GroupMacProblem(std::string_view mac) {
-    if (mac.size() != 12)
-        return {}; // not a MAC address at all
-    unsigned firstOctet = 0;
-    const char* const octetEnd = mac.data() + std::min<std::size_t>(2, mac.size());
-    const auto [end, error] = std::from_chars(mac.data(), octetEnd, firstOctet, 16);
-    if (error != std::errc() || end != mac.data() + 2 || (firstOctet & 1) == 0)
-        return {};
+    // The group bit is the low bit of the first octet, so of its second hex digit.
+    if (mac.size() != 12 || HexDigit(mac[0]) < 0 || HexDigit(mac[1]) < 0 ||
+        HexDigit(mac[1]) % 2 == 0)
+        return {}; // not a MAC address at all, or an individual one
     return "MAC address " + std::string(mac) +
            " is a group address that every listening device takes as its own; a Set is never "
            "sent to it";
 }
 
 std::string AddressProblem(std::uint32_t address, std::uint32_t mask) {
-    return FindProblem(address, mask).text;
+    return FindProblem(address, mask).reason;
 }
 
 std::optional<AddressRefusal> CheckDeviceAddress(std::string_view ip, std::string_view netmask,
@@ -162,10 +147,10 @@ std::optional<AddressRefusal> CheckDeviceAddress(std::string_view ip, std::strin
                               false};
     if (force)
         return std::nullopt;
-    Problem problem = FindProblem(*address, *mask);
-    if (problem.text.empty())
+    AddressRefusal problem = FindProblem(*address, *mask);
+    if (problem.reason.empty())
         return std::nullopt;
-    return AddressRefusal{problem.field, std::move(problem.text), true};
+    return problem;
 }
 
 } // namespace vrel

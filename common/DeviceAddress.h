@@ -15,9 +15,8 @@ namespace vrel {
 // mean unambiguously (the socket library reads "010" as octal 8 and "10.1" as 10.0.0.1).
 std::optional<std::uint32_t> ParseDottedQuad(std::string_view text);
 std::string FormatDottedQuad(std::uint32_t address);
-// One bits from the top, then only zero bits (0.0.0.0 and 255.255.255.255 included).
-bool IsContiguousNetmask(std::uint32_t mask);
-// A dotted quad that is a contiguous netmask.
+// A dotted quad whose one bits run from the top without a gap (0.0.0.0 and 255.255.255.255
+// included).
 std::optional<std::uint32_t> ParseNetmask(std::string_view text);
 // Twelve hex digits, or six pairs joined by one kind of separator (':', '-' or a blank), as
 // labels, ip and ifconfig print them; the twelve digits in upper case, else nothing.

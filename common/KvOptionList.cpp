@@ -11,24 +11,15 @@ KvOptionList::KvOptionList(const OptionDef* table, OptionKind kind, bool caseSen
 }
 
 void KvOptionList::Append(const OptionDef* table) {
-    if (table == nullptr)
-        return;
-    std::size_t n = 0;
-    while (table[n].name != nullptr)
-        ++n;
-    entries_.reserve(entries_.size() + n);
-    for (std::size_t i = 0; i < n; ++i) {
-        OptionEntry entry;
+    for (; table != nullptr && table->name != nullptr; ++table) {
+        OptionEntry& entry = entries_.emplace_back();
         if (kind_ == OptionKind::Number)
-            entry.number = table[i].number;
-        else if (table[i].text != nullptr)
-            entry.value = table[i].text;
-        entry.name = table[i].name;
-        entries_.push_back(std::move(entry));
+            entry.number = table->number;
+        else if (table->text != nullptr)
+            entry.value = table->text;
+        entry.name = table->name;
     }
 }
-
-void KvOptionList::Clear() { entries_.clear(); }
 
 bool KvOptionList::TextEquals(const std::string& a, const std::string& b) const {
     return caseSensitive_ ? a == b : EqualsIgnoreCase(a, b);
@@ -37,17 +28,9 @@ bool KvOptionList::TextEquals(const std::string& a, const std::string& b) const 
 int KvOptionList::FindByName(const std::string& text) const {
     for (int i = 0; i < Count(); ++i) {
         const std::string& name = entries_[i].name;
-        switch (kind_) {
-        case OptionKind::Number:
-        case OptionKind::Text:
-            if (TextEquals(text, name))
-                return i;
-            break;
-        case OptionKind::Prefix:
-            if (StartsWith(text, name, caseSensitive_))
-                return i;
-            break;
-        }
+        if (kind_ == OptionKind::Prefix ? StartsWith(text, name, caseSensitive_)
+                                        : TextEquals(text, name))
+            return i;
     }
     return -1;
 }
@@ -67,9 +50,8 @@ int KvOptionList::FindByValue(const std::string& text) const {
     }
     for (int i = 0; i < Count(); ++i) {
         const std::string& value = entries_[i].value;
-        if (kind_ == OptionKind::Text && TextEquals(text, value))
-            return i;
-        if (kind_ == OptionKind::Prefix && StartsWith(text, value, caseSensitive_))
+        if (kind_ == OptionKind::Prefix ? StartsWith(text, value, caseSensitive_)
+                                        : TextEquals(text, value))
             return i;
     }
     return -1;
@@ -90,15 +72,9 @@ std::string KvOptionList::NameToValue(const std::string& text) const {
     if (i < 0)
         return text;
     const OptionEntry& e = entries_[i];
-    switch (kind_) {
-    case OptionKind::Number:
+    if (kind_ == OptionKind::Number)
         return std::to_string(e.number);
-    case OptionKind::Text:
-        return e.value;
-    case OptionKind::Prefix:
-        return e.value + text.substr(e.name.size());
-    }
-    return text;
+    return kind_ == OptionKind::Prefix ? e.value + text.substr(e.name.size()) : e.value;
 }
 
 int KvOptionList::SelectionIndex(const std::string& text) const {
@@ -117,22 +93,10 @@ const OptionDef kValueTypeDefs[] = {
     {16, nullptr, "octetstr"},   {17, nullptr, "displaystr"}, {0, nullptr, nullptr},
 };
 
-const OptionDef kAccessDefs[] = {
-    {1, nullptr, "readonly"},
-    {2, nullptr, "writeonly"},
-    {3, nullptr, "readwrite"},
-    {0, nullptr, nullptr},
-};
-
 } // namespace
 
 const KvOptionList& ValueTypeNames() {
     static const KvOptionList list(kValueTypeDefs, OptionKind::Number, false);
-    return list;
-}
-
-const KvOptionList& AccessNames() {
-    static const KvOptionList list(kAccessDefs, OptionKind::Number, false);
     return list;
 }
 

@@ -28,10 +28,7 @@ public:
     KvOptionList(const OptionDef* table, OptionKind kind, bool caseSensitive);
 
     void Append(const OptionDef* table);
-    void Clear();
 
-    OptionKind Kind() const { return kind_; }
-    bool CaseSensitive() const { return caseSensitive_; }
     int Count() const { return static_cast<int>(entries_.size()); }
     // Throws std::out_of_range for an index outside 0..Count()-1.
     const OptionEntry& Entry(int index) const { return entries_.at(index); }
@@ -55,8 +52,7 @@ private:
     std::vector<OptionEntry> entries_;
 };
 
-// Global keyword lists, Number kind, case-insensitive.
+// The value type keywords, Number kind, case-insensitive.
 const KvOptionList& ValueTypeNames();
-const KvOptionList& AccessNames();
 
 } // namespace vrel

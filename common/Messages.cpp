@@ -2,7 +2,7 @@
 
 #include "Exception.h"
 
-#include <cstdio>
+#include <iterator>
 
 namespace vrel {
 
@@ -65,7 +65,7 @@ const char* const kCommonMessages[kCommonMessageCount] = {
     "(KvCommon) Fail to read option data from file([FILENAME])!",
 };
 
-const char* const kLogFormats[kLogFormatCount] = {
+const char* const kLogFormats[] = {
     "Discover:[ERROR]Request:[VARLIST].Receive at [TIME].",
     "Get:[ERROR]Request:[VARLIST].Receive at [TIME].",
     "Set:[ERROR]Request:[VARLIST].Receive at [TIME].",
@@ -91,20 +91,9 @@ std::string CommonMessageForCode(int code) {
 }
 
 std::string LogFormat(int index) {
-    if (index < 0 || index >= kLogFormatCount)
+    if (index < 0 || index >= static_cast<int>(std::size(kLogFormats)))
         index = kLogGet;
     return kLogFormats[index];
-}
-
-std::string LogFormatForCommand(std::uint8_t command) {
-    switch (command) {
-    case 1:
-        return LogFormat(kLogDiscover);
-    case 3:
-        return LogFormat(kLogSet);
-    default:
-        return LogFormat(kLogGet);
-    }
 }
 
 std::string ReplaceAll(const std::string& source, const std::string& pattern,

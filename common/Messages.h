@@ -1,13 +1,11 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 namespace vrel {
 
 constexpr int kProtocolMessageCount = 25;
 constexpr int kCommonMessageCount = 19;
-constexpr int kLogFormatCount = 3;
 
 // Indices into the log formats.
 enum LogFormatIndex { kLogDiscover = 0, kLogGet = 1, kLogSet = 2 };
@@ -19,8 +17,6 @@ std::string MessageForCode(int code);
 std::string CommonMessageForCode(int code);
 // Log line template by index (kLogDiscover, kLogGet, kLogSet).
 std::string LogFormat(int index);
-// Log line template for a wire command: 1 Discover, 3 Set, anything else Get.
-std::string LogFormatForCommand(std::uint8_t command);
 
 // Replaces every occurrence of pattern from left to right; a replacement is never searched
 // again, and an empty pattern matches nothing.

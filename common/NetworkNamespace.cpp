@@ -1,25 +1,20 @@
 #include "NetworkNamespace.h"
 
+#include <algorithm>
 #include <fstream>
-#include <sstream>
 
 namespace vrel {
 
 std::vector<std::string> NetworkInterfaceNames() {
     std::vector<std::string> names;
     std::ifstream dev("/proc/net/dev");
-    std::string line;
-    // Two header lines, then "name: counters..." per interface.
-    for (int header = 0; header < 2 && std::getline(dev, line); ++header) {
-    }
-    while (std::getline(dev, line)) {
+    // "name: counters..." per interface, behind two header lines without a colon.
+    for (std::string line; std::getline(dev, line);) {
         const auto colon = line.find(':');
         if (colon == std::string::npos)
             continue;
-        std::istringstream name(line.substr(0, colon));
-        std::string trimmed;
-        name >> trimmed;
-        names.push_back(trimmed);
+        const auto first = std::min(line.find_first_not_of(' '), colon);
+        names.push_back(line.substr(first, colon - first));
     }
     return names;
 }

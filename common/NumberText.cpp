@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 namespace vrel {
 
@@ -16,73 +17,45 @@ constexpr const char* kIntegerMessage = "'%s' is not a valid integer value";
 constexpr std::size_t kMaxHexDigits = 8;
 constexpr const char* kFloatMessage = "'%s' is not a valid floating point value";
 
-// Length of the hexadecimal prefix at pos ("$", "x", "X", "0x", "0X"), or 0.
-std::size_t HexPrefixLength(const std::string& text, std::size_t pos) {
-    if (pos >= text.size())
-        return 0;
-    const char c = text[pos];
-    if (c == '$' || c == 'x' || c == 'X')
-        return 1;
-    if (c == '0' && pos + 1 < text.size() && (text[pos + 1] == 'x' || text[pos + 1] == 'X'))
-        return 2;
-    return 0;
-}
-
 } // namespace
 
 int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    const std::size_t at = std::string_view("0123456789abcdefABCDEF").find(c);
+    return at == std::string_view::npos ? -1 : static_cast<int>(at < 16 ? at : at - 6);
 }
 
 std::int32_t ReadInteger(const std::string& text) {
     std::size_t pos = text.find_first_not_of(' ');
     if (pos == std::string::npos)
         RaiseConvert(kIntegerMessage, text);
-
-    if (const std::size_t prefix = HexPrefixLength(text, pos)) {
-        pos += prefix;
-        if (pos == text.size())
+    // Unsigned and digits only: from_chars takes no "+", and no "-" for an unsigned type.
+    const auto readDigits = [&](int base) {
+        std::uint64_t value = 0;
+        const auto [ptr, ec] =
+            std::from_chars(text.data() + pos, text.data() + text.size(), value, base);
+        if (ec != std::errc() || ptr != text.data() + text.size())
             RaiseConvert(kIntegerMessage, text);
+        return value;
+    };
+    const std::string_view rest = std::string_view(text).substr(pos);
+    std::size_t prefix = rest.find_first_of("$xX") == 0 ? 1 : 0;
+    if (rest.starts_with("0x") || rest.starts_with("0X"))
+        prefix = 2;
+    if (prefix > 0) {
+        pos += prefix;
         // Eight digits at most, leading zeros included: "$000000001" is refused.
         if (text.size() - pos > kMaxHexDigits)
             RaiseConvert(kIntegerMessage, text);
-        std::uint32_t value = 0;
-        for (; pos < text.size(); ++pos) {
-            const int digit = HexDigit(text[pos]);
-            if (digit < 0)
-                RaiseConvert(kIntegerMessage, text);
-            value = value * 16 + static_cast<unsigned>(digit);
-        }
-        return static_cast<std::int32_t>(value);
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(readDigits(16)));
     }
-
-    bool negative = false;
-    if (text[pos] == '+' || text[pos] == '-') {
-        negative = text[pos] == '-';
+    const bool negative = text[pos] == '-';
+    if (negative || text[pos] == '+')
         ++pos;
-    }
-    if (pos == text.size())
+    const std::uint64_t value = readDigits(10);
+    if (value > (negative ? 2147483648ULL : 2147483647ULL))
         RaiseConvert(kIntegerMessage, text);
-    std::int64_t value = 0;
-    for (; pos < text.size(); ++pos) {
-        const char c = text[pos];
-        if (c < '0' || c > '9')
-            RaiseConvert(kIntegerMessage, text);
-        value = value * 10 + (c - '0');
-        if (value > 2147483648LL)
-            RaiseConvert(kIntegerMessage, text);
-    }
-    if (negative)
-        value = -value;
-    if (value > 2147483647LL)
-        RaiseConvert(kIntegerMessage, text);
-    return static_cast<std::int32_t>(value);
+    return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(value)
+                                              : static_cast<std::int64_t>(value));
 }
 
 double ReadFloat(const std::string& text) {
@@ -155,36 +128,19 @@ std::string FormatFloat(double value) {
     }
     while (digits.size() > 1 && digits.back() == '0')
         digits.pop_back();
-    const bool negative = value < 0;
-    const char sep = CurrentFormatSettings().decimalSeparator;
-
-    std::string out = negative ? "-" : "";
-    if (exponent >= kPrecision || exponent < -5) {
-        out += digits[0];
-        if (digits.size() > 1) {
-            out += sep;
-            out += digits.substr(1);
-        }
-        out += 'E';
-        out += std::to_string(exponent);
-        return out;
-    }
-    if (exponent < 0) {
-        out += '0';
-        out += sep;
-        out += std::string(static_cast<std::size_t>(-exponent - 1), '0');
-        out += digits;
-        return out;
-    }
-    const std::size_t intDigits = static_cast<std::size_t>(exponent) + 1;
-    if (digits.size() <= intDigits) {
-        out += digits + std::string(intDigits - digits.size(), '0');
-    } else {
-        out += digits.substr(0, intDigits);
-        out += sep;
-        out += digits.substr(intDigits);
-    }
-    return out;
+    // The separator goes after the first `whole` digits; zeros fill in before or after.
+    const bool scientific = exponent >= kPrecision || exponent < -5;
+    std::size_t whole = 1;
+    if (!scientific && exponent < 0)
+        digits.insert(0, static_cast<std::size_t>(-exponent), '0');
+    else if (!scientific)
+        whole = static_cast<std::size_t>(exponent) + 1;
+    if (digits.size() < whole)
+        digits.append(whole - digits.size(), '0');
+    std::string out = (value < 0 ? "-" : "") + digits.substr(0, whole);
+    if (digits.size() > whole)
+        out += CurrentFormatSettings().decimalSeparator + digits.substr(whole);
+    return scientific ? out + "E" + std::to_string(exponent) : out;
 }
 
 } // namespace vrel

@@ -1,6 +1,10 @@
 #include "TextCompare.h"
 
+#include <algorithm>
+
 namespace vrel {
+
+namespace {
 
 char FoldCase(char c) {
     const auto u = static_cast<unsigned char>(c);
@@ -10,21 +14,16 @@ char FoldCase(char c) {
     return c;
 }
 
+} // namespace
+
 bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i]))
-            return false;
-    }
-    return true;
+    return std::ranges::equal(a, b, {}, FoldCase, FoldCase);
 }
 
 bool StartsWith(const std::string& text, const std::string& prefix, bool caseSensitive) {
-    if (text.size() < prefix.size())
-        return false;
-    const std::string head = text.substr(0, prefix.size());
-    return caseSensitive ? head == prefix : EqualsIgnoreCase(head, prefix);
+    if (caseSensitive)
+        return text.starts_with(prefix);
+    return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
 }
 
 } // namespace vrel

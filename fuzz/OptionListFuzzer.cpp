@@ -52,6 +52,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Lookups(list, probe);
     }
     Lookups(vrel::ValueTypeNames(), probe);
-    Lookups(vrel::AccessNames(), probe);
     return 0;
 }

@@ -6,7 +6,9 @@
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QString>
+#include <QSysInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -40,7 +42,6 @@ JournalEntry EntryOf(const std::vector<std::string>& cells) {
     return e;
 }
 
-
 std::string UserName() {
     if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name && *pw->pw_name)
         return pw->pw_name;
@@ -49,11 +50,15 @@ std::string UserName() {
     return std::to_string(geteuid());
 }
 
-std::string HostName() {
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0)
-        return "";
-    return name;
+std::string TimeNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
+    std::string time = text;
+    time.insert(time.size() - 2, ":"); // +0100 -> +01:00
+    return time;
 }
 
 // Writes all of text; a pipe or a full disk may take part of it per call.
@@ -86,23 +91,12 @@ std::string JournalPath() {
     return (base / "vrel" / "journal.csv").string();
 }
 
-std::string JournalTimeNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
-    std::string time = text;
-    time.insert(time.size() - 2, ":"); // +0100 -> +01:00
-    return time;
-}
-
 JournalEntry JournalEntryForSet(const Device& before, const VerifiedSet::Target& target,
                                 const SetOutcome& outcome) {
     JournalEntry e;
-    e.time = JournalTimeNow();
+    e.time = TimeNow();
     e.user = UserName();
-    e.host = HostName();
+    e.host = QSysInfo::machineHostName().toStdString();
     e.interfaceName = before.interfaceName;
     e.mac = target.mac;
     e.model = before.modelName;
@@ -200,11 +194,10 @@ std::optional<std::int64_t> JournalTimeSeconds(const std::string& text) {
 std::vector<JournalEntry> JournalEntriesSince(const std::vector<JournalEntry>& entries,
                                               std::int64_t since) {
     std::vector<JournalEntry> kept;
-    for (const JournalEntry& e : entries) {
+    std::ranges::copy_if(entries, std::back_inserter(kept), [&](const JournalEntry& e) {
         const auto at = JournalTimeSeconds(e.time);
-        if (at && *at >= since)
-            kept.push_back(e);
-    }
+        return at && *at >= since;
+    });
     return kept;
 }
 

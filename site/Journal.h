@@ -31,8 +31,6 @@ extern const std::vector<std::string> kJournalColumns;
 
 // $XDG_STATE_HOME/vrel/journal.csv, by default ~/.local/state/vrel/journal.csv.
 std::string JournalPath();
-// Now, as an entry's time.
-std::string JournalTimeNow();
 // The entry of one Set: time, user and host of now, the rest from the device as it was listed
 // before (empty fields where it is not known), the target and the outcome.
 JournalEntry JournalEntryForSet(const Device& before, const VerifiedSet::Target& target,

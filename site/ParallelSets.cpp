@@ -10,9 +10,6 @@ ParallelSets::ParallelSets(KvVRELClient& client, std::vector<VerifiedSet::Target
     : QObject(parent), client_(client), targets_(std::move(targets)), options_(options),
       rowDone_(std::move(rowDone)), inFlightLimit_(std::max(1, inFlight)) {}
 
-// Sets still in flight are children and go with this object; their completions find them gone.
-ParallelSets::~ParallelSets() = default;
-
 void ParallelSets::Start() {
     StartNext();
     AnnounceIfDone();
@@ -38,7 +35,7 @@ void ParallelSets::StartNext() {
     while (!cancelled_ && inFlight_ < inFlightLimit_ && next_ < targets_.size()) {
         const std::size_t row = next_++;
         ++inFlight_;
-        // The set goes when its verdict is in: deleted later, never inside its own callback.
+        // A child: deleted later once its verdict is in, never inside its own callback.
         auto* set = new VerifiedSet(client_, targets_[row], options_, {}, this);
         set->SetFinished([this, row, set](const SetOutcome& outcome) {
             set->deleteLater();

@@ -25,7 +25,6 @@ public:
     ParallelSets(KvVRELClient& client, std::vector<VerifiedSet::Target> targets,
                  VerifiedSet::Options options, RowDone rowDone, int inFlight = kDefaultInFlight,
                  QObject* parent = nullptr);
-    ~ParallelSets() override;
 
     // Starts the first rows; the rest start as rows finish. A row whose first Set cannot be
     // sent ends at once as not confirmed, with the send failure as its result.

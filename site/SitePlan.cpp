@@ -26,8 +26,6 @@ void ReadRows(const CsvTable& table, bool force, SitePlan& plan) {
                                   " fields, found " + std::to_string(rec.fields.size()));
             continue;
         }
-        PlanRow row;
-        row.line = rec.line;
         const auto field = [&](Column c) {
             return rec.fields[static_cast<std::size_t>(table.position[c])];
         };
@@ -37,9 +35,7 @@ void ReadRows(const CsvTable& table, bool force, SitePlan& plan) {
                                   "' is not twelve hex digits");
         else if (const std::string problem = GroupMacProblem(*mac); !problem.empty())
             plan.errors.push_back(At(rec.line) + problem);
-        row.mac = mac.value_or(field(kMac));
-        row.ip = field(kIp);
-        row.netmask = field(kNetmask);
+        PlanRow row{rec.line, mac.value_or(field(kMac)), field(kIp), field(kNetmask), {}};
         if (table.position[kPassword] >= 0 && !field(kPassword).empty())
             row.password = field(kPassword);
         if (const auto refusal = CheckDeviceAddress(row.ip, row.netmask, force))

@@ -40,6 +40,11 @@ const ResponseVariableDef kInfoFields[] = {{1, "Model", kUint8, nullptr, "7"},
                                             {0, nullptr, 0, nullptr, nullptr}};
 
 const OptionDef kOnOff[] = {{0, "off", "Off"}, {0, "on", "On"}, {0, nullptr, nullptr}};
+const OptionDef kAccessDefs[] = {{1, nullptr, "readonly"},
+                                 {2, nullptr, "writeonly"},
+                                 {3, nullptr, "readwrite"},
+                                 {0, nullptr, nullptr}};
+const KvOptionList kAccess(kAccessDefs, OptionKind::Number, false);
 
 class Bindings : public ::testing::Test {
 protected:
@@ -52,7 +57,7 @@ protected:
             {5, "Ip", kIpAddress, kReadWrite, nullptr, nullptr, "192.168.1.2"},
             {6, "Name", kDisplayStr, kReadWrite, nullptr, nullptr, "0123456789"},
             {7, "Level", kUint8, kReadWrite, nullptr, nullptr, "255"},
-            {8, "Access", kUint8, kReadWrite, &AccessNames(), nullptr, "writeonly"},
+            {8, "Access", kUint8, kReadWrite, &kAccess, nullptr, "writeonly"},
             {9, "Clock", kDatetime, kReadWrite, nullptr, nullptr, "2024/02/29 11:59:58 pm"},
             {10, "Key", kOctetStr, kReadWrite, nullptr, nullptr, "0A0B"},
             {11, "Info", kNoValueType, kReadOnly, nullptr, info_.get(), nullptr},
@@ -237,7 +242,7 @@ TEST_F(Bindings, ComboBoxAndRadioGroupShowTheNames) {
     combo[0]->addItems(names);
     radio[0]->SetItems(names);
     Bind(Access, kUint8, combo);                   // the variable's list
-    Bind(Level, kUint8, radio, 0, &AccessNames()); // the binding's own
+    Bind(Level, kUint8, radio, 0, &kAccess);       // the binding's own
     Value(Access) = "3";
     Value(Level) = "2";
     presenter.FillControls();

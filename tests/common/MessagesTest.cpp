@@ -106,10 +106,6 @@ TEST(Messages, LogFormats) {
     EXPECT_EQ(LogFormat(kLogDiscover), "Discover:[ERROR]Request:[VARLIST].Receive at [TIME].");
     EXPECT_EQ(LogFormat(kLogGet), "Get:[ERROR]Request:[VARLIST].Receive at [TIME].");
     EXPECT_EQ(LogFormat(kLogSet), "Set:[ERROR]Request:[VARLIST].Receive at [TIME].");
-    EXPECT_EQ(LogFormatForCommand(1), LogFormat(kLogDiscover));
-    EXPECT_EQ(LogFormatForCommand(3), LogFormat(kLogSet));
-    for (int command : {0, 2, 5, 255})
-        EXPECT_EQ(LogFormatForCommand(static_cast<std::uint8_t>(command)), LogFormat(kLogGet));
 }
 
 TEST(Messages, ReplaceAll) {

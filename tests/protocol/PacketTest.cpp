@@ -401,6 +401,8 @@ TEST(Packet, DecodeFailureKeepsEarlierValues) {
 TEST(Packet, DecodeFollowsAccessAndOptionLists) {
     const OptionDef products[] = {{258, nullptr, "SIM product"}, {0, nullptr, nullptr}};
     const KvOptionList productNames(products, OptionKind::Number, false);
+    const OptionDef modes[] = {{3, nullptr, "readwrite"}, {0, nullptr, nullptr}};
+    const KvOptionList modeNames(modes, OptionKind::Number, false);
     const ResponseVariableDef fieldDefs[] = {
         {235, "Product Code", kUint16, &productNames, nullptr},
         {1, "Model Name", kDisplayStr, nullptr, nullptr},
@@ -409,7 +411,7 @@ TEST(Packet, DecodeFollowsAccessAndOptionLists) {
     const auto fields = KvVRELResponseVarList::create_from_definitions(fieldDefs);
     const VariableDef defs[] = {
         {1, "Hidden", kUint8, kWriteOnly, nullptr, nullptr, "w"},
-        {2, "Mode", kUint8, kReadOnly, &AccessNames(), nullptr, nullptr},
+        {2, "Mode", kUint8, kReadOnly, &modeNames, nullptr, nullptr},
         {3, "Skipped", kNoValueType, kWriteOnly, nullptr, fields.get(), nullptr},
         {0, "Device", kNoValueType, kReadOnly, nullptr, fields.get(), nullptr},
         {4, "Count", kUint16, kReadWrite, nullptr, nullptr, nullptr},

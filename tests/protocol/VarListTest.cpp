@@ -14,9 +14,14 @@ namespace {
 
 const VariableDef kVarEnd = {0, nullptr, 0, 0, nullptr, nullptr, nullptr};
 const ResponseVariableDef kResponseEnd = {0, nullptr, 0, nullptr, nullptr};
+const OptionDef kAccessDefs[] = {{1, nullptr, "readonly"},
+                                 {2, nullptr, "writeonly"},
+                                 {3, nullptr, "readwrite"},
+                                 {0, nullptr, nullptr}};
+const KvOptionList kAccess(kAccessDefs, OptionKind::Number, false);
 
 const ResponseVariableDef kStatusFields[] = {
-    {10, "Power", kUint8, &AccessNames(), "1"},
+    {10, "Power", kUint8, &kAccess, "1"},
     {11, "Uptime", kTimeticks, nullptr, nullptr},
     {12, "Label", kDisplayStr, nullptr, "lab"},
     kResponseEnd,
@@ -98,7 +103,7 @@ TEST(VarList, BuiltFromDefinitions) {
         *KvVRELResponseVarList::create_from_definitions(kStatusFields);
     const VariableDef defs[] = {
         {7, "Status", kNoValueType, kReadOnly, nullptr, &status, nullptr},
-        {8, "Mode", kUint8, kReadWrite, &AccessNames(), nullptr, "readonly"},
+        {8, "Mode", kUint8, kReadWrite, &kAccess, nullptr, "readonly"},
         kVarEnd,
     };
     const auto list = KvVRELVarList::create_from_definitions(defs);
@@ -108,7 +113,7 @@ TEST(VarList, BuiltFromDefinitions) {
     ASSERT_NE(structured.responseVars, nullptr);
     EXPECT_NE(structured.responseVars.get(), &status);
     ASSERT_EQ(structured.responseVars->count(), 3);
-    EXPECT_EQ(structured.responseVars->at(0).optionList, &AccessNames());
+    EXPECT_EQ(structured.responseVars->at(0).optionList, &kAccess);
     EXPECT_EQ(structured.responseVars->at(0).value, "1");
     EXPECT_EQ(structured.responseVars->at(1).value, "");
     EXPECT_EQ(structured.responseVars->at(2).name, "Label");
@@ -118,7 +123,7 @@ TEST(VarList, BuiltFromDefinitions) {
     EXPECT_EQ(mode.access, kReadWrite);
     EXPECT_TRUE(mode.readable());
     EXPECT_TRUE(mode.writable());
-    EXPECT_EQ(mode.optionList, &AccessNames());
+    EXPECT_EQ(mode.optionList, &kAccess);
     EXPECT_EQ(mode.responseVars, nullptr);
     EXPECT_EQ(mode.value, "readonly");
 }
@@ -162,9 +167,9 @@ TEST(VarList, CopiesShareOptionLists) {
     const auto source = KvVRELVarList::create_from_definitions(defs);
     const auto copy = KvVRELVarList::create_copy(*source);
     EXPECT_EQ(copy->at(0).optionList, &local);
-    EXPECT_EQ(copy->at(1).responseVars->at(0).optionList, &AccessNames());
+    EXPECT_EQ(copy->at(1).responseVars->at(0).optionList, &kAccess);
     const KvVRELVar single(source->at(1));
-    EXPECT_EQ(single.responseVars->at(0).optionList, &AccessNames());
+    EXPECT_EQ(single.responseVars->at(0).optionList, &kAccess);
     EXPECT_NE(single.responseVars.get(), source->at(1).responseVars.get());
 }
 
