@@ -101,6 +101,31 @@ TEST(DeviceIndexClearTest, SetAddressMakesTheNewAnswerTheListedOne) {
     EXPECT_EQ(index.Add(Answer(kA, "10.0.0.1")), Outcome::FirstConflict);
 }
 
+// Every text comes back as it went in, whatever its length or bytes, across block ends, and
+// with the index of the interface it came in on.
+TEST(DeviceIndexClearTest, DevicesComeBackWholeAcrossBlocks) {
+    const std::string lengths[] = {"", std::string(254, 'a'), std::string(255, 'b'),
+                                   std::string("n\0l\xff", 4), std::string(70000, 'c')};
+    DeviceIndex index;
+    std::vector<Device> added;
+    for (int i = 0; i < 1500; ++i) {
+        Device d = Answer("", "10.0.0.1");
+        d.modelName = lengths[i % 5];
+        d.macAddress = std::to_string(100000000000 + i);
+        d.interfaceName = "eth" + std::to_string(i);
+        d.interfaceIndex = i;
+        ASSERT_EQ(index.Add(d), Outcome::Added);
+        added.push_back(d);
+    }
+    ASSERT_EQ(index.Count(), added.size());
+    for (std::size_t i = 0; i < added.size(); ++i) {
+        const Device d = index.At(i);
+        EXPECT_TRUE(SameAnswer(d, added[i])) << i;
+        EXPECT_EQ(d.interfaceName, added[i].interfaceName);
+        EXPECT_EQ(d.interfaceIndex, added[i].interfaceIndex);
+    }
+}
+
 } // namespace
 } // namespace vrel::test
 
