@@ -1,6 +1,9 @@
 #include "DeviceIndex.h"
 
+#include "PackedText.h"
+
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace vrel {
@@ -10,9 +13,13 @@ namespace {
 // Large enough that a block holds hundreds of devices, small enough that malloc serves it
 // from the heap it reuses rather than a mapping of its own.
 constexpr std::size_t kBlockBytes = 64 * 1024;
-// A text's length takes one byte; a longer text (only a broken or hostile device sends one)
-// has this byte and then four of length.
-constexpr unsigned char kLongText = 255;
+
+// The texts of a device in the order of its record, behind the interface index.
+template <class D>
+auto TextsOf(D& d) {
+    return std::array{&d.productCode, &d.modelName, &d.macAddress, &d.ipAddress, &d.netmask,
+                      &d.interfaceName};
+}
 
 // The content of an answer as one key. A device that puts the separator into its texts can
 // at worst merge two of its own conflicting answers into one count.
@@ -21,33 +28,10 @@ std::string ContentKey(const Device& d) {
     return d.productCode + sep + d.modelName + sep + d.ipAddress + sep + d.netmask;
 }
 
-void PutText(std::string& out, const std::string& text) {
-    if (text.size() < kLongText) {
-        out += static_cast<char>(text.size());
-    } else {
-        const auto size = static_cast<std::uint32_t>(text.size());
-        out += static_cast<char>(kLongText);
-        out.append(reinterpret_cast<const char*>(&size), sizeof size);
-    }
-    out += text;
-}
-
-std::string TakeText(const char*& p) {
-    std::uint32_t size = static_cast<unsigned char>(*p++);
-    if (size == kLongText) {
-        std::memcpy(&size, p, sizeof size);
-        p += sizeof size;
-    }
-    std::string text(p, size);
-    p += size;
-    return text;
-}
-
 std::size_t RecordSize(const Device& d) {
     std::size_t size = sizeof d.interfaceIndex;
-    for (const std::string* text : {&d.productCode, &d.modelName, &d.macAddress, &d.ipAddress,
-                                    &d.netmask, &d.interfaceName})
-        size += 1 + (text->size() < kLongText ? 0 : sizeof(std::uint32_t)) + text->size();
+    for (const std::string* text : TextsOf(d))
+        size += PackedSize(*text);
     return size;
 }
 
@@ -62,10 +46,12 @@ DeviceIndex::Where DeviceIndex::Pack(const Device& d) {
     std::string& block = blocks_.back();
     const Where where{static_cast<std::uint32_t>(blocks_.size() - 1),
                       static_cast<std::uint32_t>(block.size())};
-    block.append(reinterpret_cast<const char*>(&d.interfaceIndex), sizeof d.interfaceIndex);
-    for (const std::string* text : {&d.productCode, &d.modelName, &d.macAddress, &d.ipAddress,
-                                    &d.netmask, &d.interfaceName})
-        PutText(block, *text);
+    block.resize(block.size() + size);
+    char* at = block.data() + where.offset;
+    std::memcpy(at, &d.interfaceIndex, sizeof d.interfaceIndex);
+    at += sizeof d.interfaceIndex;
+    for (const std::string* text : TextsOf(d))
+        at = PackText(at, *text);
     return where;
 }
 
@@ -75,9 +61,8 @@ Device DeviceIndex::At(std::size_t position) const {
     Device d;
     std::memcpy(&d.interfaceIndex, p, sizeof d.interfaceIndex);
     p += sizeof d.interfaceIndex;
-    for (std::string* text : {&d.productCode, &d.modelName, &d.macAddress, &d.ipAddress,
-                              &d.netmask, &d.interfaceName})
-        *text = TakeText(p);
+    for (std::string* text : TextsOf(d))
+        *text = UnpackText(p);
     return d;
 }
 
