@@ -164,8 +164,7 @@ void CommissionDialog::ShowPlan(const SitePlan& plan, const QString& fileName) {
     }
     rows_.clear();
     problems_ = plan.errors;
-    for (std::string& taken : AddressesTakenOutside(plan, listed_))
-        problems_.push_back(std::move(taken));
+    std::ranges::move(AddressesTakenOutside(plan, listed_), std::back_inserter(problems_));
     for (const PlanRow& p : plan.rows) {
         CommissionRow row{{}, p.ip, p.netmask, p.password, {}};
         row.current.macAddress = p.mac;
@@ -182,7 +181,6 @@ void CommissionDialog::ShowPlan(const SitePlan& plan, const QString& fileName) {
 
 void CommissionDialog::ShowRows() {
     TB_Preview->setRowCount(static_cast<int>(rows_.size()));
-    rowDone_.assign(rows_.size(), false);
     bool anySendable = false;
     for (std::size_t r = 0; r < rows_.size(); ++r) {
         const CommissionRow& row = rows_[r];
@@ -236,7 +234,6 @@ void CommissionDialog::Apply() {
 void CommissionDialog::OnRowDone(std::size_t sent, const SetOutcome& outcome) {
     const std::size_t r = sentRows_[sent];
     const CommissionRow& row = rows_[r];
-    rowDone_[r] = true;
     SetRowVerdict(r, VerdictName(outcome.verdict), VerdictColour(outcome.verdict));
     TB_Preview->item(static_cast<int>(r), kVerdictColumn)
         ->setToolTip(Latin1(VerdictLine(row.current.macAddress, row.ip, row.netmask, outcome)));
@@ -248,8 +245,9 @@ void CommissionDialog::OnRowDone(std::size_t sent, const SetOutcome& outcome) {
 }
 
 void CommissionDialog::OnRunEnded() {
+    // A sent row's verdict cell is empty until its Set ends.
     for (const std::size_t r : sentRows_) {
-        if (!rowDone_[r])
+        if (TB_Preview->item(static_cast<int>(r), kVerdictColumn)->text().isEmpty())
             SetRowVerdict(r, "not sent", QColor());
     }
     BT_Cancel->setText("Close");

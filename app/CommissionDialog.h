@@ -50,7 +50,6 @@ public:
     void ShowPlan(const SitePlan& plan, const QString& fileName);
 
     bool Running() const { return sets_ != nullptr && !sets_->Done(); }
-    // Rows with a verdict, out of those sent.
     int Finished() const { return sets_ ? static_cast<int>(sets_->Finished()) : 0; }
 
     QLineEdit* ED_First;
@@ -61,7 +60,6 @@ public:
     QProgressBar* PB_Progress;
     QPushButton* BT_Apply;
     QPushButton* BT_Cancel;
-    // Sets in flight at once.
     int inFlight = ParallelSets::kDefaultInFlight;
     VerifiedSet::Options options;
 
@@ -88,7 +86,6 @@ private:
     std::vector<CommissionRow> rows_;
     std::vector<std::string> problems_;
     std::vector<std::size_t> sentRows_; // the row of each Set, in the order sent
-    std::vector<bool> rowDone_;
     QPointer<ParallelSets> sets_;
     bool plan_ = false; // rows from a plan file, not numbered from the boxes
 };

@@ -85,23 +85,19 @@ public:
     void BT_SetClick();
     // The memo lines of an ended Set: its own, then what the device reported when asked.
     void OnSetFinished(const VerifiedSet::Target& target, const SetOutcome& outcome);
-    // Highlights rows whose address conflicts, the tooltip naming the conflict.
     void MarkConflicts();
     // A Set's verdict in the device's row, with the new address where the device took it.
     void ShowVerdict(const VerifiedSet::Target& target, const SetOutcome& outcome);
-    // The selected devices of the rows shown, in the order shown.
-    DeviceList SelectedDevices() const;
+    DeviceList SelectedDevices() const; // of the rows shown, in the order shown
     void BT_AssignClick();
     void BT_PlanClick();
-    // Reads the plan and shows it in the commissioning dialog, nothing sent yet.
     void OpenPlan(const QString& path);
     void BT_ExportClick();
-    // The table with its verdicts as CSV; a message for the user when it cannot be written.
+    // The table as CSV; a message for the user when it cannot be written.
     std::optional<std::string> ExportTo(const QString& path) const;
     void BT_JournalClick();
     CommissionDialog* Commission() const { return commission_; }
     JournalDialog* JournalView() const { return journal_; }
-    // Hides the rows without the filter text in any cell, from first to last.
     void FilterRows(int first, int last);
     void Clear1Click();
     void BT_CloseClick();
@@ -122,18 +118,16 @@ private:
     // Whether the address in the boxes may be sent: refused outright, or, where only the
     // plausibility rule refuses it, as the user answers when asked.
     bool AddressAccepted();
-    // A new commissioning dialog over the devices listed now; none while a run goes on.
+    // None while a run goes on.
     CommissionDialog* NewCommission();
-    // The verdict of a Set in its row and in the journal.
     void RecordVerdict(const Device& before, const VerifiedSet::Target& target,
                        const SetOutcome& outcome);
     void ConnectControls();
     void AppendMemo(const std::string& line);
     void ShowDiscoverStatus();
     void WatchDiscoverDrops();
-    // A Discover that found nothing leaves one memo line naming the interfaces it went out of.
+    // A Discover that found nothing names the interfaces it went out of.
     void OnDiscoverEnded();
-    // One memo line naming the interfaces the last send of client could not go out of.
     void NameFailedSends(const KvVRELClient& client, const std::string& what);
 
     QHostAddress destination_;

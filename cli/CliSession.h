@@ -25,7 +25,6 @@ class KvVRELClient;
 
 namespace vrel::cli {
 
-// Exit codes of the vrel command.
 enum ExitCode {
     kExitOk = 0,
     kExitDeviceFailure = 1, // the device refused, or did not answer in time
@@ -33,15 +32,14 @@ enum ExitCode {
     kExitSocketError = 3,
 };
 
-// A failure of the command line's own, with the exit code it ends in.
 struct UsageError : std::runtime_error {
     UsageError(const std::string& message, int code = kExitBadInput)
         : std::runtime_error(message), exitCode(code) {}
     int exitCode;
 };
 
-// A live status line on stderr while the command waits, only when stderr is a terminal, so
-// that scripts reading stderr see nothing but outcomes.
+// A live status line on stderr while the command waits, only on a terminal: scripts reading
+// stderr see nothing but outcomes.
 class ProgressLine : public QObject {
 public:
     explicit ProgressLine(std::function<std::string()> text);
@@ -55,10 +53,8 @@ private:
     bool shown_ = false;
 };
 
-// What every command shares: the destination address, the password sources, time-outs.
 QHostAddress DestinationFrom(const QCommandLineParser& parser);
-// The --interface names, each checked to exist and be able to broadcast now; throws
-// UsageError before anything is sent.
+// The --interface names, each checked to exist and be able to broadcast now.
 std::vector<std::string> InterfacesFrom(const QCommandLineParser& parser);
 // Names on stderr the interfaces the last send of client could not go out of.
 void ReportSendFailures(const KvVRELClient& client);
@@ -68,39 +64,34 @@ constexpr int kMaxRounds = 100;
 constexpr int kMaxQuietMs = 3600 * 1000;
 constexpr int kApplyRounds = 5;
 constexpr int kApplyQuietMs = 700;
-// The whole number of option name within low..high, fallback when it is not given; throws
-// UsageError.
+// Option name, a whole number within low..high, or fallback when not given.
 int IntegerOption(const QCommandLineParser& parser, const char* name, int low, int high,
                   int fallback);
 // --password-stdin, --password-file FILE, then VREL_PASSWORD, else empty.
 std::string PasswordFrom(const QCommandLineParser& parser);
 void AddCommonOptions(QCommandLineParser& parser, const char* defaultTimeout);
 void AddPasswordOptions(QCommandLineParser& parser);
-// The options of a command addressed to one device: the MAC argument, a time-out of 3 s, the
-// destination address and the password sources.
+// The MAC argument, a time-out of 3 s, the destination address and the password options.
 void AddDeviceOptions(QCommandLineParser& parser);
-// The one MAC address argument as twelve upper-case hex digits; throws UsageError.
+// The one MAC address argument as twelve upper-case hex digits.
 std::string TargetMacFrom(const QCommandLineParser& parser, const std::string& command);
 std::uint32_t TimeoutFrom(const QCommandLineParser& parser, const char* name = "timeout");
-// Parses args for a command; prints help and exits on --help; throws UsageError.
+// Prints help and exits on --help.
 void ParseOrThrow(QCommandLineParser& parser, const QStringList& args);
 // The exit code for a failure thrown by the protocol engine while sending.
 int ExitCodeForFailure(int resultCode);
-// Seconds left until a tick deadline, rounded up.
 int SecondsLeft(std::int64_t deadline);
 
-// Tells on err what the kernel did to the answers: a receive buffer smaller than the client
-// asked for, and the answers it dropped since the count stood at dropsBefore.
+// Tells on err of a receive buffer smaller than asked for and of answers dropped since
+// the count stood at dropsBefore.
 void ReportReceiveDrops(const KvVRELClient& client, std::uint64_t dropsBefore, std::ostream& err);
 
 // What set and apply share (in SetCommand.cpp): --force, --no-verify and --json.
 void AddSetOptions(QCommandLineParser& parser);
-// The Set time-out of --timeout, and --no-verify.
 VerifiedSet::Options SetOptionsFrom(const QCommandLineParser& parser);
-// One journal line for a Set that was sent; a journal that cannot be written is a warning on
-// stderr, never the failure of the Set. before is the device as it was listed, where known.
+// One journal line for a Set that was sent; a journal that cannot be written is a warning,
+// never the failure of the Set. before: the device as it was listed, where known.
 void RecordSet(const Device& before, const VerifiedSet::Target& target, const SetOutcome& outcome);
-// The outcome of one Set as a JSON object: the target, the verdict, the last Set's result.
 JsonFields OutcomeJson(const VerifiedSet::Target& target, const SetOutcome& outcome);
 
 int RunDiscover(const QStringList& args);
@@ -110,7 +101,7 @@ int RunApply(const QStringList& args);
 int RunAssign(const QStringList& args);
 int RunJournal(const QStringList& args);
 
-// The whole command line: args as QCoreApplication::arguments() gives them.
+// args as QCoreApplication::arguments() gives them.
 int RunCommandLine(const QStringList& args);
 
 } // namespace vrel::cli

@@ -8,7 +8,6 @@
 #include "VrelTypes.h"
 
 #include <bit>
-#include <cmath>
 #include <ranges>
 
 namespace vrel {
@@ -50,10 +49,6 @@ std::string IpAddressImage(const std::string& text) {
     }
     return bytes;
 }
-
-// Day counts of 1 January of the year 1 and of 1 January 10000.
-constexpr double kFirstDay = -693594.0;
-constexpr double kEndDay = 2958466.0;
 
 } // namespace
 
@@ -149,7 +144,7 @@ double ImageDateTime(const std::string& bytes) {
         RaiseVrel(kShortImage);
     const double value = std::bit_cast<double>(FromLittleEndian(bytes, 8));
     // Any eight bytes may be bound as a date-time part; only real dates reach the calendar.
-    if (!std::isfinite(value) || value <= kFirstDay || value >= kEndDay)
+    if (!IsRepresentableDateTime(value))
         RaiseVrel(kShortImage);
     return value;
 }

@@ -147,13 +147,6 @@ std::vector<std::string> SpreadImage(const std::string& image, std::uint8_t type
     return texts;
 }
 
-// A hexadecimal byte typed into an edit: empty counts as 00, one digit as its low half.
-std::string HexPiece(const std::string& text) {
-    if (text.empty())
-        return "00";
-    return text.size() == 1 ? "0" + text : text;
-}
-
 // The value text of a spread layout's edits.
 std::string GatherEdits(const std::vector<std::string>& t, std::uint8_t type) {
     if (static_cast<int>(t.size()) < LayoutEdits(type))
@@ -175,8 +168,9 @@ std::string GatherEdits(const std::vector<std::string>& t, std::uint8_t type) {
     case kBitStr:
     case kOctetStr: {
         const std::size_t count = type == kMacAddress ? 6 : t.size();
+        // A hex byte typed into an edit: empty counts as 00, one digit as its low half.
         for (std::size_t i = 0; i < count; ++i)
-            text += HexPiece(t[i]);
+            text += std::string(2 - std::min<std::size_t>(t[i].size(), 2), '0') + t[i];
         return text;
     }
     default:
@@ -255,18 +249,15 @@ std::string BitsPart(const ControlBinding& b) {
     return part;
 }
 
-std::string EntryName(const KvOptionList& list, int index) {
-    return index < list.Count() ? list.Entry(index).name : std::string();
-}
-
 // The text a binding's controls hold; a control showing no item gives the empty text.
 std::optional<std::string> ControlsText(const ControlBinding& b, const KvOptionList* list) {
     QWidget* first = FirstControl(b);
     if (const auto* label = qobject_cast<QLabel*>(first))
         return Bytes(label->text());
     if (const auto* check = qobject_cast<QCheckBox*>(first)) {
+        const int entry = check->isChecked() ? 1 : 0;
         if (list != nullptr)
-            return EntryName(*list, check->isChecked() ? 1 : 0);
+            return entry < list->Count() ? list->Entry(entry).name : std::string();
         if (!IsBoolType(b.valueType))
             RaiseVrel(kCheckBoxType);
         return check->isChecked() ? "true" : "false";

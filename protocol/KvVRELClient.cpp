@@ -36,8 +36,7 @@ namespace {
 constexpr int kSweepIntervalMs = 20;
 constexpr int kDrainMs = 6000;
 
-// Columns of /proc/net/udp: sl, local, remote, st, queues, tr, retrnsmt, uid, timeout, inode,
-// ref, pointer, drops.
+// Columns of /proc/net/udp, counted from 0 at "sl".
 constexpr int kUdpTableInodeColumn = 9;
 constexpr int kUdpTableDropsColumn = 12;
 
@@ -79,12 +78,11 @@ std::int64_t KvVRELClient::TickCount() {
 
 KvVRELClient::KvVRELClient(QObject* owner, const QHostAddress& destination, std::uint16_t port)
     : QObject(owner), destination_(destination), port_(port) {
-    // Precise: ArmSweep sets each wait, and a coarse timer may be late by a twentieth of it.
+    // Precise: a coarse timer may be late by a twentieth of the wait ArmSweep sets.
     sweepTimer_.setSingleShot(true);
     sweepTimer_.setTimerType(Qt::PreciseTimer);
     connect(&sweepTimer_, &QTimer::timeout, this, &KvVRELClient::OnTick);
-    // A zero timer, not a posted call: most calls scheduled while datagrams wait are withdrawn
-    // unused when DoWork gets through them, and a timer costs nothing to withdraw.
+    // A zero timer, not a posted call: most are withdrawn unused, which costs a timer nothing.
     workTimer_.setSingleShot(true);
     workTimer_.setInterval(0);
     connect(&workTimer_, &QTimer::timeout, this, &KvVRELClient::DoWork);
@@ -101,18 +99,17 @@ KvVRELClient::KvVRELClient(QObject* owner, const QHostAddress& destination, std:
     setsockopt(fd, IPPROTO_IP, IP_RECVTTL, &off, sizeof off);
     RequestReceiveBuffer(kRequestedReceiveBufferBytes);
     // Nothing reads through the QUdpSocket: Qt switches its read notification off at the first
-    // wake-up and on only when a datagram is read through it, so it never competes with the
-    // receive thread, which shares only its queue and the posted event with this thread.
+    // wake-up and on only after a read through it, so it never competes with the receive thread.
     receiver_ = std::make_unique<ReceiveThread>(fd, kInboxLimitBytes, [this] {
         QCoreApplication::postEvent(this, new QEvent(ArrivalEvent()));
     });
 }
 
 KvVRELClient::~KvVRELClient() {
+    // Answers may still complete requests; time-outs no longer do.
     sweeping_ = false;
     sweepTimer_.stop();
     expiryDue_ = false;
-    // Answers may still complete requests; time-outs no longer do.
     const std::int64_t start = TickCount();
     while (!pending_.empty() && TickCount() - start < kDrainMs)
         ProcessEventsFor(10);
@@ -266,8 +263,7 @@ void KvVRELClient::DoWork() {
         if (taken % kClockEvery == 0 && TickCount() >= sliceEnd)
             break;
     }
-    // A take gives back the room the handled inbox held (a thread waiting for room reads only
-    // then) and finds what was queued while the thread's word of it was passed over.
+    // A take frees the handled inbox's room for the thread and finds what came meanwhile.
     if (!MoreInInbox()) {
         batchAt_ = next_ = 0;
         receiver_->TakeAll(inbox_);
@@ -298,7 +294,7 @@ bool KvVRELClient::NextDatagram(ReceiveThread::Datagram& datagram, std::uint8_t*
         if (!receiver_->TakeAll(inbox_))
             return false;
     }
-    // Out of the inbox before its callback runs, so no nested call handles it again.
+    // Taken before its callback runs, so no nested call handles it again.
     const ReceiveThread::Batch& batch = inbox_[batchAt_];
     datagram = batch.datagrams[next_++];
     // An empty datagram (a probe, a flood) may come in a batch with no bytes at all.
@@ -423,8 +419,8 @@ bool KvVRELClient::Sweep() {
     return false;
 }
 
-// Only the 20 ms ticks that can find a request overdue run: fifty wake-ups a second while a
-// Discover waits out seconds are CPU spent for nothing. notBeforeMs is the least wait.
+// Only ticks that can find a request overdue run, not fifty a second while a Discover waits.
+// notBeforeMs is the least wait.
 void KvVRELClient::ArmSweep(std::int64_t notBeforeMs) {
     if (!sweeping_)
         return;

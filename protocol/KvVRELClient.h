@@ -48,33 +48,28 @@ using VrelCompletion = std::function<void(const KvVRELError&, KvVRELVarList&)>;
 class KvVRELClient : public QObject {
     Q_OBJECT
 public:
-    // Thousands of answers to one Discover arrive within a few hundred milliseconds, and the
-    // kernel charges about 800 bytes of buffer for each.
+    // Thousands of answers to one Discover arrive at once; the kernel charges ~800 bytes each.
     static constexpr int kRequestedReceiveBufferBytes = 4 * 1024 * 1024;
-    // Bytes the queued datagrams may hold: the most the kernel grants for the buffer above, but
-    // 30,000 answers and more at their own size. When full, datagrams wait in the kernel's
-    // buffer, whose overflow is counted and reported.
+    // Queued bytes at most: what the kernel grants for the buffer above; beyond, datagrams wait
+    // in the kernel's buffer, whose overflow is counted and reported.
     static constexpr std::size_t kInboxLimitBytes = 8 * 1024 * 1024;
     // Longest stretch of answers handled in one event-loop turn: a window repaints between.
     static constexpr std::int64_t kWorkSliceMs = 8;
 
-    // Throws -1008 when the socket cannot be bound. destination: the limited broadcast, or a
-    // unicast or subnet-directed broadcast address for hosts with several networks.
+    // Throws -1008 when the socket cannot be bound. destination: broadcast, subnet or unicast.
     explicit KvVRELClient(QObject* owner, const QHostAddress& destination = QHostAddress::Broadcast,
                           std::uint16_t port = kVrelPort);
     // Waits up to 6 s, processing events, for pending requests, then drops the rest.
     ~KvVRELClient() override;
 
-    // Returns the sequence number. Throws the build failure (-1010, -1006, -1007, -1013,
-    // conversion errors) or -1009; nothing is then pending and no number used. timeout counts
-    // 10 ms units. A limited broadcast goes out once per usable interface, or only out of
-    // interfaceIndex when that one is usable and among those set; with none, or for another
-    // destination, the routing table decides. It fails only when every interface fails.
+    // Returns the sequence number; throws the build failure or -1009, nothing then pending and
+    // no number used. timeout counts 10 ms units. A limited broadcast goes out of every usable
+    // interface (only interfaceIndex when usable and among those set); else routing decides.
     int Send(const std::string& targetMac, const std::string& password, const KvVRELVarList& vars,
              std::uint8_t command, VrelCompletion callback, std::uint32_t timeout,
              int interfaceIndex = 0);
 
-    // Forgets the request without completing it, so that nobody waits out its answer window.
+    // Forgets the request without completing it.
     void Abandon(std::uint8_t sequence);
 
     // The kernel caps the request at net.core.rmem_max.
@@ -88,10 +83,9 @@ public:
     // Datagrams the kernel dropped for this socket (a full buffer); 0 where it does not tell.
     std::uint64_t DroppedDatagrams() const;
 
-    // Bytes of queued datagrams (kInboxLimitBytes unless set); one batch is always taken.
+    // One batch is always taken, whatever the limit.
     void SetReceiveQueueLimit(std::size_t bytes) { receiver_->SetLimit(bytes); }
-    // Received and not yet handled.
-    std::size_t QueuedDatagrams() const;
+    std::size_t QueuedDatagrams() const; // received and not yet handled
 
     int PendingCount() const { return static_cast<int>(pending_.size()); }
     std::uint8_t NextSequence() const { return sequence_; }
@@ -99,15 +93,13 @@ public:
     QHostAddress Destination() const { return destination_; }
     // Names checked by NetInterfaces::Select; empty: every usable interface.
     void SetInterfaceNames(std::vector<std::string> names) { interfaceNames_ = std::move(names); }
-    // Per interface, down ones included, the last Send; none sent: the routing table took it.
+    // Per interface, down ones included, the last Send; empty: the routing table took it.
     const std::vector<SendOutcome>& LastSend() const { return lastSend_; }
 
-    // Monotonic milliseconds, the base of every deadline.
-    static std::int64_t TickCount();
+    static std::int64_t TickCount(); // monotonic milliseconds
 
 protected:
-    // The receive thread's word that its inbox is no longer empty.
-    void customEvent(QEvent* event) override;
+    void customEvent(QEvent* event) override; // the receive thread's inbox is no longer empty
 
 private:
     struct _VRELReqData {
@@ -136,8 +128,7 @@ private:
     void Complete(const Request& request, int code, KvVRELVarList* decoded = nullptr,
                   int interfaceIndex = 0);
     Request Find(std::uint8_t sequence);
-    // The interfaces a request goes out of, those that cannot be used marked.
-    std::vector<SendOutcome> Plan(int interfaceIndex) const;
+    std::vector<SendOutcome> Plan(int interfaceIndex) const; // unusable ones marked
     bool SendPerInterface(const std::string& datagram, int interfaceIndex);
     void Remove(const _VRELReqData* request);
 
@@ -158,8 +149,7 @@ private:
     bool workQueued_ = false;
     bool expiryDue_ = false;
     bool sweeping_ = true; // until destruction begins
-    // Datagrams queued before the due expiry: handled before it, and a later flood cannot
-    // hold it back.
+    // Datagrams queued before the due expiry go first; a later flood cannot hold it back.
     std::size_t aheadOfExpiry_ = 0;
     std::vector<std::string> interfaceNames_;
     std::vector<SendOutcome> lastSend_;

@@ -185,11 +185,8 @@ int decode_item(std::uint8_t expectedId, std::uint8_t valueType, std::string& te
 }
 
 std::string hex_to_bytes(const std::string& text) {
-    std::string digits;
-    for (char c : text) {
-        if (c != ' ')
-            digits += c;
-    }
+    std::string digits = text;
+    std::erase(digits, ' ');
     std::string bytes;
     std::size_t pos = 0;
     if (digits.size() % 2 == 1)
@@ -211,18 +208,11 @@ std::string bytes_to_hex(const std::string& bytes) {
 }
 
 std::string ticks_to_text(std::uint32_t t) {
-    const unsigned long days = t / 8640000u;
-    const unsigned long r = t % 8640000u;
-    const unsigned long hours = r / 360000u;
-    const unsigned long minutes = (r % 360000u) / 6000u;
-    const unsigned long seconds = (r % 6000u) / 100u;
-    const unsigned long hundredths = r % 100u;
-    const std::string dayText = days == 0   ? ""
-                                : days == 1 ? "1 day "
-                                            : std::to_string(days) + " days, ";
+    const std::uint32_t days = t / 8640000u;
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%lu:%02lu:%02lu.%02lu", hours, minutes, seconds, hundredths);
-    return dayText + buf;
+    std::snprintf(buf, sizeof buf, "%u:%02u:%02u.%02u", t % 8640000u / 360000u,
+                  t % 360000u / 6000u, t % 6000u / 100u, t % 100u);
+    return (days == 0 ? "" : days == 1 ? "1 day " : std::to_string(days) + " days, ") + buf;
 }
 
 std::uint32_t ticks_from_text(const std::string& text) {
@@ -244,9 +234,8 @@ std::uint32_t ticks_from_text(const std::string& text) {
         rest.erase(0, comma + 1);
     if (take_before(":", n)) {
         ticks += n * 360000u;
-        if (take_before(":", n)) {
+        if (take_before(":", n))
             ticks += n * 6000u;
-        }
     }
     if (take_before(".", n))
         ticks += n * 100u + LeadingInteger(rest);

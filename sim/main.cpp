@@ -117,7 +117,6 @@ void quit_on_signals(QCoreApplication& app) {
     sigaction(SIGINT, &action, nullptr);
 }
 
-// Every option of the simulator, with its help text.
 void AddOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(
         "Simulates VREL devices: answers Discover, Get and Set on UDP port 64512.\n"
