@@ -1,14 +1,12 @@
 #include "CliSession.h"
 #include "CliText.h"
 #include "DeviceConflicts.h"
-#include "DeviceDiscovery.h"
 #include "DiscoverRounds.h"
 #include "Exception.h"
 #include "HostAddresses.h"
 #include "KvVRELRequest.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 
 #include <iostream>
 
@@ -16,8 +14,7 @@ namespace vrel::cli {
 
 namespace {
 
-// The notes of each row, as the table and JSON forms take them: rows past the last conflict
-// need no entry.
+// The notes of each row; rows past the last conflict need no entry.
 std::vector<std::string> NotesOf(const std::vector<DeviceConflict>& conflicts) {
     std::vector<std::string> notes(conflicts.empty() ? 0 : conflicts.back().device + 1);
     for (const DeviceConflict& c : conflicts)
@@ -86,14 +83,11 @@ DiscoverArgs ParseDiscover(const QStringList& args) {
     return a;
 }
 
-// The devices found, in the form asked for, with what is wrong with each on stdout or stderr.
 void PrintDevices(const DiscoverArgs& a, const DiscoverRounds& run, const KvVRELClient& client) {
     const DeviceIndex& found = run.Devices();
     const DeviceAt at = [&found](std::size_t i) { return found.At(i); };
-    // What is wrong with each row's address, as seen from this host's networks.
     const std::vector<DeviceConflict> conflicts = FindConflicts(found.Count(), at, HostAddresses());
-    // CSV has no notes column: its readers get the summary line only. It is written device by
-    // device, the form for long lists.
+    // CSV has no notes column: its readers get the summary line only.
     if (a.json)
         std::cout << FormatJson(found.Devices(), NotesOf(conflicts), &found);
     else if (a.csv)
@@ -103,7 +97,7 @@ void PrintDevices(const DiscoverArgs& a, const DiscoverRounds& run, const KvVREL
     if (found.Count() == 0)
         std::cerr << "vrel: no device answered\n"
                   << NothingFoundText(NetInterfaces::Enumerate(), client.LastSend(),
-                                      run.AnswersByInterface());
+                                      run.Discovery().AnswersByInterface());
     if (const std::string summary = ConflictSummary(conflicts); !summary.empty())
         std::cerr << "vrel: conflicts: " << summary << "\n";
 }
