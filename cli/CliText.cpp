@@ -184,22 +184,18 @@ VarArgument ParseVarArgument(const std::string& text) {
         throw std::invalid_argument("'" + text + "' is not ID:TYPE[:NAME]");
     const auto second = text.find(':', first + 1);
     const std::string id = text.substr(0, first);
-    const std::string type =
-        text.substr(first + 1, second == std::string::npos ? second : second - first - 1);
-    VarArgument wanted;
+    const std::string type = text.substr(first + 1, second - first - 1); // npos: to the end
     unsigned value = 0;
     const auto [ptr, ec] = std::from_chars(id.data(), id.data() + id.size(), value);
     if (ec != std::errc() || ptr != id.data() + id.size() || value > 255)
         throw std::invalid_argument("'" + id + "' is not a variable id (0 to 255)");
-    wanted.id = static_cast<std::uint8_t>(value);
     const int index = ValueTypeNames().FindByName(type);
     if (index < 0)
         throw std::invalid_argument("'" + type + "' is not a value type (bool8 ... displaystr)");
-    wanted.type = static_cast<std::uint8_t>(ValueTypeNames().Entry(index).number);
-    wanted.name = second == std::string::npos ? id : text.substr(second + 1);
-    if (wanted.name.empty())
-        wanted.name = id;
-    return wanted;
+    const std::string name = second == std::string::npos ? "" : text.substr(second + 1);
+    return {static_cast<std::uint8_t>(value),
+            static_cast<std::uint8_t>(ValueTypeNames().Entry(index).number),
+            name.empty() ? id : name};
 }
 
 std::uint32_t ParseTimeout(const std::string& text) {

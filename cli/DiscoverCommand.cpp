@@ -12,18 +12,6 @@
 
 namespace vrel::cli {
 
-namespace {
-
-// The notes of each row; rows past the last conflict need no entry.
-std::vector<std::string> NotesOf(const std::vector<DeviceConflict>& conflicts) {
-    std::vector<std::string> notes(conflicts.empty() ? 0 : conflicts.back().device + 1);
-    for (const DeviceConflict& c : conflicts)
-        notes[c.device] = c.Text();
-    return notes;
-}
-
-} // namespace
-
 void ReportReceiveDrops(const KvVRELClient& client, std::uint64_t dropsBefore, std::ostream& err) {
     const std::int64_t granted = client.GrantedReceiveBufferBytes();
     if (client.ReceiveBufferShort())
@@ -36,6 +24,14 @@ void ReportReceiveDrops(const KvVRELClient& client, std::uint64_t dropsBefore, s
 }
 
 namespace {
+
+// The notes of each row; rows past the last conflict need no entry.
+std::vector<std::string> NotesOf(const std::vector<DeviceConflict>& conflicts) {
+    std::vector<std::string> notes(conflicts.empty() ? 0 : conflicts.back().device + 1);
+    for (const DeviceConflict& c : conflicts)
+        notes[c.device] = c.Text();
+    return notes;
+}
 
 struct DiscoverArgs {
     std::uint32_t timeout = 0;

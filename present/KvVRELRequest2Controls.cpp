@@ -134,10 +134,7 @@ void KvVRELRequest2Controls::OnGetDone(const KvVRELError& completion, KvVRELVarL
     request.variables.assign(variables);
     const std::string line = LogLine(completion.command, completion.message);
     // The command has ended whatever a result handler or message box below raises.
-    struct Ender {
-        int& count;
-        ~Ender() { --count; }
-    } ender{outstanding};
+    const std::unique_ptr<int, void (*)(int*)> ender(&outstanding, [](int* count) { --*count; });
     if (completion.code == 0) {
         if (request.CheckResponse())
             OnResult(completion.command);
