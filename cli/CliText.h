@@ -25,8 +25,7 @@ extern const char* const kDeviceHeaders[kDeviceColumns];
 // Hidden bytes of the fields are shown as \xNN escapes (VisibleText). notes[i], when not
 // empty, is what is wrong with rows[i]: a Notes column in the table, a "notes" field in JSON.
 std::string FormatTable(const DeviceList& rows, const std::vector<std::string>& notes = {});
-// The fields of a JSON object in the order they are written; texts from devices go in as
-// QString::fromLatin1.
+// A JSON object's fields in order; device texts go in as QString::fromLatin1.
 using JsonFields = std::vector<std::pair<std::string, QJsonValue>>;
 // A JSON object with the fields in the order given (Qt's writer would sort them), laid out as
 // Qt's indented writer lays it out, its lines indented by indent.
@@ -40,9 +39,8 @@ std::string FormatJson(const DeviceList& rows, const std::vector<std::string>& n
 // RFC 4180 with a header row, each field as CsvCell writes it.
 void WriteCsv(std::size_t count, const DeviceAt& deviceAt, std::ostream& out);
 
-// The stderr lines after a Discover that found nothing: every interface but loopback, whether
-// the request went out there (sent is empty when the routing table decided) and how many
-// answers came in, then the hints that apply.
+// The stderr lines after a Discover that found nothing: per interface, whether the request went
+// out there (sent is empty when the routing table decided) and the answers, then hints.
 std::string NothingFoundText(const std::vector<NetInterface>& all,
                              const std::vector<SendOutcome>& sent,
                              const std::map<std::string, int>& answers);

@@ -22,22 +22,18 @@ struct OwnDiscover {
     KvVRELRequest request;
 };
 
-// Up to `rounds` Discover broadcasts, each answer window closing at the request's time-out or,
-// with a quiet time (quietMs > 0), that long after the last new device. The rounds stop early
-// after one that brought no new device and lost no answer to a full receive buffer, since a
-// further broadcast would most likely find nothing either.
+// Up to `rounds` Discovers, each window closing at the time-out or quietMs (if > 0) after the
+// last new device; no further round after one that found no new device and lost no answer.
 class DiscoverRounds {
 public:
     // drops, where given, counts the answers the socket has dropped so far.
     DiscoverRounds(KvVRELRequest& request, int rounds, int quietMs,
                    std::function<std::uint64_t()> drops = {});
 
-    // No further round once enough() holds at the end of one (a plan's devices have all
-    // answered); the round itself still runs its course, so that devices outside the plan that
-    // hold its addresses are heard too.
+    // No further round once enough() holds at the end of one; a round runs its course, so that
+    // devices outside a plan that hold its addresses are heard too.
     void StopWhen(std::function<bool()> enough) { enough_ = std::move(enough); }
-    // Runs the rounds with a live line on a terminal and the interfaces a send could not go out
-    // of on stderr; throws the first round's send failure.
+    // With a live line and send failures on stderr; throws the first round's send failure.
     void Run(const KvVRELClient& client);
 
     const DeviceIndex& Devices() const { return discovery_.Index(); }

@@ -33,20 +33,15 @@ std::string_view OutsideOf(std::uint32_t address, const Device& device,
     return known ? std::string_view(device.interfaceName) : std::string_view("this host");
 }
 
-// How many devices answer with each device's IP address: the (address, device) pairs sorted,
-// then one walk. One array, where a hash map would make a node per device of a burst.
+// How many devices answer with each device's IP address, looked up in the sorted addresses:
+// one array, where a hash map would make a node per device of a burst.
 std::vector<int> UsersOfAddresses(const std::vector<std::uint64_t>& keys) {
-    std::vector<std::pair<std::uint64_t, std::size_t>> sorted(keys.size());
-    for (std::size_t i = 0; i < keys.size(); ++i)
-        sorted[i] = {keys[i], i};
-    std::sort(sorted.begin(), sorted.end());
-    std::vector<int> users(keys.size());
-    for (std::size_t from = 0, to = 0; from < sorted.size(); from = to) {
-        while (to < sorted.size() && sorted[to].first == sorted[from].first)
-            ++to;
-        for (std::size_t i = from; i < to; ++i)
-            users[sorted[i].second] = static_cast<int>(to - from);
-    }
+    std::vector<std::uint64_t> sorted = keys;
+    std::ranges::sort(sorted);
+    std::vector<int> users;
+    users.reserve(keys.size());
+    for (const std::uint64_t key : keys)
+        users.push_back(static_cast<int>(std::ranges::equal_range(sorted, key).size()));
     return users;
 }
 

@@ -31,11 +31,10 @@ struct DeviceConflict {
     std::string Text() const;
 };
 
-// The conflicts of the devices that have any, in the order of devices (healthy devices cost no
-// record): an IP address several devices answer with (devices leave the factory with the same
-// default), an address outside the subnets of the interface the answer came in on (only the
-// broadcast Set reaches it), the host's own address. Answers over loopback or an unknown
-// interface are held against all the host's other subnets; a host without any is no measure.
+// The devices with conflicts, in order: an IP address several devices answer with (devices
+// leave the factory with one default), an address outside the subnets of the arrival interface
+// (only the broadcast Set reaches it), the host's own address. Answers over loopback or an
+// unknown interface are held against all the host's other subnets (none: no measure).
 std::vector<DeviceConflict> FindConflicts(const DeviceList& devices,
                                           const std::vector<HostAddress>& host);
 // The same over the count devices deviceAt(i) hands out (the rows of a sorted table).

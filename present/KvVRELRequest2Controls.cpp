@@ -24,17 +24,15 @@ namespace vrel {
 namespace {
 
 constexpr int kWaitMs = 6000;
-// The first rows after a flush show at once, so a small Discover looks immediate; the rest of
-// a burst goes in batches every kFlushIntervalMs, so the view redraws a few times per second,
-// not once per turn of the event loop. A batch ends after kBatchBudgetNs so that it never
-// holds the window for long; the clock is read once per slice of rows.
+// A small Discover shows at once; the rest of a burst goes in batches every kFlushIntervalMs,
+// each ended after kBatchBudgetNs, so that the view redraws a few times a second and never
+// holds the window for long. The clock is read once per slice of rows.
 constexpr int kRowsAtOnce = 64;
 constexpr int kFlushIntervalMs = 25;
 constexpr qint64 kBatchBudgetNs = 3'000'000;
 constexpr std::size_t kRowsPerSlice = 256;
 
-// Calls f(name, value) for every column of a result row: the fields of a structured variable,
-// one column per other readable variable.
+// f(name, value) per column of a result row: the fields of structured variables, the others.
 template <class F> void ForEachRowValue(const KvVRELVarList& vars, F f) {
     for (int i = 0; i < vars.count(); ++i) {
         const KvVRELVar& var = vars.at(i);
@@ -47,8 +45,7 @@ template <class F> void ForEachRowValue(const KvVRELVarList& vars, F f) {
     }
 }
 
-// The time of day as the log lines show it: "hh:nn:ss ampm" in the locale's separator and
-// designators.
+// "hh:nn:ss ampm" in the locale's time separator and designators.
 std::string LogClockTime() {
     const FormatSettings& fs = CurrentFormatSettings();
     const QTime now = QTime::currentTime();
@@ -104,8 +101,7 @@ void KvVRELRequest2Controls::Log(const std::string& text) {
 void KvVRELRequest2Controls::RunCommand(std::uint8_t command) {
     BeginCommand(command);
     ++outstanding;
-    // A Get can outlast the destructor's wait; the Discover's completions go through
-    // discovery_, which holds itself weakly.
+    // A Get can outlast the destructor's wait (a Discover's go through discovery_).
     const std::weak_ptr<int> token = alive_;
     try {
         if (command == kDiscover) {
@@ -156,8 +152,7 @@ KvVRELRequest2Edits::KvVRELRequest2Edits(QWidget* ownerWindow)
 }
 
 KvVRELRequest2Edits::~KvVRELRequest2Edits() {
-    // Wait while this class's overrides are in place, so that completions arriving during the
-    // wait do not reach a half-destroyed presenter.
+    // While this class's overrides are in place: no completion reaches a half-destroyed one.
     WaitForOutstanding();
     if (listView && listView->OnSelectItem)
         listView->OnSelectItem = previousSelectHandler;
@@ -198,12 +193,10 @@ bool KvVRELRequest2Edits::SetDeviceAddress(const std::string& mac, const std::st
                                            int netmaskColumn) {
     if (!discovery_.Index().SetAddress(mac, ip, netmask))
         return false;
-    if (!listView)
-        return true;
-    FlushRows(); // the device's row may still be waiting
-    ReportTableModel& rows = listView->Rows();
-    const int row = rows.RowOf(mac);
-    if (row >= 0) {
+    if (listView) {
+        FlushRows(); // the device's row may still be waiting
+        ReportTableModel& rows = listView->Rows();
+        const int row = rows.RowOf(mac); // SetCell ignores -1
         rows.SetCell(row, ipColumn, ip);
         rows.SetCell(row, netmaskColumn, netmask);
     }

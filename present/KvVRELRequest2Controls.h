@@ -20,8 +20,7 @@
 
 namespace vrel {
 
-// Runs Discover and Get for a window and shows what comes back: log lines, and (in the derived
-// classes) rows of a report list view and the contents of bound controls.
+// Runs Discover and Get for a window and logs what comes back.
 class KvVRELRequest2Controls {
 public:
     explicit KvVRELRequest2Controls(QWidget* owner);
@@ -75,8 +74,7 @@ private:
     bool waited_ = false; // the wait happens once, in the most derived destructor that has it
 };
 
-// Adds a report list view (one row per result, the selection copied back into the variables)
-// and control bindings.
+// Adds a report list view (its selection copied back into the variables) and control bindings.
 class KvVRELRequest2Edits : public KvVRELRequest2Controls {
 public:
     explicit KvVRELRequest2Edits(QWidget* owner);
@@ -94,8 +92,7 @@ public:
     std::optional<Device> DeviceOf(int row) const;
     // Devices of the Discovers since the last ClearRows, rows waiting to be shown included.
     const DeviceIndex& Devices() const { return discovery_.Index(); }
-    // A Set the listed device took: its row shows the new address in the given columns. False
-    // when the device is not listed.
+    // A Set the device took, shown in its row's columns; false when it is not listed.
     bool SetDeviceAddress(const std::string& mac, const std::string& ip, const std::string& netmask,
                           int ipColumn, int netmaskColumn);
     // Adds the rows still waiting at once.
@@ -121,9 +118,7 @@ protected:
 private:
     void FlushBatch();
 
-    // The first rows after a flush are shown at once; the rest of a burst waits here and is
-    // added in batches from the event loop, each bounded in time, so that the window keeps
-    // painting and handling input.
+    // Rows of a burst beyond the first few, added in time-bounded batches from the event loop.
     std::deque<ReportRow> waiting_;
     int shownSinceFlush_ = 0; // rows shown directly since the last flush
     QTimer batchTimer_;

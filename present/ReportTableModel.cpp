@@ -171,8 +171,7 @@ void ReportTableModel::sort(int column, Qt::SortOrder order) {
 
 namespace {
 
-// order[new position] = old position; elements past the end of a shorter container (keys not
-// made yet) come out empty.
+// order[new position] = old position; past the end of from (keys not made yet): empty.
 template <class Container> Container Permuted(Container&& from, const std::vector<int>& order) {
     Container to;
     for (const int old : order) {

@@ -15,10 +15,9 @@
 
 namespace vrel {
 
-// One row of a report: the cells as the device sent them (Latin-1, converted only when drawn)
-// and, for a device row, its MAC address. The cells share one text, each behind its length
-// (PackText): one allocation per row instead of one per cell, as fresh memory is what a burst
-// of rows costs most.
+// A report row: the cells as sent (Latin-1, converted only when drawn) and, for a device, its
+// MAC. The cells share one text, each behind its length (PackText): an allocation per row, not
+// per cell, as fresh memory is what a burst of rows costs most.
 class ReportRow {
 public:
     void AddCell(std::string_view text);
@@ -42,9 +41,8 @@ struct RowMark {
     QString toolTip;
 };
 
-// The rows of a report list view, appended a batch at a time (a burst of answers costs the view
-// one insertion per batch). Rows keep their order of arrival until sort(); from then on every
-// batch takes its place in that order.
+// The rows of a report list view, appended a batch at a time. Rows keep their order of arrival
+// until sort(); from then on every batch takes its place in that order.
 class ReportTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -79,8 +77,7 @@ private:
     // Puts rows [sortedEnd, end) in their places among the rows before, which are in order.
     void Reorder(std::size_t sortedEnd);
 
-    // A deque, for the reason DeviceList is one. Marks and sort keys are kept beside the rows,
-    // in row order, and only once there are any: most tables have neither.
+    // A deque, as DeviceList is. Marks and keys only once there are any: most tables have none.
     std::deque<ReportRow> rows_;
     std::vector<RowMark> marks_;                  // up to the last marked row
     std::vector<QHash<int, RowMark>> cellMarks_;  // by column, up to the last row with one

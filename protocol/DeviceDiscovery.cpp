@@ -99,8 +99,13 @@ void DeviceDiscovery::OnCompletion(const KvVRELError& completion, KvVRELVarList&
     if (completion.code != 0)
         return;
     auto device = DeviceFromAnswer(variables);
-    if (!Accepted(device ? device->macAddress : std::string()))
+    try {
+        if (!request_.CheckResponse())
+            return;
+    } catch (const Exception& failure) {
+        handlers_.rejected(device ? device->macAddress : std::string(), failure.Message());
         return;
+    }
     if (!device) {
         if (handlers_.answered)
             handlers_.answered();
@@ -113,15 +118,6 @@ void DeviceDiscovery::OnCompletion(const KvVRELError& completion, KvVRELVarList&
         handlers_.added(*device);
     else if (outcome == DeviceIndex::Outcome::FirstConflict)
         handlers_.conflict(*index_.Find(device->macAddress), *device);
-}
-
-bool DeviceDiscovery::Accepted(const std::string& macAddress) {
-    try {
-        return request_.CheckResponse();
-    } catch (const Exception& failure) {
-        handlers_.rejected(macAddress, failure.Message());
-        return false;
-    }
 }
 
 } // namespace vrel

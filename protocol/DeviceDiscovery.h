@@ -18,9 +18,8 @@ void PrepareDiscover(KvVRELRequest& request);
 // have: its texts go back into the Discovery list. Throws the condition's failure.
 bool DeviceMeetsCondition(KvVRELRequest& request, const Device& device);
 
-// Runs Discovers through a command object and hands out each device once per MAC address, the
-// first answer winning, across Discovers until the index is cleared. The command line, apply
-// and the window's presenter all take their devices from here.
+// Runs Discovers and hands out each device once per MAC address, the first answer winning,
+// across Discovers until the index is cleared.
 class DeviceDiscovery {
 public:
     // Every handler but answered must be given.
@@ -33,8 +32,7 @@ public:
         std::function<void(const std::string& macAddress, const std::string& message)> rejected;
         // The answer window of the Discover with this sequence number has closed.
         std::function<void(int sequence)> ended;
-        // An accepted answer to a Discover of another list than the Discovery list; the
-        // request's variables hold it.
+        // An accepted answer of another list than the Discovery list, in the request.
         std::function<void()> answered;
     };
 
@@ -52,8 +50,6 @@ public:
     const std::map<std::string, int>& AnswersByInterface() const { return answersByInterface_; }
 
 private:
-    bool Accepted(const std::string& macAddress);
-
     KvVRELRequest& request_;
     Handlers handlers_;
     DeviceIndex index_;
