@@ -44,8 +44,7 @@ QString Latin1(std::string_view text) {
 
 std::string FormatTable(const DeviceList& rows, const std::vector<std::string>& notes) {
     // A Notes column only when there is something to note: most segments have no conflicts.
-    const bool noted =
-        std::any_of(notes.begin(), notes.end(), [](const std::string& n) { return !n.empty(); });
+    const bool noted = std::ranges::any_of(notes, [](const std::string& n) { return !n.empty(); });
     std::vector<std::vector<std::string>> lines{{kDeviceHeaders, kDeviceHeaders + kDeviceColumns}};
     if (noted)
         lines[0].push_back("Notes");
@@ -156,8 +155,7 @@ std::string NothingFoundText(const std::vector<NetInterface>& all,
                std::to_string(count == answers.end() ? 0 : count->second) + " answers\n";
     }
     // Interfaces that were down are named in sent, but the routing table took the request.
-    const bool routed =
-        std::none_of(sent.begin(), sent.end(), [](const SendOutcome& o) { return o.sent; });
+    const bool routed = std::ranges::none_of(sent, [](const SendOutcome& o) { return o.sent; });
     if (routed)
         out += "vrel:   the request went to 255.255.255.255 (or --address) by the routing table\n";
     if (!anyUsable)

@@ -105,18 +105,17 @@ int RunDiscover(const QStringList& args) {
     try {
         OwnDiscover own(a.destination, a.interfaces, a.timeout);
         KvVRELClient& client = own.client;
-        KvVRELRequest& request = own.request;
-        request.responseCondition = a.condition;
+        own.request.responseCondition = a.condition;
         // A condition that cannot be evaluated fails on every answer: find out before sending.
         try {
-            request.CheckResponse();
+            own.request.CheckResponse();
         } catch (const Exception& e) {
             std::cerr << e.Message() << "\n";
             return kExitBadInput;
         }
         const std::uint64_t dropsBefore = client.DroppedDatagrams();
         // A round that lost answers to a full buffer may have hidden new devices: go on.
-        DiscoverRounds run(request, a.rounds, a.quietMs,
+        DiscoverRounds run(own.request, a.rounds, a.quietMs,
                            [&client] { return client.DroppedDatagrams(); });
         run.Run(client);
         ReportReceiveDrops(client, dropsBefore, std::cerr);

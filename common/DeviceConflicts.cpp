@@ -61,12 +61,6 @@ std::string DeviceConflict::Text() const {
     return notes;
 }
 
-std::vector<DeviceConflict> FindConflicts(const DeviceList& devices,
-                                          const std::vector<HostAddress>& host) {
-    return FindConflicts(
-        devices.size(), [&](std::size_t i) { return devices[i]; }, host);
-}
-
 std::vector<DeviceConflict> FindConflicts(std::size_t count, const DeviceAt& deviceAt,
                                           const std::vector<HostAddress>& host) {
     std::vector<std::uint64_t> keys(count);

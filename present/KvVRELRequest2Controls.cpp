@@ -285,8 +285,7 @@ void KvVRELRequest2Edits::RowToValues() {
         if (var.responseVars) {
             k += static_cast<std::size_t>(var.responseVars->count());
         } else if (var.readable()) {
-            var.value = cells.Cell(k);
-            ++k;
+            var.value = cells.Cell(k++);
         }
     }
 }
@@ -301,9 +300,8 @@ void KvVRELRequest2Edits::SelectItem(QObject* sender, int row, bool selected) {
 }
 
 void KvVRELRequest2Edits::CollectValues() {
-    KvVRELVarList& vars = request.variables;
-    for (int i = 0; i < vars.count(); ++i)
-        vars.at(i).value.clear();
+    for (int i = 0; i < request.variables.count(); ++i)
+        request.variables.at(i).value.clear();
     RowToValues();
     ReadControls();
 }

@@ -104,8 +104,7 @@ void ReportTableModel::Append(std::vector<ReportRow>&& rows) {
         return;
     const int first = rowCount();
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
-    for (ReportRow& row : rows)
-        rows_.push_back(std::move(row));
+    std::ranges::move(rows, std::back_inserter(rows_));
     endInsertRows();
     if (sortColumn_ >= 0)
         Reorder(static_cast<std::size_t>(first));

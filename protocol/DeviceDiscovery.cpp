@@ -40,16 +40,13 @@ std::optional<Device> DeviceFromAnswer(const KvVRELVarList& vars) {
             *text = field.value;
         hasMac = hasMac || field.id == kIdMacAddress;
     }
-    if (!hasMac)
-        return std::nullopt;
-    return device;
+    return hasMac ? std::optional<Device>(std::move(device)) : std::nullopt;
 }
 
 } // namespace
 
 void PrepareDiscover(KvVRELRequest& request) {
-    const auto discovery = KvVRELVarList::create_from_definitions(DiscoveryVariables());
-    request.variables.assign(*discovery);
+    request.variables.assign(*KvVRELVarList::create_from_definitions(DiscoveryVariables()));
     request.variables.name = "Discovery Table";
     request.targetMac = kEveryDevice;
     request.password.clear();
@@ -69,9 +66,8 @@ DeviceDiscovery::DeviceDiscovery(KvVRELRequest& request, Handlers handlers)
     : request_(request), handlers_(std::move(handlers)) {}
 
 int DeviceDiscovery::Start() {
-    const std::weak_ptr<int> token = alive_;
-    const int sequence =
-        request_.DiscoverAsync([this, token](const KvVRELError& e, KvVRELVarList& vars) {
+    const int sequence = request_.DiscoverAsync(
+        [this, token = std::weak_ptr<int>(alive_)](const KvVRELError& e, KvVRELVarList& vars) {
             if (!token.expired())
                 OnCompletion(e, vars);
         });
