@@ -133,8 +133,7 @@ std::string NothingFoundText(const std::vector<NetInterface>& all,
                              const std::vector<SendOutcome>& sent,
                              const std::map<std::string, int>& answers) {
     std::string out;
-    bool anyUsable = false;
-    bool anySent = false;
+    bool anyUsable = false, anySent = false;
     std::vector<std::string> withoutAddress;
     for (const NetInterface& i : all) {
         if (i.loopback)

@@ -27,8 +27,7 @@ extern const char* const kDeviceHeaders[kDeviceColumns];
 std::string FormatTable(const DeviceList& rows, const std::vector<std::string>& notes = {});
 // A JSON object's fields in order; device texts go in as QString::fromLatin1.
 using JsonFields = std::vector<std::pair<std::string, QJsonValue>>;
-// A JSON object with the fields in the order given (Qt's writer would sort them), laid out as
-// Qt's indented writer lays it out, its lines indented by indent.
+// A JSON object in the field order given (Qt's writer sorts), laid out as Qt's, indented.
 std::string JsonObjectText(const JsonFields& fields, const std::string& indent = "");
 // An array of such objects, laid out the same way.
 std::string JsonArrayText(const std::vector<JsonFields>& objects);

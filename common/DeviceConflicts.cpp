@@ -4,22 +4,17 @@
 
 #include <algorithm>
 #include <limits>
-#include <unordered_set>
 
 namespace vrel {
 
 namespace {
 
-bool IsLoopbackInterface(std::string_view name, const std::vector<HostAddress>& host) {
-    const auto a = std::ranges::find(host, name, &HostAddress::interfaceName);
-    return a != host.end() && a->loopback;
-}
-
 // Empty when unicast reaches the device; else how to name the subnets it is outside of.
 std::string_view OutsideOf(std::uint32_t address, const Device& device,
                            const std::vector<HostAddress>& host) {
+    const auto arrival = std::ranges::find(host, device.interfaceName, &HostAddress::interfaceName);
     const bool known =
-        !device.interfaceName.empty() && !IsLoopbackInterface(device.interfaceName, host);
+        !device.interfaceName.empty() && (arrival == host.end() || !arrival->loopback);
     bool anySubnet = false;
     for (const HostAddress& a : host) {
         if (known ? a.interfaceName != device.interfaceName : a.loopback)
@@ -65,16 +60,12 @@ std::vector<DeviceConflict> FindConflicts(std::size_t count, const DeviceAt& dev
                                           const std::vector<HostAddress>& host) {
     std::vector<std::uint64_t> keys(count);
     for (std::size_t i = 0; i < count; ++i) {
-        // A text that is no address (only a broken device sends one) is counted as the text,
-        // above the 32 bits of an address.
+        // A text that is no address (a broken device's) counts as the text, above 32 bits.
         const std::string ip = deviceAt(i).ipAddress;
         const auto address = ParseDottedQuad(ip);
         keys[i] = address ? *address : (std::uint64_t{1} << 32) + std::hash<std::string_view>{}(ip);
     }
     const std::vector<int> users = UsersOfAddresses(keys);
-    std::unordered_set<std::uint32_t> own;
-    for (const HostAddress& a : host)
-        own.insert(a.address);
 
     std::vector<DeviceConflict> conflicts;
     for (std::size_t i = 0; i < count; ++i) {
@@ -85,7 +76,7 @@ std::vector<DeviceConflict> FindConflicts(std::size_t count, const DeviceAt& dev
         c.groupMac = !GroupMacProblem(d.macAddress).empty();
         if (keys[i] <= std::numeric_limits<std::uint32_t>::max()) {
             const auto address = static_cast<std::uint32_t>(keys[i]);
-            c.hostAddress = own.count(address) != 0;
+            c.hostAddress = std::ranges::find(host, address, &HostAddress::address) != host.end();
             if (!c.hostAddress)
                 c.outsideOf = OutsideOf(address, d, host);
         }

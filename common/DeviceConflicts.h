@@ -31,11 +31,10 @@ struct DeviceConflict {
     std::string Text() const;
 };
 
-// The devices with conflicts, in order: an IP address several devices answer with (devices
-// leave the factory with one default), an address outside the subnets of the arrival interface
-// (only the broadcast Set reaches it), the host's own address. Answers over loopback or an
-// unknown interface are held against all the host's other subnets (none: no measure). The
-// devices are the count deviceAt(i) hands out, so a sorted table's rows need no list.
+// The conflicts of the count devices deviceAt(i) hands out, in order: an IP address several
+// answer with (devices leave the factory with one default), an address outside the arrival
+// interface's subnets (only the broadcast Set reaches it), the host's own address. Answers over
+// loopback or an unknown interface are held against all the host's other subnets, if any.
 using DeviceAt = std::function<Device(std::size_t)>;
 std::vector<DeviceConflict> FindConflicts(std::size_t count, const DeviceAt& deviceAt,
                                           const std::vector<HostAddress>& host);
