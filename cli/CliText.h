@@ -17,9 +17,8 @@
 namespace vrel::cli {
 
 constexpr int kDeviceColumns = 6;
-// The keys of the JSON and CSV forms, in column order.
+// The keys of the JSON and CSV forms and the headers of the table, in column order.
 extern const char* const kDeviceKeys[kDeviceColumns];
-// The headers of the table form, in column order.
 extern const char* const kDeviceHeaders[kDeviceColumns];
 
 // Hidden bytes of the fields are shown as \xNN escapes (VisibleText). notes[i], when not

@@ -65,7 +65,6 @@ protected:
     }
     // A device a Discover found for the first time, its answer in request.variables.
     virtual void OnDevice(const Device&) { OnResult(kDiscover); }
-    // Devices of the Discovers since the last clear.
     DeviceDiscovery discovery_;
     // Completions can outlive a presenter that gave up waiting: they hold this token weakly.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
@@ -95,7 +94,6 @@ public:
     // A Set the device took, shown in its row's columns; false when it is not listed.
     bool SetDeviceAddress(const std::string& mac, const std::string& ip, const std::string& netmask,
                           int ipColumn, int netmaskColumn);
-    // Adds the rows still waiting at once.
     void FlushRows();
 
     // Takes the binding's arrays; the presenter owns them from now on.

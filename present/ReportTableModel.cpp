@@ -151,11 +151,10 @@ void ReportTableModel::SetCell(int row, int column, std::string_view text) {
 }
 
 int ReportTableModel::RowOf(std::string_view mac) const {
-    for (std::size_t r = 0; r < rows_.size(); ++r) {
-        if (!rows_[r].mac.empty() && MacKey(rows_[r].mac) == MacKey(mac))
-            return static_cast<int>(r);
-    }
-    return -1;
+    const auto at = std::ranges::find_if(rows_, [key = MacKey(mac)](const ReportRow& r) {
+        return !r.mac.empty() && MacKey(r.mac) == key;
+    });
+    return at == rows_.end() ? -1 : static_cast<int>(at - rows_.begin());
 }
 
 void ReportTableModel::sort(int column, Qt::SortOrder order) {

@@ -62,9 +62,6 @@ bool DeviceMeetsCondition(KvVRELRequest& request, const Device& device) {
     return request.CheckResponse();
 }
 
-DeviceDiscovery::DeviceDiscovery(KvVRELRequest& request, Handlers handlers)
-    : request_(request), handlers_(std::move(handlers)) {}
-
 int DeviceDiscovery::Start() {
     const int sequence = request_.DiscoverAsync(
         [this, token = std::weak_ptr<int>(alive_)](const KvVRELError& e, KvVRELVarList& vars) {

@@ -36,7 +36,8 @@ public:
         std::function<void()> answered;
     };
 
-    DeviceDiscovery(KvVRELRequest& request, Handlers handlers);
+    DeviceDiscovery(KvVRELRequest& request, Handlers handlers)
+        : request_(request), handlers_(std::move(handlers)) {}
 
     // Broadcasts a Discover and returns its sequence number. Throws the send failure.
     int Start();
