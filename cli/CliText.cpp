@@ -10,11 +10,10 @@
 #include <QString>
 
 #include <algorithm>
-#include <cctype>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <ostream>
-#include <sstream>
 #include <stdexcept>
 #include <string_view>
 
@@ -27,32 +26,34 @@ const char* const kDeviceHeaders[kDeviceColumns] = {"Product Code", "Model Name"
 
 namespace {
 
-std::vector<std::string> Fields(const Device& r) {
-    return {std::string(r.productCode), std::string(r.modelName), std::string(r.macAddress),
-            std::string(r.ipAddress),   std::string(r.netmask),   std::string(r.interfaceName)};
+std::array<std::string_view, kDeviceColumns> Fields(const Device& d) {
+    return {d.productCode, d.modelName, d.macAddress, d.ipAddress, d.netmask, d.interfaceName};
 }
 
-// The fields as a terminal or spreadsheet may be shown them: hidden bytes escaped.
-std::vector<std::string> VisibleFields(const Device& r) {
-    std::vector<std::string> fields = Fields(r);
-    for (auto& field : fields)
-        field = VisibleText(field);
-    return fields;
+// Qt does the escaping and the number format.
+std::string JsonValueText(const QJsonValue& value) {
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2).toStdString(); // strip [ and ]
+}
+
+QString Latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 } // namespace
 
 std::string FormatTable(const DeviceList& rows, const std::vector<std::string>& notes) {
     // A Notes column only when there is something to note: most segments have no conflicts.
-    const bool noted =
-        std::any_of(notes.begin(), notes.end(), [](const std::string& n) { return !n.empty(); });
+    const bool noted = std::ranges::any_of(notes, [](const std::string& n) { return !n.empty(); });
     std::vector<std::vector<std::string>> lines{{kDeviceHeaders, kDeviceHeaders + kDeviceColumns}};
     if (noted)
         lines[0].push_back("Notes");
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        lines.push_back(VisibleFields(rows[r]));
+        std::vector<std::string>& line = lines.emplace_back();
+        for (const std::string_view field : Fields(rows[r]))
+            line.push_back(VisibleText(field)); // hidden bytes escaped for the terminal
         if (noted)
-            lines.back().push_back(r < notes.size() ? notes[r] : "");
+            line.push_back(r < notes.size() ? notes[r] : "");
     }
     std::vector<std::size_t> width(lines[0].size(), 0);
     for (const auto& f : lines) {
@@ -74,27 +75,12 @@ std::string FormatTable(const DeviceList& rows, const std::vector<std::string>& 
     return out;
 }
 
-namespace {
-
-// Qt does the escaping and the number format.
-std::string JsonValueText(const QJsonValue& value) {
-    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
-    return array.mid(1, array.size() - 2).toStdString(); // strip [ and ]
-}
-
-} // namespace
-
-std::string JsonString(const std::string& text) {
-    // The texts are 8-bit Latin-1 and come out as UTF-8.
-    return JsonValueText(QString::fromLatin1(text));
-}
-
 std::string JsonObjectText(const JsonFields& fields, const std::string& indent) {
     // QJsonObject sorts its keys; scripts and readers expect the order the fields were given.
     std::string out = "{";
     for (std::size_t i = 0; i < fields.size(); ++i)
-        out += (i ? ",\n" : "\n") + indent + "    " + JsonString(fields[i].first) + ": " +
-               JsonValueText(fields[i].second);
+        out += (i ? ",\n" : "\n") + indent + "    " + JsonValueText(Latin1(fields[i].first)) +
+               ": " + JsonValueText(fields[i].second);
     return out + "\n" + indent + "}";
 }
 
@@ -112,11 +98,10 @@ std::string FormatJson(const DeviceList& rows, const std::vector<std::string>& n
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const auto values = Fields(rows[r]);
         JsonFields& fields = objects.emplace_back();
-        for (int c = 0; c < kDeviceColumns; ++c)
-            fields.emplace_back(kDeviceKeys[c],
-                                QString::fromLatin1(values[static_cast<std::size_t>(c)]));
+        for (std::size_t c = 0; c < kDeviceColumns; ++c)
+            fields.emplace_back(kDeviceKeys[c], Latin1(values[c]));
         if (r < notes.size() && !notes[r].empty())
-            fields.emplace_back("notes", QString::fromLatin1(notes[r]));
+            fields.emplace_back("notes", Latin1(notes[r]));
         if (const int others = index ? index->ConflictsOf(rows[r].macAddress) : 0)
             fields.emplace_back("duplicates", others);
     }
@@ -124,18 +109,14 @@ std::string FormatJson(const DeviceList& rows, const std::vector<std::string>& n
 }
 
 void WriteCsv(std::size_t count, const DeviceAt& deviceAt, std::ostream& out) {
-    std::string line;
-    for (int c = 0; c < kDeviceColumns; ++c)
-        line += std::string(c ? "," : "") + kDeviceKeys[c];
-    out << line << "\r\n";
+    out << CsvLine({kDeviceKeys, kDeviceKeys + kDeviceColumns});
     // Line by line: ten thousand rows would otherwise first grow one text of half a megabyte.
+    std::string line;
     for (std::size_t r = 0; r < count; ++r) {
         const Device row = deviceAt(r);
-        const std::string_view f[kDeviceColumns] = {row.productCode, row.modelName,
-                                                    row.macAddress,  row.ipAddress,
-                                                    row.netmask,     row.interfaceName};
+        const auto f = Fields(row);
         line.clear();
-        for (int c = 0; c < kDeviceColumns; ++c) {
+        for (std::size_t c = 0; c < kDeviceColumns; ++c) {
             if (c)
                 line += ',';
             if (PlainCsvCell(f[c]))
@@ -148,18 +129,11 @@ void WriteCsv(std::size_t count, const DeviceAt& deviceAt, std::ostream& out) {
     }
 }
 
-std::string FormatCsv(const DeviceList& rows) {
-    std::ostringstream out;
-    WriteCsv(rows.size(), [&rows](std::size_t r) { return rows[r]; }, out);
-    return std::move(out).str();
-}
-
 std::string NothingFoundText(const std::vector<NetInterface>& all,
                              const std::vector<SendOutcome>& sent,
                              const std::map<std::string, int>& answers) {
     std::string out;
-    bool anyUsable = false;
-    bool anySent = false;
+    bool anyUsable = false, anySent = false;
     std::vector<std::string> withoutAddress;
     for (const NetInterface& i : all) {
         if (i.loopback)
@@ -180,8 +154,7 @@ std::string NothingFoundText(const std::vector<NetInterface>& all,
                std::to_string(count == answers.end() ? 0 : count->second) + " answers\n";
     }
     // Interfaces that were down are named in sent, but the routing table took the request.
-    const bool routed =
-        std::none_of(sent.begin(), sent.end(), [](const SendOutcome& o) { return o.sent; });
+    const bool routed = std::ranges::none_of(sent, [](const SendOutcome& o) { return o.sent; });
     if (routed)
         out += "vrel:   the request went to 255.255.255.255 (or --address) by the routing table\n";
     if (!anyUsable)
@@ -198,8 +171,7 @@ std::string NothingFoundText(const std::vector<NetInterface>& all,
 
 std::string SendFailureText(const std::vector<SendOutcome>& sent) {
     std::vector<SendOutcome> failed;
-    std::copy_if(sent.begin(), sent.end(), std::back_inserter(failed),
-                 [](const SendOutcome& o) { return !o.sent; });
+    std::ranges::copy_if(sent, std::back_inserter(failed), [](const auto& o) { return !o.sent; });
     return failed.empty() ? "" : "vrel: " + TriedText(failed) + "\n";
 }
 
@@ -209,28 +181,24 @@ VarArgument ParseVarArgument(const std::string& text) {
         throw std::invalid_argument("'" + text + "' is not ID:TYPE[:NAME]");
     const auto second = text.find(':', first + 1);
     const std::string id = text.substr(0, first);
-    const std::string type =
-        text.substr(first + 1, second == std::string::npos ? second : second - first - 1);
-    VarArgument wanted;
+    const std::string type = text.substr(first + 1, second - first - 1); // npos: to the end
     unsigned value = 0;
     const auto [ptr, ec] = std::from_chars(id.data(), id.data() + id.size(), value);
-    if (id.empty() || ec != std::errc() || ptr != id.data() + id.size() || value > 255)
+    if (ec != std::errc() || ptr != id.data() + id.size() || value > 255)
         throw std::invalid_argument("'" + id + "' is not a variable id (0 to 255)");
-    wanted.id = static_cast<std::uint8_t>(value);
     const int index = ValueTypeNames().FindByName(type);
     if (index < 0)
         throw std::invalid_argument("'" + type + "' is not a value type (bool8 ... displaystr)");
-    wanted.type = static_cast<std::uint8_t>(ValueTypeNames().Entry(index).number);
-    wanted.name = second == std::string::npos ? id : text.substr(second + 1);
-    if (wanted.name.empty())
-        wanted.name = id;
-    return wanted;
+    const std::string name = second == std::string::npos ? "" : text.substr(second + 1);
+    return {static_cast<std::uint8_t>(value),
+            static_cast<std::uint8_t>(ValueTypeNames().Entry(index).number),
+            name.empty() ? id : name};
 }
 
 std::uint32_t ParseTimeout(const std::string& text) {
     double seconds = 0;
     const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() ||
+    if (ec != std::errc() || ptr != text.data() + text.size() ||
         !(seconds >= 0.01 && seconds <= 3600))
         throw std::invalid_argument("'" + text + "' is not a time-out in seconds (0.01 to 3600)");
     return static_cast<std::uint32_t>(std::lround(seconds * 100));

@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <map>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -18,42 +17,28 @@
 namespace vrel::cli {
 
 constexpr int kDeviceColumns = 6;
-// The keys of the JSON and CSV forms, in column order.
+// The keys of the JSON and CSV forms and the headers of the table, in column order.
 extern const char* const kDeviceKeys[kDeviceColumns];
-// The headers of the table form, in column order.
 extern const char* const kDeviceHeaders[kDeviceColumns];
 
-// Control bytes, DEL and C1 bytes of the fields are shown as \xNN escapes (VisibleText).
-// notes[i], when given and not empty, is what is wrong with rows[i] (a shared IP address, an
-// unreachable subnet): a Notes column in the table, a "notes" field in JSON.
-std::string FormatTable(const DeviceList& rows,
-                        const std::vector<std::string>& notes = {});
-// An array of device objects, as scripts read it whatever else happened. With an index, a
-// device whose MAC address also answered with other content carries "duplicates": the count
-// of those other answers.
-// A JSON string literal of a Latin-1 text, quotes included.
-std::string JsonString(const std::string& text);
-// The fields of a JSON object in the order they are written. Texts from devices go in as
-// QString::fromLatin1.
+// Hidden bytes of the fields are shown as \xNN escapes (VisibleText). notes[i], when not
+// empty, is what is wrong with rows[i]: a Notes column in the table, a "notes" field in JSON.
+std::string FormatTable(const DeviceList& rows, const std::vector<std::string>& notes = {});
+// A JSON object's fields in order; device texts go in as QString::fromLatin1.
 using JsonFields = std::vector<std::pair<std::string, QJsonValue>>;
-// A JSON object with the fields in the order given (Qt's writer would sort them), laid out as
-// Qt's indented writer lays it out, its lines indented by indent.
+// A JSON object in the field order given (Qt's writer sorts), laid out as Qt's, indented.
 std::string JsonObjectText(const JsonFields& fields, const std::string& indent = "");
-// An array of such objects, one per element, laid out the same way.
+// An array of such objects, laid out the same way.
 std::string JsonArrayText(const std::vector<JsonFields>& objects);
-std::string FormatJson(const DeviceList& rows,
-                       const std::vector<std::string>& notes = {},
+// An array of device objects. With an index, a device whose MAC address also answered with
+// other content carries "duplicates": the count of those other answers.
+std::string FormatJson(const DeviceList& rows, const std::vector<std::string>& notes = {},
                        const DeviceIndex* index = nullptr);
-// RFC 4180: CRLF line ends, fields with a comma or quote quoted. Control bytes are shown as
-// \xNN escapes, and a field that begins with = + - @ tab or CR gets a leading apostrophe so
-// that no spreadsheet runs it as a formula.
+// RFC 4180 with a header row, each field as CsvCell writes it.
 void WriteCsv(std::size_t count, const DeviceAt& deviceAt, std::ostream& out);
-std::string FormatCsv(const DeviceList& rows);
 
-// The stderr lines after a Discover that found nothing: every network interface (but
-// loopback) with its address, whether the request went out there and how many answers came
-// in, then the hints that apply. sent is the client's per-interface outcome, empty when the
-// routing table decided; answers counts completions by interface name.
+// The stderr lines after a Discover that found nothing: per interface, whether the request went
+// out there (sent is empty when the routing table decided) and the answers, then hints.
 std::string NothingFoundText(const std::vector<NetInterface>& all,
                              const std::vector<SendOutcome>& sent,
                              const std::map<std::string, int>& answers);

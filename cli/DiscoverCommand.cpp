@@ -1,31 +1,16 @@
 #include "CliSession.h"
 #include "CliText.h"
 #include "DeviceConflicts.h"
-#include "DeviceDiscovery.h"
 #include "DiscoverRounds.h"
 #include "Exception.h"
 #include "HostAddresses.h"
 #include "KvVRELRequest.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 
 #include <iostream>
 
 namespace vrel::cli {
-
-namespace {
-
-// The notes of each row, as the table and JSON forms take them: rows past the last conflict
-// need no entry.
-std::vector<std::string> NotesOf(const std::vector<DeviceConflict>& conflicts) {
-    std::vector<std::string> notes(conflicts.empty() ? 0 : conflicts.back().device + 1);
-    for (const DeviceConflict& c : conflicts)
-        notes[c.device] = c.Text();
-    return notes;
-}
-
-} // namespace
 
 void ReportReceiveDrops(const KvVRELClient& client, std::uint64_t dropsBefore, std::ostream& err) {
     const std::int64_t granted = client.GrantedReceiveBufferBytes();
@@ -39,6 +24,14 @@ void ReportReceiveDrops(const KvVRELClient& client, std::uint64_t dropsBefore, s
 }
 
 namespace {
+
+// The notes of each row; rows past the last conflict need no entry.
+std::vector<std::string> NotesOf(const std::vector<DeviceConflict>& conflicts) {
+    std::vector<std::string> notes(conflicts.empty() ? 0 : conflicts.back().device + 1);
+    for (const DeviceConflict& c : conflicts)
+        notes[c.device] = c.Text();
+    return notes;
+}
 
 struct DiscoverArgs {
     std::uint32_t timeout = 0;
@@ -86,14 +79,11 @@ DiscoverArgs ParseDiscover(const QStringList& args) {
     return a;
 }
 
-// The devices found, in the form asked for, with what is wrong with each on stdout or stderr.
 void PrintDevices(const DiscoverArgs& a, const DiscoverRounds& run, const KvVRELClient& client) {
     const DeviceIndex& found = run.Devices();
     const DeviceAt at = [&found](std::size_t i) { return found.At(i); };
-    // What is wrong with each row's address, as seen from this host's networks.
     const std::vector<DeviceConflict> conflicts = FindConflicts(found.Count(), at, HostAddresses());
-    // CSV has no notes column: its readers get the summary line only. It is written device by
-    // device, the form for long lists.
+    // CSV has no notes column: its readers get the summary line only.
     if (a.json)
         std::cout << FormatJson(found.Devices(), NotesOf(conflicts), &found);
     else if (a.csv)
@@ -103,7 +93,7 @@ void PrintDevices(const DiscoverArgs& a, const DiscoverRounds& run, const KvVREL
     if (found.Count() == 0)
         std::cerr << "vrel: no device answered\n"
                   << NothingFoundText(NetInterfaces::Enumerate(), client.LastSend(),
-                                      run.AnswersByInterface());
+                                      run.Discovery().AnswersByInterface());
     if (const std::string summary = ConflictSummary(conflicts); !summary.empty())
         std::cerr << "vrel: conflicts: " << summary << "\n";
 }
@@ -115,18 +105,17 @@ int RunDiscover(const QStringList& args) {
     try {
         OwnDiscover own(a.destination, a.interfaces, a.timeout);
         KvVRELClient& client = own.client;
-        KvVRELRequest& request = own.request;
-        request.responseCondition = a.condition;
+        own.request.responseCondition = a.condition;
         // A condition that cannot be evaluated fails on every answer: find out before sending.
         try {
-            request.CheckResponse();
+            own.request.CheckResponse();
         } catch (const Exception& e) {
             std::cerr << e.Message() << "\n";
             return kExitBadInput;
         }
         const std::uint64_t dropsBefore = client.DroppedDatagrams();
         // A round that lost answers to a full buffer may have hidden new devices: go on.
-        DiscoverRounds run(request, a.rounds, a.quietMs,
+        DiscoverRounds run(own.request, a.rounds, a.quietMs,
                            [&client] { return client.DroppedDatagrams(); });
         run.Run(client);
         ReportReceiveDrops(client, dropsBefore, std::cerr);

@@ -7,14 +7,6 @@
 
 namespace vrel::cli {
 
-namespace {
-
-void ReportConflict(const Device& listed, const Device& other) {
-    std::cerr << "vrel: " << ConflictText(listed, other) << "\n";
-}
-
-} // namespace
-
 OwnDiscover::OwnDiscover(const QHostAddress& destination,
                          const std::vector<std::string>& interfaces, std::uint32_t timeout)
     : client(nullptr, destination) {
@@ -28,8 +20,14 @@ DiscoverRounds::DiscoverRounds(KvVRELRequest& request, int rounds, int quietMs,
                                std::function<std::uint64_t()> drops)
     : request_(request),
       discovery_(request, {
-                              [this](const Device&) { OnAdded(); },
-                              &ReportConflict,
+                              [this](const Device&) {
+                                  ++newThisRound_;
+                                  if (quietMs_ > 0 && quiet_.isActive())
+                                      quiet_.start(quietMs_);
+                              },
+                              [](const Device& listed, const Device& other) {
+                                  std::cerr << "vrel: " << ConflictText(listed, other) << "\n";
+                              },
                               [](const std::string& mac, const std::string& message) {
                                   std::cerr << "vrel: answer from " << mac << ": " << message
                                             << "\n";
@@ -45,33 +43,23 @@ DiscoverRounds::DiscoverRounds(KvVRELRequest& request, int rounds, int quietMs,
     QObject::connect(&quiet_, &QTimer::timeout, &loop_, [this] { EndRound(); });
 }
 
-void DiscoverRounds::Start() {
-    StartRound();
-}
-
-void DiscoverRounds::Wait() {
-    loop_.exec();
-    // The last round may have ended before its answer window closed: nobody waits for it.
-    quiet_.stop();
-    discovery_.AbandonRunning();
-}
-
 void DiscoverRounds::Run(const KvVRELClient& client) {
     try {
-        Start();
+        StartRound();
     } catch (const Exception&) {
         ReportSendFailures(client);
         throw;
     }
     ReportSendFailures(client);
     ProgressLine progress([&] {
-        std::string round;
-        if (rounds_ > 1)
-            round = "round " + std::to_string(round_) + ", ";
-        return "Discovering... " + round + std::to_string(Devices().Count()) +
-               " devices, " + std::to_string(SecondsLeft(deadline_)) + " s left";
+        const std::string round = rounds_ > 1 ? "round " + std::to_string(round_) + ", " : "";
+        return "Discovering... " + round + std::to_string(Devices().Count()) + " devices, " +
+               std::to_string(SecondsLeft(deadline_)) + " s left";
     });
-    Wait();
+    loop_.exec();
+    // The last round may have ended before its answer window closed: nobody waits for it.
+    quiet_.stop();
+    discovery_.AbandonRunning();
 }
 
 void DiscoverRounds::StartRound() {
@@ -81,12 +69,6 @@ void DiscoverRounds::StartRound() {
     ++round_;
     deadline_ = KvVRELClient::TickCount() + static_cast<std::int64_t>(request_.timeout) * 10;
     if (quietMs_ > 0)
-        quiet_.start(quietMs_);
-}
-
-void DiscoverRounds::OnAdded() {
-    ++newThisRound_;
-    if (quietMs_ > 0 && quiet_.isActive())
         quiet_.start(quietMs_);
 }
 

@@ -22,44 +22,29 @@ struct OwnDiscover {
     KvVRELRequest request;
 };
 
-// The Discovers of one discover command: up to `rounds` broadcasts, each answer window
-// closing at the request's time-out or, with a quiet time, that long after the last new
-// device. Devices are collected across rounds, one per MAC address; the rounds stop early
-// after one that brought no new device and lost no answer to a full receive buffer, since a
-// further broadcast would most likely find nothing either.
+// Up to `rounds` Discovers, each window closing at the time-out or quietMs (if > 0) after the
+// last new device; no further round after one that found no new device and lost no answer.
 class DiscoverRounds {
 public:
-    // quietMs 0: every round waits out the whole answer window. drops, where given, counts
-    // the answers the socket has dropped so far.
+    // drops, where given, counts the answers the socket has dropped so far.
     DiscoverRounds(KvVRELRequest& request, int rounds, int quietMs,
                    std::function<std::uint64_t()> drops = {});
 
-    // No further round once enough() holds at the end of one: a plan's devices have all
-    // answered. The round itself still runs its course, so that the devices outside the plan
-    // that hold its addresses are heard too.
+    // No further round once enough() holds at the end of one; a round runs its course, so that
+    // devices outside a plan that hold its addresses are heard too.
     void StopWhen(std::function<bool()> enough) { enough_ = std::move(enough); }
-    // Sends the first round; throws its send failure. Then call Wait.
-    void Start();
-    // Runs the event loop until the last round has ended.
-    void Wait();
-    // Start and Wait, with a live line on a terminal and the interfaces a send could not go
-    // out of on stderr; throws the first round's send failure.
+    // With a live line and send failures on stderr; throws the first round's send failure.
     void Run(const KvVRELClient& client);
 
     const DeviceIndex& Devices() const { return discovery_.Index(); }
-    const std::map<std::string, int>& AnswersByInterface() const {
-        return discovery_.AnswersByInterface();
-    }
+    const DeviceDiscovery& Discovery() const { return discovery_; }
     int RoundsRun() const { return round_; }
-    // The send failure of a later round, which ended the rounds early.
+    // The send failure of a later round, which ended the rounds.
     const std::optional<std::pair<int, std::string>>& Failure() const { return failure_; }
-    // When the running round's answer window closes at the latest.
-    std::int64_t Deadline() const { return deadline_; }
 
 private:
     void StartRound();
     void EndRound();
-    void OnAdded();
 
     KvVRELRequest& request_;
     DeviceDiscovery discovery_;

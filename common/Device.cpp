@@ -2,16 +2,11 @@
 
 #include <charconv>
 #include <functional>
-#include <string_view>
 
 namespace vrel {
 
-namespace {
-
 constexpr std::size_t kMacDigits = 12;
 constexpr std::uint64_t kNotAMac = std::uint64_t{1} << 63;
-
-} // namespace
 
 bool SameAnswer(const Device& a, const Device& b) {
     return a.productCode == b.productCode && a.modelName == b.modelName &&
@@ -28,11 +23,10 @@ std::uint64_t MacKey(std::string_view macText) {
     const bool codecForm =
         macText.size() == kMacDigits &&
         macText.find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
+    if (!codecForm)
+        return kNotAMac | std::hash<std::string_view>{}(macText);
     std::uint64_t key = 0;
-    if (codecForm)
-        std::from_chars(macText.data(), macText.data() + macText.size(), key, 16);
-    else
-        key = kNotAMac | std::hash<std::string_view>{}(macText);
+    std::from_chars(macText.data(), macText.data() + macText.size(), key, 16);
     return key;
 }
 

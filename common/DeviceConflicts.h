@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace vrel {
@@ -32,18 +31,10 @@ struct DeviceConflict {
     std::string Text() const;
 };
 
-// The conflicts of the devices that have any, in the order of devices; a device with nothing
-// to note has no entry, so a list of thousands of healthy devices costs no record each.
-// Marked are an IP address that more than one device answers with (devices leave the factory
-// with the same default), an address outside the subnets of the interface the answer came in
-// on (the device can then be reached only by the broadcast Set), and a device holding one of
-// the host's own addresses. Answers that came in over loopback, or on an unknown interface,
-// are held against every subnet of the host's other interfaces; a host without any is no
-// measure. One sort of the addresses, then one walk.
-std::vector<DeviceConflict> FindConflicts(const DeviceList& devices,
-                                          const std::vector<HostAddress>& host);
-// The same over count devices that deviceAt(i) hands out, for a list kept in another order
-// (the rows of a sorted table).
+// The conflicts of the count devices deviceAt(i) hands out, in order: an IP address several
+// answer with (devices leave the factory with one default), an address outside the arrival
+// interface's subnets (only the broadcast Set reaches it), the host's own address. Answers over
+// loopback or an unknown interface are held against all the host's other subnets, if any.
 using DeviceAt = std::function<Device(std::size_t)>;
 std::vector<DeviceConflict> FindConflicts(std::size_t count, const DeviceAt& deviceAt,
                                           const std::vector<HostAddress>& host);

@@ -3,10 +3,10 @@
 #include "ErrorDisplay.h"
 #include "EventWait.h"
 #include "FormatSettings.h"
-#include "StatusPanel.h"
 #include "MessageBox.h"
 #include "Messages.h"
 #include "ResultCodes.h"
+#include "StatusPanel.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -24,20 +24,15 @@ namespace vrel {
 namespace {
 
 constexpr int kWaitMs = 6000;
-// The first rows after a flush show at once, so a small Discover looks immediate; the rest of
-// a burst goes to the view in batches every kFlushIntervalMs, so the view redraws a few times
-// per second rather than once per turn of the event loop. A batch ends after a few
-// milliseconds, so that a burst of thousands of rows never holds the window for long; rows
-// go in by slices, and the clock is read once per slice.
+// A small Discover shows at once; the rest of a burst goes in batches every kFlushIntervalMs,
+// each ended after kBatchBudgetNs, so that the view redraws a few times a second and never
+// holds the window for long. The clock is read once per slice of rows.
 constexpr int kRowsAtOnce = 64;
 constexpr int kFlushIntervalMs = 25;
 constexpr qint64 kBatchBudgetNs = 3'000'000;
 constexpr std::size_t kRowsPerSlice = 256;
 
-QString Latin1(const std::string& text) { return QString::fromLatin1(text); }
-
-// Calls f(name, value) for every column of a result row, in row order: the fields of each
-// structured variable, then one column per other readable variable.
+// f(name, value) per column of a result row: the fields of structured variables, the others.
 template <class F> void ForEachRowValue(const KvVRELVarList& vars, F f) {
     for (int i = 0; i < vars.count(); ++i) {
         const KvVRELVar& var = vars.at(i);
@@ -50,8 +45,7 @@ template <class F> void ForEachRowValue(const KvVRELVarList& vars, F f) {
     }
 }
 
-} // namespace
-
+// "hh:nn:ss ampm" in the locale's time separator and designators.
 std::string LogClockTime() {
     const FormatSettings& fs = CurrentFormatSettings();
     const QTime now = QTime::currentTime();
@@ -62,6 +56,8 @@ std::string LogClockTime() {
     return buf + (now.hour() < 12 ? fs.amText : fs.pmText);
 }
 
+} // namespace
+
 KvVRELRequest2Controls::KvVRELRequest2Controls(QWidget* ownerWindow)
     : owner(ownerWindow),
       discovery_(request,
@@ -71,7 +67,11 @@ KvVRELRequest2Controls::KvVRELRequest2Controls(QWidget* ownerWindow)
                          Log(ConflictText(listed, other) + " at " + LogClockTime());
                      },
                      [](const std::string&, const std::string& message) { ShowError(message); },
-                     [this](int) { OnDiscoverEnded(); },
+                     [this](int) {
+                         EndCommand(kDiscover);
+                         --outstanding;
+                         TellProgress(DiscoverEvent::Ended);
+                     },
                      [this] { OnResult(kDiscover); },
                  }) {}
 
@@ -90,22 +90,19 @@ void KvVRELRequest2Controls::WaitForOutstanding() {
 
 void KvVRELRequest2Controls::Log(const std::string& text) {
     QWidget* target = logTarget.data();
-    if (target == nullptr)
-        return;
     if (auto* memo = qobject_cast<QPlainTextEdit*>(target))
-        memo->appendPlainText(Latin1(text));
+        memo->appendPlainText(QString::fromLatin1(text));
     else if (auto* bar = qobject_cast<QStatusBar*>(target))
-        bar->showMessage(Latin1(text));
+        bar->showMessage(QString::fromLatin1(text));
     else if (auto* panel = qobject_cast<StatusPanel*>(target))
-        panel->setText(Latin1(text));
+        panel->setText(QString::fromLatin1(text));
 }
 
 void KvVRELRequest2Controls::RunCommand(std::uint8_t command) {
     BeginCommand(command);
     ++outstanding;
-    // Completions hold the presenter weakly: a Get can outlast the destructor's wait; the
-    // Discover's completions go through discovery_, which holds itself weakly.
-    const std::weak_ptr<int> token = Token();
+    // A Get can outlast the destructor's wait (a Discover's go through discovery_).
+    const std::weak_ptr<int> token = alive_;
     try {
         if (command == kDiscover) {
             discovery_.Start();
@@ -129,21 +126,11 @@ std::string KvVRELRequest2Controls::LogLine(std::uint8_t command,
     return ReplaceAll(line, "[TIME]", LogClockTime());
 }
 
-void KvVRELRequest2Controls::OnDiscoverEnded() {
-    EndCommand(kDiscover);
-    --outstanding;
-    TellProgress(DiscoverEvent::Ended);
-}
-
 void KvVRELRequest2Controls::OnGetDone(const KvVRELError& completion, KvVRELVarList& variables) {
     request.variables.assign(variables);
     const std::string line = LogLine(completion.command, completion.message);
-    // The command has ended whatever happens below: a failure raised by a result handler or
-    // a message box must not leave it counted as outstanding.
-    struct Ender {
-        int& count;
-        ~Ender() { --count; }
-    } ender{outstanding};
+    // The command has ended whatever a result handler or message box below raises.
+    const std::unique_ptr<int, void (*)(int*)> ender(&outstanding, [](int* count) { --*count; });
     if (completion.code == 0) {
         if (request.CheckResponse())
             OnResult(completion.command);
@@ -157,10 +144,6 @@ void KvVRELRequest2Controls::OnGetDone(const KvVRELError& completion, KvVRELVarL
     }
 }
 
-void KvVRELRequest2Controls::BeginCommand(std::uint8_t) {}
-void KvVRELRequest2Controls::EndCommand(std::uint8_t) {}
-
-// ---------------------------------------------------------------------------
 
 KvVRELRequest2Edits::KvVRELRequest2Edits(QWidget* ownerWindow)
     : KvVRELRequest2Controls(ownerWindow), editConstraints(ownerWindow, 1) {
@@ -169,8 +152,7 @@ KvVRELRequest2Edits::KvVRELRequest2Edits(QWidget* ownerWindow)
 }
 
 KvVRELRequest2Edits::~KvVRELRequest2Edits() {
-    // Wait while this class's overrides are still in place, so that completions arriving
-    // during the wait reach OnResult of this presenter and not a half-destroyed one.
+    // While this class's overrides are in place: no completion reaches a half-destroyed one.
     WaitForOutstanding();
     if (listView && listView->OnSelectItem)
         listView->OnSelectItem = previousSelectHandler;
@@ -184,7 +166,7 @@ void KvVRELRequest2Edits::AttachListView(ReportListView* view) {
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setRootIsDecorated(false);
     previousSelectHandler = view->OnSelectItem;
-    const std::weak_ptr<int> token = Token();
+    const std::weak_ptr<int> token = alive_;
     view->OnSelectItem = [this, token](QObject* sender, int row, bool selected) {
         if (!token.expired())
             SelectItem(sender, row, selected);
@@ -195,9 +177,8 @@ void KvVRELRequest2Edits::ClearRows() {
     if (listView)
         listView->clear();
     // The index goes with the rows: a device listed before the clear is listed again.
-    discovery_.Clear();
+    discovery_.Index().Clear();
     waiting_.clear();
-    nextWaiting_ = 0;
 }
 
 std::optional<Device> KvVRELRequest2Edits::DeviceOf(int row) const {
@@ -210,56 +191,30 @@ std::optional<Device> KvVRELRequest2Edits::DeviceOf(int row) const {
 bool KvVRELRequest2Edits::SetDeviceAddress(const std::string& mac, const std::string& ip,
                                            const std::string& netmask, int ipColumn,
                                            int netmaskColumn) {
-    if (!discovery_.SetAddress(mac, ip, netmask))
+    if (!discovery_.Index().SetAddress(mac, ip, netmask))
         return false;
-    if (!listView)
-        return true;
-    FlushRows(); // the device's row may still be waiting
-    ReportTableModel& rows = listView->Rows();
-    const int row = rows.RowOf(mac);
-    if (row >= 0) {
+    if (listView) {
+        FlushRows(); // the device's row may still be waiting
+        ReportTableModel& rows = listView->Rows();
+        const int row = rows.RowOf(mac); // SetCell ignores -1
         rows.SetCell(row, ipColumn, ip);
         rows.SetCell(row, netmaskColumn, netmask);
     }
     return true;
 }
 
-void KvVRELRequest2Edits::ShowRow(ReportRow&& row) {
-    if (waiting_.empty() && shownSinceFlush_ < kRowsAtOnce) {
-        ++shownSinceFlush_;
-        std::vector<ReportRow> one;
-        one.push_back(std::move(row));
-        listView->Rows().Append(std::move(one));
-        TellProgress(DiscoverEvent::RowsShown);
-    } else {
-        waiting_.push_back(std::move(row));
-    }
-    if (!batchTimer_.isActive())
-        batchTimer_.start(kFlushIntervalMs);
-}
-
 void KvVRELRequest2Edits::FlushBatch() {
     shownSinceFlush_ = 0;
-    if (listView && nextWaiting_ < waiting_.size()) {
-        // A sorted table merges each slice into its order, which costs more than appending:
-        // the clock covers that too.
-        QElapsedTimer clock;
-        clock.start();
-        while (nextWaiting_ < waiting_.size() && clock.nsecsElapsed() < kBatchBudgetNs) {
-            const std::size_t end = std::min(waiting_.size(), nextWaiting_ + kRowsPerSlice);
-            std::vector<ReportRow> rows;
-            rows.reserve(end - nextWaiting_);
-            for (; nextWaiting_ < end; ++nextWaiting_)
-                rows.push_back(std::move(waiting_[nextWaiting_]));
-            listView->Rows().Append(std::move(rows));
-        }
+    QElapsedTimer clock;
+    clock.start();
+    while (listView && !waiting_.empty() && clock.nsecsElapsed() < kBatchBudgetNs) {
+        const auto end = waiting_.begin() + std::min(waiting_.size(), kRowsPerSlice);
+        listView->Rows().Append({std::make_move_iterator(waiting_.begin()),
+                                 std::make_move_iterator(end)});
+        waiting_.erase(waiting_.begin(), end);
     }
-    if (nextWaiting_ >= waiting_.size()) {
-        waiting_.clear();
-        nextWaiting_ = 0;
-    } else {
+    if (!waiting_.empty())
         batchTimer_.start(0);
-    }
     TellProgress(DiscoverEvent::RowsShown);
 }
 
@@ -273,8 +228,9 @@ void KvVRELRequest2Edits::BuildColumns() {
     if (listView->columnCount() >= n)
         return;
     QStringList captions;
-    ForEachRowValue(request.variables,
-                    [&](const std::string& name, const std::string&) { captions << Latin1(name); });
+    ForEachRowValue(request.variables, [&](const std::string& name, const std::string&) {
+        captions << QString::fromLatin1(name);
+    });
     // The rows stay: a repeating presenter adds to the rows of earlier commands.
     listView->setHeaderLabels(captions);
     for (int c = 0; c < captions.size(); ++c) {
@@ -290,21 +246,11 @@ void KvVRELRequest2Edits::BeginCommand(std::uint8_t) {
     ClearRows();
 }
 
-void KvVRELRequest2Edits::OnResult(std::uint8_t) {
-    if (listView)
-        AddRow();
-    else
+void KvVRELRequest2Edits::ShowResult(const Device* device) {
+    if (!listView) {
         FillControls();
-}
-
-void KvVRELRequest2Edits::OnDevice(const Device& device) {
-    if (listView)
-        AddRow(&device);
-    else
-        FillControls();
-}
-
-void KvVRELRequest2Edits::AddRow(const Device* device) {
+        return;
+    }
     ReportRow row;
     ForEachRowValue(request.variables,
                     [&](const std::string&, const std::string& value) { row.AddCell(value); });
@@ -314,13 +260,21 @@ void KvVRELRequest2Edits::AddRow(const Device* device) {
             row.AddCell(device->interfaceName);
         row.mac = device->macAddress;
     }
-    ShowRow(std::move(row));
+    if (waiting_.empty() && shownSinceFlush_ < kRowsAtOnce) {
+        ++shownSinceFlush_;
+        std::vector<ReportRow> one;
+        one.push_back(std::move(row));
+        listView->Rows().Append(std::move(one));
+        TellProgress(DiscoverEvent::RowsShown);
+    } else {
+        waiting_.push_back(std::move(row));
+    }
+    if (!batchTimer_.isActive())
+        batchTimer_.start(kFlushIntervalMs);
 }
 
 void KvVRELRequest2Edits::RowToValues() {
-    if (!listView)
-        return;
-    const int row = listView->Selected();
+    const int row = listView ? listView->Selected() : -1;
     if (row < 0)
         return;
     const ReportRow& cells = listView->Rows().Row(row);
@@ -331,8 +285,7 @@ void KvVRELRequest2Edits::RowToValues() {
         if (var.responseVars) {
             k += static_cast<std::size_t>(var.responseVars->count());
         } else if (var.readable()) {
-            var.value = cells.Cell(k);
-            ++k;
+            var.value = cells.Cell(k++);
         }
     }
 }
@@ -347,16 +300,10 @@ void KvVRELRequest2Edits::SelectItem(QObject* sender, int row, bool selected) {
 }
 
 void KvVRELRequest2Edits::CollectValues() {
-    KvVRELVarList& vars = request.variables;
-    for (int i = 0; i < vars.count(); ++i)
-        vars.at(i).value.clear();
+    for (int i = 0; i < request.variables.count(); ++i)
+        request.variables.at(i).value.clear();
     RowToValues();
     ReadControls();
-}
-
-void KvVRELRequest2EditsRepeat::BeginCommand(std::uint8_t) {
-    if (listView)
-        BuildColumns();
 }
 
 } // namespace vrel

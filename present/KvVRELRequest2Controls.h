@@ -3,8 +3,8 @@
 #include "ControlBinding.h"
 #include "DeviceDiscovery.h"
 #include "KvEditConstraint.h"
-#include "ReportListView.h"
 #include "KvVRELRequest.h"
+#include "ReportListView.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -20,9 +20,7 @@
 
 namespace vrel {
 
-// Runs Discover and Get for a window and shows what comes back: log lines in a memo, a
-// status bar or a status panel, and (in the derived classes) rows of a report list view and
-// the contents of bound controls.
+// Runs Discover and Get for a window and logs what comes back.
 class KvVRELRequest2Controls {
 public:
     explicit KvVRELRequest2Controls(QWidget* owner);
@@ -42,11 +40,11 @@ public:
     }
     void OnGetDone(const KvVRELError& completion, KvVRELVarList& variables);
 
-    virtual void BeginCommand(std::uint8_t command);
+    virtual void BeginCommand(std::uint8_t) {}
     virtual void Reserved1() {}
     virtual void OnResult(std::uint8_t command) = 0;
     virtual void CollectValues() {}
-    virtual void EndCommand(std::uint8_t command);
+    virtual void EndCommand(std::uint8_t) {}
     virtual void Reserved2() {}
 
     KvVRELRequest request;
@@ -67,24 +65,15 @@ protected:
     }
     // A device a Discover found for the first time, its answer in request.variables.
     virtual void OnDevice(const Device&) { OnResult(kDiscover); }
-    // Devices of the Discovers since the last clear: one per MAC address, the first answer's.
     DeviceDiscovery discovery_;
     // Completions can outlive a presenter that gave up waiting: they hold this token weakly.
-    std::weak_ptr<int> Token() const { return alive_; }
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 
 private:
-    void OnDiscoverEnded();
-
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     bool waited_ = false; // the wait happens once, in the most derived destructor that has it
 };
 
-// The time of day as the log lines show it: "hh:nn:ss ampm" with the locale's time separator
-// and AM/PM designators.
-std::string LogClockTime();
-
-// Adds a report list view (one row per result, the selection copied back into the
-// variables) and control bindings.
+// Adds a report list view (its selection copied back into the variables) and control bindings.
 class KvVRELRequest2Edits : public KvVRELRequest2Controls {
 public:
     explicit KvVRELRequest2Edits(QWidget* owner);
@@ -95,18 +84,16 @@ public:
     virtual void SelectItem(QObject* sender, int row, bool selected);
 
     void BeginCommand(std::uint8_t command) override;
-    void OnResult(std::uint8_t command) override;
+    void OnResult(std::uint8_t) override { ShowResult(nullptr); }
     void CollectValues() override;
 
-    // The device a row of a Discover shows, or none (no row, a Get row, a row since cleared).
+    // The device a row of a Discover shows, or none.
     std::optional<Device> DeviceOf(int row) const;
     // Devices of the Discovers since the last ClearRows, rows waiting to be shown included.
     const DeviceIndex& Devices() const { return discovery_.Index(); }
-    // A Set the listed device took: the list and the device's row show its new address in the
-    // given columns. False when the device is not listed.
+    // A Set the device took, shown in its row's columns; false when it is not listed.
     bool SetDeviceAddress(const std::string& mac, const std::string& ip, const std::string& netmask,
                           int ipColumn, int netmaskColumn);
-    // Adds the rows still waiting at once.
     void FlushRows();
 
     // Takes the binding's arrays; the presenter owns them from now on.
@@ -121,19 +108,16 @@ public:
 
 protected:
     void BuildColumns();
-    void AddRow(const Device* device = nullptr);
-    void OnDevice(const Device& device) override;
+    // A row for the result in request.variables, or the bound controls filled without a view.
+    void ShowResult(const Device* device);
+    void OnDevice(const Device& device) override { ShowResult(&device); }
     void RowToValues();
 
 private:
-    void ShowRow(ReportRow&& row);
     void FlushBatch();
 
-    // A burst of answers is handled a slice at a time. The first rows after a flush are shown
-    // at once; the rest wait here and are added in batches from the event loop, each batch
-    // bounded in time, so that it keeps painting and handling input.
+    // Rows of a burst beyond the first few, added in time-bounded batches from the event loop.
     std::deque<ReportRow> waiting_;
-    std::size_t nextWaiting_ = 0;
     int shownSinceFlush_ = 0; // rows shown directly since the last flush
     QTimer batchTimer_;
 };
@@ -142,7 +126,10 @@ private:
 class KvVRELRequest2EditsRepeat : public KvVRELRequest2Edits {
 public:
     using KvVRELRequest2Edits::KvVRELRequest2Edits;
-    void BeginCommand(std::uint8_t command) override;
+    void BeginCommand(std::uint8_t) override {
+        if (listView)
+            BuildColumns();
+    }
 };
 
 } // namespace vrel

@@ -35,14 +35,11 @@ std::vector<std::string> ReportRow::Cells() const {
 }
 
 void ReportRow::SetCell(std::size_t column, std::string_view text) {
-    std::vector<std::string> cells = Cells();
-    if (cells.size() <= column)
-        cells.resize(column + 1);
-    cells[column] = text;
-    texts_.clear();
-    count_ = 0;
-    for (const std::string& cell : cells)
-        AddCell(cell);
+    ReportRow changed;
+    for (std::size_t c = 0; c < std::max(count_, column + 1); ++c)
+        changed.AddCell(c == column ? text : Cell(c));
+    texts_ = std::move(changed.texts_);
+    count_ = changed.count_;
 }
 
 int ReportTableModel::rowCount(const QModelIndex& parent) const {
@@ -65,19 +62,18 @@ QVariant ReportTableModel::data(const QModelIndex& index, int role) const {
         return {};
     static const RowMark kUnmarked;
     const auto r = static_cast<std::size_t>(index.row());
-    const RowMark* own = nullptr;
+    const RowMark* mark = r < marks_.size() ? &marks_[r] : &kUnmarked;
     if (r < cellMarks_.size()) {
-        const auto at = cellMarks_[r].constFind(index.column());
-        own = at == cellMarks_[r].cend() ? nullptr : &*at;
+        if (const auto at = cellMarks_[r].constFind(index.column()); at != cellMarks_[r].cend())
+            mark = &*at; // a cell's own mark wins over its row's
     }
-    const RowMark& mark = own ? *own : r < marks_.size() ? marks_[r] : kUnmarked;
     switch (role) {
     case Qt::DisplayRole:
         return Text(index.row(), index.column());
     case Qt::ToolTipRole:
-        return mark.toolTip.isEmpty() ? QVariant() : QVariant(mark.toolTip);
+        return mark->toolTip.isEmpty() ? QVariant() : QVariant(mark->toolTip);
     case Qt::BackgroundRole:
-        return mark.background.isValid() ? QVariant(QBrush(mark.background)) : QVariant();
+        return mark->background.isValid() ? QVariant(QBrush(mark->background)) : QVariant();
     default:
         return {};
     }
@@ -108,10 +104,9 @@ void ReportTableModel::Append(std::vector<ReportRow>&& rows) {
         return;
     const int first = rowCount();
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
-    for (ReportRow& row : rows)
-        rows_.push_back(std::move(row));
+    std::ranges::move(rows, std::back_inserter(rows_));
     endInsertRows();
-    if (Sorted())
+    if (sortColumn_ >= 0)
         Reorder(static_cast<std::size_t>(first));
 }
 
@@ -129,8 +124,8 @@ void ReportTableModel::Clear() {
 void ReportTableModel::SetMarks(const std::vector<RowMark>& marks) {
     if (rows_.empty())
         return;
-    marks_.assign(marks.begin(), marks.begin() + static_cast<std::ptrdiff_t>(
-                                                     std::min(marks.size(), rows_.size())));
+    marks_ = marks;
+    marks_.resize(std::min(marks_.size(), rows_.size()));
     emit dataChanged(index(0, 0), index(rowCount() - 1, std::max(0, columnCount() - 1)),
                      {Qt::ToolTipRole, Qt::BackgroundRole});
 }
@@ -142,8 +137,7 @@ void ReportTableModel::SetCellMark(int row, int column, const RowMark& mark) {
     if (cellMarks_.size() <= r)
         cellMarks_.resize(r + 1);
     cellMarks_[r].insert(column, mark);
-    emit dataChanged(index(row, column), index(row, column),
-                     {Qt::ToolTipRole, Qt::BackgroundRole});
+    emit dataChanged(index(row, column), index(row, column), {Qt::ToolTipRole, Qt::BackgroundRole});
 }
 
 void ReportTableModel::SetCell(int row, int column, std::string_view text) {
@@ -157,11 +151,10 @@ void ReportTableModel::SetCell(int row, int column, std::string_view text) {
 }
 
 int ReportTableModel::RowOf(std::string_view mac) const {
-    for (std::size_t r = 0; r < rows_.size(); ++r) {
-        if (!rows_[r].mac.empty() && MacKey(rows_[r].mac) == MacKey(mac))
-            return static_cast<int>(r);
-    }
-    return -1;
+    const auto at = std::ranges::find_if(rows_, [key = MacKey(mac)](const ReportRow& r) {
+        return !r.mac.empty() && MacKey(r.mac) == key;
+    });
+    return at == rows_.end() ? -1 : static_cast<int>(at - rows_.begin());
 }
 
 void ReportTableModel::sort(int column, Qt::SortOrder order) {
@@ -176,8 +169,7 @@ void ReportTableModel::sort(int column, Qt::SortOrder order) {
 
 namespace {
 
-// The elements in the order given: order[new position] = old position. Elements past the
-// end of a shorter container (keys not made yet) come out empty.
+// order[new position] = old position; past the end of from (keys not made yet): empty.
 template <class Container> Container Permuted(Container&& from, const std::vector<int>& order) {
     Container to;
     for (const int old : order) {
@@ -198,10 +190,8 @@ const RowSortKey& ReportTableModel::KeyOf(std::size_t row) {
     return *key;
 }
 
-// Stable, so rows with equal cells keep their order of arrival. A batch arriving in a sorted
-// table is sorted alone and merged in: each row's key is made once, and a burst costs a
-// merge per batch rather than a sort of the whole table. The view's selection and current
-// row follow their rows.
+// Stable: equal rows keep their order of arrival. A batch arriving in a sorted table is sorted
+// alone and merged in, so a burst costs a merge per batch, not a sort of the whole table.
 void ReportTableModel::Reorder(std::size_t sortedEnd) {
     std::vector<int> order(rows_.size()); // order[new position] = old position
     std::iota(order.begin(), order.end(), 0);

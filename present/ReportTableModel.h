@@ -15,11 +15,9 @@
 
 namespace vrel {
 
-// One row of a report: the cells as the device sent them (Latin-1 bytes, converted for
-// display only when a cell is drawn) and, for a device row, its MAC address. The cells share
-// one text, each behind its length (PackText): a table of ten thousand rows makes one
-// allocation per row instead of one per cell, and fresh memory is what a burst of rows costs
-// most.
+// A report row: the cells as sent (Latin-1, converted only when drawn) and, for a device, its
+// MAC. The cells share one text, each behind its length (PackText): an allocation per row, not
+// per cell, as fresh memory is what a burst of rows costs most.
 class ReportRow {
 public:
     void AddCell(std::string_view text);
@@ -37,17 +35,14 @@ private:
     std::size_t count_ = 0;
 };
 
-// How a row is marked: a background for every cell and a tool tip; an invalid colour and an
-// empty tip leave it plain.
+// A background and a tool tip; an invalid colour and an empty tip leave it plain.
 struct RowMark {
     QColor background;
     QString toolTip;
 };
 
-// The rows of a report list view. Rows are appended a batch at a time, so a burst of
-// thousands of answers costs the view one insertion per batch, not one per answer. Rows keep
-// their order of arrival until sort() is asked for; from then on every batch takes its place
-// in that order.
+// The rows of a report list view, appended a batch at a time. Rows keep their order of arrival
+// until sort(); from then on every batch takes its place in that order.
 class ReportTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -59,7 +54,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     void sort(int column, Qt::SortOrder order) override;
 
-    // Replaces the column captions; rows keep their cells.
+    // Rows keep their cells.
     void SetHeaders(const QStringList& captions);
     void SetColumnCount(int columns);
     void Append(std::vector<ReportRow>&& rows);
@@ -76,17 +71,13 @@ public:
 
     const ReportRow& Row(int row) const { return rows_[static_cast<std::size_t>(row)]; }
     QString Text(int row, int column) const;
-    bool Sorted() const { return sortColumn_ >= 0; }
 
 private:
     const RowSortKey& KeyOf(std::size_t row);
     // Puts rows [sortedEnd, end) in their places among the rows before, which are in order.
     void Reorder(std::size_t sortedEnd);
 
-    // A deque: a table of thousands of rows grows without moving them, and without touching
-    // twice its size in fresh memory, which costs a burst more than the rows themselves.
-    // Marks and sort keys are kept beside the rows, in row order, and only once there are
-    // any: most tables have neither, and a row is then only its cells.
+    // A deque, as DeviceList is. Marks and keys only once there are any: most tables have none.
     std::deque<ReportRow> rows_;
     std::vector<RowMark> marks_;                  // up to the last marked row
     std::vector<QHash<int, RowMark>> cellMarks_;  // by column, up to the last row with one

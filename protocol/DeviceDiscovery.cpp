@@ -4,46 +4,30 @@
 #include "ResultCodes.h"
 #include "VrelTables.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace vrel {
 
 namespace {
 
 constexpr const char* kEveryDevice = "FFFFFFFFFFFF";
 
-// Response variable ids of the Discovery list.
-constexpr std::uint8_t kIdProductCode = 235;
-constexpr std::uint8_t kIdModelName = 1;
+// Response variable ids of the Discovery list, and the device field each carries.
 constexpr std::uint8_t kIdMacAddress = 2;
-constexpr std::uint8_t kIdIpAddress = 3;
-constexpr std::uint8_t kIdNetmask = 4;
+using Field = std::pair<std::uint8_t, std::string Device::*>;
+constexpr Field kFields[] = {
+    {235, &Device::productCode}, {1, &Device::modelName}, {kIdMacAddress, &Device::macAddress},
+    {3, &Device::ipAddress},     {4, &Device::netmask},
+};
 
-std::string* FieldOf(Device& device, std::uint8_t id) {
-    switch (id) {
-    case kIdProductCode:
-        return &device.productCode;
-    case kIdModelName:
-        return &device.modelName;
-    case kIdMacAddress:
-        return &device.macAddress;
-    case kIdIpAddress:
-        return &device.ipAddress;
-    case kIdNetmask:
-        return &device.netmask;
-    default:
-        return nullptr;
-    }
+template <class D> auto FieldOf(D& device, std::uint8_t id) -> decltype(&device.productCode) {
+    const auto field = std::ranges::find(kFields, id, &Field::first);
+    return field == std::end(kFields) ? nullptr : &(device.*field->second);
 }
 
-} // namespace
-
-void PrepareDiscover(KvVRELRequest& request) {
-    const auto discovery = KvVRELVarList::create_from_definitions(DiscoveryVariables());
-    request.variables.assign(*discovery);
-    request.variables.name = "Discovery Table";
-    request.targetMac = kEveryDevice;
-    request.password.clear();
-}
-
+// The device of an answer decoded into the Discovery list (one structured variable whose
+// response variables carry the device's fields); nothing for any other list.
 std::optional<Device> DeviceFromAnswer(const KvVRELVarList& vars) {
     if (vars.count() != 1 || !vars.at(0).responseVars)
         return std::nullopt;
@@ -56,29 +40,31 @@ std::optional<Device> DeviceFromAnswer(const KvVRELVarList& vars) {
             *text = field.value;
         hasMac = hasMac || field.id == kIdMacAddress;
     }
-    if (!hasMac)
-        return std::nullopt;
-    return device;
+    return hasMac ? std::optional<Device>(std::move(device)) : std::nullopt;
+}
+
+} // namespace
+
+void PrepareDiscover(KvVRELRequest& request) {
+    request.variables.assign(*KvVRELVarList::create_from_definitions(DiscoveryVariables()));
+    request.variables.name = "Discovery Table";
+    request.targetMac = kEveryDevice;
+    request.password.clear();
 }
 
 bool DeviceMeetsCondition(KvVRELRequest& request, const Device& device) {
     PrepareDiscover(request);
     KvVRELResponseVarList& fields = *request.variables.at(0).responseVars;
-    Device copy = device;
     for (int i = 0; i < fields.count(); ++i) {
-        if (const std::string* text = FieldOf(copy, fields.at(i).id))
+        if (const std::string* text = FieldOf(device, fields.at(i).id))
             fields.at(i).value = *text;
     }
     return request.CheckResponse();
 }
 
-DeviceDiscovery::DeviceDiscovery(KvVRELRequest& request, Handlers handlers)
-    : request_(request), handlers_(std::move(handlers)) {}
-
 int DeviceDiscovery::Start() {
-    const std::weak_ptr<int> token = alive_;
-    const int sequence =
-        request_.DiscoverAsync([this, token](const KvVRELError& e, KvVRELVarList& vars) {
+    const int sequence = request_.DiscoverAsync(
+        [this, token = std::weak_ptr<int>(alive_)](const KvVRELError& e, KvVRELVarList& vars) {
             if (!token.expired())
                 OnCompletion(e, vars);
         });
@@ -99,16 +85,20 @@ void DeviceDiscovery::OnCompletion(const KvVRELError& completion, KvVRELVarList&
     request_.variables.assign(variables);
     if (completion.code == kTimeout) {
         running_.erase(completion.sequence);
-        if (handlers_.ended)
-            handlers_.ended(completion.sequence);
+        handlers_.ended(completion.sequence);
         return;
     }
     ++answersByInterface_[completion.interfaceName];
     if (completion.code != 0)
         return;
     auto device = DeviceFromAnswer(variables);
-    if (!Accepted(device ? device->macAddress : std::string()))
+    try {
+        if (!request_.CheckResponse())
+            return;
+    } catch (const Exception& failure) {
+        handlers_.rejected(device ? device->macAddress : std::string(), failure.Message());
         return;
+    }
     if (!device) {
         if (handlers_.answered)
             handlers_.answered();
@@ -116,28 +106,11 @@ void DeviceDiscovery::OnCompletion(const KvVRELError& completion, KvVRELVarList&
     }
     device->interfaceName = completion.interfaceName;
     device->interfaceIndex = completion.interfaceIndex;
-    switch (index_.Add(*device)) {
-    case DeviceIndex::Outcome::Added:
-        if (handlers_.added)
-            handlers_.added(*device);
-        break;
-    case DeviceIndex::Outcome::FirstConflict:
-        if (handlers_.conflict)
-            handlers_.conflict(*index_.Find(device->macAddress), *device);
-        break;
-    default:
-        break;
-    }
-}
-
-bool DeviceDiscovery::Accepted(const std::string& macAddress) {
-    try {
-        return request_.CheckResponse();
-    } catch (const Exception& failure) {
-        if (handlers_.rejected)
-            handlers_.rejected(macAddress, failure.Message());
-        return false;
-    }
+    const DeviceIndex::Outcome outcome = index_.Add(*device);
+    if (outcome == DeviceIndex::Outcome::Added)
+        handlers_.added(*device);
+    else if (outcome == DeviceIndex::Outcome::FirstConflict)
+        handlers_.conflict(*index_.Find(device->macAddress), *device);
 }
 
 } // namespace vrel

@@ -24,6 +24,12 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+std::string FormatCsv(const DeviceList& rows) {
+    std::ostringstream out;
+    WriteCsv(rows.size(), [&rows](std::size_t r) { return rows[r]; }, out);
+    return out.str();
+}
+
 const Device kRelay{
     "4660", "Relay, 4 channels", "0A0000000001", "192.168.100.200", "255.255.255.0", "eth1"};
 const Device kShort{"1", "A", "0A0000000002", "10.0.0.1", "255.0.0.0", "enp0s31f6"};

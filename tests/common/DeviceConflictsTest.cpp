@@ -13,6 +13,11 @@ HostAddress Host(const char* name, const char* ip, const char* mask, bool loopba
     return {name, ParseDottedQuad(ip).value(), ParseDottedQuad(mask).value(), loopback};
 }
 
+std::vector<DeviceConflict> FindConflicts(const DeviceList& devices,
+                                          const std::vector<HostAddress>& host) {
+    return vrel::FindConflicts(devices.size(), [&](std::size_t i) { return devices[i]; }, host);
+}
+
 // A host on two networks, as a commissioning laptop often is, and its loopback.
 const std::vector<HostAddress> kHost = {
     Host("lo", "127.0.0.1", "255.0.0.0", true),
