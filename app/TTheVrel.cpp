@@ -441,8 +441,8 @@ void TTheVrel::BT_SetClick() {
     // Where the device was listed: its Set goes out there, and the journal keeps its old address.
     Device before;
     before.macAddress = target.mac;
-    if (const auto listed = discoverPresenter_ ? discoverPresenter_->Devices().Find(target.mac)
-                                               : std::nullopt)
+    if (const auto listed =
+            discoverPresenter_ ? discoverPresenter_->Devices().Find(target.mac) : std::nullopt)
         before = *listed;
     target.interfaceIndex = before.interfaceIndex;
     VerifiedSet::Options options;

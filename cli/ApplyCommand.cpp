@@ -173,8 +173,9 @@ int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
 int Verdict(const ApplyRun& run, int succeeded) {
     const auto total = static_cast<int>(run.plan.rows.size());
     if (run.args.dryRun) {
-        const auto present = std::count_if(run.plan.rows.begin(), run.plan.rows.end(),
-                                           [&](const PlanRow& r) { return run.found.Find(r.mac).has_value(); });
+        const auto present =
+            std::count_if(run.plan.rows.begin(), run.plan.rows.end(),
+                          [&](const PlanRow& r) { return run.found.Find(r.mac).has_value(); });
         if (present < total)
             std::cerr << "vrel: " << total - present << " of " << total << " devices not found\n";
         return kExitOk;

@@ -144,7 +144,6 @@ void KvVRELRequest2Controls::OnGetDone(const KvVRELError& completion, KvVRELVarL
     }
 }
 
-
 KvVRELRequest2Edits::KvVRELRequest2Edits(QWidget* ownerWindow)
     : KvVRELRequest2Controls(ownerWindow), editConstraints(ownerWindow, 1) {
     batchTimer_.setSingleShot(true);
@@ -209,8 +208,8 @@ void KvVRELRequest2Edits::FlushBatch() {
     clock.start();
     while (listView && !waiting_.empty() && clock.nsecsElapsed() < kBatchBudgetNs) {
         const auto end = waiting_.begin() + std::min(waiting_.size(), kRowsPerSlice);
-        listView->Rows().Append({std::make_move_iterator(waiting_.begin()),
-                                 std::make_move_iterator(end)});
+        listView->Rows().Append(
+            {std::make_move_iterator(waiting_.begin()), std::make_move_iterator(end)});
         waiting_.erase(waiting_.begin(), end);
     }
     if (!waiting_.empty())

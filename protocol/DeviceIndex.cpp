@@ -15,10 +15,9 @@ namespace {
 constexpr std::size_t kBlockBytes = 64 * 1024;
 
 // The texts of a device in the order of its record, behind the interface index.
-template <class D>
-auto TextsOf(D& d) {
-    return std::array{&d.productCode, &d.modelName, &d.macAddress, &d.ipAddress, &d.netmask,
-                      &d.interfaceName};
+template <class D> auto TextsOf(D& d) {
+    return std::array{&d.productCode, &d.modelName, &d.macAddress,
+                      &d.ipAddress,   &d.netmask,   &d.interfaceName};
 }
 
 // The content of an answer as one key. A device that puts the separator into its texts can

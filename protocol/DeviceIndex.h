@@ -56,7 +56,7 @@ private:
     Where Pack(const Device& device);
 
     std::vector<std::string> blocks_;
-    std::deque<Where> at_;                     // by place in the order of first answers
+    std::deque<Where> at_;                    // by place in the order of first answers
     QHash<std::uint64_t, std::size_t> byMac_; // place in at_
     // Per conflicted MAC: the distinct contents seen besides the listed one.
     QHash<std::uint64_t, std::unordered_set<std::string>> conflicts_;

@@ -210,8 +210,8 @@ std::string bytes_to_hex(const std::string& bytes) {
 std::string ticks_to_text(std::uint32_t t) {
     const std::uint32_t days = t / 8640000u;
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%u:%02u:%02u.%02u", t % 8640000u / 360000u,
-                  t % 360000u / 6000u, t % 6000u / 100u, t % 100u);
+    std::snprintf(buf, sizeof buf, "%u:%02u:%02u.%02u", t % 8640000u / 360000u, t % 360000u / 6000u,
+                  t % 6000u / 100u, t % 100u);
     return (days == 0 ? "" : days == 1 ? "1 day " : std::to_string(days) + " days, ") + buf;
 }
 

@@ -26,7 +26,8 @@ std::vector<std::string> Lines(const std::string& text) {
 
 std::string FormatCsv(const DeviceList& rows) {
     std::ostringstream out;
-    WriteCsv(rows.size(), [&rows](std::size_t r) { return rows[r]; }, out);
+    WriteCsv(
+        rows.size(), [&rows](std::size_t r) { return rows[r]; }, out);
     return out.str();
 }
 

@@ -15,7 +15,8 @@ HostAddress Host(const char* name, const char* ip, const char* mask, bool loopba
 
 std::vector<DeviceConflict> FindConflicts(const DeviceList& devices,
                                           const std::vector<HostAddress>& host) {
-    return vrel::FindConflicts(devices.size(), [&](std::size_t i) { return devices[i]; }, host);
+    return vrel::FindConflicts(
+        devices.size(), [&](std::size_t i) { return devices[i]; }, host);
 }
 
 // A host on two networks, as a commissioning laptop often is, and its loopback.
