@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <unordered_map>
 
 namespace vrel {
 
@@ -28,15 +29,27 @@ std::string_view OutsideOf(std::uint32_t address, const Device& device,
     return known ? std::string_view(device.interfaceName) : std::string_view("this host");
 }
 
-// How many devices answer with each device's IP address, looked up in the sorted addresses:
-// one array, where a hash map would make a node per device of a burst.
+// How many devices answer with each device's IP address, from the runs of the sorted
+// addresses: one array, and a map node only per shared address, not per device of a burst.
 std::vector<int> UsersOfAddresses(const std::vector<std::uint64_t>& keys) {
     std::vector<std::uint64_t> sorted = keys;
     std::ranges::sort(sorted);
+    // One walk over the runs of equal addresses; only shared ones are kept.
+    std::unordered_map<std::uint64_t, int> shared;
+    for (auto run = sorted.begin(); run != sorted.end();) {
+        auto end = run;
+        while (end != sorted.end() && *end == *run)
+            ++end;
+        if (end - run > 1)
+            shared.emplace(*run, static_cast<int>(end - run));
+        run = end;
+    }
     std::vector<int> users;
     users.reserve(keys.size());
-    for (const std::uint64_t key : keys)
-        users.push_back(static_cast<int>(std::ranges::equal_range(sorted, key).size()));
+    for (const std::uint64_t key : keys) {
+        const auto at = shared.find(key);
+        users.push_back(at == shared.end() ? 1 : at->second);
+    }
     return users;
 }
 

@@ -66,14 +66,20 @@ TEST_F(SiteCommissioning, AssignDryRunAndApplyGiveEveryDeviceItsAddress) {
     std::string rows;
     for (int n = 1; n <= kDevices; ++n)
         rows += "1,FRESH," + Mac(n) + ",192.168.0.100,255.255.255.0,\r\n";
-    ASSERT_TRUE(StartDeviceRows(rows, Mac(1), {"--loss", "15", "--set-loss", "30", "--seed", "7", "--quiet"}))
+    ASSERT_TRUE(StartDeviceRows(rows, Mac(1),
+                                {"--loss", "15", "--set-loss", "30", "--seed", "7", "--quiet"}))
         << Sim().Log();
+    // Other tests of this process may have journaled Sets before: count the lines this one adds.
+    QFile journal(qEnvironmentVariable("XDG_STATE_HOME") + "/vrel/journal.csv");
+    const qsizetype journaledBefore =
+        journal.open(QIODevice::ReadOnly) ? journal.readAll().count('\n') : 0;
+    journal.close();
     QElapsedTimer clock;
     clock.start();
     const QString plan = dir_.filePath("site.csv");
-    const QStringList assign = {"assign",     "--from", "10.20.0.10", "--netmask", "255.255.0.0",
-                                "-o",         plan,     "--timeout",  "1",         "--rounds",
-                                "6"};
+    const QStringList assign = {"assign",      "--from",   "10.20.0.10", "--netmask",
+                                "255.255.0.0", "-o",       plan,         "--timeout",
+                                "1",           "--rounds", "6"};
     VrelRun run = RunVrel(assign, Patient());
     ASSERT_EQ(run.exitCode, 0) << Describe(assign, run);
     QFile file(plan);
@@ -103,9 +109,10 @@ TEST_F(SiteCommissioning, AssignDryRunAndApplyGiveEveryDeviceItsAddress) {
     // One after the other they took minutes; in parallel a few tens of seconds.
     EXPECT_LT(elapsed, 90000);
 
-    QFile journal(qEnvironmentVariable("XDG_STATE_HOME") + "/vrel/journal.csv");
     ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
-    EXPECT_EQ(journal.readAll().count('\n'), static_cast<qsizetype>(planned.size()) + 1);
+    // A new journal starts with its header line.
+    EXPECT_EQ(journal.readAll().count('\n') - journaledBefore,
+              static_cast<qsizetype>(planned.size()) + (journaledBefore == 0 ? 1 : 0));
 
     const QStringList discover = {"discover", "--csv", "--rounds", "10", "--until-quiet", "700"};
     run = RunVrel(discover, Patient());
