@@ -314,8 +314,9 @@ void TTheVrel::MarkConflicts() {
     // In the order of the rows, which a click on a header may have sorted.
     const auto conflicts = FindConflicts(
         static_cast<std::size_t>(LV_Vrel->RowCount()),
-        [&](std::size_t r) {
-            return discoverPresenter_->DeviceOf(static_cast<int>(r)).value_or(Device());
+        [&, d = Device()](std::size_t r) mutable -> const Device& {
+            d = discoverPresenter_->DeviceOf(static_cast<int>(r)).value_or(Device());
+            return d;
         },
         HostAddresses());
     // Rows past the last conflict lose their marks without an entry each.

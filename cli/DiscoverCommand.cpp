@@ -81,7 +81,10 @@ DiscoverArgs ParseDiscover(const QStringList& args) {
 
 void PrintDevices(const DiscoverArgs& a, const DiscoverRounds& run, const KvVRELClient& client) {
     const DeviceIndex& found = run.Devices();
-    const DeviceAt at = [&found](std::size_t i) { return found.At(i); };
+    const DeviceAt at = [&found, d = Device()](std::size_t i) mutable -> const Device& {
+        found.Read(i, d);
+        return d;
+    };
     const std::vector<DeviceConflict> conflicts = FindConflicts(found.Count(), at, HostAddresses());
     // CSV has no notes column: its readers get the summary line only.
     if (a.json)

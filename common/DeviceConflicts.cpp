@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <limits>
-#include <unordered_map>
+#include <utility>
 
 namespace vrel {
 
@@ -29,28 +29,40 @@ std::string_view OutsideOf(std::uint32_t address, const Device& device,
     return known ? std::string_view(device.interfaceName) : std::string_view("this host");
 }
 
-// How many devices answer with each device's IP address, from the runs of the sorted
-// addresses: one array, and a map node only per shared address, not per device of a burst.
+// How many devices answer with each device's IP address: equal addresses sort into runs, and
+// only the devices of a run longer than one need an entry.
 std::vector<int> UsersOfAddresses(const std::vector<std::uint64_t>& keys) {
-    std::vector<std::uint64_t> sorted = keys;
+    std::vector<std::pair<std::uint64_t, std::size_t>> sorted;
+    sorted.reserve(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        sorted.emplace_back(keys[i], i);
     std::ranges::sort(sorted);
-    // One walk over the runs of equal addresses; only shared ones are kept.
-    std::unordered_map<std::uint64_t, int> shared;
+    std::vector<int> users(keys.size(), 1);
     for (auto run = sorted.begin(); run != sorted.end();) {
-        auto end = run;
-        while (end != sorted.end() && *end == *run)
-            ++end;
-        if (end - run > 1)
-            shared.emplace(*run, static_cast<int>(end - run));
+        const auto end =
+            std::ranges::find_if(run, sorted.end(), [key = run->first](const auto& entry) {
+                return entry.first != key;
+            });
+        for (auto at = run; end - run > 1 && at != end; ++at)
+            users[at->second] = static_cast<int>(end - run);
         run = end;
     }
-    std::vector<int> users;
-    users.reserve(keys.size());
-    for (const std::uint64_t key : keys) {
-        const auto at = shared.find(key);
-        users.push_back(at == shared.end() ? 1 : at->second);
-    }
     return users;
+}
+
+// What one device's own answer shows: a group MAC, the host's address, a foreign subnet.
+DeviceConflict CheckDevice(std::size_t position, std::uint64_t key, const Device& d,
+                           const std::vector<HostAddress>& host) {
+    DeviceConflict c;
+    c.device = position;
+    c.groupMac = !GroupMacProblem(d.macAddress).empty();
+    if (key <= std::numeric_limits<std::uint32_t>::max()) {
+        const auto address = static_cast<std::uint32_t>(key);
+        c.hostAddress = std::ranges::find(host, address, &HostAddress::address) != host.end();
+        if (!c.hostAddress)
+            c.outsideOf = OutsideOf(address, d, host);
+    }
+    return c;
 }
 
 } // namespace
@@ -71,28 +83,27 @@ std::string DeviceConflict::Text() const {
 
 std::vector<DeviceConflict> FindConflicts(std::size_t count, const DeviceAt& deviceAt,
                                           const std::vector<HostAddress>& host) {
+    // One read of each device: its own findings now, the sharing of addresses once all are read.
     std::vector<std::uint64_t> keys(count);
+    std::vector<DeviceConflict> own;
     for (std::size_t i = 0; i < count; ++i) {
+        const Device& d = deviceAt(i);
         // A text that is no address (a broken device's) counts as the text, above 32 bits.
-        const std::string ip = deviceAt(i).ipAddress;
-        const auto address = ParseDottedQuad(ip);
-        keys[i] = address ? *address : (std::uint64_t{1} << 32) + std::hash<std::string_view>{}(ip);
+        const auto address = ParseDottedQuad(d.ipAddress);
+        keys[i] = address ? *address
+                          : (std::uint64_t{1} << 32) + std::hash<std::string_view>{}(d.ipAddress);
+        if (DeviceConflict c = CheckDevice(i, keys[i], d, host); c.Any())
+            own.push_back(std::move(c));
     }
     const std::vector<int> users = UsersOfAddresses(keys);
-
     std::vector<DeviceConflict> conflicts;
+    auto next = own.begin();
     for (std::size_t i = 0; i < count; ++i) {
-        const Device d = deviceAt(i);
         DeviceConflict c;
+        if (next != own.end() && next->device == i)
+            c = std::move(*next++);
         c.device = i;
         c.sharedBy = users[i];
-        c.groupMac = !GroupMacProblem(d.macAddress).empty();
-        if (keys[i] <= std::numeric_limits<std::uint32_t>::max()) {
-            const auto address = static_cast<std::uint32_t>(keys[i]);
-            c.hostAddress = std::ranges::find(host, address, &HostAddress::address) != host.end();
-            if (!c.hostAddress)
-                c.outsideOf = OutsideOf(address, d, host);
-        }
         if (c.Any())
             conflicts.push_back(std::move(c));
     }

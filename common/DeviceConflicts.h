@@ -35,7 +35,9 @@ struct DeviceConflict {
 // answer with (devices leave the factory with one default), an address outside the arrival
 // interface's subnets (only the broadcast Set reaches it), the host's own address. Answers over
 // loopback or an unknown interface are held against all the host's other subnets, if any.
-using DeviceAt = std::function<Device(std::size_t)>;
+// deviceAt's reference holds until its next call, so a packed list can hand out one scratch
+// device for all.
+using DeviceAt = std::function<const Device&(std::size_t)>;
 std::vector<DeviceConflict> FindConflicts(std::size_t count, const DeviceAt& deviceAt,
                                           const std::vector<HostAddress>& host);
 

@@ -55,14 +55,18 @@ DeviceIndex::Where DeviceIndex::Pack(const Device& d) {
 }
 
 Device DeviceIndex::At(std::size_t position) const {
+    Device d;
+    Read(position, d);
+    return d;
+}
+
+void DeviceIndex::Read(std::size_t position, Device& into) const {
     const Where where = at_[position];
     const char* p = blocks_[where.block].data() + where.offset;
-    Device d;
-    std::memcpy(&d.interfaceIndex, p, sizeof d.interfaceIndex);
-    p += sizeof d.interfaceIndex;
-    for (std::string* text : TextsOf(d))
+    std::memcpy(&into.interfaceIndex, p, sizeof into.interfaceIndex);
+    p += sizeof into.interfaceIndex;
+    for (std::string* text : TextsOf(into))
         *text = UnpackText(p);
-    return d;
 }
 
 DeviceIndex::Outcome DeviceIndex::Add(const Device& device) {

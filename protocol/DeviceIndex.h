@@ -38,6 +38,9 @@ public:
     std::size_t Count() const { return at_.size(); }
     // The device at this place in the order of first answers.
     Device At(std::size_t position) const;
+    // The same into a device whose strings are reused: a walk over thousands of devices then
+    // allocates nothing after the first few.
+    void Read(std::size_t position, Device& into) const;
     std::optional<Device> Find(std::string_view macAddress) const;
     // Every device, in the order of first answers.
     DeviceList Devices() const;

@@ -27,7 +27,7 @@ std::vector<std::string> Lines(const std::string& text) {
 std::string FormatCsv(const DeviceList& rows) {
     std::ostringstream out;
     WriteCsv(
-        rows.size(), [&rows](std::size_t r) { return rows[r]; }, out);
+        rows.size(), [&rows](std::size_t r) -> const Device& { return rows[r]; }, out);
     return out.str();
 }
 

@@ -16,7 +16,7 @@ HostAddress Host(const char* name, const char* ip, const char* mask, bool loopba
 std::vector<DeviceConflict> FindConflicts(const DeviceList& devices,
                                           const std::vector<HostAddress>& host) {
     return vrel::FindConflicts(
-        devices.size(), [&](std::size_t i) { return devices[i]; }, host);
+        devices.size(), [&](std::size_t i) -> const Device& { return devices[i]; }, host);
 }
 
 // A host on two networks, as a commissioning laptop often is, and its loopback.
@@ -80,12 +80,14 @@ TEST(DeviceConflicts, SharedAddressMarksEveryHolder) {
         // A broken device's text that is no address is shared by text.
         {"", "", "B6", "none", "255.255.0.0", "eth0"},
         {"", "", "B7", "none", "255.255.0.0", "eth0"},
+        // Shared and outside: both notes on one entry.
+        {"", "", "B8", "172.16.0.1", "255.255.0.0", "eth0"},
     };
     const auto conflicts = FindConflicts(devices, kHost);
     // Every device but B2 has something to note, the first and the last among them; each
     // entry names its device by position.
-    const std::size_t noted[] = {0, 2, 3, 4, 5, 6};
-    const int shared[] = {3, 1, 3, 1, 3, 2, 2};
+    const std::size_t noted[] = {0, 2, 3, 4, 5, 6, 7};
+    const int shared[] = {3, 1, 3, 2, 3, 2, 2, 2};
     ASSERT_EQ(conflicts.size(), std::size(noted));
     for (std::size_t k = 0; k < conflicts.size(); ++k) {
         const std::size_t i = conflicts[k].device;
@@ -93,8 +95,10 @@ TEST(DeviceConflicts, SharedAddressMarksEveryHolder) {
         EXPECT_EQ(conflicts[k].sharedBy, shared[i]) << devices[i].macAddress;
     }
     EXPECT_EQ(conflicts[0].Text(), "IP address used by 3 devices");
+    EXPECT_EQ(conflicts[2].Text(), "IP address used by 2 devices; outside the subnets of eth0 "
+                                   "(reachable only by the broadcast Set)");
     EXPECT_EQ(ConflictSummary(conflicts),
-              "5 devices share an IP address, 1 device is outside the host's subnets");
+              "7 devices share an IP address, 2 devices are outside the host's subnets");
     EXPECT_EQ(ConflictSummary(FindConflicts(DeviceList{devices[1]}, kHost)), "");
 }
 
