@@ -50,21 +50,6 @@ std::vector<int> UsersOfAddresses(const std::vector<std::uint64_t>& keys) {
     return users;
 }
 
-// What one device's own answer shows: a group MAC, the host's address, a foreign subnet.
-DeviceConflict CheckDevice(std::size_t position, std::uint64_t key, const Device& d,
-                           const std::vector<HostAddress>& host) {
-    DeviceConflict c;
-    c.device = position;
-    c.groupMac = !GroupMacProblem(d.macAddress).empty();
-    if (key <= std::numeric_limits<std::uint32_t>::max()) {
-        const auto address = static_cast<std::uint32_t>(key);
-        c.hostAddress = std::ranges::find(host, address, &HostAddress::address) != host.end();
-        if (!c.hostAddress)
-            c.outsideOf = OutsideOf(address, d, host);
-    }
-    return c;
-}
-
 } // namespace
 
 std::string DeviceConflict::Text() const {
@@ -83,27 +68,28 @@ std::string DeviceConflict::Text() const {
 
 std::vector<DeviceConflict> FindConflicts(std::size_t count, const DeviceAt& deviceAt,
                                           const std::vector<HostAddress>& host) {
-    // One read of each device: its own findings now, the sharing of addresses once all are read.
     std::vector<std::uint64_t> keys(count);
-    std::vector<DeviceConflict> own;
     for (std::size_t i = 0; i < count; ++i) {
-        const Device& d = deviceAt(i);
         // A text that is no address (a broken device's) counts as the text, above 32 bits.
-        const auto address = ParseDottedQuad(d.ipAddress);
-        keys[i] = address ? *address
-                          : (std::uint64_t{1} << 32) + std::hash<std::string_view>{}(d.ipAddress);
-        if (DeviceConflict c = CheckDevice(i, keys[i], d, host); c.Any())
-            own.push_back(std::move(c));
+        const std::string& ip = deviceAt(i).ipAddress;
+        const auto address = ParseDottedQuad(ip);
+        keys[i] = address ? *address : (std::uint64_t{1} << 32) + std::hash<std::string_view>{}(ip);
     }
     const std::vector<int> users = UsersOfAddresses(keys);
+
     std::vector<DeviceConflict> conflicts;
-    auto next = own.begin();
     for (std::size_t i = 0; i < count; ++i) {
+        const Device& d = deviceAt(i);
         DeviceConflict c;
-        if (next != own.end() && next->device == i)
-            c = std::move(*next++);
         c.device = i;
         c.sharedBy = users[i];
+        c.groupMac = !GroupMacProblem(d.macAddress).empty();
+        if (keys[i] <= std::numeric_limits<std::uint32_t>::max()) {
+            const auto address = static_cast<std::uint32_t>(keys[i]);
+            c.hostAddress = std::ranges::find(host, address, &HostAddress::address) != host.end();
+            if (!c.hostAddress)
+                c.outsideOf = OutsideOf(address, d, host);
+        }
         if (c.Any())
             conflicts.push_back(std::move(c));
     }
