@@ -1,6 +1,6 @@
 #include "CliSession.h"
-#include "Exception.h"
 #include "DiscoverRounds.h"
+#include "Exception.h"
 #include "KvVRELClient.h"
 #include "ParallelSets.h"
 #include "SitePlan.h"

@@ -98,7 +98,8 @@ std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText, char separat
 // Spreadsheets run a cell that begins with one of these as a formula (=cmd|' /C calc'!A0);
 // a leading apostrophe makes them show it as text.
 bool StartsLikeFormula(std::string_view cell) {
-    return !cell.empty() && std::string_view("=+-@\t\r").find(cell.front()) != std::string_view::npos;
+    return !cell.empty() &&
+           std::string_view("=+-@\t\r").find(cell.front()) != std::string_view::npos;
 }
 
 } // namespace

@@ -19,9 +19,8 @@ std::string ConflictText(const Device& listed, const Device& other) {
 
 std::uint64_t MacKey(std::string_view macText) {
     // Upper-case digits only: a list tells MAC texts apart exactly, and "0A" is not "0a".
-    const bool codecForm =
-        macText.size() == 12 &&
-        macText.find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
+    const bool codecForm = macText.size() == 12 &&
+                           macText.find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
     if (!codecForm)
         return kNotAMac | std::hash<std::string_view>{}(macText);
     std::uint64_t key = 0;
