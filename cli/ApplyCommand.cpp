@@ -1,11 +1,8 @@
 #include "CliSession.h"
-#include "CliText.h"
-#include "Exception.h"
-#include "DeviceDiscovery.h"
 #include "DiscoverRounds.h"
+#include "Exception.h"
 #include "KvVRELClient.h"
 #include "ParallelSets.h"
-#include "ResultCodes.h"
 #include "SitePlan.h"
 
 #include <QCommandLineParser>
@@ -43,8 +40,7 @@ std::string PreviewLine(const PlanRow& row, const std::optional<Device>& device)
            row.netmask;
 }
 
-// One row of the JSON report: the plan row, where the device was found, and, once it was
-// set, the outcome.
+// One row of the JSON report: the plan row, where its device was found, and any outcome.
 JsonFields RowJson(const PlanRow& row, const std::optional<Device>& device,
                    const SetOutcome* outcome) {
     JsonFields fields =
@@ -130,9 +126,8 @@ private:
     int succeeded_ = 0;
 };
 
-// Shows, and unless it is a dry run sets, every row: the found ones a bounded number at once,
-// each with its own retries and check. The count of rows that ended with the device holding
-// its new address.
+// Shows, and unless it is a dry run sets, every row (a bounded number at once, each with its
+// own retries and check); the count of rows whose device ended holding its new address.
 int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
     RowReport report(run);
     std::vector<VerifiedSet::Target> targets;

@@ -1,6 +1,5 @@
 #include "AddressRange.h"
 #include "CliSession.h"
-#include "DeviceDiscovery.h"
 #include "DiscoverRounds.h"
 #include "Exception.h"
 #include "SaveText.h"

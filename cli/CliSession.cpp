@@ -1,6 +1,5 @@
 #include "CliSession.h"
 
-#include "CliText.h"
 #include "DeviceAddress.h"
 #include "KvVRELClient.h"
 #include "Messages.h"
@@ -104,13 +103,8 @@ std::vector<std::string> InterfacesFrom(const QCommandLineParser& parser) {
     std::vector<std::string> names;
     for (const QString& name : parser.values("interface"))
         names.push_back(name.toStdString());
-    if (names.empty())
-        return names;
-    try {
+    if (!names.empty())
         NetInterfaces::Select(NetInterfaces::Enumerate(), names);
-    } catch (const std::invalid_argument& e) {
-        throw UsageError(e.what());
-    }
     return names;
 }
 
@@ -119,11 +113,7 @@ void ReportSendFailures(const KvVRELClient& client) {
 }
 
 std::uint32_t TimeoutFrom(const QCommandLineParser& parser, const char* name) {
-    try {
-        return ParseTimeout(parser.value(name).toStdString());
-    } catch (const std::invalid_argument& e) {
-        throw UsageError(e.what());
-    }
+    return ParseTimeout(parser.value(name).toStdString());
 }
 
 int IntegerOption(const QCommandLineParser& parser, const char* name, int low, int high,
@@ -214,9 +204,9 @@ int RunCommandLine(const QStringList& line) {
         throw UsageError(command.isEmpty() ? "no command given; try 'vrel --help'"
                                            : "unknown command '" + command.toStdString() +
                                                  "'; try 'vrel --help'");
-    } catch (const UsageError& e) {
+    } catch (const std::invalid_argument& e) {
         std::cerr << "vrel: " << e.what() << "\n";
-        return e.exitCode;
+        return kExitBadInput;
     }
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "CliText.h"
-#include "DeviceAddress.h"
 #include "VerifiedSet.h"
 
 #include <QHostAddress>
@@ -12,7 +11,6 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -32,10 +30,9 @@ enum ExitCode {
     kExitSocketError = 3,
 };
 
-struct UsageError : std::runtime_error {
-    UsageError(const std::string& message, int code = kExitBadInput)
-        : std::runtime_error(message), exitCode(code) {}
-    int exitCode;
+// Ends the command with kExitBadInput, as the parsers' std::invalid_argument refusals do.
+struct UsageError : std::invalid_argument {
+    using std::invalid_argument::invalid_argument;
 };
 
 // A live status line on stderr while the command waits, only on a terminal: scripts reading

@@ -3,7 +3,6 @@
 #include "CsvRecords.h"
 #include "KvOptionList.h"
 #include "VisibleText.h"
-#include "VrelTypes.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,7 +12,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <ostream>
 #include <stdexcept>
 #include <string_view>
 
@@ -52,25 +50,26 @@ std::string FormatTable(const DeviceList& rows, const std::vector<std::string>& 
         std::vector<std::string>& line = lines.emplace_back();
         for (const std::string_view field : Fields(rows[r]))
             line.push_back(VisibleText(field)); // hidden bytes escaped for the terminal
-        if (noted)
-            line.push_back(r < notes.size() ? notes[r] : "");
+        if (r < notes.size() && !notes[r].empty())
+            line.push_back(notes[r]);
     }
+    return ColumnsText(lines);
+}
+
+std::string ColumnsText(const std::vector<std::vector<std::string>>& lines) {
     std::vector<std::size_t> width(lines[0].size(), 0);
-    for (const auto& f : lines) {
-        for (std::size_t c = 0; c < f.size(); ++c)
-            width[c] = std::max(width[c], f[c].size());
+    for (const auto& line : lines) {
+        for (std::size_t c = 0; c < line.size(); ++c)
+            width[c] = std::max(width[c], line[c].size());
     }
     std::string out;
-    for (const auto& f : lines) {
-        std::string line;
-        // Nothing behind the last cell, also when a row has no note.
-        const std::size_t used = noted && f.back().empty() ? f.size() - 1 : f.size();
-        for (std::size_t c = 0; c < used; ++c) {
-            line += f[c];
-            if (c + 1 < used)
-                line += std::string(width[c] - f[c].size() + 2, ' ');
+    for (const auto& line : lines) {
+        for (std::size_t c = 0; c < line.size(); ++c) {
+            out += line[c];
+            if (c + 1 < line.size())
+                out += std::string(width[c] - line[c].size() + 2, ' ');
         }
-        out += line + "\n";
+        out += "\n";
     }
     return out;
 }

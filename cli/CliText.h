@@ -24,6 +24,8 @@ extern const char* const kDeviceHeaders[kDeviceColumns];
 // Hidden bytes of the fields are shown as \xNN escapes (VisibleText). notes[i], when not
 // empty, is what is wrong with rows[i]: a Notes column in the table, a "notes" field in JSON.
 std::string FormatTable(const DeviceList& rows, const std::vector<std::string>& notes = {});
+// Left-aligned columns two blanks apart; rows may be shorter than the first.
+std::string ColumnsText(const std::vector<std::vector<std::string>>& lines);
 // A JSON object's fields in order; device texts go in as QString::fromLatin1.
 using JsonFields = std::vector<std::pair<std::string, QJsonValue>>;
 // A JSON object in the field order given (Qt's writer sorts), laid out as Qt's, indented.

@@ -1,8 +1,6 @@
 #include "CliSession.h"
-#include "CliText.h"
 #include "Exception.h"
 #include "KvVRELRequest.h"
-#include "Messages.h"
 #include "VisibleText.h"
 
 #include <QCommandLineParser>
@@ -22,28 +20,13 @@ KvVRELVarList VariablesFrom(const QStringList& texts) {
     KvVRELVarList vars;
     std::vector<VariableDef> table;
     std::vector<VarArgument> parsed;
-    for (const QString& text : texts) {
-        try {
-            parsed.push_back(ParseVarArgument(text.toLatin1().toStdString()));
-        } catch (const std::invalid_argument& e) {
-            throw UsageError(e.what());
-        }
-    }
+    for (const QString& text : texts)
+        parsed.push_back(ParseVarArgument(text.toLatin1().toStdString()));
     for (const VarArgument& s : parsed)
         table.push_back({s.id, s.name.c_str(), s.type, kReadOnly, nullptr, nullptr, nullptr});
     table.push_back({0, nullptr, 0, 0, nullptr, nullptr, nullptr});
     vars.append_definitions(table.data());
     return vars;
-}
-
-// Runs loop until a completion quits it, with "Reading <mac>... N s left" on a terminal.
-void WaitWithProgress(QEventLoop& loop, const std::string& mac, std::uint32_t timeout) {
-    const std::int64_t deadline =
-        KvVRELClient::TickCount() + static_cast<std::int64_t>(timeout) * 10;
-    ProgressLine progress([&] {
-        return "Reading " + mac + "... " + std::to_string(SecondsLeft(deadline)) + " s left";
-    });
-    loop.exec();
 }
 
 std::string Output(const KvVRELVarList& vars, bool json) {
@@ -110,7 +93,12 @@ int RunGet(const QStringList& args) {
         request.variables.assign(vars);
         request.GetAsync(done);
         ReportSendFailures(*client);
-        WaitWithProgress(loop, mac, timeout);
+        const std::int64_t deadline =
+            KvVRELClient::TickCount() + static_cast<std::int64_t>(timeout) * 10;
+        ProgressLine progress([&] {
+            return "Reading " + mac + "... " + std::to_string(SecondsLeft(deadline)) + " s left";
+        });
+        loop.exec();
     } catch (const Exception& e) {
         if (client)
             ReportSendFailures(*client);

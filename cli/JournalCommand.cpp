@@ -1,11 +1,9 @@
 #include "CliSession.h"
-#include "CliText.h"
 #include "Journal.h"
 #include "VisibleText.h"
 
 #include <QCommandLineParser>
 
-#include <algorithm>
 #include <iostream>
 
 namespace vrel::cli {
@@ -24,21 +22,7 @@ std::string JournalTable(const std::vector<JournalEntry>& entries) {
         for (std::string& cell : lines.back())
             cell = VisibleText(cell); // the file may have been written by hand
     }
-    std::vector<std::size_t> width(lines[0].size(), 0);
-    for (const auto& line : lines) {
-        for (std::size_t c = 0; c < line.size(); ++c)
-            width[c] = std::max(width[c], line[c].size());
-    }
-    std::string out;
-    for (const auto& line : lines) {
-        for (std::size_t c = 0; c < line.size(); ++c) {
-            out += line[c];
-            if (c + 1 < line.size())
-                out += std::string(width[c] - line[c].size() + 2, ' ');
-        }
-        out += "\n";
-    }
-    return out;
+    return ColumnsText(lines);
 }
 
 std::string JournalJson(const std::vector<JournalEntry>& entries) {
@@ -52,13 +36,6 @@ std::string JournalJson(const std::vector<JournalEntry>& entries) {
         objects.push_back(std::move(fields));
     }
     return JsonArrayText(objects);
-}
-
-std::string JournalCsv(const std::vector<JournalEntry>& entries) {
-    std::string out = JournalHeaderLine();
-    for (const JournalEntry& e : entries)
-        out += JournalLine(e);
-    return out;
 }
 
 std::optional<std::int64_t> SinceFrom(const QCommandLineParser& parser) {
@@ -107,12 +84,15 @@ int RunJournal(const QStringList& args) {
     }
     if (since)
         *entries = JournalEntriesSince(*entries, *since);
-    if (parser.isSet("json"))
+    if (parser.isSet("json")) {
         std::cout << JournalJson(*entries);
-    else if (parser.isSet("csv"))
-        std::cout << JournalCsv(*entries);
-    else
+    } else if (parser.isSet("csv")) {
+        std::cout << JournalHeaderLine();
+        for (const JournalEntry& e : *entries)
+            std::cout << JournalLine(e);
+    } else {
         std::cout << JournalTable(*entries);
+    }
     return kExitOk;
 }
 

@@ -1,5 +1,4 @@
 #include "CliSession.h"
-#include "CliText.h"
 #include "DeviceAddress.h"
 #include "Exception.h"
 #include "Journal.h"

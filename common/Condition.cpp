@@ -1,6 +1,5 @@
 #include "Condition.h"
 
-#include "DateTimeText.h"
 #include "Exception.h"
 #include "NumberText.h"
 #include "TextCompare.h"
@@ -15,8 +14,7 @@ namespace {
 
 constexpr auto npos = std::string_view::npos;
 
-// The search order: the two-character operators come before their one-character parts, so
-// "<=" is never read as "<".
+// Two-character operators first, so that "<=" is never read as "<".
 constexpr std::string_view kOperators[] = {"<>", ">=", "<=", ">", "<", "="};
 
 bool IsBlankOrControl(char c) {
@@ -55,8 +53,7 @@ bool Compare(std::size_t op, const std::string& left, const std::string& right) 
     return holds[op];
 }
 
-// The answer's values, and the moment "NOW" stands for: read at the first NOW of an evaluation
-// and kept for the rest, so NOW=NOW and NOW>x|NOW<=x hold even when the clock ticks meanwhile.
+// The clock is read at the first NOW and kept, so NOW=NOW holds even when it ticks meanwhile.
 struct Evaluation {
     const std::vector<std::string>& values;
     ConditionClock clock;
@@ -124,9 +121,8 @@ bool EvaluateComparison(const Flat& flat, std::size_t from, std::size_t to, Eval
     RaiseCommon(-1);
 }
 
-// An operand of "&": a "!" anywhere in it negates and drops the operand's first character,
-// again until no "!" is left, so "x!a=a" is two negations of "a=a". Dropping up to and
-// including the last "!" at once gives the same in one step.
+// A "!" anywhere in an operand of "&" negates and drops its first character, until no "!" is
+// left ("x!a=a" is two negations of "a=a"): the same as dropping up to the last "!" at once.
 bool EvaluateNegated(const Flat& flat, std::size_t from, std::size_t to, Evaluation& e) {
     std::size_t lastNot = npos;
     for (std::size_t at = from; at < to; ++at) {
@@ -159,9 +155,8 @@ bool EvaluateFlat(const Flat& flat, Evaluation& e) {
     }
 }
 
-// Per character of the shape: whether it stands between paired quotes, the quotes themselves
-// not. Quotes pair from the left once over the whole condition; a last quote without a
-// partner opens nothing.
+// Per character: whether it stands between paired quotes (the quotes not). Quotes pair from the
+// left over the whole condition; a last quote without a partner opens nothing.
 std::vector<bool> QuotedCharacters(std::string_view shape) {
     const std::size_t unpaired = std::ranges::count(shape, '"') % 2 == 1 ? shape.rfind('"') : npos;
     std::vector<bool> quoted(shape.size());
@@ -217,9 +212,8 @@ std::string ConditionText::Text() const {
     return text;
 }
 
-// One pass over the condition: a group's level is evaluated when its ")" is reached and its
-// literal appended to the level around it, so every character is handled a constant number of
-// times, and nesting lives in a vector rather than on the call stack.
+// One pass: a group is evaluated at its ")" and its literal appended to the level around it,
+// so each character is handled a constant number of times and nesting lives in a vector.
 bool EvaluateCondition(const ConditionText& condition, ConditionClock clock) {
     const std::string& shape = condition.Shape();
     const std::vector<int>& slots = condition.Slots();

@@ -8,10 +8,8 @@
 
 namespace vrel {
 
-// A condition with the answer's values put in, each value held apart from the user's
-// characters. A device chooses its values, so no byte of a value may ever act as a quote,
-// operator, parenthesis, literal or keyword: the evaluator sees a value as one inert
-// placeholder and reads its bytes only when it compares them.
+// A condition with the answer's values put in, each held apart from the user's characters: a
+// device chooses its values, so no byte of one may act as a quote, operator or keyword.
 class ConditionText {
 public:
     ConditionText() = default;
@@ -24,8 +22,7 @@ public:
     // The condition as one text, each value written where it stands.
     std::string Text() const;
 
-    // The user's characters with kValueMark, never an operator, quote or letter, in place of
-    // each value.
+    // The user's characters with kValueMark (no operator, quote or letter) for each value.
     static constexpr char kValueMark = '\0';
     const std::string& Shape() const { return shape_; }
     // Per Shape() character: -1 for the user's, else the index of the value it stands for.
@@ -41,14 +38,12 @@ private:
 // The current date-time value that "NOW" stands for.
 using ConditionClock = double (*)();
 
-// Evaluates a response condition such as `$3="PLC"&($1>=10|!$2=0)`: "|" (lowest), "&", prefix
-// "!" and parentheses over comparisons (<> >= <= > < =) and the literals true/false, in time
-// linear in the condition and its values. Operands are compared as texts, never as numbers, so
-// 10<9 holds. Double quotes pair from the left over the whole condition; operators and
-// parentheses between a pair are compared as text, never split on. A parenthesis without a
-// partner is text. The clock is read once, at the first NOW. Throws the common failure -1
-// "(KvCommon) Bad logic operand!" for an operand that is neither a comparison nor a literal,
-// an empty one included.
+// Evaluates a response condition such as `$3="PLC"&($1>=10|!$2=0)` in time linear in it: "|"
+// (lowest), "&", prefix "!" and parentheses over comparisons (<> >= <= > < =) and the literals
+// true/false. Operands compare as texts, so 10<9 holds. Double quotes pair from the left; an
+// operator or parenthesis between a pair is text, as is a parenthesis without a partner. The
+// clock is read once, at the first NOW. Throws the common failure -1 (bad logic operand) for an
+// operand that is neither a comparison nor a literal, an empty one included.
 bool EvaluateCondition(const ConditionText& condition, ConditionClock clock = NowAsDateTime);
 
 } // namespace vrel

@@ -95,6 +95,13 @@ std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText, char separat
     return records;
 }
 
+// Spreadsheets run a cell that begins with one of these as a formula (=cmd|' /C calc'!A0);
+// a leading apostrophe makes them show it as text.
+bool StartsLikeFormula(std::string_view cell) {
+    return !cell.empty() &&
+           std::string_view("=+-@\t\r").find(cell.front()) != std::string_view::npos;
+}
+
 } // namespace
 
 char DetectCsvSeparator(std::string_view text, const std::vector<std::string>& knownColumns) {
@@ -161,16 +168,6 @@ CsvTable ReadCsvTable(const std::string& text, const std::vector<std::string>& k
                       std::make_move_iterator(records.end()));
     return table;
 }
-
-namespace {
-
-// Spreadsheets run a cell that begins with one of these as a formula (=cmd|' /C calc'!A0);
-// a leading apostrophe makes them show it as text.
-bool StartsLikeFormula(std::string_view cell) {
-    return !cell.empty() && std::string_view("=+-@\t\r").find(cell.front()) != std::string_view::npos;
-}
-
-} // namespace
 
 bool PlainCsvCell(std::string_view raw) {
     if (StartsLikeFormula(raw))

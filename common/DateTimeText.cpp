@@ -27,7 +27,6 @@ bool IsValid(const CivilDateTime& c) {
            c.second <= 59 && c.millisecond >= 0 && c.millisecond <= 999;
 }
 
-// A small scanner over the text being read as a date and time.
 class Scanner {
 public:
     explicit Scanner(const std::string& text) : text_(text) {}
@@ -173,13 +172,11 @@ double ReadDateTime(const std::string& text) {
     Scanner s(text);
     CivilDateTime c;
     s.SkipBlanks();
-    if (!ScanDate(s, c))
-        RaiseConvert(kDateTimeMessage, text);
+    bool read = ScanDate(s, c);
     s.SkipBlanks();
-    if (!s.AtEnd() && !ScanTime(s, c))
-        RaiseConvert(kDateTimeMessage, text);
+    read = read && (s.AtEnd() || ScanTime(s, c));
     s.SkipBlanks();
-    if (!s.AtEnd() || !IsValid(c))
+    if (!read || !s.AtEnd() || !IsValid(c))
         RaiseConvert(kDateTimeMessage, text);
     return EncodeDateTime(c);
 }

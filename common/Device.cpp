@@ -5,7 +5,6 @@
 
 namespace vrel {
 
-constexpr std::size_t kMacDigits = 12;
 constexpr std::uint64_t kNotAMac = std::uint64_t{1} << 63;
 
 bool SameAnswer(const Device& a, const Device& b) {
@@ -20,9 +19,8 @@ std::string ConflictText(const Device& listed, const Device& other) {
 
 std::uint64_t MacKey(std::string_view macText) {
     // Upper-case digits only: a list tells MAC texts apart exactly, and "0A" is not "0a".
-    const bool codecForm =
-        macText.size() == kMacDigits &&
-        macText.find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
+    const bool codecForm = macText.size() == 12 &&
+                           macText.find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
     if (!codecForm)
         return kNotAMac | std::hash<std::string_view>{}(macText);
     std::uint64_t key = 0;

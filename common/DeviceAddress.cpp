@@ -73,8 +73,7 @@ std::optional<std::uint32_t> ParseDottedQuad(std::string_view text) {
     return address;
 }
 
-// Twice in every Discover answer the codec decodes (address and netmask): plain digits, not
-// a text per part.
+// Twice in every Discover answer decoded: plain digits, not a text per part.
 std::string FormatDottedQuad(std::uint32_t address) {
     char buf[16];
     char* at = buf;

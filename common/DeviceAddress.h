@@ -7,35 +7,27 @@
 
 namespace vrel {
 
-// Texts of device addresses as users type them and the rule for what a device may be given.
-// The window, the command line and the simulator all read addresses through here, so that a
-// text one of them refuses is refused by all.
+// The window, the command line and the simulator all read addresses here: one refuses what all do.
 
 // A dotted quad of four decimal numbers 0..255 without leading zeros: the only form a user can
 // mean unambiguously (the socket library reads "010" as octal 8 and "10.1" as 10.0.0.1).
 std::optional<std::uint32_t> ParseDottedQuad(std::string_view text);
 std::string FormatDottedQuad(std::uint32_t address);
-// A dotted quad whose one bits run from the top without a gap (0.0.0.0 and 255.255.255.255
-// included).
+// A dotted quad whose one bits run from the top without a gap, none and all included.
 std::optional<std::uint32_t> ParseNetmask(std::string_view text);
 // Twelve hex digits, or six pairs joined by one kind of separator (':', '-' or a blank), as
 // labels, ip and ifconfig print them; the twelve digits in upper case, else nothing.
 std::optional<std::string> NormalizeMac(std::string_view text);
 
-// Why a Set must never go to this MAC address (twelve hex digits), or empty when it may: a
-// group address (the low bit of the first octet set; FFFFFFFFFFFF, "every device", among
-// them) asks every device that listens to it to take one address at once. No --force lets
-// such a Set through.
+// Why a Set must never go to this MAC address (twelve hex digits), or empty: every device
+// listening to a group address (FFFFFFFFFFFF among them) would take one address at once.
 std::string GroupMacProblem(std::string_view mac);
 
-// Why a device must not be given address with mask, or empty when it may: the address must be
-// a unicast host address (not 0/8, 127/8, 224/4 and above), the netmask non-zero and short
-// enough to leave hosts (/30 at most), and the address neither the network nor the broadcast
-// address of its own subnet. A device given any of these is lost to its network until someone
-// resets it by hand.
+// Why a device must not be given address with mask, or empty when it may: not in 0/8, 127/8 or
+// 224/4 and above, a netmask of /1 to /30, and neither the network nor the broadcast address of
+// its subnet. A device given any of these is lost to its network until reset by hand.
 std::string AddressProblem(std::uint32_t address, std::uint32_t mask);
 
-// The outcome of checking an IP address text and a netmask text for a device.
 struct AddressRefusal {
     enum Field { kIpAddress, kNetmask };
     Field field = kIpAddress;

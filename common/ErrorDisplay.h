@@ -5,9 +5,8 @@
 
 namespace vrel {
 
-// The application's one way of showing a failure that no caller can take: an error raised in
-// an event handler (a completion callback, a timer). The window installs a message box, the
-// command line a line on stderr, tests a recorder.
+// Shows a failure no caller can take, as raised in an event handler: the window installs a
+// message box, the command line a line on stderr, tests a recorder.
 using ErrorDisplayFunction = std::function<void(const std::string& message)>;
 
 void ShowError(const std::string& message);

@@ -17,7 +17,6 @@ struct FormatSettings {
     std::string pmText = "PM";
 };
 
-// The process-wide settings every value conversion reads.
 FormatSettings& CurrentFormatSettings();
 
 // Sets the process-wide settings for the life of a scope, then restores the old ones.

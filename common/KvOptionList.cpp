@@ -3,6 +3,8 @@
 #include "NumberText.h"
 #include "TextCompare.h"
 
+#include <algorithm>
+
 namespace vrel {
 
 KvOptionList::KvOptionList(const OptionDef* table, OptionKind kind, bool caseSensitive)
@@ -21,15 +23,15 @@ void KvOptionList::Append(const OptionDef* table) {
     }
 }
 
-bool KvOptionList::TextEquals(const std::string& a, const std::string& b) const {
-    return caseSensitive_ ? a == b : EqualsIgnoreCase(a, b);
+bool KvOptionList::Matches(const std::string& text, const std::string& key) const {
+    if (kind_ == OptionKind::Prefix)
+        return StartsWith(text, key, caseSensitive_);
+    return caseSensitive_ ? text == key : EqualsIgnoreCase(text, key);
 }
 
 int KvOptionList::FindByName(const std::string& text) const {
     for (int i = 0; i < Count(); ++i) {
-        const std::string& name = entries_[i].name;
-        if (kind_ == OptionKind::Prefix ? StartsWith(text, name, caseSensitive_)
-                                        : TextEquals(text, name))
+        if (Matches(text, entries_[i].name))
             return i;
     }
     return -1;
@@ -41,17 +43,11 @@ int KvOptionList::FindByValue(const std::string& text) const {
     if (kind_ == OptionKind::Number) {
         if (text == "(NULL)")
             return -1;
-        const std::int32_t number = ReadInteger(text);
-        for (int i = 0; i < Count(); ++i) {
-            if (entries_[i].number == number)
-                return i;
-        }
-        return -1;
+        const auto found = std::ranges::find(entries_, ReadInteger(text), &OptionEntry::number);
+        return found == entries_.end() ? -1 : static_cast<int>(found - entries_.begin());
     }
     for (int i = 0; i < Count(); ++i) {
-        const std::string& value = entries_[i].value;
-        if (kind_ == OptionKind::Prefix ? StartsWith(text, value, caseSensitive_)
-                                        : TextEquals(text, value))
+        if (Matches(text, entries_[i].value))
             return i;
     }
     return -1;
@@ -82,20 +78,15 @@ int KvOptionList::SelectionIndex(const std::string& text) const {
     return byName >= 0 ? byName : FindByValue(text);
 }
 
-namespace {
-
-const OptionDef kValueTypeDefs[] = {
-    {1, nullptr, "bool8"},       {2, nullptr, "int8"},        {3, nullptr, "uint8"},
-    {4, nullptr, "bool16"},      {5, nullptr, "int16"},       {6, nullptr, "uint16"},
-    {7, nullptr, "bool32"},      {8, nullptr, "int32"},       {9, nullptr, "uint32"},
-    {10, nullptr, "double"},     {11, nullptr, "timeticks"},  {12, nullptr, "datetime"},
-    {13, nullptr, "ipaddress"},  {14, nullptr, "macaddress"}, {15, nullptr, "bitstr"},
-    {16, nullptr, "octetstr"},   {17, nullptr, "displaystr"}, {0, nullptr, nullptr},
-};
-
-} // namespace
-
 const KvOptionList& ValueTypeNames() {
+    static const OptionDef kValueTypeDefs[] = {
+        {1, nullptr, "bool8"},      {2, nullptr, "int8"},        {3, nullptr, "uint8"},
+        {4, nullptr, "bool16"},     {5, nullptr, "int16"},       {6, nullptr, "uint16"},
+        {7, nullptr, "bool32"},     {8, nullptr, "int32"},       {9, nullptr, "uint32"},
+        {10, nullptr, "double"},    {11, nullptr, "timeticks"},  {12, nullptr, "datetime"},
+        {13, nullptr, "ipaddress"}, {14, nullptr, "macaddress"}, {15, nullptr, "bitstr"},
+        {16, nullptr, "octetstr"},  {17, nullptr, "displaystr"}, {0, nullptr, nullptr},
+    };
     static const KvOptionList list(kValueTypeDefs, OptionKind::Number, false);
     return list;
 }

@@ -45,7 +45,7 @@ public:
     int SelectionIndex(const std::string& text) const;
 
 private:
-    bool TextEquals(const std::string& a, const std::string& b) const;
+    bool Matches(const std::string& text, const std::string& key) const;
 
     OptionKind kind_;
     bool caseSensitive_;

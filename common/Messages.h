@@ -7,7 +7,6 @@ namespace vrel {
 constexpr int kProtocolMessageCount = 25;
 constexpr int kCommonMessageCount = 19;
 
-// Indices into the log formats.
 enum LogFormatIndex { kLogDiscover = 0, kLogGet = 1, kLogSet = 2 };
 
 // Protocol catalogue text for 0 or -1001..-1024. Codes outside the table get the text of

@@ -8,9 +8,8 @@ namespace vrel {
 // The network interfaces of the calling process's namespace, as /proc/net/dev lists them.
 std::vector<std::string> NetworkInterfaceNames();
 
-// True when loopback is the namespace's only interface: a fresh private namespace, where a
-// broadcast reaches local sockets only. Everything that sends datagrams or builds links for a
-// test, a demo or a bench checks this first; the host's own namespace always has more.
+// True when loopback is the only interface: a fresh private namespace, where a broadcast reaches
+// local sockets only. Whatever sends datagrams for a test, a demo or a bench checks this first.
 bool OnlyLoopbackInterface();
 
 } // namespace vrel

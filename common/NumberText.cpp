@@ -11,13 +11,8 @@
 
 namespace vrel {
 
-namespace {
-
 constexpr const char* kIntegerMessage = "'%s' is not a valid integer value";
-constexpr std::size_t kMaxHexDigits = 8;
 constexpr const char* kFloatMessage = "'%s' is not a valid floating point value";
-
-} // namespace
 
 int HexDigit(char c) {
     const std::size_t at = std::string_view("0123456789abcdefABCDEF").find(c);
@@ -44,7 +39,7 @@ std::int32_t ReadInteger(const std::string& text) {
     if (prefix > 0) {
         pos += prefix;
         // Eight digits at most, leading zeros included: "$000000001" is refused.
-        if (text.size() - pos > kMaxHexDigits)
+        if (text.size() - pos > 8)
             RaiseConvert(kIntegerMessage, text);
         return static_cast<std::int32_t>(static_cast<std::uint32_t>(readDigits(16)));
     }

@@ -5,11 +5,7 @@
 
 namespace vrel {
 
-namespace {
-
 constexpr unsigned char kLongText = 0xFF;
-
-} // namespace
 
 std::size_t PackedSize(std::string_view text) {
     return (text.size() < kLongText ? 1 : 1 + sizeof(std::uint32_t)) + text.size();

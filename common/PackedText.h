@@ -5,9 +5,8 @@
 
 namespace vrel {
 
-// Texts stored one after another, each behind its length: one byte for the short texts
-// devices send, or a marker byte and four bytes for a longer one. Lists of thousands of
-// devices or rows keep their texts this way, one allocation for many texts.
+// Texts one after another, each behind its length (one byte for the short texts devices send,
+// else a marker byte and four): one allocation for the texts of thousands of devices or rows.
 std::size_t PackedSize(std::string_view text);
 // Writes text at `at` (PackedSize(text) bytes) and returns the end.
 char* PackText(char* at, std::string_view text);

@@ -1,7 +1,6 @@
 #pragma once
 
-// The protocol engine's result codes, named once. Their texts are in the protocol message
-// catalogue (Messages.h); 0 is success.
+// The protocol engine's result codes, named once (texts in Messages.h); 0 is success.
 namespace vrel {
 
 constexpr int kBadVariableId = -1005;

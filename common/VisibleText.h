@@ -5,13 +5,9 @@
 
 namespace vrel {
 
-// Device texts are chosen by whoever answers on the segment. Shown raw, an ESC or CSI byte
-// lets a device retitle or clear the user's terminal and a line break lets it print a forged
-// row. These bytes are shown as visible escapes instead; everything else stays as it is.
-
-// True for the bytes that are never shown raw: C0 controls, DEL, and the C1 range 0x80..0x9F
-// whose members 8-bit terminals take as escape-sequence starters (0x9B is CSI).
-// Inline: CSV output asks it of every byte of every field.
+// Any device on the segment chooses its texts: shown raw, an ESC or CSI byte would let it
+// retitle or clear the user's terminal, a line break print a forged row. Never shown raw: C0
+// controls, DEL and C1 (0x80..0x9F, escape-sequence starters on 8-bit terminals; 0x9B is CSI).
 inline bool IsHiddenByte(unsigned char c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }

@@ -14,12 +14,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Reads the devices of a simulator from CSV (RFC 4180; ',', ';' or tab between fields, as the
-// header shows). The header names the columns productCode,modelName,macAddress,ipAddress,
-// netmask,password in any order and case; others are ignored. Each further record is a device:
-// a product code in decimal or 0x hex (0..65535), a MAC as parse_mac reads it, an address and
-// netmask that AddressProblem accepts. MACs are unique unless clones (a commissioning fault to
-// reproduce) are allowed.
+// Reads simulated devices from CSV as ReadCsvTable does, with the columns productCode,modelName,
+// macAddress,ipAddress,netmask,password; others are ignored. A product code is decimal or 0x hex
+// (0..65535), a MAC as parse_mac reads it, an address and netmask as AddressProblem accepts.
+// MACs are unique unless clones (a commissioning fault to reproduce) are allowed.
 class SimDeviceFile {
 public:
     static std::vector<SimDevice> parse(const std::string& text, bool clonesAllowed = false);

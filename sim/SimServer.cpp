@@ -6,15 +6,8 @@
 
 namespace vrel {
 
-namespace {
-
-// A burst of answers from many devices at once must not be dropped by the socket layer.
-constexpr int kSocketBufferBytes = 4 * 1024 * 1024;
-
-} // namespace
-
-SimServer::SimServer(VrelSimulator simulator, std::uint16_t port, QObject* parent)
-    : QObject(parent), simulator_(std::move(simulator)), port_(port) {
+SimServer::SimServer(VrelSimulator simulator, std::uint16_t port)
+    : simulator_(std::move(simulator)), port_(port) {
     clock_.start();
     connect(&socket_, &QUdpSocket::readyRead, this, &SimServer::readPending);
 }
@@ -23,6 +16,8 @@ QString SimServer::start() {
     if (!socket_.bind(QHostAddress::AnyIPv4, port_,
                       QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint))
         return socket_.errorString();
+    // A burst of answers from many devices at once must not be dropped by the socket layer.
+    constexpr int kSocketBufferBytes = 4 * 1024 * 1024;
     socket_.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kSocketBufferBytes);
     socket_.setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kSocketBufferBytes);
     return {};

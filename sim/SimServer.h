@@ -15,8 +15,7 @@ namespace vrel {
 class SimServer : public QObject {
     Q_OBJECT
 public:
-    explicit SimServer(VrelSimulator simulator, std::uint16_t port = kVrelPort,
-                       QObject* parent = nullptr);
+    explicit SimServer(VrelSimulator simulator, std::uint16_t port = kVrelPort);
 
     // Binds shared with other simulators, so several can run side by side and each gets every
     // broadcast. Empty on success, else the socket's error text.

@@ -27,16 +27,13 @@ void put_be16(std::string& d, std::size_t at, std::size_t value) {
 }
 
 std::string command_name(std::uint8_t command) {
-    switch (command) {
-    case kDiscover:
-        return "Discover";
-    case kGet:
-        return "Get";
-    case kSet:
-        return "Set";
-    default:
-        return "command " + std::to_string(command);
+    const std::pair<std::uint8_t, const char*> names[] = {
+        {kDiscover, "Discover"}, {kGet, "Get"}, {kSet, "Set"}};
+    for (const auto& [code, name] : names) {
+        if (code == command)
+            return name;
     }
+    return "command " + std::to_string(command);
 }
 
 std::string request_text(const std::string& request) {
@@ -221,11 +218,9 @@ std::string VrelSimulator::send(const std::string& request, std::vector<Reply> r
         std::swap(replies[i - 1], replies[below(static_cast<std::uint32_t>(i))]);
     int lost = 0, garbled = 0, duplicated = 0;
     for (std::size_t k = 0; k < n; ++k) {
-        const int slot =
-            n > 1 ? static_cast<int>(static_cast<long long>(faults_.spreadMs) *
-                                     static_cast<long long>(k) / static_cast<long long>(n))
-                  : 0;
-        const int delay = slot + faults_.delayMs;
+        const int delay =
+            faults_.delayMs + static_cast<int>(static_cast<std::int64_t>(k) * faults_.spreadMs /
+                                               static_cast<std::int64_t>(n));
         const bool toSet = byte_at(request, kOffCommand) == kSet;
         if (chance(faults_.lossPercent) || (toSet && chance(faults_.setLossPercent))) {
             ++lost;

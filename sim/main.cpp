@@ -1,5 +1,4 @@
-// vrel-sim: answers the VREL protocol on UDP for a set of simulated devices, so that the
-// tools can be run and tested without hardware.
+// vrel-sim: simulated devices answering on UDP, to run and test the tools without hardware.
 
 #include "SimDeviceFile.h"
 #include "SimServer.h"
