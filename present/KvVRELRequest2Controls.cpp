@@ -234,7 +234,7 @@ void KvVRELRequest2Edits::BuildColumns() {
     listView->setHeaderLabels(captions);
     for (int c = 0; c < captions.size(); ++c) {
         listView->header()->setSectionResizeMode(c, QHeaderView::Interactive);
-        listView->setColumnWidth(c, listView->TextWidth(captions[c] + "LR"));
+        listView->setColumnWidth(c, listView->fontMetrics().horizontalAdvance(captions[c] + "LR"));
     }
 }
 

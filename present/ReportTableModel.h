@@ -56,7 +56,6 @@ public:
 
     // Rows keep their cells.
     void SetHeaders(const QStringList& captions);
-    void SetColumnCount(int columns);
     void Append(std::vector<ReportRow>&& rows);
     void Clear();
     // One mark per row, in row order; rows beyond the list lose their marks.
