@@ -497,14 +497,16 @@ void TTheVrel::ShowVerdict(const VerifiedSet::Target& target, const SetOutcome& 
     if (!discoverPresenter_)
         return;
     const std::string mac = NormalizeMac(target.mac).value_or(target.mac);
-    discoverPresenter_->FlushRows();
-    if (VerdictSucceeded(outcome.verdict))
-        discoverPresenter_->SetDeviceAddress(mac, target.ip, target.netmask, kIpColumn,
-                                             kNetmaskColumn);
+    discoverPresenter_->FlushRows(); // the device's row may still be waiting
     ReportTableModel& rows = LV_Vrel->Rows();
     const int row = rows.RowOf(mac);
     if (row < 0)
         return;
+    if (VerdictSucceeded(outcome.verdict) &&
+        discoverPresenter_->Devices().SetAddress(mac, target.ip, target.netmask)) {
+        rows.SetCell(row, kIpColumn, target.ip);
+        rows.SetCell(row, kNetmaskColumn, target.netmask);
+    }
     rows.SetCell(row, kStatusColumn, VerdictName(outcome.verdict));
     rows.SetCellMark(row, kStatusColumn,
                      {VerdictColour(outcome.verdict),

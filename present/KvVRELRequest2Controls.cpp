@@ -5,7 +5,6 @@
 #include "FormatSettings.h"
 #include "MessageBox.h"
 #include "Messages.h"
-#include "ResultCodes.h"
 #include "StatusPanel.h"
 
 #include <QCoreApplication>
@@ -185,21 +184,6 @@ std::optional<Device> KvVRELRequest2Edits::DeviceOf(int row) const {
         return std::nullopt;
     const std::string& mac = listView->Rows().Row(row).mac;
     return mac.empty() ? std::nullopt : discovery_.Index().Find(mac);
-}
-
-bool KvVRELRequest2Edits::SetDeviceAddress(const std::string& mac, const std::string& ip,
-                                           const std::string& netmask, int ipColumn,
-                                           int netmaskColumn) {
-    if (!discovery_.Index().SetAddress(mac, ip, netmask))
-        return false;
-    if (listView) {
-        FlushRows(); // the device's row may still be waiting
-        ReportTableModel& rows = listView->Rows();
-        const int row = rows.RowOf(mac); // SetCell ignores -1
-        rows.SetCell(row, ipColumn, ip);
-        rows.SetCell(row, netmaskColumn, netmask);
-    }
-    return true;
 }
 
 void KvVRELRequest2Edits::FlushBatch() {
