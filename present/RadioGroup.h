@@ -4,7 +4,6 @@
 #include <QStringList>
 
 class QButtonGroup;
-class QVBoxLayout;
 
 namespace vrel {
 
@@ -25,7 +24,6 @@ public:
 
 private:
     QButtonGroup* buttons_;
-    QVBoxLayout* layout_;
 };
 
 } // namespace vrel
