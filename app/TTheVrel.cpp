@@ -128,9 +128,8 @@ void TTheVrel::BuildControls() {
     BT_Export->setToolTip("Save the table with its verdicts as CSV");
     BT_Journal = MakeButton(Panel1, "BT_Journal", "Journal...", {8, 255, 57, 25});
     BT_Journal->setToolTip("Show the journal of Sets");
-    Assign1 = new QAction("Assign addresses...", LV_Vrel);
+    Assign1 = LV_Vrel->addAction("Assign addresses...", this, &TTheVrel::BT_AssignClick);
     Assign1->setObjectName("Assign1");
-    LV_Vrel->addAction(Assign1);
 
     QWidget* const tabOrder[] = {ED_IP, ED_Net, ED_Pass, ED_Mac, ED_Mod, Memo_Info};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
@@ -235,7 +234,6 @@ void TTheVrel::ConnectControls() {
     conflictTimer_.setInterval(150);
     connect(&conflictTimer_, &QTimer::timeout, this, &TTheVrel::MarkConflicts);
     connect(BT_Assign, &QPushButton::clicked, this, &TTheVrel::BT_AssignClick);
-    connect(Assign1, &QAction::triggered, this, &TTheVrel::BT_AssignClick);
     connect(BT_Plan, &QPushButton::clicked, this, &TTheVrel::BT_PlanClick);
     connect(BT_Export, &QPushButton::clicked, this, &TTheVrel::BT_ExportClick);
     connect(BT_Journal, &QPushButton::clicked, this, &TTheVrel::BT_JournalClick);

@@ -14,8 +14,7 @@ namespace vrel {
 
 namespace {
 
-// Draws the grid lines of a report view: a line right of and below every cell. Cells hold
-// device texts exactly; control and C1 characters in them are shown as \xNN escapes.
+// Grid lines right of and below every cell; control and C1 characters shown as \xNN escapes.
 class GridDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -72,10 +71,7 @@ ReportListView::ReportListView(QWidget* parent)
     });
 
     // Copy: the selected rows in the order shown, one line each, cells separated by tabs.
-    auto* copy = new QAction(tr("Copy"), this);
-    copy->setShortcut(QKeySequence::Copy);
-    copy->setShortcutContext(Qt::WidgetShortcut);
-    connect(copy, &QAction::triggered, this, [this] {
+    QAction* copy = addAction(tr("Copy"), this, [this] {
         QString text;
         for (int r = 0; r < RowCount(); ++r) {
             if (!selectionModel()->isRowSelected(r, {}))
@@ -87,7 +83,8 @@ ReportListView::ReportListView(QWidget* parent)
         }
         QGuiApplication::clipboard()->setText(text);
     });
-    addAction(copy);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
