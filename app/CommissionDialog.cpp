@@ -113,8 +113,7 @@ void CommissionDialog::AssignTo(DeviceList selected) {
     PreviewRange();
 }
 
-// The devices numbered from the first address: a group MAC is never sent a Set, so it gets no
-// address and keeps none of the range.
+// A group MAC is never sent a Set: it gets no address and takes none of the range.
 void CommissionDialog::PreviewRange() {
     if (plan_)
         return;

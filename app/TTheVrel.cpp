@@ -443,8 +443,7 @@ void TTheVrel::BT_SetClick() {
         NameFailedSends(*setClient_, "Set");
 }
 
-// Refused here, before a VerifiedSet exists, so that the message names the field; a device
-// given an address it cannot be reached at is lost until someone resets it.
+// Checked before a VerifiedSet exists, so that the message names the field.
 bool TTheVrel::AddressAccepted() {
     if (const std::string problem = GroupMacProblem(Text(ED_Mac)); !problem.empty()) {
         ShowMessageBox(this, problem);

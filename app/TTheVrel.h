@@ -23,8 +23,7 @@
 
 namespace vrel {
 
-// The main window: Discover fills the table, a click on a row fills the edit boxes, Set
-// writes the IP address and netmask into the selected device and logs the outcome.
+// The main window: Discover fills the table, Set writes a device's IP address and netmask.
 class TTheVrel : public QWidget {
     Q_OBJECT
 public:

@@ -22,8 +22,7 @@ namespace vrel {
 
 namespace {
 
-// No value is larger than a request datagram: a part starting beyond that is a bad binding,
-// not a reason to grow an image by gigabytes of zeros.
+// A part starting beyond a request datagram is a bad binding, not gigabytes of zeros.
 constexpr std::size_t kMaxStart = kSendAreaSize;
 
 // Latin-1 keeps every byte of a value text across the widget boundary.

@@ -23,13 +23,12 @@ namespace vrel {
 namespace {
 
 constexpr int kWaitMs = 6000;
-// A small Discover shows at once; the rest of a burst goes in batches every kFlushIntervalMs,
-// each ended after kBatchBudgetNs, so that the view redraws a few times a second and never
-// holds the window for long. The clock is read once per slice of rows.
+// A small Discover shows at once; the rest of a burst goes in time-bounded batches, so that the
+// view redraws a few times a second and never holds the window for long.
 constexpr int kRowsAtOnce = 64;
 constexpr int kFlushIntervalMs = 25;
 constexpr qint64 kBatchBudgetNs = 3'000'000;
-constexpr std::size_t kRowsPerSlice = 256;
+constexpr std::size_t kRowsPerSlice = 256; // rows between two readings of the clock
 
 // f(name, value) per column of a result row: the fields of structured variables, the others.
 template <class F> void ForEachRowValue(const KvVRELVarList& vars, F f) {

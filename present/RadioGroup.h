@@ -7,8 +7,7 @@ class QButtonGroup;
 
 namespace vrel {
 
-// A framed group of radio buttons, one per item, of which at most one is selected. The item
-// index is the position of the selected button, -1 when none is.
+// A framed group of radio buttons, one per item; the item index is the checked one's, or -1.
 class RadioGroup : public QGroupBox {
     Q_OBJECT
 public:

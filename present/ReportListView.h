@@ -8,9 +8,8 @@
 
 namespace vrel {
 
-// A report-style list view over a ReportTableModel of its own: grid lines, whole rows,
-// read-only. One row-selection handler, which a presenter can replace and chain to, hears of
-// every row selected or deselected. Rows are addressed by their position as shown.
+// A read-only report view over a ReportTableModel of its own. One row-selection handler, which a
+// presenter can replace and chain to, hears of every row (de)selected, by its position as shown.
 class ReportListView : public QTreeView {
     Q_OBJECT
 public:

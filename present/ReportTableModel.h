@@ -15,9 +15,8 @@
 
 namespace vrel {
 
-// A report row: the cells as sent (Latin-1, converted only when drawn) and, for a device, its
-// MAC. The cells share one text, each behind its length (PackText): an allocation per row, not
-// per cell, as fresh memory is what a burst of rows costs most.
+// A report row: the cells as sent (Latin-1) and, for a device, its MAC. The cells share one
+// text, each behind its length: fresh memory is what a burst costs most, so one block per row.
 class ReportRow {
 public:
     void AddCell(std::string_view text);
