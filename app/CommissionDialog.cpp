@@ -23,8 +23,6 @@ namespace {
 enum Column { kMacColumn, kModelColumn, kCurrentColumn, kNewColumn, kVerdictColumn, kColumns };
 
 const QColor kRefusedColour(255, 214, 204);
-const QColor kHeldColour(214, 245, 214);
-const QColor kTakenColour(255, 244, 200);
 
 QString Latin1(const std::string& text) {
     return QString::fromLatin1(text);
@@ -60,8 +58,8 @@ RangePlan FittingRange(const std::vector<const Device*>& devices, std::uint32_t 
 
 QColor VerdictColour(SetVerdict verdict) {
     if (verdict == SetVerdict::kVerified || verdict == SetVerdict::kAppliedAnswerLost)
-        return kHeldColour;
-    return VerdictSucceeded(verdict) ? kTakenColour : kRefusedColour;
+        return QColor(214, 245, 214);
+    return VerdictSucceeded(verdict) ? QColor(255, 244, 200) : kRefusedColour;
 }
 
 CommissionDialog::CommissionDialog(QWidget* parent, KvVRELClient& client,
@@ -115,8 +113,7 @@ void CommissionDialog::AssignTo(DeviceList selected) {
     PreviewRange();
 }
 
-// The devices numbered from the first address: a group MAC is never sent a Set, so it gets no
-// address and keeps none of the range.
+// A group MAC is never sent a Set: it gets no address and takes none of the range.
 void CommissionDialog::PreviewRange() {
     if (plan_)
         return;
@@ -222,7 +219,6 @@ void CommissionDialog::Apply() {
     for (QLineEdit* edit : {ED_First, ED_Mask, ED_Password})
         edit->setEnabled(false);
     PB_Progress->setRange(0, static_cast<int>(targets.size()));
-    PB_Progress->setValue(0);
     sets_ = new ParallelSets(
         client_, std::move(targets), options,
         [this](std::size_t sent, const SetOutcome& outcome) { OnRowDone(sent, outcome); },
@@ -238,10 +234,9 @@ void CommissionDialog::OnRowDone(std::size_t sent, const SetOutcome& outcome) {
     TB_Preview->item(static_cast<int>(r), kVerdictColumn)
         ->setToolTip(Latin1(VerdictLine(row.current.macAddress, row.ip, row.netmask, outcome)));
     PB_Progress->setValue(Finished());
-    if (verdict_)
-        verdict_(row.current,
-                 {row.current.macAddress, {}, row.ip, row.netmask, row.current.interfaceIndex},
-                 outcome);
+    verdict_(row.current,
+             {row.current.macAddress, {}, row.ip, row.netmask, row.current.interfaceIndex},
+             outcome);
 }
 
 void CommissionDialog::OnRunEnded() {

@@ -29,10 +29,8 @@ struct CommissionRow {
     std::string problem;                 // why the row is not sent; empty when it is
 };
 
-// Gives many devices their addresses at once: a range from a first address for the devices
-// selected in the table, or the rows of a plan file. Every row shows current -> new before
-// anything is sent; Apply sets and verifies a bounded number at a time; Cancel lets the rows in
-// flight finish and sends no further one.
+// Gives many devices their addresses at once, from a first address or a plan file, each row
+// shown current -> new first; Cancel lets the Sets in flight finish and sends no further one.
 class CommissionDialog : public QDialog {
     Q_OBJECT
 public:

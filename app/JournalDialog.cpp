@@ -22,7 +22,8 @@ JournalDialog::JournalDialog(QWidget* parent, std::vector<JournalEntry> entries)
     setWindowTitle("Journal");
     // The journal is appended to, so the file's order is the order of the Sets.
     std::reverse(entries_.begin(), entries_.end());
-    TB_Journal = new QTableWidget(this);
+    TB_Journal = new QTableWidget(static_cast<int>(entries_.size()),
+                                  static_cast<int>(kJournalColumns.size()), this);
     TB_Journal->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TB_Journal->setSelectionBehavior(QAbstractItemView::SelectRows);
     TB_Journal->verticalHeader()->hide();
@@ -47,12 +48,10 @@ JournalDialog::JournalDialog(QWidget* parent, std::vector<JournalEntry> entries)
             ShowMessageBox(this, *problem);
     });
     connect(BT_Close, &QPushButton::clicked, this, &QDialog::accept);
-    TB_Journal->setColumnCount(static_cast<int>(kJournalColumns.size()));
     QStringList captions;
     for (const std::string& name : kJournalColumns)
         captions << QString::fromStdString(name);
     TB_Journal->setHorizontalHeaderLabels(captions);
-    TB_Journal->setRowCount(static_cast<int>(entries_.size()));
     for (std::size_t r = 0; r < entries_.size(); ++r) {
         const std::vector<std::string> cells = JournalCells(entries_[r]);
         for (std::size_t c = 0; c < cells.size(); ++c)

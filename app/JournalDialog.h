@@ -13,8 +13,7 @@ class QPushButton;
 
 namespace vrel {
 
-// The journal of Sets, newest first, read-only: what changed on the site, for a look or for
-// the handover (Copy puts the selected lines, or all, on the clipboard; Save writes CSV).
+// The journal of Sets, newest first, read-only; Copy and Save hand it over.
 class JournalDialog : public QDialog {
     Q_OBJECT
 public:

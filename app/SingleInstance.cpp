@@ -7,7 +7,6 @@
 #endif
 
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
 
 namespace vrel {
@@ -101,10 +100,7 @@ int IgnoreXError(Display*, XErrorEvent*) { return 0; }
 } // namespace
 
 bool ActivateRunningInstance(const std::string& title) {
-    const char* name = std::getenv("DISPLAY");
-    if (name == nullptr || *name == '\0')
-        return false;
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = XOpenDisplay(nullptr); // none without DISPLAY
     if (display == nullptr)
         return false;
     const auto previous = XSetErrorHandler(IgnoreXError);

@@ -7,28 +7,25 @@
 #include "Exception.h"
 #include "HostAddresses.h"
 #include "Journal.h"
-#include "SaveText.h"
 #include "MessageBox.h"
 #include "Messages.h"
 #include "ResultCodes.h"
-#include "VrelTables.h"
+#include "SaveText.h"
 
 #include "CsvRecords.h"
 
 #include <QCloseEvent>
-#include <QFileDialog>
-#include <QSettings>
-#include <QShortcut>
-#include <QStyle>
 #include <QFile>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLocale>
-#include <QPointer>
 #include <QScreen>
+#include <QSettings>
+#include <QShortcut>
+#include <QStyle>
 #include <QTime>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -43,8 +40,6 @@ constexpr std::uint32_t kSetTimeout = 300;      // 3 s
 constexpr int kDropCheckDelayMs = 100; // past the sweep tick that ends the Discover
 constexpr const char* kIniFile = "Vrel.ini";
 constexpr int kReadFileFailed = -15;
-constexpr int kConflictPauseMs = 150;
-constexpr int kDefaultHeight = 433;
 constexpr int kButtonColumnWidth = 73;
 constexpr const char* kSettingsOrganisation = "vrel";
 constexpr const char* kSettingsApplication = "vrel-config";
@@ -79,18 +74,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
     auto* button = Child<QPushButton>(parent, name, r);
     button->setText(caption);
     return button;
-}
-
-// Lines as a text-file string list holds them: a final line end adds no empty line.
-QStringList ReadLines(QFile& file) {
-    QStringList lines = QString::fromLatin1(file.readAll()).split('\n');
-    if (lines.last().isEmpty()) // split gives at least one line
-        lines.removeLast();
-    for (QString& line : lines) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-    }
-    return lines;
 }
 
 // The time of day in the system locale's long time format.
@@ -145,15 +128,12 @@ void TTheVrel::BuildControls() {
     BT_Export->setToolTip("Save the table with its verdicts as CSV");
     BT_Journal = MakeButton(Panel1, "BT_Journal", "Journal...", {8, 255, 57, 25});
     BT_Journal->setToolTip("Show the journal of Sets");
-    Assign1 = new QAction("Assign addresses...", LV_Vrel);
+    Assign1 = LV_Vrel->addAction("Assign addresses...", this, &TTheVrel::BT_AssignClick);
     Assign1->setObjectName("Assign1");
-    LV_Vrel->addAction(Assign1);
 
-    setTabOrder(ED_IP, ED_Net);
-    setTabOrder(ED_Net, ED_Pass);
-    setTabOrder(ED_Pass, ED_Mac);
-    setTabOrder(ED_Mac, ED_Mod);
-    setTabOrder(ED_Mod, Memo_Info);
+    QWidget* const tabOrder[] = {ED_IP, ED_Net, ED_Pass, ED_Mac, ED_Mod, Memo_Info};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
     // The designed columns: the product code hides in a one-pixel caption column.
     // Then on which network of the host each device answered, and the last Set's verdict.
@@ -161,10 +141,8 @@ void TTheVrel::BuildControls() {
         {"", "Module Name", "Mac Address", "IP Address", "NetMask", "Interface", "Status"});
     LV_Vrel->setSelectionMode(QAbstractItemView::ExtendedSelection);
     const int widths[] = {1, 100, 100, 100, 100, 100, 110};
-    for (int c = 0; c < static_cast<int>(std::size(widths)); ++c) {
-        LV_Vrel->header()->setSectionResizeMode(c, QHeaderView::Interactive);
+    for (int c = 0; c < static_cast<int>(std::size(widths)); ++c)
         LV_Vrel->setColumnWidth(c, widths[c]);
-    }
     ConnectControls();
 }
 
@@ -185,13 +163,11 @@ void TTheVrel::BuildPanels() {
     BT_Close = MakeButton(Panel1, "BT_Close", "Close", {8, 135, 57, 25});
     // Kept without being shown.
     BT_Test = MakeButton(Panel1, "BT_Test", "Test", {8, 107, 57, 25});
-    BT_Test->setVisible(false);
     ComboBox1 = Child<QComboBox>(Panel1, "ComboBox1", {4, 31, 65, 21});
-    ComboBox1->setEditable(false);
-    ComboBox1->setVisible(false);
     Label6 = MakeLabel(Panel1, "Label6", "Available", 8, 16);
     Label6->resize(43, 13);
-    Label6->setVisible(false);
+    for (QWidget* hidden : std::initializer_list<QWidget*>{BT_Test, ComboBox1, Label6})
+        hidden->setVisible(false);
 
     ED_Filter = Child<QLineEdit>(Panel2, "ED_Filter");
     ED_Filter->setPlaceholderText("Filter");
@@ -253,18 +229,15 @@ void TTheVrel::ConnectControls() {
     connect(LV_Vrel, &ReportListView::Clicked, this, &TTheVrel::LV_VrelClick);
     connect(LV_Vrel, &QAbstractItemView::doubleClicked, this, &TTheVrel::LV_VrelDblClick);
     connect(Clear1, &QAction::triggered, this, &TTheVrel::Clear1Click);
-    // Conflicts are a property of the whole table: looked at once the answers pause, never
-    // per answer.
+    // Conflicts are a property of the whole table: looked at once the answers pause for 150 ms.
     conflictTimer_.setSingleShot(true);
-    conflictTimer_.setInterval(kConflictPauseMs);
+    conflictTimer_.setInterval(150);
     connect(&conflictTimer_, &QTimer::timeout, this, &TTheVrel::MarkConflicts);
     connect(BT_Assign, &QPushButton::clicked, this, &TTheVrel::BT_AssignClick);
-    connect(Assign1, &QAction::triggered, this, &TTheVrel::BT_AssignClick);
     connect(BT_Plan, &QPushButton::clicked, this, &TTheVrel::BT_PlanClick);
     connect(BT_Export, &QPushButton::clicked, this, &TTheVrel::BT_ExportClick);
     connect(BT_Journal, &QPushButton::clicked, this, &TTheVrel::BT_JournalClick);
-    auto* discover = new QShortcut(QKeySequence(Qt::Key_F5), this);
-    connect(discover, &QShortcut::activated, this, &TTheVrel::BT_DiscoverClick);
+    new QShortcut(QKeySequence(Qt::Key_F5), this, this, &TTheVrel::BT_DiscoverClick);
     connect(ED_Pass, &QLineEdit::returnPressed, this, [this] {
         if (BT_Set->isEnabled())
             BT_SetClick();
@@ -300,7 +273,7 @@ void TTheVrel::RestoreLayout() {
                 style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, LV_Vrel);
     for (int c = 0; c < LV_Vrel->columnCount(); ++c)
         width += LV_Vrel->columnWidth(c);
-    resize(width, kDefaultHeight);
+    resize(width, 433);
     const QSettings settings(kSettingsOrganisation, kSettingsApplication);
     if (const QByteArray geometry = settings.value(kGeometryKey).toByteArray(); !geometry.isEmpty())
         centred_ = restoreGeometry(geometry); // a saved place is kept, not centred
@@ -350,10 +323,14 @@ void TTheVrel::FormCreate() {
     if (!ini.open(QIODevice::ReadOnly))
         throw Exception(ReplaceAll(CommonMessageForCode(kReadFileFailed), "[FILENAME]", kIniFile),
                         kReadFileFailed);
-    iniLines_ = ReadLines(ini);
-    ComboBox1->addItems(*iniLines_);
-    if (ComboBox1->count() > 0)
-        ComboBox1->setCurrentIndex(0);
+    iniLines_ = QString::fromLatin1(ini.readAll()).split('\n');
+    if (iniLines_->last().isEmpty()) // a final line end adds no empty line
+        iniLines_->removeLast();
+    for (QString& line : *iniLines_) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+    }
+    ComboBox1->addItems(*iniLines_); // a combo box filled from empty selects its first item
 }
 
 void TTheVrel::BT_DiscoverClick() {
@@ -467,8 +444,7 @@ void TTheVrel::BT_SetClick() {
         NameFailedSends(*setClient_, "Set");
 }
 
-// Refused here, before a VerifiedSet exists, so that the message names the field; a device
-// given an address it cannot be reached at is lost until someone resets it.
+// Checked before a VerifiedSet exists, so that the message names the field.
 bool TTheVrel::AddressAccepted() {
     if (const std::string problem = GroupMacProblem(Text(ED_Mac)); !problem.empty()) {
         ShowMessageBox(this, problem);
@@ -498,14 +474,16 @@ void TTheVrel::ShowVerdict(const VerifiedSet::Target& target, const SetOutcome& 
     if (!discoverPresenter_)
         return;
     const std::string mac = NormalizeMac(target.mac).value_or(target.mac);
-    discoverPresenter_->FlushRows();
-    if (VerdictSucceeded(outcome.verdict))
-        discoverPresenter_->SetDeviceAddress(mac, target.ip, target.netmask, kIpColumn,
-                                             kNetmaskColumn);
+    discoverPresenter_->FlushRows(); // the device's row may still be waiting
     ReportTableModel& rows = LV_Vrel->Rows();
     const int row = rows.RowOf(mac);
     if (row < 0)
         return;
+    if (VerdictSucceeded(outcome.verdict) &&
+        discoverPresenter_->Devices().SetAddress(mac, target.ip, target.netmask)) {
+        rows.SetCell(row, kIpColumn, target.ip);
+        rows.SetCell(row, kNetmaskColumn, target.netmask);
+    }
     rows.SetCell(row, kStatusColumn, VerdictName(outcome.verdict));
     rows.SetCellMark(row, kStatusColumn,
                      {VerdictColour(outcome.verdict),

@@ -23,8 +23,7 @@
 
 namespace vrel {
 
-// The main window: Discover fills the table, a click on a row fills the edit boxes, Set
-// writes the IP address and netmask into the selected device and logs the outcome.
+// The main window: Discover fills the table, Set writes a device's IP address and netmask.
 class TTheVrel : public QWidget {
     Q_OBJECT
 public:
@@ -59,16 +58,13 @@ public:
     QPushButton* BT_Test;
     QComboBox* ComboBox1;
     QLabel* Label6;
-    // Under the table: whether a Discover runs, how many devices it found, when it ended.
-    QLabel* LB_Status;
-    // Commissioning many devices at once, below Close.
+    QLabel* LB_Status; // whether a Discover runs, how many devices it found, when it ended
     QPushButton* BT_Assign;
     QPushButton* BT_Plan;
     QPushButton* BT_Export;
     QPushButton* BT_Journal;
     QAction* Assign1; // the table's context menu
-    // Above the table: shows only the rows with this text in a cell.
-    QLineEdit* ED_Filter;
+    QLineEdit* ED_Filter; // shows only the rows with this text in a cell
 
     // Columns of the table the window writes into.
     static constexpr int kIpColumn = 3;
@@ -83,7 +79,6 @@ public:
     void BT_DiscoverClick();
     void LV_VrelClick();
     void BT_SetClick();
-    // The memo lines of an ended Set: its own, then what the device reported when asked.
     void OnSetFinished(const VerifiedSet::Target& target, const SetOutcome& outcome);
     void MarkConflicts();
     // A Set's verdict in the device's row, with the new address where the device took it.
@@ -113,7 +108,6 @@ private:
     void BuildControls();
     void BuildPanels();
     void BuildEditPanel();
-    // The saved size and place, else the size that shows every column.
     void RestoreLayout();
     // Whether the address in the boxes may be sent: refused outright, or, where only the
     // plausibility rule refuses it, as the user answers when asked.

@@ -22,8 +22,7 @@ namespace vrel {
 
 namespace {
 
-// No value is larger than a request datagram: a part starting beyond that is a bad binding,
-// not a reason to grow an image by gigabytes of zeros.
+// A part starting beyond a request datagram is a bad binding, not gigabytes of zeros.
 constexpr std::size_t kMaxStart = kSendAreaSize;
 
 // Latin-1 keeps every byte of a value text across the widget boundary.
@@ -240,8 +239,7 @@ std::string BitsPart(const ControlBinding& b) {
     std::string part;
     for (int i = 0; i < BitBoxCount(b); ++i) {
         const Bit bit = BitAt(b.bitIndices[static_cast<std::size_t>(i)]);
-        if (part.size() <= bit.byte)
-            part.resize(bit.byte + 1, '\0');
+        part.resize(std::max(part.size(), bit.byte + 1), '\0');
         auto byte = static_cast<unsigned char>(part[bit.byte]);
         byte = ControlAt<QCheckBox>(b, i)->isChecked() ? byte | bit.mask : byte & ~bit.mask;
         part[bit.byte] = static_cast<char>(byte);
@@ -264,11 +262,8 @@ std::optional<std::string> ControlsText(const ControlBinding& b, const KvOptionL
     }
     if (const auto* box = qobject_cast<QComboBox*>(first))
         return box->currentIndex() < 0 ? std::string() : Bytes(box->itemText(box->currentIndex()));
-    if (const auto* group = qobject_cast<RadioGroup*>(first)) {
-        const QStringList items = group->Items();
-        const int index = group->ItemIndex();
-        return index < 0 || index >= items.size() ? std::string() : Bytes(items[index]);
-    }
+    if (const auto* group = qobject_cast<RadioGroup*>(first))
+        return Bytes(group->Items().value(group->ItemIndex())); // none checked: empty
     if (!qobject_cast<QLineEdit*>(first))
         return std::nullopt;
     if (b.controlCount() == 1)
@@ -289,14 +284,6 @@ std::optional<std::string> ReadPart(const ControlBinding& b, const KvOptionList*
     return TextToBytes(list ? list->NameToValue(*text) : *text, b.valueType);
 }
 
-void Merge(std::string& image, std::uint32_t start, const std::string& part) {
-    if (start > kMaxStart)
-        RaiseVrel(kPartOutside);
-    if (image.size() < start + part.size())
-        image.resize(start + part.size(), '\0');
-    image.replace(start, part.size(), part);
-}
-
 void ReadVariable(KvVRELVar& var, std::uint32_t index, const std::vector<ControlBinding>& all) {
     std::string image;
     bool named = false;
@@ -309,8 +296,12 @@ void ReadVariable(KvVRELVar& var, std::uint32_t index, const std::vector<Control
             image = TextToBytes(var.optionList ? var.optionList->NameToValue(var.value) : var.value,
                                 var.valueType);
         named = true;
-        if (const auto part = ReadPart(b, EffectiveList(b, var.optionList, var.valueType)))
-            Merge(image, b.startByte, *part);
+        if (const auto part = ReadPart(b, EffectiveList(b, var.optionList, var.valueType))) {
+            if (b.startByte > kMaxStart)
+                RaiseVrel(kPartOutside);
+            image.resize(std::max<std::size_t>(image.size(), b.startByte + part->size()), '\0');
+            image.replace(b.startByte, part->size(), *part);
+        }
     }
     if (!named)
         return;

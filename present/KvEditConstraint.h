@@ -9,8 +9,7 @@ class QWidget;
 
 namespace vrel {
 
-// The edit-constraint set of a presenter: the owner window, a flag and a list of constraint
-// texts. Nothing adds entries yet; the catalogue holds the texts its checks would report.
+// The edit-constraint set of a presenter. Nothing adds entries yet.
 struct KvEditConstraint {
     KvEditConstraint(QWidget* ownerWindow, std::uint8_t flagValue)
         : owner(ownerWindow), flag(flagValue) {}

@@ -5,7 +5,6 @@
 #include "FormatSettings.h"
 #include "MessageBox.h"
 #include "Messages.h"
-#include "ResultCodes.h"
 #include "StatusPanel.h"
 
 #include <QCoreApplication>
@@ -24,13 +23,12 @@ namespace vrel {
 namespace {
 
 constexpr int kWaitMs = 6000;
-// A small Discover shows at once; the rest of a burst goes in batches every kFlushIntervalMs,
-// each ended after kBatchBudgetNs, so that the view redraws a few times a second and never
-// holds the window for long. The clock is read once per slice of rows.
+// A small Discover shows at once; the rest of a burst goes in time-bounded batches, so that the
+// view redraws a few times a second and never holds the window for long.
 constexpr int kRowsAtOnce = 64;
 constexpr int kFlushIntervalMs = 25;
 constexpr qint64 kBatchBudgetNs = 3'000'000;
-constexpr std::size_t kRowsPerSlice = 256;
+constexpr std::size_t kRowsPerSlice = 256; // rows between two readings of the clock
 
 // f(name, value) per column of a result row: the fields of structured variables, the others.
 template <class F> void ForEachRowValue(const KvVRELVarList& vars, F f) {
@@ -187,21 +185,6 @@ std::optional<Device> KvVRELRequest2Edits::DeviceOf(int row) const {
     return mac.empty() ? std::nullopt : discovery_.Index().Find(mac);
 }
 
-bool KvVRELRequest2Edits::SetDeviceAddress(const std::string& mac, const std::string& ip,
-                                           const std::string& netmask, int ipColumn,
-                                           int netmaskColumn) {
-    if (!discovery_.Index().SetAddress(mac, ip, netmask))
-        return false;
-    if (listView) {
-        FlushRows(); // the device's row may still be waiting
-        ReportTableModel& rows = listView->Rows();
-        const int row = rows.RowOf(mac); // SetCell ignores -1
-        rows.SetCell(row, ipColumn, ip);
-        rows.SetCell(row, netmaskColumn, netmask);
-    }
-    return true;
-}
-
 void KvVRELRequest2Edits::FlushBatch() {
     shownSinceFlush_ = 0;
     QElapsedTimer clock;
@@ -234,7 +217,7 @@ void KvVRELRequest2Edits::BuildColumns() {
     listView->setHeaderLabels(captions);
     for (int c = 0; c < captions.size(); ++c) {
         listView->header()->setSectionResizeMode(c, QHeaderView::Interactive);
-        listView->setColumnWidth(c, listView->TextWidth(captions[c] + "LR"));
+        listView->setColumnWidth(c, listView->fontMetrics().horizontalAdvance(captions[c] + "LR"));
     }
 }
 

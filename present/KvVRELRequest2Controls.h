@@ -90,14 +90,9 @@ public:
     // The device a row of a Discover shows, or none.
     std::optional<Device> DeviceOf(int row) const;
     // Devices of the Discovers since the last ClearRows, rows waiting to be shown included.
-    const DeviceIndex& Devices() const { return discovery_.Index(); }
-    // A Set the device took, shown in its row's columns; false when it is not listed.
-    bool SetDeviceAddress(const std::string& mac, const std::string& ip, const std::string& netmask,
-                          int ipColumn, int netmaskColumn);
+    DeviceIndex& Devices() { return discovery_.Index(); }
     void FlushRows();
 
-    // Takes the binding's arrays; the presenter owns them from now on.
-    void AddBinding(ControlBinding binding) { bindings.push_back(std::move(binding)); }
     void FillControls();
     void ReadControls();
 

@@ -7,8 +7,7 @@ class QWidget;
 
 namespace vrel {
 
-// Every message box of the window goes through here, so tests can capture them instead of
-// blocking on a modal dialog.
+// Every message box goes through here, so tests can capture them instead of blocking.
 using MessageBoxFunction =
     std::function<void(QWidget* owner, const std::string& text, const std::string& caption)>;
 

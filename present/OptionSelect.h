@@ -9,9 +9,8 @@ namespace vrel {
 class KvOptionList;
 class RadioGroup;
 
-// Select the item of the entry matching the text by name, else by value; no item when neither
-// matches. The control holds the list's names in entry order. A Number list throws
-// ConvertError for a text that is neither a name, "(NULL)" nor an integer.
+// Select the entry matching the text by name, else by value, else none; the control holds the
+// names in entry order. On a Number list a text no name, "(NULL)" nor integer throws ConvertError.
 void SelectInComboBox(const KvOptionList& list, QComboBox* box, const std::string& text);
 void SelectInRadioGroup(const KvOptionList& list, RadioGroup* group, const std::string& text);
 

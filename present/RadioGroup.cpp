@@ -6,8 +6,9 @@
 
 namespace vrel {
 
-RadioGroup::RadioGroup(QWidget* parent)
-    : QGroupBox(parent), buttons_(new QButtonGroup(this)), layout_(new QVBoxLayout(this)) {}
+RadioGroup::RadioGroup(QWidget* parent) : QGroupBox(parent), buttons_(new QButtonGroup(this)) {
+    new QVBoxLayout(this);
+}
 
 QStringList RadioGroup::Items() const {
     QStringList items;
@@ -21,7 +22,7 @@ void RadioGroup::SetItems(const QStringList& items) {
     for (int i = 0; i < items.size(); ++i) {
         auto* button = new QRadioButton(items[i], this);
         buttons_->addButton(button, i);
-        layout_->addWidget(button);
+        layout()->addWidget(button);
     }
 }
 

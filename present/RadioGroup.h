@@ -4,12 +4,10 @@
 #include <QStringList>
 
 class QButtonGroup;
-class QVBoxLayout;
 
 namespace vrel {
 
-// A framed group of radio buttons, one per item, of which at most one is selected. The item
-// index is the position of the selected button, -1 when none is.
+// A framed group of radio buttons, one per item; the item index is the checked one's, or -1.
 class RadioGroup : public QGroupBox {
     Q_OBJECT
 public:
@@ -25,7 +23,6 @@ public:
 
 private:
     QButtonGroup* buttons_;
-    QVBoxLayout* layout_;
 };
 
 } // namespace vrel

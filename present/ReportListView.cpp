@@ -14,8 +14,7 @@ namespace vrel {
 
 namespace {
 
-// Draws the grid lines of a report view: a line right of and below every cell. Cells hold
-// device texts exactly; control and C1 characters in them are shown as \xNN escapes.
+// Grid lines right of and below every cell; control and C1 characters shown as \xNN escapes.
 class GridDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -43,14 +42,12 @@ public:
 
 ReportListView::ReportListView(QWidget* parent)
     : QTreeView(parent), rows_(new ReportTableModel(this)) {
-    rows_->SetColumnCount(1); // a view starts with one untitled column until it is given more
+    rows_->SetHeaders({"1"}); // one column, titled by its number, until the view is given more
     setModel(rows_);
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
-    setAllColumnsShowFocus(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setAllColumnsShowFocus(true); // a tree view selects single whole rows already
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setItemDelegate(new GridDelegate(this));
     header()->setStretchLastSection(false);
@@ -73,26 +70,22 @@ ReportListView::ReportListView(QWidget* parent)
         }
     });
 
-    copyAction_ = new QAction(tr("Copy"), this);
-    copyAction_->setShortcut(QKeySequence::Copy);
-    copyAction_->setShortcutContext(Qt::WidgetShortcut);
-    connect(copyAction_, &QAction::triggered, this,
-            [this] { QGuiApplication::clipboard()->setText(SelectedRowsText()); });
-    addAction(copyAction_);
+    // Copy: the selected rows in the order shown, one line each, cells separated by tabs.
+    QAction* copy = addAction(tr("Copy"), this, [this] {
+        QString text;
+        for (int r = 0; r < RowCount(); ++r) {
+            if (!selectionModel()->isRowSelected(r, {}))
+                continue;
+            QStringList cells;
+            for (int c = 0; c < columnCount(); ++c)
+                cells << Text(r, c);
+            text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
+        }
+        QGuiApplication::clipboard()->setText(text);
+    });
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
     setContextMenuPolicy(Qt::ActionsContextMenu);
-}
-
-QString ReportListView::SelectedRowsText() const {
-    QString text;
-    for (int r = 0; r < RowCount(); ++r) {
-        if (!selectionModel()->isRowSelected(r, {}))
-            continue;
-        QStringList cells;
-        for (int c = 0; c < columnCount(); ++c)
-            cells << Text(r, c);
-        text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
-    }
-    return text;
 }
 
 void ReportListView::clear() {

@@ -8,9 +8,8 @@
 
 namespace vrel {
 
-// A report-style list view over a ReportTableModel of its own: grid lines, whole rows,
-// read-only. One row-selection handler, which a presenter can replace and chain to, hears of
-// every row selected or deselected. Rows are addressed by their position as shown.
+// A read-only report view over a ReportTableModel of its own. One row-selection handler, which a
+// presenter can replace and chain to, hears of every row (de)selected, by its position as shown.
 class ReportListView : public QTreeView {
     Q_OBJECT
 public:
@@ -30,12 +29,6 @@ public:
 
     // The selected row, or -1.
     int Selected() const;
-    // Pixel width of a text in the view's font.
-    int TextWidth(const QString& text) const { return fontMetrics().horizontalAdvance(text); }
-    // The selected rows in the order shown, one line each, cells separated by tabs: what the
-    // context menu's Copy puts on the clipboard.
-    QString SelectedRowsText() const;
-    QAction* CopyAction() const { return copyAction_; }
 
 signals:
     // A click anywhere in the view, after the selection has followed it; a click on the empty
@@ -49,7 +42,6 @@ protected:
 private:
     void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     ReportTableModel* rows_;
-    QAction* copyAction_;
 };
 
 } // namespace vrel

@@ -92,13 +92,6 @@ void ReportTableModel::SetHeaders(const QStringList& captions) {
     endResetModel();
 }
 
-void ReportTableModel::SetColumnCount(int columns) {
-    QStringList captions = captions_.mid(0, columns);
-    while (captions.size() < columns)
-        captions << QString::number(captions.size() + 1);
-    SetHeaders(captions);
-}
-
 void ReportTableModel::Append(std::vector<ReportRow>&& rows) {
     if (rows.empty())
         return;

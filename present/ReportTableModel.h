@@ -15,9 +15,8 @@
 
 namespace vrel {
 
-// A report row: the cells as sent (Latin-1, converted only when drawn) and, for a device, its
-// MAC. The cells share one text, each behind its length (PackText): an allocation per row, not
-// per cell, as fresh memory is what a burst of rows costs most.
+// A report row: the cells as sent (Latin-1) and, for a device, its MAC. The cells share one
+// text, each behind its length: fresh memory is what a burst costs most, so one block per row.
 class ReportRow {
 public:
     void AddCell(std::string_view text);
@@ -56,7 +55,6 @@ public:
 
     // Rows keep their cells.
     void SetHeaders(const QStringList& captions);
-    void SetColumnCount(int columns);
     void Append(std::vector<ReportRow>&& rows);
     void Clear();
     // One mark per row, in row order; rows beyond the list lose their marks.

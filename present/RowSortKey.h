@@ -6,9 +6,8 @@
 
 namespace vrel {
 
-// How a report row's cell sorts, as a reader expects: IP addresses and plain numbers by value
-// (10.0.0.9 before 10.0.0.10, 9 before 10), other texts alphabetically regardless of case.
-// Parsing a cell is the costly part of a comparison, so a sort makes each key once.
+// How a cell sorts for a reader: IP addresses and numbers by value (10.0.0.9 before 10.0.0.10),
+// other texts regardless of case. Parsing is what costs, so a sort makes each key once.
 class RowSortKey {
 public:
     explicit RowSortKey(const QString& text);

@@ -88,7 +88,7 @@ protected:
         b.optionList = list;
         b.bitIndices = std::move(bits);
         b.controls.assign(controls.begin(), controls.end());
-        presenter.AddBinding(std::move(b));
+        presenter.bindings.push_back(std::move(b));
     }
 
     static std::vector<std::string> Texts(const std::vector<QLineEdit*>& edits) {

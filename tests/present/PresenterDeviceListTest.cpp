@@ -128,7 +128,7 @@ TEST_F(PresenterDeviceListTest, CopyPutsTheSelectedRowOnTheClipboard) {
     Answer(Numbered(1));
     Answer(Numbered(2));
     view.setCurrentIndex(view.model()->index(1, 0));
-    view.CopyAction()->trigger();
+    view.actions().front()->trigger(); // Copy
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
               "2\tSIM-2\t020000000002\t10.0.0.2\t255.255.0.0\n");
 }

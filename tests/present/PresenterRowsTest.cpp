@@ -212,7 +212,8 @@ TEST_P(BuildColumnsTest, TooFewColumnsAreReplacedByTheVariableNames) {
         EXPECT_EQ(view.Text(0, c), before[c]);
     for (int c = 0; c < view.columnCount(); ++c) {
         const QString title = QString::fromStdString(kDiscoveryTitles[std::size_t(c)]);
-        EXPECT_EQ(view.columnWidth(c), view.TextWidth(title + "LR")) << "column " << c;
+        EXPECT_EQ(view.columnWidth(c), view.fontMetrics().horizontalAdvance(title + "LR"))
+            << "column " << c;
         EXPECT_EQ(view.header()->sectionResizeMode(c), QHeaderView::Interactive);
     }
 }

@@ -47,7 +47,7 @@ class ReportTableSortTest : public ::testing::TestWithParam<SortCase> {};
 TEST_P(ReportTableSortTest, LaterBatchesMergeIntoTheOrder) {
     const SortCase& c = GetParam();
     ReportTableModel model;
-    model.SetColumnCount(2);
+    model.SetHeaders({"1", "2"});
     int arrived = 0;
     model.Append(Batch(c.before, arrived));
     model.sort(0, c.order);
@@ -86,7 +86,7 @@ TEST(ReportTableModelTest, SelectionFollowsItsRow) {
 // batch; rows past the marks given stay plain.
 TEST(ReportTableModelTest, MarksFollowTheirRows) {
     ReportTableModel model;
-    model.SetColumnCount(2);
+    model.SetHeaders({"1", "2"});
     int arrived = 0;
     model.Append(Batch({"10.0.0.3", "10.0.0.2", "10.0.0.4"}, arrived));
     model.SetMarks({{Qt::red, "shared"}, {}});
@@ -104,7 +104,7 @@ TEST(ReportTableModelTest, MarksFollowTheirRows) {
 // only its column, over the row's mark.
 TEST(ReportTableModelTest, ChangedCellsSortByTheNewTextAndCellMarksFollowTheirRows) {
     ReportTableModel model;
-    model.SetColumnCount(3);
+    model.SetHeaders({"1", "2", "3"});
     int arrived = 0;
     model.Append(Batch({"10.0.0.3", "10.0.0.2", "10.0.0.4"}, arrived));
     model.sort(0, Qt::AscendingOrder);
