@@ -42,7 +42,6 @@ double GetDouble(const std::uint8_t* in) {
     return std::bit_cast<double>(GetBig(in, 4) | (GetBig(in + 4, 4) << 32));
 }
 
-// The value bytes of a text for an encodable type.
 std::string ValueBytes(std::uint8_t type, const std::string& text) {
     const auto width = static_cast<int>(fixed_value_size(type));
     std::string v;

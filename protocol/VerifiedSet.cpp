@@ -39,8 +39,7 @@ const char* VerdictName(SetVerdict verdict) {
 }
 
 bool VerdictSucceeded(SetVerdict verdict) {
-    return verdict == SetVerdict::kVerified || verdict == SetVerdict::kAppliedAnswerLost ||
-           verdict == SetVerdict::kNotVerified || verdict == SetVerdict::kAcknowledged;
+    return verdict != SetVerdict::kNotConfirmed && verdict != SetVerdict::kRefused;
 }
 
 std::string VerdictLine(const std::string& mac, const std::string& ip, const std::string& netmask,

@@ -26,12 +26,6 @@ const char* VerdictName(SetVerdict verdict);
 // True when the device may be taken to hold the new address.
 bool VerdictSucceeded(SetVerdict verdict);
 
-struct SetOutcome;
-// One line on how the Set of ip and netmask into mac ended, such as
-// "0A0000000001: verified, answers with IP address 10.0.0.7, netmask 255.255.255.0".
-std::string VerdictLine(const std::string& mac, const std::string& ip, const std::string& netmask,
-                        const SetOutcome& outcome);
-
 struct SetOutcome {
     SetVerdict verdict = SetVerdict::kNotConfirmed;
     // The last Set exchange: result (0, -1014 or the device's failure), its catalogue text and
@@ -43,6 +37,11 @@ struct SetOutcome {
     // What the device last reported when asked, empty when it never answered.
     std::string seenIp, seenNetmask;
 };
+
+// One line on how the Set of ip and netmask into mac ended, such as
+// "0A0000000001: verified, answers with IP address 10.0.0.7, netmask 255.255.255.0".
+std::string VerdictLine(const std::string& mac, const std::string& ip, const std::string& netmask,
+                        const SetOutcome& outcome);
 
 // One Set of a device's IP address and netmask that does not give up on a lost datagram: a
 // Set that times out is sent again (it is idempotent), and after the device's "ok" or the last
