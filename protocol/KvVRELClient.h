@@ -83,9 +83,7 @@ public:
     std::size_t QueuedDatagrams() const; // received and not yet handled
 
     int PendingCount() const { return static_cast<int>(pending_.size()); }
-    std::uint8_t NextSequence() const { return sequence_; }
     std::uint16_t LocalPort() const { return socket_.localPort(); }
-    QHostAddress Destination() const { return destination_; }
     // Names checked by NetInterfaces::Select; empty: every usable interface.
     void SetInterfaceNames(std::vector<std::string> names) { interfaceNames_ = std::move(names); }
     // Per interface, down ones included, the last Send; empty: the routing table took it.
