@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -62,9 +63,9 @@ private:
     std::size_t queuedCount_ = 0;
     std::size_t queuedBytes_ = 0;
     std::size_t takenBytes_ = 0; // the inbox taken last may be in memory until the next take
-    std::size_t limit_;
+    std::atomic<std::size_t> limit_;
     bool waitingForRoom_ = false; // the socket is left alone while the inbox is full
-    bool stop_ = false;
+    std::atomic<bool> stop_ = false;
 
     std::thread thread_;
 };
