@@ -135,17 +135,13 @@ int decode_payload(KvVRELVarList& vars, const std::uint8_t* payload, std::size_t
     return static_cast<int>(p);
 }
 
-int status_to_code(std::uint8_t status) {
+int response_result(std::uint8_t command, std::uint8_t status, KvVRELVarList& vars,
+                    const std::uint8_t* payload, std::size_t count) {
     // By status: ok, password error, not done, bad command; the others are unknown.
     static const int codes[] = {0, kPasswordError, kNotDone, kBadCommand};
     const int low = status & 0x0F;
-    return low <= kStatusBadCommand ? codes[low] : kUnknownError;
-}
-
-int response_result(std::uint8_t command, std::uint8_t status, KvVRELVarList& vars,
-                    const std::uint8_t* payload, std::size_t count) {
-    if ((status & 0x0F) != kStatusOk)
-        return status_to_code(status);
+    if (low != kStatusOk)
+        return low <= kStatusBadCommand ? codes[low] : kUnknownError;
     if (command == kSet)
         return 0;
     const int used = decode_payload(vars, payload, count);
