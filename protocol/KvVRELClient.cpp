@@ -93,8 +93,7 @@ std::vector<SendOutcome> Plan(const std::vector<std::string>& names, int interfa
     return heard == plan.end() ? plan : std::vector<SendOutcome>{*heard};
 }
 
-// A payload that cannot be read into the list (a value an option list cannot name) ends the
-// request with a failure like any other bad answer: the caller must not wait for ever.
+// A payload the list cannot take (a value no option names) fails the request like a bad answer.
 int Decode(const KvVRELError& record, std::uint8_t status, const std::uint8_t* payload,
            std::size_t count, KvVRELVarList& into) {
     int code = kBadPacket;

@@ -43,10 +43,9 @@ struct SetOutcome {
 std::string VerdictLine(const std::string& mac, const std::string& ip, const std::string& netmask,
                         const SetOutcome& outcome);
 
-// One Set of a device's IP address and netmask that does not give up on a lost datagram: a
-// Set that times out is sent again (it is idempotent), and after the device's "ok" or the last
-// time-out, the device is asked by Get for its address until it reports the new one or the
-// check window ends. Lost answers are common on busy segments, so a bare time-out says little.
+// A Set of a device's IP address and netmask that times out is sent again (it is idempotent);
+// after the "ok" or the last time-out, Gets ask for the address until it is the new one or the
+// check window ends. Lost answers are common on busy segments: a bare time-out says little.
 class VerifiedSet : public QObject {
     Q_OBJECT
 public:
