@@ -10,6 +10,7 @@
 
 #include <QNetworkDatagram>
 #include <QScopeGuard>
+#include <QStringList>
 #include <QVariant>
 
 #include <netinet/in.h>
@@ -18,12 +19,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <limits>
-#include <sstream>
 
 namespace vrel {
 
@@ -54,12 +52,11 @@ template <class F> void Guarded(F&& f) {
 // The kernel's drop count of the UDP socket with this inode in this network namespace.
 std::uint64_t UdpDropsOfInode(std::uint64_t inode) {
     std::ifstream table("/proc/net/udp");
-    const std::string wanted = std::to_string(inode);
+    const QString wanted = QString::number(inode);
     for (std::string line; std::getline(table, line);) {
-        std::istringstream in(line);
-        const std::vector<std::string> field{std::istream_iterator<std::string>(in), {}};
+        const QStringList field = QString::fromStdString(line).split(' ', Qt::SkipEmptyParts);
         if (field.size() > kUdpTableDropsColumn && field[kUdpTableInodeColumn] == wanted)
-            return std::strtoull(field[kUdpTableDropsColumn].c_str(), nullptr, 10);
+            return field[kUdpTableDropsColumn].toULongLong();
     }
     return 0;
 }
