@@ -2,8 +2,7 @@
 
 namespace vrel {
 
-// Runs the event loop for about ms milliseconds: events and datagrams are handled as they
-// come, without spinning while nothing happens.
+// Runs the event loop for about ms milliseconds, handling events as they come.
 void ProcessEventsFor(int ms);
 
 } // namespace vrel

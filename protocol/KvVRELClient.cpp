@@ -8,9 +8,9 @@
 #include "ValueCodec.h"
 #include "VrelPacket.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QNetworkDatagram>
+#include <QScopeGuard>
+#include <QStringList>
 #include <QVariant>
 
 #include <netinet/in.h>
@@ -19,13 +19,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <limits>
-#include <optional>
-#include <sstream>
 
 namespace vrel {
 
@@ -35,15 +31,12 @@ namespace {
 
 constexpr int kSweepIntervalMs = 20;
 constexpr int kDrainMs = 6000;
+// Longest stretch of answers handled in one event-loop turn: a window repaints between.
+constexpr std::int64_t kWorkSliceMs = 8;
 
 // Columns of /proc/net/udp, counted from 0 at "sl".
 constexpr int kUdpTableInodeColumn = 9;
 constexpr int kUdpTableDropsColumn = 12;
-
-QEvent::Type ArrivalEvent() {
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-}
 
 // A failure raised in a callback goes to the error display, not out of a Qt event handler.
 template <class F> void Guarded(F&& f) {
@@ -59,14 +52,61 @@ template <class F> void Guarded(F&& f) {
 // The kernel's drop count of the UDP socket with this inode in this network namespace.
 std::uint64_t UdpDropsOfInode(std::uint64_t inode) {
     std::ifstream table("/proc/net/udp");
-    const std::string wanted = std::to_string(inode);
+    const QString wanted = QString::number(inode);
     for (std::string line; std::getline(table, line);) {
-        std::istringstream in(line);
-        const std::vector<std::string> field{std::istream_iterator<std::string>(in), {}};
+        const QStringList field = QString::fromStdString(line).split(' ', Qt::SkipEmptyParts);
         if (field.size() > kUdpTableDropsColumn && field[kUdpTableInodeColumn] == wanted)
-            return std::strtoull(field[kUdpTableDropsColumn].c_str(), nullptr, 10);
+            return field[kUdpTableDropsColumn].toULongLong();
     }
     return 0;
+}
+
+// The interfaces a request goes out of, the unusable ones marked.
+std::vector<SendOutcome> Plan(const std::vector<std::string>& names, int interfaceIndex) {
+    const std::vector<NetInterface> all = NetInterfaces::Enumerate();
+    std::vector<SendOutcome> plan;
+    if (names.empty()) {
+        // Networks configured but down are named, so that their absence is explained.
+        for (const NetInterface& i : all) {
+            const std::string reason = i.UnusableReason();
+            if (i.Usable() || (!i.address.empty() && !reason.empty()))
+                plan.push_back({i, false, reason});
+        }
+    }
+    // A named interface may have gone since it was checked: only that one fails.
+    for (const std::string& name : names) {
+        try {
+            plan.push_back({NetInterfaces::Select(all, {name}).front(), false, {}});
+        } catch (const std::invalid_argument& e) {
+            NetInterface gone;
+            gone.name = name;
+            plan.push_back({gone, false, e.what()});
+        }
+    }
+    // A request for one device goes where the caller heard it, if that still works.
+    const auto heard = std::ranges::find_if(plan, [interfaceIndex](const SendOutcome& o) {
+        return interfaceIndex != 0 && o.interface.index == interfaceIndex && o.error.empty();
+    });
+    return heard == plan.end() ? plan : std::vector<SendOutcome>{*heard};
+}
+
+// A payload the list cannot take (a value no option names) fails the request like a bad answer.
+int Decode(const KvVRELError& record, std::uint8_t status, const std::uint8_t* payload,
+           std::size_t count, KvVRELVarList& into) {
+    int code = kBadPacket;
+    try {
+        code = response_result(record.command, status, into, payload, count);
+    } catch (const std::exception& e) {
+        const auto* failure = dynamic_cast<const Exception*>(&e);
+        if (failure != nullptr && failure->HelpContext() < 0)
+            code = failure->HelpContext();
+        qCDebug(lcVrelClient) << "answer to request" << record.sequence
+                              << "cannot be decoded:" << e.what();
+    }
+    if (code != 0)
+        qCDebug(lcVrelClient) << "answer to request" << record.sequence << "status" << status
+                              << "completes it with" << code;
+    return code;
 }
 
 } // namespace
@@ -101,7 +141,7 @@ KvVRELClient::KvVRELClient(QObject* owner, const QHostAddress& destination, std:
     // Nothing reads through the QUdpSocket: Qt switches its read notification off at the first
     // wake-up and on only after a read through it, so it never competes with the receive thread.
     receiver_ = std::make_unique<ReceiveThread>(fd, kInboxLimitBytes, [this] {
-        QCoreApplication::postEvent(this, new QEvent(ArrivalEvent()));
+        QMetaObject::invokeMethod(this, &KvVRELClient::OnArrival, Qt::QueuedConnection);
     });
 }
 
@@ -149,9 +189,7 @@ int KvVRELClient::Send(const std::string& targetMac, const std::string& password
         RaiseVrel(kSocketError);
 
     auto request = std::make_shared<_VRELReqData>();
-    request->sequence = sequence_;
     std::memcpy(request->mac.data(), datagram.data() + kOffMac, kMacSize);
-    request->command = command;
     request->variables.assign(vars);
     request->callback = std::move(callback);
     request->deadline = TickCount() + static_cast<std::int64_t>(timeout) * 10;
@@ -170,7 +208,7 @@ bool KvVRELClient::SendPerInterface(const std::string& datagram, int interfaceIn
     const auto size = static_cast<qint64>(datagram.size());
     const bool limited = destination_ == QHostAddress(QHostAddress::Broadcast);
     if (limited || !interfaceNames_.empty())
-        lastSend_ = Plan(interfaceIndex);
+        lastSend_ = Plan(interfaceNames_, interfaceIndex);
     const bool sendable =
         std::ranges::any_of(lastSend_, [](const SendOutcome& o) { return o.error.empty(); });
     // Loopback only (or every network down): the routing table decides.
@@ -192,42 +230,12 @@ bool KvVRELClient::SendPerInterface(const std::string& datagram, int interfaceIn
     return any;
 }
 
-std::vector<SendOutcome> KvVRELClient::Plan(int interfaceIndex) const {
-    const std::vector<NetInterface> all = NetInterfaces::Enumerate();
-    std::vector<SendOutcome> plan;
-    if (interfaceNames_.empty()) {
-        // Networks configured but down are named, so that their absence is explained.
-        for (const NetInterface& i : all) {
-            if (i.Usable())
-                plan.push_back({i, false, {}});
-            else if (!i.address.empty() && !i.UnusableReason().empty())
-                plan.push_back({i, false, i.UnusableReason()});
-        }
-    } else {
-        // A named interface may have gone since it was checked: only that one fails.
-        for (const std::string& name : interfaceNames_) {
-            try {
-                plan.push_back({NetInterfaces::Select(all, {name}).front(), false, {}});
-            } catch (const std::invalid_argument& e) {
-                NetInterface gone;
-                gone.name = name;
-                plan.push_back({gone, false, e.what()});
-            }
-        }
-    }
-    // A request for one device goes where the caller heard it, if that still works.
-    const auto heard = std::ranges::find_if(plan, [interfaceIndex](const SendOutcome& o) {
-        return interfaceIndex != 0 && o.interface.index == interfaceIndex && o.error.empty();
-    });
-    return heard == plan.end() ? plan : std::vector<SendOutcome>{*heard};
-}
-
 std::size_t KvVRELClient::QueuedDatagrams() const {
     return ReceiveThread::CountOf(inbox_, batchAt_) - next_ + receiver_->Queued();
 }
 
-void KvVRELClient::customEvent(QEvent* event) {
-    if (event->type() == ArrivalEvent() && !workQueued_)
+void KvVRELClient::OnArrival() {
+    if (!workQueued_)
         DoWork();
 }
 
@@ -323,7 +331,7 @@ void KvVRELClient::Receive(const ReceiveThread::Datagram& datagram, const std::u
                               << ": no request is waiting for it";
         return;
     }
-    if (request->command != kDiscover) {
+    if (request->record.command != kDiscover) {
         if (header->mac != request->mac) {
             qCDebug(lcVrelClient) << "dropped an answer to request" << header->sequence
                                   << ": it comes from another MAC address";
@@ -333,90 +341,54 @@ void KvVRELClient::Receive(const ReceiveThread::Datagram& datagram, const std::u
     }
     // While an outer callback holds the request's list, this answer gets a list of its own.
     KvVRELVarList own;
-    if (request->lent)
-        own = request->variables;
-    KvVRELVarList& into = request->lent ? own : request->variables;
+    KvVRELVarList& into = request->lent ? (own = request->variables) : request->variables;
     const int code =
-        Decode(*request, header->status, bytes + kHeaderSize, count - kHeaderSize, into);
+        Decode(request->record, header->status, bytes + kHeaderSize, count - kHeaderSize, into);
     Complete(request, code, &into, datagram.interfaceIndex);
-}
-
-// A payload that cannot be read into the list (a value an option list cannot name) ends the
-// request with a failure like any other bad answer: the caller must not wait for ever.
-int KvVRELClient::Decode(_VRELReqData& request, std::uint8_t status, const std::uint8_t* payload,
-                         std::size_t count, KvVRELVarList& into) {
-    int code = kBadPacket;
-    try {
-        code = response_result(request.command, status, into, payload, count);
-    } catch (const std::exception& e) {
-        const auto* failure = dynamic_cast<const Exception*>(&e);
-        if (failure != nullptr && failure->HelpContext() < 0)
-            code = failure->HelpContext();
-        qCDebug(lcVrelClient) << "answer to request" << request.sequence
-                              << "cannot be decoded:" << e.what();
-    }
-    if (code != 0)
-        qCDebug(lcVrelClient) << "answer to request" << request.sequence << "status" << status
-                              << "completes it with" << code;
-    return code;
 }
 
 void KvVRELClient::Complete(const Request& request, int code, KvVRELVarList* decoded,
                             int interfaceIndex) {
     // A finished request leaves before its callback runs, so a nested event loop can neither
     // complete nor expire it again. This very request: an older one may carry its number.
-    if (request->command != kDiscover || code == kTimeout)
+    if (request->record.command != kDiscover || code == kTimeout)
         Remove(request.get());
     _VRELReqData& r = *request;
     if (!r.callback)
         return;
-    auto setOutcome = [code, interfaceIndex](KvVRELError& record) {
-        if (record.code != code) {
-            record.code = code;
-            record.message = MessageForCode(code);
-        }
-        if (record.interfaceIndex != interfaceIndex) {
-            record.interfaceIndex = interfaceIndex;
-            record.interfaceName = NetInterfaces::NameOf(interfaceIndex);
-        }
-    };
-    if (r.lent) {
-        // Nested in a callback of the same request, which keeps what it was given.
-        KvVRELError record = r.record;
-        setOutcome(record);
-        KvVRELVarList own;
-        if (decoded == nullptr) {
-            own = r.variables;
-            decoded = &own;
-        }
-        r.callback(record, *decoded);
-        return;
+    // Nested in a callback of the same request, which keeps what it was given: copies then.
+    const bool nested = r.lent;
+    KvVRELError nestedRecord;
+    KvVRELVarList nestedList;
+    KvVRELError& record = nested ? (nestedRecord = r.record) : r.record;
+    if (record.code != code) {
+        record.code = code;
+        record.message = MessageForCode(code);
     }
-    setOutcome(r.record);
+    if (record.interfaceIndex != interfaceIndex) {
+        record.interfaceIndex = interfaceIndex;
+        record.interfaceName = NetInterfaces::NameOf(interfaceIndex);
+    }
+    if (decoded == nullptr)
+        decoded = nested ? &(nestedList = r.variables) : &r.variables;
     r.lent = true;
-    struct GiveBack {
-        _VRELReqData& r;
-        ~GiveBack() { r.lent = false; }
-    } giveBack{r};
-    r.callback(r.record, r.variables);
+    const auto giveBack = qScopeGuard([&r, nested] { r.lent = nested; });
+    r.callback(record, *decoded);
 }
 
 bool KvVRELClient::Sweep() {
     const std::int64_t now = TickCount();
-    for (const Request& request : pending_) {
-        if (request->answered)
-            continue;
-        if (request->deadline < now) {
-            request->answered = true;
-            // One expiry per tick: the callback may change the list. The next tick is armed
-            // first, so others expire while a callback runs an event loop.
-            const Request expiring = request;
-            ArmSweep(kSweepIntervalMs);
-            Guarded([&] { Complete(expiring, kTimeout); });
-            return true;
-        }
-    }
-    return false;
+    const auto overdue = std::ranges::find_if(
+        pending_, [now](const Request& r) { return !r->answered && r->deadline < now; });
+    if (overdue == pending_.end())
+        return false;
+    // One expiry per tick: the callback may change the list. The next tick is armed first, so
+    // others expire while a callback runs an event loop.
+    const Request expiring = *overdue;
+    expiring->answered = true;
+    ArmSweep(kSweepIntervalMs);
+    Guarded([&] { Complete(expiring, kTimeout); });
+    return true;
 }
 
 // Only ticks that can find a request overdue run, not fifty a second while a Discover waits.
@@ -424,17 +396,17 @@ bool KvVRELClient::Sweep() {
 void KvVRELClient::ArmSweep(std::int64_t notBeforeMs) {
     if (!sweeping_)
         return;
-    std::optional<std::int64_t> earliest;
+    std::int64_t earliest = std::numeric_limits<std::int64_t>::max();
     for (const Request& request : pending_) {
         if (!request->answered)
-            earliest = std::min(earliest.value_or(request->deadline), request->deadline);
+            earliest = std::min(earliest, request->deadline);
     }
-    if (!earliest) {
+    if (earliest == std::numeric_limits<std::int64_t>::max()) {
         sweepTimer_.stop();
         return;
     }
     // The sweep takes requests whose deadline is earlier than now.
-    const std::int64_t wait = std::max(*earliest + 1 - TickCount(), notBeforeMs);
+    const std::int64_t wait = std::max(earliest + 1 - TickCount(), notBeforeMs);
     if (sweepTimer_.isActive() && sweepTimer_.remainingTime() <= wait)
         return;
     // A wait beyond what a timer holds ends in a tick that finds nothing and arms again.
@@ -448,7 +420,8 @@ void KvVRELClient::Abandon(std::uint8_t sequence) {
 }
 
 KvVRELClient::Request KvVRELClient::Find(std::uint8_t sequence) {
-    const auto it = std::ranges::find(pending_, sequence, &_VRELReqData::sequence);
+    const auto it =
+        std::ranges::find(pending_, sequence, [](const Request& r) { return r->record.sequence; });
     return it == pending_.end() ? nullptr : *it;
 }
 

@@ -36,25 +36,21 @@ struct KvVRELError {
     int interfaceIndex = 0;
 };
 
-// Called once per accepted answer (a Discover any number of times) and once with -1014 at the
-// deadline. Record and list stay the client's: a callback copies what it keeps, as the next
-// answer of the request is decoded into the same list.
+// Called per accepted answer (a Discover's any number of times) and with -1014 at the deadline.
+// Record and list stay the client's: the request's next answer is decoded into the same list.
 using VrelCompletion = std::function<void(const KvVRELError&, KvVRELVarList&)>;
 
-// One UDP socket, a sequence counter, the pending requests and their time-outs. A receive
-// thread empties the socket whatever the owning thread does; matching, completions and
-// expiries run from queued calls on the owning thread, so a callback that runs its own event
-// loop (a message box) still sees answers arrive and requests expire.
+// A receive thread empties the socket whatever the owning thread does; matching, completions
+// and expiries run from queued calls on the owning thread, so a callback that runs its own
+// event loop (a message box) still sees answers arrive and requests expire.
 class KvVRELClient : public QObject {
     Q_OBJECT
 public:
     // Thousands of answers to one Discover arrive at once; the kernel charges ~800 bytes each.
     static constexpr int kRequestedReceiveBufferBytes = 4 * 1024 * 1024;
-    // Queued bytes at most: what the kernel grants for the buffer above; beyond, datagrams wait
-    // in the kernel's buffer, whose overflow is counted and reported.
+    // Queued bytes at most, as the kernel grants for the buffer above; beyond, datagrams wait
+    // in the kernel's buffer, whose overflow is counted.
     static constexpr std::size_t kInboxLimitBytes = 8 * 1024 * 1024;
-    // Longest stretch of answers handled in one event-loop turn: a window repaints between.
-    static constexpr std::int64_t kWorkSliceMs = 8;
 
     // Throws -1008 when the socket cannot be bound. destination: broadcast, subnet or unicast.
     explicit KvVRELClient(QObject* owner, const QHostAddress& destination = QHostAddress::Broadcast,
@@ -69,7 +65,6 @@ public:
              std::uint8_t command, VrelCompletion callback, std::uint32_t timeout,
              int interfaceIndex = 0);
 
-    // Forgets the request without completing it.
     void Abandon(std::uint8_t sequence);
 
     // The kernel caps the request at net.core.rmem_max.
@@ -88,9 +83,7 @@ public:
     std::size_t QueuedDatagrams() const; // received and not yet handled
 
     int PendingCount() const { return static_cast<int>(pending_.size()); }
-    std::uint8_t NextSequence() const { return sequence_; }
     std::uint16_t LocalPort() const { return socket_.localPort(); }
-    QHostAddress Destination() const { return destination_; }
     // Names checked by NetInterfaces::Select; empty: every usable interface.
     void SetInterfaceNames(std::vector<std::string> names) { interfaceNames_ = std::move(names); }
     // Per interface, down ones included, the last Send; empty: the routing table took it.
@@ -98,23 +91,19 @@ public:
 
     static std::int64_t TickCount(); // monotonic milliseconds
 
-protected:
-    void customEvent(QEvent* event) override; // the receive thread's inbox is no longer empty
-
 private:
     struct _VRELReqData {
-        std::uint8_t sequence = 0;
         std::array<std::uint8_t, kMacSize> mac{};
-        std::uint8_t command = 0;
         KvVRELVarList variables;
         VrelCompletion callback;
         std::int64_t deadline = 0;
         bool answered = false;
-        KvVRELError record; // built at send time; code and message follow each completion
+        KvVRELError record; // filled at send time; the outcome set per completion
         bool lent = false;  // record and variables are with a callback that has not returned
     };
     using Request = std::shared_ptr<_VRELReqData>;
 
+    void OnArrival(); // the receive thread's inbox is no longer empty
     void OnTick();
     void ScheduleWork();
     void DoWork();
@@ -123,12 +112,9 @@ private:
     bool NextDatagram(ReceiveThread::Datagram& datagram, std::uint8_t* bytes);
     void Receive(const ReceiveThread::Datagram& datagram, const std::uint8_t* bytes);
     bool MoreInInbox() const;
-    int Decode(_VRELReqData& request, std::uint8_t status, const std::uint8_t* payload,
-               std::size_t count, KvVRELVarList& into);
     void Complete(const Request& request, int code, KvVRELVarList* decoded = nullptr,
                   int interfaceIndex = 0);
     Request Find(std::uint8_t sequence);
-    std::vector<SendOutcome> Plan(int interfaceIndex) const; // unusable ones marked
     bool SendPerInterface(const std::string& datagram, int interfaceIndex);
     void Remove(const _VRELReqData* request);
 

@@ -16,62 +16,7 @@ namespace vrel {
 
 namespace {
 
-QPointer<KvVRELClient>& Shared() {
-    static QPointer<KvVRELClient> client;
-    return client;
-}
-
-} // namespace
-
-KvVRELRequest::KvVRELRequest() {
-    ReloadDefaults();
-}
-
-void KvVRELRequest::SetUp(QObject* owner, const QHostAddress& destination) {
-    Shared() = new KvVRELClient(owner, destination);
-    DefaultTargetMac().clear();
-    DefaultPassword().clear();
-}
-
-KvVRELClient* KvVRELRequest::SharedClient() {
-    return Shared().data();
-}
-
-std::string& KvVRELRequest::DefaultTargetMac() {
-    static std::string mac;
-    return mac;
-}
-
-std::string& KvVRELRequest::DefaultPassword() {
-    static std::string password;
-    return password;
-}
-
-void KvVRELRequest::ReloadDefaults() {
-    targetMac = DefaultTargetMac();
-    password = DefaultPassword();
-}
-
-int KvVRELRequest::DiscoverAsync(VrelCompletion callback) {
-    return SendThrough(kDiscover, std::move(callback));
-}
-
-int KvVRELRequest::GetAsync(VrelCompletion callback) {
-    return SendThrough(kGet, std::move(callback));
-}
-
-int KvVRELRequest::SendThrough(std::uint8_t command, VrelCompletion callback) {
-    KvVRELClient* through = Client();
-    if (through == nullptr)
-        RaiseVrel(kSocketError); // no socket to send on
-    return through->Send(targetMac, password, variables, command, std::move(callback), timeout);
-}
-
-bool KvVRELRequest::CheckResponse() {
-    return responseCondition.empty() || CheckCondition(responseCondition);
-}
-
-namespace {
+QPointer<KvVRELClient> shared; // made by SetUp
 
 // Reads the decimal digits from pos on and moves pos behind them; no digits give 0. An index
 // too large for any list stays too large instead of wrapping into range.
@@ -155,6 +100,50 @@ ConditionText SubstituteValues(const KvVRELVarList& variables, const std::string
 }
 
 } // namespace
+
+void KvVRELRequest::SetUp(QObject* owner, const QHostAddress& destination) {
+    shared = new KvVRELClient(owner, destination);
+    DefaultTargetMac().clear();
+    DefaultPassword().clear();
+}
+
+KvVRELClient* KvVRELRequest::SharedClient() {
+    return shared.data();
+}
+
+std::string& KvVRELRequest::DefaultTargetMac() {
+    static std::string mac;
+    return mac;
+}
+
+std::string& KvVRELRequest::DefaultPassword() {
+    static std::string password;
+    return password;
+}
+
+void KvVRELRequest::ReloadDefaults() {
+    targetMac = DefaultTargetMac();
+    password = DefaultPassword();
+}
+
+int KvVRELRequest::DiscoverAsync(VrelCompletion callback) {
+    return SendThrough(kDiscover, std::move(callback));
+}
+
+int KvVRELRequest::GetAsync(VrelCompletion callback) {
+    return SendThrough(kGet, std::move(callback));
+}
+
+int KvVRELRequest::SendThrough(std::uint8_t command, VrelCompletion callback) {
+    KvVRELClient* through = Client();
+    if (through == nullptr)
+        RaiseVrel(kSocketError); // no socket to send on
+    return through->Send(targetMac, password, variables, command, std::move(callback), timeout);
+}
+
+bool KvVRELRequest::CheckResponse() {
+    return responseCondition.empty() || CheckCondition(responseCondition);
+}
 
 std::string KvVRELRequest::Substitute(const std::string& expression, bool quoteTexts,
                                       const std::string& marker) {

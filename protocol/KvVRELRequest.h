@@ -1,6 +1,5 @@
 #pragma once
 
-#include "Condition.h"
 #include "KvVRELClient.h"
 #include "KvVRELVarList.h"
 
@@ -16,7 +15,6 @@ namespace vrel {
 // and the response condition an answer must meet before it is shown.
 class KvVRELRequest {
 public:
-    KvVRELRequest();
     virtual ~KvVRELRequest() = default;
 
     // Creates the shared client, owned by owner, and empties both module defaults. Throws
@@ -41,8 +39,8 @@ public:
     virtual bool CheckCondition(const std::string& expression);
 
     std::uint32_t timeout = 100; // 10 ms units
-    std::string targetMac;
-    std::string password;
+    std::string targetMac = DefaultTargetMac();
+    std::string password = DefaultPassword();
     KvVRELVarList variables;
     std::string responseCondition;
     // Set by a program that owns its client; null means the shared one.

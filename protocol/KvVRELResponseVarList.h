@@ -18,9 +18,8 @@ template <class Def> int definition_count(const Def* table) {
     return n;
 }
 
-// An ordered list with a name that owns its entries, each built from a Def row; copies are deep
-// except for option lists. Entries are held by pointer so that appending keeps the existing
-// ones in place.
+// A named list owning its entries, deep copies but for option lists. Entries are held by
+// pointer so that appending keeps the existing ones in place.
 template <class List, class Entry, class Def> class OwningList {
 public:
     static std::unique_ptr<List> create_empty() { return std::make_unique<List>(); }

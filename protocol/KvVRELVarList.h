@@ -10,7 +10,17 @@
 namespace vrel {
 
 class KvOptionList;
-struct VariableDef;
+
+// A definition row; a row whose name is null ends the table.
+struct VariableDef {
+    std::uint8_t id;
+    const char* name;
+    std::uint8_t valueType;
+    std::uint32_t access;
+    const KvOptionList* optionList;
+    const KvVRELResponseVarList* responseVars; // copied into each variable built from the row
+    const char* value;                         // null: empty
+};
 
 // One protocol variable. A structured variable has response variables and no value of its
 // own (value type 0).
@@ -30,17 +40,6 @@ struct KvVRELVar {
     const KvOptionList* optionList = nullptr;            // shared, never owned
     std::unique_ptr<KvVRELResponseVarList> responseVars; // owned, may be null
     std::string value;
-};
-
-// A definition row; a row whose name is null ends the table.
-struct VariableDef {
-    std::uint8_t id;
-    const char* name;
-    std::uint8_t valueType;
-    std::uint32_t access;
-    const KvOptionList* optionList;
-    const KvVRELResponseVarList* responseVars; // copied into each variable built from the row
-    const char* value;                         // null: empty
 };
 
 class KvVRELVarList : public OwningList<KvVRELVarList, KvVRELVar, VariableDef> {

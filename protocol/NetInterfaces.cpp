@@ -5,15 +5,13 @@
 #include <algorithm>
 #include <iterator>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace vrel {
 
 namespace {
 
-std::unordered_map<int, std::string>& Names() {
-    static std::unordered_map<int, std::string> map;
-    return map;
-}
+std::unordered_map<int, std::string> names; // by index, for NameOf
 
 NetInterface FromQt(const QNetworkInterface& qt) {
     NetInterface i;
@@ -74,7 +72,7 @@ std::vector<NetInterface> NetInterfaces::Enumerate() {
     std::vector<NetInterface> all;
     for (const QNetworkInterface& qt : QNetworkInterface::allInterfaces()) {
         all.push_back(FromQt(qt));
-        Names()[all.back().index] = all.back().name;
+        names[all.back().index] = all.back().name;
     }
     return all;
 }
@@ -104,12 +102,11 @@ std::vector<NetInterface> NetInterfaces::Select(const std::vector<NetInterface>&
 std::string NetInterfaces::NameOf(int index) {
     if (index <= 0)
         return "";
-    auto& names = Names();
-    const auto it = names.find(index);
-    if (it != names.end())
-        return it->second;
+    const auto [it, added] = names.try_emplace(index);
     // One lookup of this index (an ioctl), not an enumeration of every interface.
-    return names[index] = QNetworkInterface::interfaceNameFromIndex(index).toStdString();
+    if (added)
+        it->second = QNetworkInterface::interfaceNameFromIndex(index).toStdString();
+    return it->second;
 }
 
 } // namespace vrel

@@ -1,16 +1,11 @@
 #pragma once
 
-#include "VrelTypes.h"
-
-#include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace vrel {
 
-// One network interface of the host as far as VREL cares: whether a limited broadcast can
-// leave through it, and the IPv4 address the devices behind it answer to.
+// Whether a limited broadcast can leave through a host interface, and its IPv4 address.
 struct NetInterface {
     int index = 0;
     std::string name;

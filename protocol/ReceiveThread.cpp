@@ -50,7 +50,6 @@ struct ReceiveThread::Areas {
             h.msg_iovlen = 1;
             h.msg_control = controls[i].data();
             h.msg_controllen = controls[i].size();
-            headers[i].msg_len = 0;
         }
     }
 
@@ -104,10 +103,7 @@ ReceiveThread::~ReceiveThread() {
 }
 
 void ReceiveThread::Stop() {
-    {
-        const std::lock_guard lock(mutex_);
-        stop_ = true;
-    }
+    stop_ = true;
     WakeThread();
     if (thread_.joinable())
         thread_.join();
@@ -235,10 +231,7 @@ std::size_t ReceiveThread::CountOf(const Inbox& inbox, std::size_t fromBatch) {
 }
 
 void ReceiveThread::SetLimit(std::size_t bytes) {
-    {
-        const std::lock_guard lock(mutex_);
-        limit_ = bytes;
-    }
+    limit_ = bytes;
     WakeThread();
 }
 

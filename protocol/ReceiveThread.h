@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -10,13 +11,12 @@
 namespace vrel {
 
 // Takes datagrams off one UDP socket on a thread of its own and keeps them, in order, until
-// the owner takes them. A burst arrives faster than a busy window handles it, and the kernel's
-// stock buffer holds some 266 answers (about 800 bytes charged each), a few milliseconds' worth.
-// Batches read with recvmmsg join the inbox under one lock; the owner swaps the whole inbox out
-// under one lock. Past the limit, datagrams wait in the kernel's buffer, which counts its drops.
+// the owner swaps the inbox out. A burst arrives faster than a busy window handles it, and the
+// kernel's stock buffer holds some 266 answers (about 800 bytes charged each). Past the limit,
+// datagrams wait in the kernel's buffer, which counts its drops.
 class ReceiveThread {
 public:
-    struct Datagram { // its bytes are in its batch's bytes
+    struct Datagram {
         std::uint32_t offset = 0;
         std::uint32_t size = 0;
         std::uint16_t sourcePort = 0;
@@ -32,13 +32,11 @@ public:
     using Inbox = std::vector<Batch>;
 
     // socket must stay open until Stop() returns. onFirst runs on the receive thread whenever
-    // the inbox stops being empty. limitBytes bounds the inbox and the one the owner took last
-    // together; at least one batch is always taken.
+    // the inbox stops being empty. limitBytes bounds the inbox and the one the owner took last.
     ReceiveThread(int socket, std::size_t limitBytes, std::function<void()> onFirst);
     ~ReceiveThread();
 
-    // Joins the thread; queued datagrams stay takeable. Safe to call twice.
-    void Stop();
+    void Stop(); // queued datagrams stay takeable
 
     // Replaces into, which the owner is done with, by the queue; false when it was empty.
     bool TakeAll(Inbox& into);
@@ -65,9 +63,9 @@ private:
     std::size_t queuedCount_ = 0;
     std::size_t queuedBytes_ = 0;
     std::size_t takenBytes_ = 0; // the inbox taken last may be in memory until the next take
-    std::size_t limit_;
+    std::atomic<std::size_t> limit_;
     bool waitingForRoom_ = false; // the socket is left alone while the inbox is full
-    bool stop_ = false;
+    std::atomic<bool> stop_ = false;
 
     std::thread thread_;
 };

@@ -42,7 +42,6 @@ double GetDouble(const std::uint8_t* in) {
     return std::bit_cast<double>(GetBig(in, 4) | (GetBig(in + 4, 4) << 32));
 }
 
-// The value bytes of a text for an encodable type.
 std::string ValueBytes(std::uint8_t type, const std::string& text) {
     const auto width = static_cast<int>(fixed_value_size(type));
     std::string v;
@@ -187,11 +186,10 @@ int decode_item(std::uint8_t expectedId, std::uint8_t valueType, std::string& te
 std::string hex_to_bytes(const std::string& text) {
     std::string digits = text;
     std::erase(digits, ' ');
-    std::string bytes;
-    std::size_t pos = 0;
     if (digits.size() % 2 == 1)
-        bytes += static_cast<char>(HexValue(digits[pos++]));
-    for (; pos < digits.size(); pos += 2)
+        digits.insert(0, 1, '0');
+    std::string bytes;
+    for (std::size_t pos = 0; pos < digits.size(); pos += 2)
         bytes += static_cast<char>(HexValue(digits[pos]) * 16 + HexValue(digits[pos + 1]));
     return bytes;
 }

@@ -29,9 +29,8 @@ std::string bytes_to_hex(const std::string& bytes);
 std::string ticks_to_text(std::uint32_t ticks);
 std::uint32_t ticks_from_text(const std::string& text);
 
-// Reads an IPv4 address as ParseDottedQuad does (four decimal numbers 0..255 without leading
-// zeros, nothing around them) into four bytes in network order. Throws ConvertError "'%s' is
-// not a valid IP address" for any other text.
+// Four bytes in network order of an address ParseDottedQuad accepts; throws ConvertError for
+// any other text.
 std::string read_ip_address(const std::string& text);
 
 } // namespace vrel

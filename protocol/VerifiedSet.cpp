@@ -39,8 +39,7 @@ const char* VerdictName(SetVerdict verdict) {
 }
 
 bool VerdictSucceeded(SetVerdict verdict) {
-    return verdict == SetVerdict::kVerified || verdict == SetVerdict::kAppliedAnswerLost ||
-           verdict == SetVerdict::kNotVerified || verdict == SetVerdict::kAcknowledged;
+    return verdict != SetVerdict::kNotConfirmed && verdict != SetVerdict::kRefused;
 }
 
 std::string VerdictLine(const std::string& mac, const std::string& ip, const std::string& netmask,
@@ -127,9 +126,8 @@ void VerifiedSet::SendGet() {
     }
 }
 
-// The check window closed without the new address seen. A device that said "ok" and then
-// kept quiet is most likely restarting its network: that is a success not yet seen, where a
-// device that answers with another address has not taken the Set.
+// The check window closed without the new address seen. A device that said "ok" and then kept
+// quiet is most likely restarting its network; one that answers otherwise has not taken the Set.
 SetVerdict VerifiedSet::CheckEnded() const {
     return outcome_.setCode == 0 && outcome_.seenIp.empty() ? SetVerdict::kAcknowledged
                                                             : SetVerdict::kNotConfirmed;

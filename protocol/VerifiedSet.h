@@ -26,12 +26,6 @@ const char* VerdictName(SetVerdict verdict);
 // True when the device may be taken to hold the new address.
 bool VerdictSucceeded(SetVerdict verdict);
 
-struct SetOutcome;
-// One line on how the Set of ip and netmask into mac ended, such as
-// "0A0000000001: verified, answers with IP address 10.0.0.7, netmask 255.255.255.0".
-std::string VerdictLine(const std::string& mac, const std::string& ip, const std::string& netmask,
-                        const SetOutcome& outcome);
-
 struct SetOutcome {
     SetVerdict verdict = SetVerdict::kNotConfirmed;
     // The last Set exchange: result (0, -1014 or the device's failure), its catalogue text and
@@ -44,10 +38,14 @@ struct SetOutcome {
     std::string seenIp, seenNetmask;
 };
 
-// One Set of a device's IP address and netmask that does not give up on a lost datagram: a
-// Set that times out is sent again (it is idempotent), and after the device's "ok" or the last
-// time-out, the device is asked by Get for its address until it reports the new one or the
-// check window ends. Lost answers are common on busy segments, so a bare time-out says little.
+// One line on how the Set of ip and netmask into mac ended, such as
+// "0A0000000001: verified, answers with IP address 10.0.0.7, netmask 255.255.255.0".
+std::string VerdictLine(const std::string& mac, const std::string& ip, const std::string& netmask,
+                        const SetOutcome& outcome);
+
+// A Set of a device's IP address and netmask that times out is sent again (it is idempotent);
+// after the "ok" or the last time-out, Gets ask for the address until it is the new one or the
+// check window ends. Lost answers are common on busy segments: a bare time-out says little.
 class VerifiedSet : public QObject {
     Q_OBJECT
 public:

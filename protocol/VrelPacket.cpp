@@ -12,49 +12,25 @@
 
 namespace vrel {
 
-namespace {
-
-void PutBig16(std::string& area, std::size_t offset, std::size_t value) {
-    area[offset] = static_cast<char>((value >> 8) & 0xFF);
-    area[offset + 1] = static_cast<char>(value & 0xFF);
-}
-
-int BuildSetPayload(const KvVRELVarList& vars, std::string& out) {
-    for (int i = 0; i < vars.count(); ++i) {
-        const KvVRELVar& var = vars.at(i);
-        if (!var.writable())
-            continue;
-        const std::string text =
-            var.optionList != nullptr ? var.optionList->NameToValue(var.value) : var.value;
-        const int length = encode_item(var.id, var.valueType, text, out);
-        if (length < 0)
-            return length;
-    }
-    return static_cast<int>(out.size());
-}
-
-} // namespace
-
 int build_payload(const KvVRELVarList& vars, std::uint8_t command, std::string& out) {
     out.clear();
-    switch (command) {
-    case kDiscover:
+    if (command == kDiscover)
         return 0;
-    case kGet:
-        for (int i = 0; i < vars.count(); ++i) {
-            const KvVRELVar& var = vars.at(i);
-            if (var.readable()) {
-                out += static_cast<char>(var.id);
-                out += '\0';
-                out += '\x03';
-            }
-        }
-        return static_cast<int>(out.size());
-    case kSet:
-        return BuildSetPayload(vars, out);
-    default:
+    if (command != kGet && command != kSet)
         return kBadCommand;
+    for (int i = 0; i < vars.count(); ++i) {
+        const KvVRELVar& var = vars.at(i);
+        if (command == kGet && var.readable()) {
+            out += {static_cast<char>(var.id), '\0', '\x03'}; // a bare item head asks for a value
+        } else if (command == kSet && var.writable()) {
+            const std::string text =
+                var.optionList != nullptr ? var.optionList->NameToValue(var.value) : var.value;
+            const int length = encode_item(var.id, var.valueType, text, out);
+            if (length < 0)
+                return length;
+        }
     }
+    return static_cast<int>(out.size());
 }
 
 std::string datagram_digest(std::string datagram, const std::string& password) {
@@ -70,7 +46,9 @@ std::string build_datagram(std::uint8_t command, std::uint8_t sequence, std::uin
     std::memcpy(d.data() + kOffMagic, kMagic, sizeof kMagic);
     d[kOffCommand] = static_cast<char>(command);
     d[kOffSequence] = static_cast<char>(sequence);
-    PutBig16(d, kOffLength, kHeaderSize + payload.size());
+    const std::size_t length = kHeaderSize + payload.size();
+    d[kOffLength] = static_cast<char>(length >> 8);
+    d[kOffLength + 1] = static_cast<char>(length & 0xFF);
     d[kOffStatus] = static_cast<char>(0x10 | (status & 0x0F));
     d.replace(kOffMac, kMacSize, mac);
     d[kOffConstant] = 0x01;
@@ -130,13 +108,13 @@ std::optional<ResponseHeader> check_response(const std::uint8_t* data, std::size
 
 int decode_payload(KvVRELVarList& vars, const std::uint8_t* payload, std::size_t count) {
     std::size_t p = 0;
-    auto decode_into = [&](std::uint8_t id, std::uint8_t type, const KvOptionList* options,
-                           std::string& value) {
-        const int used = decode_item(id, type, value, payload + p, count - p);
+    // A variable or a response variable: the same fields.
+    auto decode_into = [&](auto& item) {
+        const int used = decode_item(item.id, item.valueType, item.value, payload + p, count - p);
         if (used < 0)
             return used;
-        if (options != nullptr)
-            value = options->ValueToName(value);
+        if (item.optionList != nullptr)
+            item.value = item.optionList->ValueToName(item.value);
         p += static_cast<std::size_t>(used);
         return used;
     };
@@ -144,34 +122,26 @@ int decode_payload(KvVRELVarList& vars, const std::uint8_t* payload, std::size_t
         KvVRELVar& var = vars.at(i);
         if (!var.readable())
             continue;
+        int used = 0;
         if (var.responseVars) {
-            for (int k = 0; k < var.responseVars->count(); ++k) {
-                KvVRELResponseVar& field = var.responseVars->at(k);
-                const int used =
-                    decode_into(field.id, field.valueType, field.optionList, field.value);
-                if (used < 0)
-                    return used;
-            }
+            for (int k = 0; k < var.responseVars->count() && used >= 0; ++k)
+                used = decode_into(var.responseVars->at(k));
         } else {
-            const int used = decode_into(var.id, var.valueType, var.optionList, var.value);
-            if (used < 0)
-                return used;
+            used = decode_into(var);
         }
+        if (used < 0)
+            return used;
     }
     return static_cast<int>(p);
 }
 
-int status_to_code(std::uint8_t status) {
+int response_result(std::uint8_t command, std::uint8_t status, KvVRELVarList& vars,
+                    const std::uint8_t* payload, std::size_t count) {
     // By status: ok, password error, not done, bad command; the others are unknown.
     static const int codes[] = {0, kPasswordError, kNotDone, kBadCommand};
     const int low = status & 0x0F;
-    return low <= kStatusBadCommand ? codes[low] : kUnknownError;
-}
-
-int response_result(std::uint8_t command, std::uint8_t status, KvVRELVarList& vars,
-                    const std::uint8_t* payload, std::size_t count) {
-    if ((status & 0x0F) != kStatusOk)
-        return status_to_code(status);
+    if (low != kStatusOk)
+        return low <= kStatusBadCommand ? codes[low] : kUnknownError;
     if (command == kSet)
         return 0;
     const int used = decode_payload(vars, payload, count);

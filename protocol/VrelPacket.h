@@ -31,19 +31,17 @@ std::string build_datagram(std::uint8_t command, std::uint8_t sequence, std::uin
                            const std::string& mac, const std::string& payload,
                            const std::string& password);
 
-// What the header of an acceptable answer tells the client for matching.
-struct ResponseHeader {
+struct ResponseHeader { // what the client matches an answer by
     std::uint8_t sequence = 0;
     std::uint8_t status = 0; // low four bits of the status byte
     std::array<std::uint8_t, 6> mac{};
 };
 
-// Why a datagram is not an answer, in the order the checks run (and response_drop_text's).
+// Why a datagram is not an answer, in the order the checks run.
 enum class ResponseDrop { kNone, kSourcePort, kShort, kMagic, kLength };
 const char* response_drop_text(ResponseDrop drop);
 
-// Source port 64512, a full header, the magic, a length field equal to the bytes received;
-// why (if given) tells the first check that failed.
+// Source port 64512, a full header, the magic, a length field equal to the bytes received.
 std::optional<ResponseHeader> check_response(const std::uint8_t* data, std::size_t count,
                                              std::uint16_t sourcePort,
                                              ResponseDrop* why = nullptr);
@@ -52,11 +50,8 @@ std::optional<ResponseHeader> check_response(const std::uint8_t* data, std::size
 // list order; returns the bytes consumed or -1005 / -1013. Earlier values keep their new text.
 int decode_payload(KvVRELVarList& vars, const std::uint8_t* payload, std::size_t count);
 
-// The result code of a status: 0, -1011, -1012, -1006, or -1015 for 4..15.
-int status_to_code(std::uint8_t status);
-
-// The result an accepted answer completes its request with: the status's code, or for status 0
-// nothing to decode (Set) or the decode result (0 when it consumed 0 or more bytes).
+// The result an accepted answer completes its request with: -1011, -1012, -1006 for status
+// 1..3, -1015 for 4..15; for status 0, 0 for a Set, else the decode result (0 for 0 or more).
 int response_result(std::uint8_t command, std::uint8_t status, KvVRELVarList& vars,
                     const std::uint8_t* payload, std::size_t count);
 

@@ -359,8 +359,11 @@ TEST(Packet, CheckResponseDropsBadDatagrams) {
 TEST(Packet, StatusToCode) {
     const int codes[16] = {0,     -1011, -1012, -1006, -1015, -1015, -1015, -1015,
                            -1015, -1015, -1015, -1015, -1015, -1015, -1015, -1015};
-    for (int status = 0; status < 16; ++status)
-        EXPECT_EQ(status_to_code(static_cast<std::uint8_t>(status)), codes[status]) << status;
+    KvVRELVarList set;
+    for (int status = 0; status < 16; ++status) {
+        const auto s = static_cast<std::uint8_t>(status);
+        EXPECT_EQ(response_result(kSet, s, set, nullptr, 0), codes[status]) << status;
+    }
 }
 
 TEST(Packet, DecodeGoldenDiscoverAnswer) {
