@@ -76,7 +76,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
     return button;
 }
 
-// The time of day in the system locale's long time format.
 std::string LongTimeText() {
     QString format = QLocale::system().timeFormat(QLocale::LongFormat);
     // Qt's long format names the time zone; the log shows the time of day only.

@@ -34,7 +34,6 @@ public:
                       const QHostAddress& destination = QHostAddress::Broadcast);
     ~TTheVrel() override;
 
-    // Controls, in declaration order.
     QWidget* Panel1;
     QWidget* Panel2;
     QPushButton* BT_Discover;
