@@ -195,12 +195,10 @@ void CommissionDialog::ShowRows() {
     }
     TB_Preview->resizeColumnsToContents();
     BT_Apply->setEnabled(anySendable && problems_.empty() && sets_ == nullptr);
-    QStringList lines;
+    std::string text = problems_.empty() ? "" : "Nothing can be applied:";
     for (const std::string& problem : problems_)
-        lines << Latin1(problem);
-    if (!lines.isEmpty())
-        lines.prepend("Nothing can be applied:");
-    LB_Problems->setText(lines.join('\n'));
+        text += "\n" + problem;
+    LB_Problems->setText(Latin1(text));
 }
 
 void CommissionDialog::Apply() {

@@ -16,6 +16,21 @@
 
 namespace vrel {
 
+// The lines shown, tab-separated with a header line: the selected ones, or all.
+static QString CopyText(const QTableWidget& table) {
+    const bool selection = table.selectionModel()->hasSelection();
+    QString text;
+    for (int r = -1; r < table.rowCount(); ++r) { // -1: the header
+        if (r >= 0 && selection && !table.selectionModel()->isRowSelected(r, {}))
+            continue;
+        QStringList cells;
+        for (int c = 0; c < table.columnCount(); ++c)
+            cells << (r < 0 ? table.horizontalHeaderItem(c) : table.item(r, c))->text();
+        text += cells.join('\t') + '\n';
+    }
+    return text;
+}
+
 JournalDialog::JournalDialog(QWidget* parent, std::vector<JournalEntry> entries)
     : QDialog(parent), entries_(std::move(entries)) {
     setObjectName("JournalDialog");
@@ -38,7 +53,7 @@ JournalDialog::JournalDialog(QWidget* parent, std::vector<JournalEntry> entries)
     column->addWidget(TB_Journal, 1);
     column->addLayout(buttons);
     connect(BT_Copy, &QPushButton::clicked, this,
-            [this] { QGuiApplication::clipboard()->setText(CopyText()); });
+            [this] { QGuiApplication::clipboard()->setText(CopyText(*TB_Journal)); });
     connect(BT_Save, &QPushButton::clicked, this, [this] {
         const QString path = QFileDialog::getSaveFileName(this, "Save the journal", "journal.csv",
                                                           "CSV (*.csv)");
@@ -60,24 +75,6 @@ JournalDialog::JournalDialog(QWidget* parent, std::vector<JournalEntry> entries)
     }
     TB_Journal->resizeColumnsToContents();
     resize(900, 400);
-}
-
-QString JournalDialog::CopyText() const {
-    const bool selection = TB_Journal->selectionModel()->hasSelection();
-    QStringList lines;
-    QStringList header;
-    for (int c = 0; c < TB_Journal->columnCount(); ++c)
-        header << TB_Journal->horizontalHeaderItem(c)->text();
-    lines << header.join('\t');
-    for (int r = 0; r < TB_Journal->rowCount(); ++r) {
-        if (selection && !TB_Journal->selectionModel()->isRowSelected(r, {}))
-            continue;
-        QStringList cells;
-        for (int c = 0; c < TB_Journal->columnCount(); ++c)
-            cells << TB_Journal->item(r, c)->text();
-        lines << cells.join('\t');
-    }
-    return lines.join('\n') + '\n';
 }
 
 std::optional<std::string> JournalDialog::SaveTo(const QString& path) const {

@@ -19,8 +19,6 @@ class JournalDialog : public QDialog {
 public:
     JournalDialog(QWidget* parent, std::vector<JournalEntry> entries);
 
-    // The lines shown, tab-separated with a header line: the selected ones, or all.
-    QString CopyText() const;
     // Writes the entries shown as the journal's own CSV; a message for the user on failure.
     std::optional<std::string> SaveTo(const QString& path) const;
 

@@ -76,7 +76,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
     return button;
 }
 
-// The time of day in the system locale's long time format.
 std::string LongTimeText() {
     QString format = QLocale::system().timeFormat(QLocale::LongFormat);
     // Qt's long format names the time zone; the log shows the time of day only.
@@ -311,10 +310,13 @@ void TTheVrel::FormCreate() {
     using Event = KvVRELRequest2Controls::DiscoverEvent;
     discoverPresenter_->OnDiscoverProgress = [this](Event event) {
         ShowDiscoverStatus();
-        if (event == Event::RowsShown)
+        if (event == Event::RowsShown) {
             conflictTimer_.start();
-        else
-            OnDiscoverEnded();
+        } else if (const KvVRELClient* client = KvVRELRequest::SharedClient();
+                   client != nullptr && discoverPresenter_->Devices().Count() == 0) {
+            // A Discover that found nothing names the interfaces it went out of.
+            AppendMemo("No device answered. Tried: " + TriedText(client->LastSend()));
+        }
     };
 
     QFile ini(kIniFile);
@@ -353,13 +355,6 @@ void TTheVrel::BT_DiscoverClick() {
     }
     if (const KvVRELClient* client = KvVRELRequest::SharedClient())
         NameFailedSends(*client, "Discover");
-}
-
-void TTheVrel::OnDiscoverEnded() {
-    const KvVRELClient* client = KvVRELRequest::SharedClient();
-    if (discoverPresenter_->Devices().Count() > 0 || client == nullptr)
-        return;
-    AppendMemo("No device answered. Tried: " + TriedText(client->LastSend()));
 }
 
 void TTheVrel::NameFailedSends(const KvVRELClient& client, const std::string& what) {

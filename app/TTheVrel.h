@@ -34,7 +34,6 @@ public:
                       const QHostAddress& destination = QHostAddress::Broadcast);
     ~TTheVrel() override;
 
-    // Controls, in declaration order.
     QWidget* Panel1;
     QWidget* Panel2;
     QPushButton* BT_Discover;
@@ -120,8 +119,6 @@ private:
     void AppendMemo(const std::string& line);
     void ShowDiscoverStatus();
     void WatchDiscoverDrops();
-    // A Discover that found nothing names the interfaces it went out of.
-    void OnDiscoverEnded();
     void NameFailedSends(const KvVRELClient& client, const std::string& what);
 
     QHostAddress destination_;

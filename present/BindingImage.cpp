@@ -41,15 +41,6 @@ double ReadDoubleOrZero(const std::string& text, bool dateTime) {
     return dateTime ? ReadDateTime(text) : ReadFloat(text);
 }
 
-std::string IpAddressImage(const std::string& text) {
-    std::string bytes;
-    for (const auto part : std::views::split(text, '.')) {
-        const std::string component(part.begin(), part.end());
-        bytes.push_back(static_cast<char>(ReadWrappedDecimal(component) & 0xFF));
-    }
-    return bytes;
-}
-
 } // namespace
 
 std::uint32_t ReadWrappedDecimal(const std::string& text) {
@@ -78,8 +69,13 @@ std::string TextToBytes(const std::string& text, std::uint8_t type) {
                             8);
     case kTimeticks:
         return LittleEndian(ticks_from_text(text), 4);
-    case kIpAddress:
-        return IpAddressImage(text);
+    case kIpAddress: {
+        std::string bytes;
+        for (const auto part : std::views::split(text, '.'))
+            bytes.push_back(
+                static_cast<char>(ReadWrappedDecimal({part.begin(), part.end()}) & 0xFF));
+        return bytes;
+    }
     case kMacAddress:
     case kBitStr:
     case kOctetStr:
