@@ -17,27 +17,11 @@ namespace vrel::cli {
 
 namespace {
 
-std::string ReadPlanFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw UsageError("cannot read the plan '" + path.toStdString() +
-                         "': " + file.errorString().toStdString());
-    return file.readAll().toStdString();
-}
-
 void FailWith(const std::vector<std::string>& errors) {
     for (const std::string& e : errors)
         std::cerr << "vrel: " << e << "\n";
     throw UsageError("the plan has " + std::to_string(errors.size()) +
                      (errors.size() == 1 ? " error" : " errors") + "; nothing was sent");
-}
-
-// "MAC: current -> new", or "MAC: not found".
-std::string PreviewLine(const PlanRow& row, const std::optional<Device>& device) {
-    if (!device)
-        return row.mac + ": not found";
-    return row.mac + ": " + device->ipAddress + "/" + device->netmask + " -> " + row.ip + "/" +
-           row.netmask;
 }
 
 // One row of the JSON report: the plan row, where its device was found, and any outcome.
@@ -110,7 +94,11 @@ private:
             json_.push_back(RowJson(row, device, outcome));
             return;
         }
-        std::cout << PreviewLine(row, device) << "\n";
+        if (device)
+            std::cout << row.mac << ": " << device->ipAddress << "/" << device->netmask << " -> "
+                      << row.ip << "/" << row.netmask << "\n";
+        else
+            std::cout << row.mac << ": not found\n";
         if (outcome)
             std::cout << "  " << VerdictLine(row.mac, row.ip, row.netmask, *outcome) << "\n";
         else if (!run_.args.dryRun)
@@ -139,10 +127,8 @@ int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
             report.Done(i, nullptr);
             continue;
         }
-        VerifiedSet::Target target{row.mac, row.password.value_or(run.args.password), row.ip,
-                                   row.netmask};
-        target.interfaceIndex = device->interfaceIndex;
-        targets.push_back(std::move(target));
+        targets.push_back({row.mac, row.password.value_or(run.args.password), row.ip, row.netmask,
+                           device->interfaceIndex});
         rowOf.push_back(i);
     }
     QEventLoop loop;
@@ -168,9 +154,8 @@ int ApplyRows(KvVRELClient& client, const ApplyRun& run) {
 int Verdict(const ApplyRun& run, int succeeded) {
     const auto total = static_cast<int>(run.plan.rows.size());
     if (run.args.dryRun) {
-        const auto present =
-            std::count_if(run.plan.rows.begin(), run.plan.rows.end(),
-                          [&](const PlanRow& r) { return run.found.Find(r.mac).has_value(); });
+        const auto present = std::ranges::count_if(
+            run.plan.rows, [&](const PlanRow& r) { return run.found.Find(r.mac).has_value(); });
         if (present < total)
             std::cerr << "vrel: " << total - present << " of " << total << " devices not found\n";
         return kExitOk;
@@ -230,27 +215,30 @@ ApplyArgs ParseApply(const QStringList& args) {
 
 int RunApply(const QStringList& args) {
     const ApplyArgs a = ParseApply(args);
-    const SitePlan plan = ReadSitePlan(ReadPlanFile(a.planPath), a.force);
+    QFile file(a.planPath);
+    if (!file.open(QIODevice::ReadOnly))
+        throw UsageError("cannot read the plan '" + a.planPath.toStdString() +
+                         "': " + file.errorString().toStdString());
+    const SitePlan plan = ReadSitePlan(file.readAll().toStdString(), a.force);
     if (!plan.errors.empty())
         FailWith(plan.errors);
     std::cerr << IgnoredColumnsNotice(plan);
 
     try {
         OwnDiscover own(a.destination, a.interfaces, a.discoverTimeout);
-        KvVRELClient& client = own.client;
         DiscoverRounds discovered(own.request, a.rounds, a.quietMs);
         const DeviceIndex& found = discovered.Devices();
         // Rounds go on only while a device of the plan is still missing.
         discovered.StopWhen([&] {
-            return std::all_of(plan.rows.begin(), plan.rows.end(),
-                               [&](const PlanRow& r) { return found.Find(r.mac).has_value(); });
+            return std::ranges::all_of(
+                plan.rows, [&](const PlanRow& r) { return found.Find(r.mac).has_value(); });
         });
-        discovered.Run(client);
+        discovered.Run(own.client);
         const auto taken = AddressesTakenOutside(plan, found.Devices());
         if (!taken.empty())
             FailWith(taken);
         const ApplyRun run{a, plan, found};
-        return Verdict(run, ApplyRows(client, run));
+        return Verdict(run, ApplyRows(own.client, run));
     } catch (const Exception& e) {
         std::cerr << e.Message() << "\n";
         return ExitCodeForFailure(e.HelpContext());

@@ -28,7 +28,8 @@ struct AssignArgs {
     std::vector<std::string> interfaces;
 };
 
-void AddAssignOptions(QCommandLineParser& parser) {
+AssignArgs ParseAssign(const QStringList& args) {
+    QCommandLineParser parser;
     parser.setApplicationDescription(
         "Write a plan for apply that gives the devices found addresses counting up from ADDR:\n"
         "an address a device answers with already is skipped, and so are the network and\n"
@@ -46,11 +47,6 @@ void AddAssignOptions(QCommandLineParser& parser) {
     parser.addOption({"rounds", "Discover up to N times (default 3).", "N"});
     parser.addOption({"until-quiet", "End a round MS milliseconds after the last new device "
                                      "(default 700).", "MS"});
-}
-
-AssignArgs ParseAssign(const QStringList& args) {
-    QCommandLineParser parser;
-    AddAssignOptions(parser);
     ParseOrThrow(parser, args);
     if (!parser.positionalArguments().isEmpty())
         throw UsageError("unexpected argument '" +
@@ -93,19 +89,8 @@ std::vector<const Device*> Chosen(const AssignArgs& a, const DeviceList& found) 
             chosen.push_back(&d);
     }
     if (a.byMac)
-        std::sort(chosen.begin(), chosen.end(), [](const Device* x, const Device* y) {
-            return MacKey(x->macAddress) < MacKey(y->macAddress);
-        });
+        std::ranges::sort(chosen, {}, [](const Device* d) { return MacKey(d->macAddress); });
     return chosen;
-}
-
-void WritePlan(const QString& path, const std::string& csv) {
-    if (path == "-") {
-        std::cout << csv << std::flush;
-        return;
-    }
-    if (const auto failure = SaveText(path, csv))
-        throw UsageError("cannot write " + *failure);
 }
 
 } // namespace
@@ -114,17 +99,20 @@ int RunAssign(const QStringList& args) {
     const AssignArgs a = ParseAssign(args);
     try {
         OwnDiscover own(a.destination, a.interfaces, a.timeout);
-        KvVRELRequest& request = own.request;
-        request.responseCondition = a.condition;
-        request.CheckResponse(); // a condition that cannot be evaluated fails before sending
-        request.responseCondition.clear(); // every address found is taken, chosen or not
-        DiscoverRounds run(request, a.rounds, a.quietMs);
+        own.request.responseCondition = a.condition;
+        own.request.CheckResponse(); // a condition that cannot be evaluated fails before sending
+        own.request.responseCondition.clear(); // every address found is taken, chosen or not
+        DiscoverRounds run(own.request, a.rounds, a.quietMs);
         run.Run(own.client);
         const DeviceList& found = run.Devices().Devices();
         const RangePlan plan = AssignRange(Chosen(a, found), a.from, a.mask, found);
         if (!plan.error.empty())
             throw UsageError(plan.error + "; nothing was written");
-        WritePlan(a.output, RangePlanCsv(plan, a.mask));
+        const std::string csv = RangePlanCsv(plan, a.mask);
+        if (a.output == "-")
+            std::cout << csv << std::flush;
+        else if (const auto failure = SaveText(a.output, csv))
+            throw UsageError("cannot write " + *failure);
         std::cerr << "vrel: " << plan.rows.size() << " of " << found.size()
                   << " devices found are in the plan\n";
         return kExitOk;

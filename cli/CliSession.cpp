@@ -108,10 +108,6 @@ std::vector<std::string> InterfacesFrom(const QCommandLineParser& parser) {
     return names;
 }
 
-void ReportSendFailures(const KvVRELClient& client) {
-    std::cerr << SendFailureText(client.LastSend());
-}
-
 std::uint32_t TimeoutFrom(const QCommandLineParser& parser, const char* name) {
     return ParseTimeout(parser.value(name).toStdString());
 }
@@ -172,14 +168,13 @@ int RunCommandLine(const QStringList& line) {
     if (args.size() > 1 && args.at(1) == "--verbose")
         args.removeAt(1);
     const QString command = args.size() > 1 ? args.at(1) : QString();
-    const QStringList rest = args.mid(1); // the command's own name stands in for argv[0]
     try {
         const std::pair<const char*, int (*)(const QStringList&)> commands[] = {
             {"discover", RunDiscover}, {"set", RunSet},       {"get", RunGet},
             {"apply", RunApply},       {"assign", RunAssign}, {"journal", RunJournal}};
         for (const auto& [name, run] : commands) {
             if (command == name)
-                return run(rest);
+                return run(args.mid(1)); // the command's own name stands in for argv[0]
         }
         if (command == "--version" || command == "-v") {
             std::cout << "vrel " VREL_VERSION "\n";

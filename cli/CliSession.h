@@ -53,8 +53,6 @@ private:
 QHostAddress DestinationFrom(const QCommandLineParser& parser);
 // The --interface names, each checked to exist and be able to broadcast now.
 std::vector<std::string> InterfacesFrom(const QCommandLineParser& parser);
-// Names on stderr the interfaces the last send of client could not go out of.
-void ReportSendFailures(const KvVRELClient& client);
 // Bounds of --rounds and --until-quiet, and apply's defaults: a site's devices answer within
 // a few hundred milliseconds of a Discover, and a lossy link needs a few rounds.
 constexpr int kMaxRounds = 100;

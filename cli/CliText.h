@@ -30,7 +30,6 @@ std::string ColumnsText(const std::vector<std::vector<std::string>>& lines);
 using JsonFields = std::vector<std::pair<std::string, QJsonValue>>;
 // A JSON object in the field order given (Qt's writer sorts), laid out as Qt's, indented.
 std::string JsonObjectText(const JsonFields& fields, const std::string& indent = "");
-// An array of such objects, laid out the same way.
 std::string JsonArrayText(const std::vector<JsonFields>& objects);
 // An array of device objects. With an index, a device whose MAC address also answered with
 // other content carries "duplicates": the count of those other answers.

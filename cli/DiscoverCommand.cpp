@@ -36,8 +36,7 @@ std::vector<std::string> NotesOf(const std::vector<DeviceConflict>& conflicts) {
 struct DiscoverArgs {
     std::uint32_t timeout = 0;
     QHostAddress destination;
-    int rounds = 1;
-    int quietMs = 0;
+    int rounds = 1, quietMs = 0;
     std::vector<std::string> interfaces;
     std::string condition;
     bool json = false, csv = false;

@@ -47,10 +47,10 @@ void DiscoverRounds::Run(const KvVRELClient& client) {
     try {
         StartRound();
     } catch (const Exception&) {
-        ReportSendFailures(client);
+        std::cerr << SendFailureText(client.LastSend());
         throw;
     }
-    ReportSendFailures(client);
+    std::cerr << SendFailureText(client.LastSend());
     ProgressLine progress([&] {
         const std::string round = rounds_ > 1 ? "round " + std::to_string(round_) + ", " : "";
         return "Discovering... " + round + std::to_string(Devices().Count()) + " devices, " +
@@ -76,8 +76,7 @@ void DiscoverRounds::EndRound() {
     quiet_.stop();
     sequence_ = -1; // answers still coming for it count, its end no longer does
     const bool dropped = drops_ && drops_() > dropsBeforeRound_;
-    const bool enough = enough_ && enough_();
-    if (enough || round_ >= rounds_ || (newThisRound_ == 0 && !dropped)) {
+    if ((enough_ && enough_()) || round_ >= rounds_ || (newThisRound_ == 0 && !dropped)) {
         loop_.quit();
         return;
     }

@@ -92,7 +92,7 @@ int RunGet(const QStringList& args) {
         request.timeout = timeout;
         request.variables.assign(vars);
         request.GetAsync(done);
-        ReportSendFailures(*client);
+        std::cerr << SendFailureText(client->LastSend());
         const std::int64_t deadline =
             KvVRELClient::TickCount() + static_cast<std::int64_t>(timeout) * 10;
         ProgressLine progress([&] {
@@ -101,7 +101,7 @@ int RunGet(const QStringList& args) {
         loop.exec();
     } catch (const Exception& e) {
         if (client)
-            ReportSendFailures(*client);
+            std::cerr << SendFailureText(client->LastSend());
         std::cerr << e.Message() << "\n";
         return ExitCodeForFailure(e.HelpContext());
     }

@@ -148,10 +148,10 @@ int RunSet(const QStringList& args) {
         Device before;
         before.interfaceName = interfaces.size() == 1 ? interfaces.front() : std::string();
         RecordSet(before, target, outcome);
-        ReportSendFailures(*client);
+        std::cerr << SendFailureText(client->LastSend());
     } catch (const Exception& e) {
         if (client)
-            ReportSendFailures(*client);
+            std::cerr << SendFailureText(client->LastSend());
         std::cerr << e.Message() << "\n";
         return ExitCodeForFailure(e.HelpContext());
     }

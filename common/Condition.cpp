@@ -33,10 +33,6 @@ struct Flat {
         slots.push_back(slot);
         quoted.push_back(inQuotes);
     }
-    void AppendLiteral(bool value) {
-        for (const char c : std::string_view(value ? "true" : "false"))
-            Append(c, -1, false);
-    }
     // The first unquoted c in [from, to), or to.
     std::size_t Find(char c, std::size_t from, std::size_t to) const {
         while (from < to && (shape[from] != c || quoted[from]))
@@ -44,14 +40,6 @@ struct Flat {
         return from;
     }
 };
-
-// op indexes kOperators.
-bool Compare(std::size_t op, const std::string& left, const std::string& right) {
-    // std::string compares its bytes as unsigned char, a proper prefix first.
-    const int order = left.compare(right);
-    const bool holds[] = {order != 0, order >= 0, order <= 0, order > 0, order < 0, order == 0};
-    return holds[op];
-}
 
 // The clock is read at the first NOW and kept, so NOW=NOW holds even when it ticks meanwhile.
 struct Evaluation {
@@ -108,8 +96,11 @@ bool EvaluateComparison(const Flat& flat, std::size_t from, std::size_t to, Eval
             at = text.find(op, at + 1);
         if (at == npos)
             continue;
-        return Compare(index, OperandText(flat, from, from + at, e),
-                       OperandText(flat, from + at + op.size(), to, e));
+        // std::string compares its bytes as unsigned char, a proper prefix first.
+        const int order = OperandText(flat, from, from + at, e)
+                              .compare(OperandText(flat, from + at + op.size(), to, e));
+        const bool holds[] = {order != 0, order >= 0, order <= 0, order > 0, order < 0, order == 0};
+        return holds[index];
     }
     // A literal must stand alone: " true" is a bad operand, not true. A value's mark matches
     // no letter, so a value is never a literal.
@@ -196,7 +187,7 @@ void ConditionText::AppendSyntax(std::string_view text) {
 }
 
 void ConditionText::AppendValue(std::string_view value) {
-    shape_.push_back(kValueMark);
+    shape_.push_back('\0');
     slots_.push_back(static_cast<int>(values_.size()));
     values_.emplace_back(value);
 }
@@ -215,11 +206,11 @@ std::string ConditionText::Text() const {
 // One pass: a group is evaluated at its ")" and its literal appended to the level around it,
 // so each character is handled a constant number of times and nesting lives in a vector.
 bool EvaluateCondition(const ConditionText& condition, ConditionClock clock) {
-    const std::string& shape = condition.Shape();
-    const std::vector<int>& slots = condition.Slots();
+    const std::string& shape = condition.shape_;
+    const std::vector<int>& slots = condition.slots_;
     const std::vector<bool> quoted = QuotedCharacters(shape);
     const std::vector<std::size_t> ends = GroupEnds(shape, quoted);
-    Evaluation e{condition.Values(), clock, std::nullopt};
+    Evaluation e{condition.values_, clock, std::nullopt};
     std::vector<Flat> levels(1);
     std::vector<std::size_t> closes; // where each open level ends
     for (std::size_t at = 0; at < shape.size(); ++at) {
@@ -227,10 +218,11 @@ bool EvaluateCondition(const ConditionText& condition, ConditionClock clock) {
             closes.push_back(ends[at]);
             levels.emplace_back();
         } else if (!closes.empty() && closes.back() == at) {
-            const bool value = EvaluateFlat(levels.back(), e);
+            const std::string_view literal = EvaluateFlat(levels.back(), e) ? "true" : "false";
             closes.pop_back();
             levels.pop_back();
-            levels.back().AppendLiteral(value);
+            for (const char c : literal)
+                levels.back().Append(c, -1, false);
         } else {
             levels.back().Append(shape[at], slots[at], quoted[at]);
         }

@@ -8,6 +8,9 @@
 
 namespace vrel {
 
+// The current date-time value that "NOW" stands for.
+using ConditionClock = double (*)();
+
 // A condition with the answer's values put in, each held apart from the user's characters: a
 // device chooses its values, so no byte of one may act as a quote, operator or keyword.
 class ConditionText {
@@ -15,28 +18,20 @@ public:
     ConditionText() = default;
     explicit ConditionText(std::string_view syntax) { AppendSyntax(syntax); }
 
-    // Characters of the user's condition.
     void AppendSyntax(std::string_view text);
-    // A value of the answer, taken as data.
     void AppendValue(std::string_view value);
     // The condition as one text, each value written where it stands.
     std::string Text() const;
 
-    // The user's characters with kValueMark (no operator, quote or letter) for each value.
-    static constexpr char kValueMark = '\0';
-    const std::string& Shape() const { return shape_; }
-    // Per Shape() character: -1 for the user's, else the index of the value it stands for.
-    const std::vector<int>& Slots() const { return slots_; }
-    const std::vector<std::string>& Values() const { return values_; }
-
 private:
+    friend bool EvaluateCondition(const ConditionText& condition, ConditionClock clock);
+
+    // The user's characters with '\0' (no operator, quote or letter) for each value.
     std::string shape_;
+    // Per shape_ character: -1 for the user's, else the index of the value it stands for.
     std::vector<int> slots_;
     std::vector<std::string> values_;
 };
-
-// The current date-time value that "NOW" stands for.
-using ConditionClock = double (*)();
 
 // Evaluates a response condition such as `$3="PLC"&($1>=10|!$2=0)` in time linear in it: "|"
 // (lowest), "&", prefix "!" and parentheses over comparisons (<> >= <= > < =) and the literals

@@ -39,12 +39,8 @@ std::string Folded(std::string_view name) {
 }
 
 int KnownIndex(const std::string& headerCell, const std::vector<std::string>& knownColumns) {
-    const std::string folded = Folded(headerCell);
-    for (std::size_t k = 0; k < knownColumns.size(); ++k) {
-        if (folded == Folded(knownColumns[k]))
-            return static_cast<int>(k);
-    }
-    return -1;
+    const auto known = std::ranges::find(knownColumns, Folded(headerCell), Folded);
+    return known == knownColumns.end() ? -1 : static_cast<int>(known - knownColumns.begin());
 }
 
 std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText, char separator) {
@@ -170,9 +166,7 @@ CsvTable ReadCsvTable(const std::string& text, const std::vector<std::string>& k
 }
 
 bool PlainCsvCell(std::string_view raw) {
-    if (StartsLikeFormula(raw))
-        return false;
-    return std::none_of(raw.begin(), raw.end(), [](char ch) {
+    return !StartsLikeFormula(raw) && std::ranges::none_of(raw, [](char ch) {
         return ch == ',' || ch == '"' || IsHiddenByte(static_cast<unsigned char>(ch));
     });
 }

@@ -33,12 +33,10 @@ struct CsvTable {
     std::vector<CsvRecord> rows;             // the records after the header
 };
 
-// Reads RFC 4180 text with the separator DetectCsvSeparator finds: fields may be quoted, a
-// quoted field may hold separators, line breaks and doubled quotes; CRLF is taken as LF, also
-// inside quoted fields; a leading byte order mark, as spreadsheets write it, is dropped; blank
-// lines are skipped. Header names match the known ones in any case and order, surrounding
-// blanks aside; empty header cells are dropped silently. Throws CsvError for text that cannot
-// be split and for a known column named twice.
+// Reads RFC 4180 text with the separator DetectCsvSeparator finds; CRLF is taken as LF, a
+// leading byte order mark (spreadsheets write one) dropped, blank lines skipped. Header names
+// match the known ones in any case and order, blanks around them aside. Throws CsvError for
+// text that cannot be split and for a known column named twice.
 CsvTable ReadCsvTable(const std::string& text, const std::vector<std::string>& knownColumns);
 
 // One cell as written for a spreadsheet: hidden bytes as \xNN escapes (VisibleText), a

@@ -62,24 +62,18 @@ private:
     std::size_t pos_ = 0;
 };
 
-int ExpandTwoDigitYear(int year, int digits) {
-    return digits > 2 ? year : year < 50 ? 2000 + year : 1900 + year;
-}
-
 bool ScanDate(Scanner& s, CivilDateTime& c) {
     const FormatSettings& fs = CurrentFormatSettings();
     int n[3], d[3];
     for (int i = 0; i < 3; ++i) {
-        if (i > 0 && !s.Take(fs.dateSeparator))
-            return false;
-        if (!s.Number(n[i], d[i]))
+        if ((i > 0 && !s.Take(fs.dateSeparator)) || !s.Number(n[i], d[i]))
             return false;
     }
     // A first number of more than two digits is a year whatever the locale's order.
     const bool ymd = d[0] > 2 || fs.shortDateOrder == FormatSettings::DateOrder::YMD;
     const bool dmy = !ymd && fs.shortDateOrder == FormatSettings::DateOrder::DMY;
     const int year = ymd ? 0 : 2;
-    c.year = ExpandTwoDigitYear(n[year], d[year]);
+    c.year = d[year] > 2 ? n[year] : n[year] < 50 ? 2000 + n[year] : 1900 + n[year];
     c.month = n[ymd || dmy ? 1 : 0];
     c.day = n[ymd ? 2 : dmy ? 0 : 1];
     return true;
@@ -137,7 +131,6 @@ bool IsRepresentableDateTime(double value) {
 CivilDateTime DecodeDateTime(double value) {
     if (!IsRepresentableDateTime(value))
         RaiseConvert(kDateTimeMessage, std::to_string(value));
-    CivilDateTime c;
     double whole = std::trunc(value);
     long long ms = std::llround(std::fabs(value - whole) * kMsPerDay);
     // Rounding reached the next midnight. Before the epoch the fraction counts forward within
@@ -147,14 +140,9 @@ CivilDateTime DecodeDateTime(double value) {
         whole += 1;
     }
     const chrono::year_month_day date(kEpoch + chrono::days(static_cast<long>(whole)));
-    c.year = int(date.year());
-    c.month = static_cast<int>(unsigned(date.month()));
-    c.day = static_cast<int>(unsigned(date.day()));
-    c.millisecond = static_cast<int>(ms % 1000);
-    c.second = static_cast<int>(ms / 1000 % 60);
-    c.minute = static_cast<int>(ms / 60000 % 60);
-    c.hour = static_cast<int>(ms / 3600000);
-    return c;
+    return {int(date.year()),  int(unsigned(date.month())), int(unsigned(date.day())),
+            int(ms / 3600000), int(ms / 60000 % 60),        int(ms / 1000 % 60),
+            int(ms % 1000)};
 }
 
 std::string FormatDateTime(double value) {

@@ -23,10 +23,9 @@ CivilDateTime DecodeDateTime(double value);
 // separators and "am"/"pm" in lower case.
 std::string FormatDateTime(double value);
 
-// Reads a date in the current short date order (a first number of more than two digits is
-// always the year, so the text FormatDateTime writes is read back on every locale), optionally
-// followed by hours, minutes, optional seconds and an optional am/pm marker. Throws
-// ConvertError "'%s' is not a valid date and time".
+// Reads a date in the current short date order, then optionally hours, minutes, seconds and
+// am/pm. A first number of more than two digits is always the year, so the text FormatDateTime
+// writes is read back on every locale. Throws ConvertError as EncodeDateTime.
 double ReadDateTime(const std::string& text);
 
 // The current local date and time as a date-time value.

@@ -1,7 +1,6 @@
 #include "Device.h"
 
 #include <charconv>
-#include <functional>
 
 namespace vrel {
 

@@ -87,9 +87,7 @@ std::string FormatDottedQuad(std::uint32_t address) {
 
 std::optional<std::uint32_t> ParseNetmask(std::string_view text) {
     const auto mask = ParseDottedQuad(text);
-    if (!mask || !IsContiguousNetmask(*mask))
-        return std::nullopt;
-    return mask;
+    return mask && IsContiguousNetmask(*mask) ? mask : std::nullopt;
 }
 
 std::optional<std::string> NormalizeMac(std::string_view text) {
@@ -102,14 +100,11 @@ std::optional<std::string> NormalizeMac(std::string_view text) {
         return std::nullopt;
     std::string digits;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (separated && i % 3 == 2) {
-            if (text[i] != separator)
-                return std::nullopt;
-            continue;
-        }
-        if (HexDigit(text[i]) < 0)
+        const bool atSeparator = separated && i % 3 == 2;
+        if (atSeparator ? text[i] != separator : HexDigit(text[i]) < 0)
             return std::nullopt;
-        digits += static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+        if (!atSeparator)
+            digits += static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
     }
     return digits;
 }
@@ -135,21 +130,17 @@ std::optional<AddressRefusal> CheckDeviceAddress(std::string_view ip, std::strin
         return AddressRefusal{AddressRefusal::kIpAddress,
                               "'" + std::string(ip) +
                                   "' is not a valid IP address: four decimal numbers 0 to 255 "
-                                  "joined by dots, without leading zeros",
-                              false};
+                                  "joined by dots, without leading zeros"};
     const auto mask = ParseNetmask(netmask);
     if (!mask)
         return AddressRefusal{AddressRefusal::kNetmask,
                               "'" + std::string(netmask) +
                                   "' is not a valid netmask: a dotted quad whose one bits run "
-                                  "from the top without a gap",
-                              false};
+                                  "from the top without a gap"};
     if (force)
         return std::nullopt;
     AddressRefusal problem = FindProblem(*address, *mask);
-    if (problem.reason.empty())
-        return std::nullopt;
-    return problem;
+    return problem.reason.empty() ? std::nullopt : std::optional(std::move(problem));
 }
 
 } // namespace vrel

@@ -7,8 +7,6 @@
 
 namespace vrel {
 
-// The window, the command line and the simulator all read addresses here: one refuses what all do.
-
 // A dotted quad of four decimal numbers 0..255 without leading zeros: the only form a user can
 // mean unambiguously (the socket library reads "010" as octal 8 and "10.1" as 10.0.0.1).
 std::optional<std::uint32_t> ParseDottedQuad(std::string_view text);

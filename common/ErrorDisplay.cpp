@@ -1,6 +1,7 @@
 #include "ErrorDisplay.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace vrel {
 
@@ -21,9 +22,7 @@ void ShowError(const std::string& message) {
 }
 
 ErrorDisplayFunction SetErrorDisplay(ErrorDisplayFunction display) {
-    ErrorDisplayFunction previous = std::move(Display());
-    Display() = std::move(display);
-    return previous;
+    return std::exchange(Display(), std::move(display));
 }
 
 } // namespace vrel

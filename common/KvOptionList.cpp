@@ -30,27 +30,20 @@ bool KvOptionList::Matches(const std::string& text, const std::string& key) cons
 }
 
 int KvOptionList::FindByName(const std::string& text) const {
-    for (int i = 0; i < Count(); ++i) {
-        if (Matches(text, entries_[i].name))
-            return i;
-    }
-    return -1;
+    const auto found =
+        std::ranges::find_if(entries_, [&](const OptionEntry& e) { return Matches(text, e.name); });
+    return found == entries_.end() ? -1 : static_cast<int>(found - entries_.begin());
 }
 
 int KvOptionList::FindByValue(const std::string& text) const {
-    if (entries_.empty())
+    if (entries_.empty() || (kind_ == OptionKind::Number && text == "(NULL)"))
         return -1;
-    if (kind_ == OptionKind::Number) {
-        if (text == "(NULL)")
-            return -1;
-        const auto found = std::ranges::find(entries_, ReadInteger(text), &OptionEntry::number);
-        return found == entries_.end() ? -1 : static_cast<int>(found - entries_.begin());
-    }
-    for (int i = 0; i < Count(); ++i) {
-        if (Matches(text, entries_[i].value))
-            return i;
-    }
-    return -1;
+    const auto found = kind_ == OptionKind::Number
+                           ? std::ranges::find(entries_, ReadInteger(text), &OptionEntry::number)
+                           : std::ranges::find_if(entries_, [&](const OptionEntry& e) {
+                                 return Matches(text, e.value);
+                             });
+    return found == entries_.end() ? -1 : static_cast<int>(found - entries_.begin());
 }
 
 std::string KvOptionList::ValueToName(const std::string& text) const {
@@ -58,9 +51,7 @@ std::string KvOptionList::ValueToName(const std::string& text) const {
     if (i < 0)
         return text;
     const OptionEntry& e = entries_[i];
-    if (kind_ == OptionKind::Prefix)
-        return e.name + text.substr(e.value.size());
-    return e.name;
+    return kind_ == OptionKind::Prefix ? e.name + text.substr(e.value.size()) : e.name;
 }
 
 std::string KvOptionList::NameToValue(const std::string& text) const {

@@ -76,12 +76,10 @@ constexpr int kUnknownErrorIndex = 15;
 } // namespace
 
 std::string MessageForCode(int code) {
-    if (code == 0)
-        return kProtocolMessages[0];
     // Range first: negating an arbitrary int could overflow.
     if (code <= -1001 && code >= -1000 - (kProtocolMessageCount - 1))
         return kProtocolMessages[-code - 1000];
-    return kProtocolMessages[kUnknownErrorIndex];
+    return kProtocolMessages[code == 0 ? 0 : kUnknownErrorIndex];
 }
 
 std::string CommonMessageForCode(int code) {
@@ -104,8 +102,7 @@ std::string ReplaceAll(const std::string& source, const std::string& pattern,
     std::size_t from = 0;
     for (auto at = source.find(pattern); at != std::string::npos;
          at = source.find(pattern, from)) {
-        result.append(source, from, at - from);
-        result += replacement;
+        result.append(source, from, at - from).append(replacement);
         from = at + pattern.size();
     }
     result.append(source, from, std::string::npos);

@@ -14,7 +14,6 @@ enum LogFormatIndex { kLogDiscover = 0, kLogGet = 1, kLogSet = 2 };
 std::string MessageForCode(int code);
 // Common catalogue text for 0..-18; other codes as MessageForCode.
 std::string CommonMessageForCode(int code);
-// Log line template by index (kLogDiscover, kLogGet, kLogSet).
 std::string LogFormat(int index);
 
 // Replaces every occurrence of pattern from left to right; a replacement is never searched

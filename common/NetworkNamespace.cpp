@@ -20,8 +20,7 @@ std::vector<std::string> NetworkInterfaceNames() {
 }
 
 bool OnlyLoopbackInterface() {
-    const std::vector<std::string> names = NetworkInterfaceNames();
-    return names.size() == 1 && names.front() == "lo";
+    return NetworkInterfaceNames() == std::vector<std::string>{"lo"};
 }
 
 } // namespace vrel

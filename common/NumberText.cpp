@@ -56,7 +56,6 @@ std::int32_t ReadInteger(const std::string& text) {
 double ReadFloat(const std::string& text) {
     const char sep = CurrentFormatSettings().decimalSeparator;
     const std::size_t first = text.find_first_not_of(' ');
-    const std::size_t last = text.find_last_not_of(' ');
     if (first == std::string::npos)
         RaiseConvert(kFloatMessage, text);
 
@@ -64,7 +63,7 @@ double ReadFloat(const std::string& text) {
     // [sign] digits [sep digits] [(e|E) [sign] digits], with at least one mantissa digit.
     std::string plain;
     std::size_t pos = first;
-    const std::size_t end = last + 1;
+    const std::size_t end = text.find_last_not_of(' ') + 1;
     auto take_digits = [&] {
         std::size_t n = 0;
         while (pos < end && text[pos] >= '0' && text[pos] <= '9') {
@@ -116,11 +115,8 @@ std::string FormatFloat(double value) {
     std::string s = buf;
     const std::size_t e = s.find('e');
     const int exponent = std::atoi(s.c_str() + e + 1);
-    std::string digits;
-    for (std::size_t i = 0; i < e; ++i) {
-        if (s[i] >= '0' && s[i] <= '9')
-            digits += s[i];
-    }
+    std::string digits = s.substr(0, e);
+    std::erase_if(digits, [](char c) { return c < '0' || c > '9'; });
     while (digits.size() > 1 && digits.back() == '0')
         digits.pop_back();
     // The separator goes after the first `whole` digits; zeros fill in before or after.

@@ -13,9 +13,8 @@ int HexDigit(char c);
 // follow. Throws ConvertError "'%s' is not a valid integer value".
 std::int32_t ReadInteger(const std::string& text);
 
-// Reads a decimal floating-point number written with the current decimal separator and an
-// optional exponent; blanks around it are allowed. Throws ConvertError
-// "'%s' is not a valid floating point value".
+// Reads a decimal number with the current decimal separator and an optional exponent, blanks
+// around it allowed. Throws ConvertError "'%s' is not a valid floating point value".
 double ReadFloat(const std::string& text);
 
 // Writes a double in general number format: at most 15 significant digits, trailing zeros

@@ -8,13 +8,10 @@ std::string VisibleText(std::string_view text) {
     out.reserve(text.size());
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
-        if (!IsHiddenByte(c)) {
+        if (IsHiddenByte(c))
+            out += {'\\', 'x', kHex[c >> 4], kHex[c & 0xF]};
+        else
             out.push_back(ch);
-            continue;
-        }
-        out.append("\\x");
-        out.push_back(kHex[c >> 4]);
-        out.push_back(kHex[c & 0xF]);
     }
     return out;
 }

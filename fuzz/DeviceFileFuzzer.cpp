@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     try {
-        vrel::SimDeviceFile::parse(std::string(reinterpret_cast<const char*>(data), size));
+        vrel::parse_device_file(std::string(reinterpret_cast<const char*>(data), size));
     } catch (const vrel::SimDeviceFileError&) {
     }
     return 0;

@@ -11,9 +11,7 @@ std::string SimDevice::macText() const {
 
 std::optional<std::string> parse_mac(const std::string& text) {
     const auto digits = NormalizeMac(text);
-    if (!digits)
-        return std::nullopt;
-    return hex_to_bytes(*digits);
+    return digits ? std::optional(hex_to_bytes(*digits)) : std::nullopt;
 }
 
 std::vector<SimDevice> generate_devices(int count, const std::string& password) {

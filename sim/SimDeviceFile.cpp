@@ -40,29 +40,25 @@ SimDevice read_device(const CsvTable& table, const CsvRecord& rec) {
     const auto field = [&](Column c) -> const std::string& {
         return rec.fields[static_cast<std::size_t>(table.position[c])];
     };
-    SimDevice d;
-    d.productCode = read_product_code(field(kProductCode), rec.line);
-    d.modelName = field(kModelName);
+    const std::uint16_t productCode = read_product_code(field(kProductCode), rec.line);
     const auto mac = parse_mac(field(kMac));
     if (!mac)
         fail(rec.line, "MAC address '" + field(kMac) + "' is not twelve hex digits");
-    d.mac = *mac;
     const auto ip = ParseDottedQuad(field(kIp));
     if (!ip)
         fail(rec.line, "IP address '" + field(kIp) + "' is not a dotted IPv4 address");
     const auto mask = ParseDottedQuad(field(kNetmask));
     if (!mask)
         fail(rec.line, "netmask '" + field(kNetmask) + "' is not a dotted IPv4 address");
-    const std::string problem = AddressProblem(*ip, *mask);
-    if (!problem.empty())
+    if (const std::string problem = AddressProblem(*ip, *mask); !problem.empty())
         fail(rec.line, field(kIp) + " with netmask " + field(kNetmask) + ": " + problem);
-    d.ipAddress = FormatDottedQuad(*ip);
-    d.netmask = FormatDottedQuad(*mask);
-    d.password = field(kPassword);
-    return d;
+    return {productCode,           field(kModelName),       *mac,
+            FormatDottedQuad(*ip), FormatDottedQuad(*mask), field(kPassword)};
 }
 
-CsvTable read_table(const std::string& text) {
+} // namespace
+
+std::vector<SimDevice> parse_device_file(const std::string& text, bool clonesAllowed) {
     CsvTable table;
     try {
         table = ReadCsvTable(text, kColumns);
@@ -77,13 +73,6 @@ CsvTable read_table(const std::string& text) {
                                        "; it needs productCode,modelName,macAddress,ipAddress,"
                                        "netmask,password");
     }
-    return table;
-}
-
-} // namespace
-
-std::vector<SimDevice> SimDeviceFile::parse(const std::string& text, bool clonesAllowed) {
-    const CsvTable table = read_table(text);
     std::vector<SimDevice> devices;
     std::set<std::string> macs;
     for (const CsvRecord& rec : table.rows) {
@@ -95,14 +84,14 @@ std::vector<SimDevice> SimDeviceFile::parse(const std::string& text, bool clones
     return devices;
 }
 
-std::vector<SimDevice> SimDeviceFile::load(const std::string& path, bool clonesAllowed) {
+std::vector<SimDevice> load_device_file(const std::string& path, bool clonesAllowed) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw SimDeviceFileError(path + ": " + std::strerror(errno));
     std::ostringstream text;
     text << in.rdbuf();
     try {
-        return parse(text.str(), clonesAllowed);
+        return parse_device_file(text.str(), clonesAllowed);
     } catch (const SimDeviceFileError& e) {
         throw SimDeviceFileError(path + ": " + e.what());
     }

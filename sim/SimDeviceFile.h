@@ -18,11 +18,8 @@ public:
 // macAddress,ipAddress,netmask,password; others are ignored. A product code is decimal or 0x hex
 // (0..65535), a MAC as parse_mac reads it, an address and netmask as AddressProblem accepts.
 // MACs are unique unless clones (a commissioning fault to reproduce) are allowed.
-class SimDeviceFile {
-public:
-    static std::vector<SimDevice> parse(const std::string& text, bool clonesAllowed = false);
-    // Throws SimDeviceFileError also when the file cannot be read.
-    static std::vector<SimDevice> load(const std::string& path, bool clonesAllowed = false);
-};
+std::vector<SimDevice> parse_device_file(const std::string& text, bool clonesAllowed = false);
+// Throws SimDeviceFileError also when the file cannot be read.
+std::vector<SimDevice> load_device_file(const std::string& path, bool clonesAllowed = false);
 
 } // namespace vrel

@@ -35,9 +35,7 @@ void SimServer::readPending() {
             emit logLine(from + ": ignored datagram from the device port");
             continue;
         }
-        const QByteArray data = in.data();
-        const SimResult result = simulator_.handle(
-            std::string(data.constData(), static_cast<std::size_t>(data.size())), clock_.elapsed());
+        const SimResult result = simulator_.handle(in.data().toStdString(), clock_.elapsed());
         for (const auto& line : result.log)
             emit logLine(from + ": " + QString::fromStdString(line));
         const QHostAddress to = in.senderAddress();

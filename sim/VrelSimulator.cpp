@@ -190,8 +190,7 @@ void VrelSimulator::set(const std::string& request, SimDevice& device, std::int6
     const std::uint32_t newIp = ip ? *ip : ParseDottedQuad(device.ipAddress).value_or(0);
     const std::uint32_t newMask = mask ? *mask : ParseDottedQuad(device.netmask).value_or(0);
     // Devices refuse what would strand them, as the tools do unless forced.
-    const std::string problem = AddressProblem(newIp, newMask);
-    if (!problem.empty())
+    if (const std::string problem = AddressProblem(newIp, newMask); !problem.empty())
         return answer(kStatusNotDone,
                       FormatDottedQuad(newIp) + "/" + FormatDottedQuad(newMask) + ": " + problem);
 
@@ -241,8 +240,7 @@ std::string VrelSimulator::send(const std::string& request, std::vector<Reply> r
             ++duplicated;
         }
     }
-    std::stable_sort(result.answers.begin(), result.answers.end(),
-                     [](const SimAnswer& a, const SimAnswer& b) { return a.delayMs < b.delayMs; });
+    std::ranges::stable_sort(result.answers, {}, &SimAnswer::delayMs);
 
     std::string line;
     const auto note = [&](int count, const char* what) {
@@ -276,11 +274,8 @@ std::string VrelSimulator::garble(std::string d) {
 }
 
 bool VrelSimulator::chance(double percent) {
-    if (percent <= 0)
-        return false;
-    if (percent >= 100)
-        return true;
-    return below(1000000) < static_cast<std::uint32_t>(percent * 10000);
+    return percent >= 100 ||
+           (percent > 0 && below(1000000) < static_cast<std::uint32_t>(percent * 10000));
 }
 
 std::uint32_t VrelSimulator::below(std::uint32_t bound) {

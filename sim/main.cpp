@@ -57,8 +57,8 @@ std::vector<SimDevice> devices_from(const QCommandLineParser& parser) {
             throw UsageError("--device-file takes the devices and their passwords from the "
                              "file; leave out --devices and --password");
         try {
-            auto devices = SimDeviceFile::load(parser.value("device-file").toStdString(),
-                                               parser.isSet("clones"));
+            auto devices =
+                load_device_file(parser.value("device-file").toStdString(), parser.isSet("clones"));
             if (devices.empty())
                 throw UsageError(parser.value("device-file").toStdString() +
                                  ": the file holds no devices");
@@ -67,10 +67,7 @@ std::vector<SimDevice> devices_from(const QCommandLineParser& parser) {
             throw UsageError(e.what());
         }
     }
-    const int count =
-        parser.isSet("devices")
-            ? static_cast<int>(number_option(parser, "devices", 1, kMaxGeneratedDevices))
-            : 1;
+    const auto count = static_cast<int>(number_option(parser, "devices", 1, kMaxGeneratedDevices));
     return generate_devices(count, parser.value("password").toStdString());
 }
 
@@ -86,9 +83,7 @@ SimFaults faults_from(const QCommandLineParser& parser, const std::vector<SimDev
     f.takeBroadcastSet = parser.isSet("take-broadcast-set");
     for (const QString& text : parser.values("silent")) {
         const auto mac = parse_mac(text.toStdString());
-        const bool known = mac && std::any_of(devices.begin(), devices.end(),
-                                              [&](const SimDevice& d) { return d.mac == *mac; });
-        if (!known)
+        if (!mac || std::ranges::find(devices, *mac, &SimDevice::mac) == devices.end())
             throw UsageError("--silent " + text.toStdString() + ": no device has this MAC");
         f.silent.insert(*mac);
     }
@@ -124,7 +119,7 @@ void AddOptions(QCommandLineParser& parser) {
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions({
-        {"devices", "Simulate <N> generated devices (default 1).", "N"},
+        {"devices", "Simulate <N> generated devices (default 1).", "N", "1"},
         {"device-file",
          "Read the devices from a CSV <file> with the header "
          "productCode,modelName,macAddress,ipAddress,netmask,password.",

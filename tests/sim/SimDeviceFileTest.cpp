@@ -17,7 +17,7 @@ using ::testing::HasSubstr;
 const std::string kHeader = "productCode,modelName,macAddress,ipAddress,netmask,password\n";
 
 TEST(SimDeviceFile, ReadsQuotedFieldsAndLineEnds) {
-    const auto devices = SimDeviceFile::parse(
+    const auto devices = parse_device_file(
         "\xEF\xBB\xBF" + kHeader.substr(0, kHeader.size() - 1) + "\r\n" +
         "4096,\"Gate, \"\"North\"\"\",02:00:00:00:00:0a,192.168.1.10,255.255.255.0,\r\n"
         "\r\n"
@@ -42,7 +42,7 @@ TEST(SimDeviceFile, ReadsAnySeparatorColumnOrderAndCase) {
     };
     for (const std::string& text : cases) {
         SCOPED_TRACE(text);
-        const auto devices = SimDeviceFile::parse(text);
+        const auto devices = parse_device_file(text);
         ASSERT_EQ(devices.size(), 1u);
         EXPECT_EQ(devices[0].productCode, 4096);
         EXPECT_EQ(devices[0].modelName, "Gate; North");
@@ -87,7 +87,7 @@ TEST(SimDeviceFile, RefusesBadRowsWithTheirLine) {
     for (const auto& [text, message] : cases) {
         SCOPED_TRACE(text);
         try {
-            SimDeviceFile::parse(text);
+            parse_device_file(text);
             ADD_FAILURE() << "accepted";
         } catch (const SimDeviceFileError& e) {
             EXPECT_THAT(e.what(), HasSubstr(message));
@@ -113,10 +113,10 @@ TEST(SimDeviceFile, CrlfFilesReadInLinearTime) {
     const std::string lf = file("\n");
     const std::string crlf = file("\r\n");
     auto start = Clock::now();
-    const auto fromLf = SimDeviceFile::parse(lf);
+    const auto fromLf = parse_device_file(lf);
     const auto lfTime = Clock::now() - start;
     start = Clock::now();
-    const auto fromCrlf = SimDeviceFile::parse(crlf);
+    const auto fromCrlf = parse_device_file(crlf);
     const auto crlfTime = Clock::now() - start;
     ASSERT_EQ(fromCrlf.size(), 100000u);
     EXPECT_EQ(fromCrlf.back().modelName, fromLf.back().modelName);
@@ -126,7 +126,7 @@ TEST(SimDeviceFile, CrlfFilesReadInLinearTime) {
 
 TEST(SimDeviceFile, LoadNamesTheFile) {
     try {
-        SimDeviceFile::load("/nonexistent/devices.csv");
+        load_device_file("/nonexistent/devices.csv");
         ADD_FAILURE() << "accepted";
     } catch (const SimDeviceFileError& e) {
         EXPECT_THAT(e.what(), HasSubstr("/nonexistent/devices.csv: "));
