@@ -20,24 +20,12 @@ template <class D> auto TextsOf(D& d) {
                       &d.ipAddress,   &d.netmask,   &d.interfaceName};
 }
 
-// The content of an answer as one key. A device that puts the separator into its texts can
-// at worst merge two of its own conflicting answers into one count.
-std::string ContentKey(const Device& d) {
-    const char sep = '\x1f';
-    return d.productCode + sep + d.modelName + sep + d.ipAddress + sep + d.netmask;
-}
-
-std::size_t RecordSize(const Device& d) {
-    std::size_t size = sizeof d.interfaceIndex;
-    for (const std::string* text : TextsOf(d))
-        size += PackedSize(*text);
-    return size;
-}
-
 } // namespace
 
 DeviceIndex::Where DeviceIndex::Pack(const Device& d) {
-    const std::size_t size = RecordSize(d);
+    std::size_t size = sizeof d.interfaceIndex;
+    for (const std::string* text : TextsOf(d))
+        size += PackedSize(*text);
     if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < size) {
         blocks_.emplace_back();
         blocks_.back().reserve(std::max(kBlockBytes, size));
@@ -81,7 +69,11 @@ DeviceIndex::Outcome DeviceIndex::Add(const Device& device) {
         return Outcome::Repeat;
     auto& others = conflicts_[key];
     const bool first = others.empty();
-    others.insert(ContentKey(device));
+    // The content as one key. A device that puts the separator into its texts can at worst
+    // merge two of its own conflicting answers into one count.
+    const char sep = '\x1f';
+    others.insert(device.productCode + sep + device.modelName + sep + device.ipAddress + sep +
+                  device.netmask);
     return first ? Outcome::FirstConflict : Outcome::Conflict;
 }
 

@@ -49,18 +49,6 @@ template <class F> void Guarded(F&& f) {
     }
 }
 
-// The kernel's drop count of the UDP socket with this inode in this network namespace.
-std::uint64_t UdpDropsOfInode(std::uint64_t inode) {
-    std::ifstream table("/proc/net/udp");
-    const QString wanted = QString::number(inode);
-    for (std::string line; std::getline(table, line);) {
-        const QStringList field = QString::fromStdString(line).split(' ', Qt::SkipEmptyParts);
-        if (field.size() > kUdpTableDropsColumn && field[kUdpTableInodeColumn] == wanted)
-            return field[kUdpTableDropsColumn].toULongLong();
-    }
-    return 0;
-}
-
 // The interfaces a request goes out of, the unusable ones marked.
 std::vector<SendOutcome> Plan(const std::vector<std::string>& names, int interfaceIndex) {
     const std::vector<NetInterface> all = NetInterfaces::Enumerate();
@@ -173,8 +161,16 @@ std::int64_t KvVRELClient::GrantedReceiveBufferBytes() const {
 
 std::uint64_t KvVRELClient::DroppedDatagrams() const {
     struct stat status {};
-    const int fd = static_cast<int>(socket_.socketDescriptor());
-    return fstat(fd, &status) == 0 ? UdpDropsOfInode(status.st_ino) : 0;
+    if (fstat(static_cast<int>(socket_.socketDescriptor()), &status) != 0)
+        return 0;
+    std::ifstream table("/proc/net/udp");
+    const QString wanted = QString::number(status.st_ino);
+    for (std::string line; std::getline(table, line);) {
+        const QStringList field = QString::fromStdString(line).split(' ', Qt::SkipEmptyParts);
+        if (field.size() > kUdpTableDropsColumn && field[kUdpTableInodeColumn] == wanted)
+            return field[kUdpTableDropsColumn].toULongLong();
+    }
+    return 0;
 }
 
 int KvVRELClient::Send(const std::string& targetMac, const std::string& password,

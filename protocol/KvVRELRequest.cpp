@@ -34,49 +34,31 @@ std::size_t TakeIndex(const std::string& text, std::size_t& pos) {
 void AppendReplacement(ConditionText& out, std::uint8_t type, const KvOptionList* options,
                        const std::string& shown, bool quoteTexts) {
     const std::string value = options != nullptr ? options->NameToValue(shown) : shown;
-    switch (type) {
-    case kBool8:
-    case kBool16:
-    case kBool32:
-        out.AppendValue(value == "true" ? "1" : "0");
-        return;
-    case kInt8:
-    case kUint8:
-    case kInt16:
-    case kUint16:
-    case kInt32:
-    case kUint32:
-    case kDouble:
-        out.AppendValue(value);
-        return;
-    case kTimeticks:
-        out.AppendValue(std::to_string(ticks_from_text(value)));
-        return;
-    case kDatetime:
-        out.AppendValue(FormatFloat(ReadDateTime(value)));
-        return;
-    default: // no value type, addresses and strings: compared as quoted texts
-        if (!quoteTexts)
-            RaiseVrel(kBadSyntax);
-        out.AppendSyntax("\"");
-        out.AppendValue(value);
-        out.AppendSyntax("\"");
-    }
+    if (type == kBool8 || type == kBool16 || type == kBool32)
+        return out.AppendValue(value == "true" ? "1" : "0");
+    if (type >= kInt8 && type <= kDouble) // the other integer types and the double
+        return out.AppendValue(value);
+    if (type == kTimeticks)
+        return out.AppendValue(std::to_string(ticks_from_text(value)));
+    if (type == kDatetime)
+        return out.AppendValue(FormatFloat(ReadDateTime(value)));
+    // No value type, addresses and strings: compared as quoted texts.
+    if (!quoteTexts)
+        RaiseVrel(kBadSyntax);
+    out.AppendSyntax("\"");
+    out.AppendValue(value);
+    out.AppendSyntax("\"");
 }
 
 // Substitute, with every value held apart as data, for evaluation.
 ConditionText SubstituteValues(const KvVRELVarList& variables, const std::string& expression,
                                bool quoteTexts, const std::string& marker) {
     ConditionText out;
-    if (marker.empty()) {
-        out.AppendSyntax(expression);
-        return out;
-    }
     // The search goes on behind each marker in the expression, never in an inserted value, so
     // a value that holds the marker itself is taken as it stands.
     std::size_t from = 0;
-    for (std::size_t at = expression.find(marker); at != std::string::npos;
-         at = expression.find(marker, from)) {
+    for (std::size_t at = marker.empty() ? std::string::npos : expression.find(marker);
+         at != std::string::npos; at = expression.find(marker, from)) {
         out.AppendSyntax(std::string_view(expression).substr(from, at - from));
         from = at + marker.size();
         const std::size_t index = TakeIndex(expression, from);
