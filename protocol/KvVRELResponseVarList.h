@@ -22,6 +22,10 @@ template <class Def> int definition_count(const Def* table) {
 // pointer so that appending keeps the existing ones in place.
 template <class List, class Entry, class Def> class OwningList {
 public:
+    OwningList() = default;
+    OwningList(const OwningList& other) { assign(other); }
+    OwningList& operator=(const OwningList& other) { return assign(other); }
+
     static std::unique_ptr<List> create_empty() { return std::make_unique<List>(); }
     static std::unique_ptr<List> create_from_definitions(const Def* table) {
         auto list = create_empty();
@@ -36,8 +40,8 @@ public:
 
     // Replaces the entries by deep copies of the source's; the name stays. The entries already
     // owned are overwritten: a list copied over answer after answer keeps its allocations.
-    List& assign(const List& source) {
-        const auto& from = static_cast<const OwningList&>(source).entries_;
+    List& assign(const OwningList& source) {
+        const auto& from = source.entries_;
         if (&from != &entries_) {
             entries_.resize(std::min(entries_.size(), from.size()));
             for (std::size_t i = 0; i < entries_.size(); ++i)
@@ -89,11 +93,6 @@ struct KvVRELResponseVar {
 };
 
 class KvVRELResponseVarList
-    : public OwningList<KvVRELResponseVarList, KvVRELResponseVar, ResponseVariableDef> {
-public:
-    KvVRELResponseVarList() = default;
-    KvVRELResponseVarList(const KvVRELResponseVarList& other) : OwningList() { assign(other); }
-    KvVRELResponseVarList& operator=(const KvVRELResponseVarList& other) { return assign(other); }
-};
+    : public OwningList<KvVRELResponseVarList, KvVRELResponseVar, ResponseVariableDef> {};
 
 } // namespace vrel

@@ -9,13 +9,7 @@ KvVRELVar::KvVRELVar(const VariableDef& row)
         responseVars = KvVRELResponseVarList::create_copy(*row.responseVars);
 }
 
-KvVRELVar::KvVRELVar(const KvVRELVar& other) {
-    *this = other;
-}
-
 KvVRELVar& KvVRELVar::operator=(const KvVRELVar& other) {
-    if (&other == this)
-        return *this;
     id = other.id;
     name = other.name;
     valueType = other.valueType;

@@ -9,8 +9,6 @@
 
 namespace vrel {
 
-class KvOptionList;
-
 // A definition row; a row whose name is null ends the table.
 struct VariableDef {
     std::uint8_t id;
@@ -27,7 +25,7 @@ struct VariableDef {
 struct KvVRELVar {
     KvVRELVar() = default;
     explicit KvVRELVar(const VariableDef& row);
-    KvVRELVar(const KvVRELVar& other);
+    KvVRELVar(const KvVRELVar& other) { *this = other; }
     KvVRELVar& operator=(const KvVRELVar& other);
 
     bool readable() const { return (access & kReadable) != 0; }
@@ -44,10 +42,6 @@ struct KvVRELVar {
 
 class KvVRELVarList : public OwningList<KvVRELVarList, KvVRELVar, VariableDef> {
 public:
-    KvVRELVarList() = default;
-    KvVRELVarList(const KvVRELVarList& other) : OwningList() { assign(other); }
-    KvVRELVarList& operator=(const KvVRELVarList& other) { return assign(other); }
-
     // Number of values a result row holds: the response variables of structured variables
     // plus one per other readable variable.
     int readable_value_count() const;
