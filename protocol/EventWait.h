@@ -1,8 +1,15 @@
 #pragma once
 
+#include <QEventLoop>
+#include <QTimer>
+
 namespace vrel {
 
 // Runs the event loop for about ms milliseconds, handling events as they come.
-void ProcessEventsFor(int ms);
+inline void ProcessEventsFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 } // namespace vrel
