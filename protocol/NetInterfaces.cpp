@@ -13,25 +13,6 @@ namespace {
 
 std::unordered_map<int, std::string> names; // by index, for NameOf
 
-NetInterface FromQt(const QNetworkInterface& qt) {
-    NetInterface i;
-    i.index = qt.index();
-    i.name = qt.name().toStdString();
-    const auto flags = qt.flags();
-    i.up = flags.testFlag(QNetworkInterface::IsUp);
-    i.running = flags.testFlag(QNetworkInterface::IsRunning);
-    i.broadcast = flags.testFlag(QNetworkInterface::CanBroadcast);
-    i.loopback = flags.testFlag(QNetworkInterface::IsLoopBack);
-    for (const QNetworkAddressEntry& entry : qt.addressEntries()) {
-        if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol)
-            continue;
-        i.address = entry.ip().toString().toStdString();
-        i.prefixLength = entry.prefixLength();
-        break;
-    }
-    return i;
-}
-
 } // namespace
 
 bool NetInterface::Usable() const {
@@ -71,8 +52,22 @@ std::string TriedText(const std::vector<SendOutcome>& outcomes) {
 std::vector<NetInterface> NetInterfaces::Enumerate() {
     std::vector<NetInterface> all;
     for (const QNetworkInterface& qt : QNetworkInterface::allInterfaces()) {
-        all.push_back(FromQt(qt));
-        names[all.back().index] = all.back().name;
+        NetInterface& i = all.emplace_back();
+        i.index = qt.index();
+        i.name = qt.name().toStdString();
+        const auto flags = qt.flags();
+        i.up = flags.testFlag(QNetworkInterface::IsUp);
+        i.running = flags.testFlag(QNetworkInterface::IsRunning);
+        i.broadcast = flags.testFlag(QNetworkInterface::CanBroadcast);
+        i.loopback = flags.testFlag(QNetworkInterface::IsLoopBack);
+        for (const QNetworkAddressEntry& entry : qt.addressEntries()) {
+            if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol)
+                continue;
+            i.address = entry.ip().toString().toStdString();
+            i.prefixLength = entry.prefixLength();
+            break;
+        }
+        names[i.index] = i.name;
     }
     return all;
 }

@@ -160,9 +160,7 @@ int encode_item(std::uint8_t id, std::uint8_t valueType, const std::string& text
 
 int decode_item(std::uint8_t expectedId, std::uint8_t valueType, std::string& text,
                 const std::uint8_t* in, std::size_t avail) {
-    if (avail < 1)
-        return kBadPacket;
-    if (in[0] != expectedId)
+    if (avail > 0 && in[0] != expectedId)
         return kBadVariableId;
     if (avail < kItemHead)
         return kBadPacket;

@@ -140,8 +140,6 @@ void VerifiedSet::OnGetAnswer(const KvVRELError& e, KvVRELVarList& vars) {
         if (outcome_.seenIp == target_.ip && outcome_.seenNetmask == target_.netmask)
             return Finish(outcome_.setCode == 0 ? SetVerdict::kVerified
                                                 : SetVerdict::kAppliedAnswerLost);
-        pause_.start();
-        return;
     }
     // A time-out has waited already; any other answer is asked again after a pause.
     if (e.code == kTimeout)
