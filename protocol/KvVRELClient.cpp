@@ -348,7 +348,7 @@ void KvVRELClient::Complete(const Request& request, int code, KvVRELVarList* dec
     // A finished request leaves before its callback runs, so a nested event loop can neither
     // complete nor expire it again. This very request: an older one may carry its number.
     if (request->record.command != kDiscover || code == kTimeout)
-        Remove(request.get());
+        pending_.remove(request);
     _VRELReqData& r = *request;
     if (!r.callback)
         return;
@@ -412,17 +412,13 @@ void KvVRELClient::ArmSweep(std::int64_t notBeforeMs) {
 
 void KvVRELClient::Abandon(std::uint8_t sequence) {
     if (const Request request = Find(sequence))
-        Remove(request.get());
+        pending_.remove(request);
 }
 
 KvVRELClient::Request KvVRELClient::Find(std::uint8_t sequence) {
     const auto it =
         std::ranges::find(pending_, sequence, [](const Request& r) { return r->record.sequence; });
     return it == pending_.end() ? nullptr : *it;
-}
-
-void KvVRELClient::Remove(const _VRELReqData* request) {
-    pending_.remove_if([request](const Request& r) { return r.get() == request; });
 }
 
 } // namespace vrel

@@ -116,7 +116,6 @@ private:
                   int interfaceIndex = 0);
     Request Find(std::uint8_t sequence);
     bool SendPerInterface(const std::string& datagram, int interfaceIndex);
-    void Remove(const _VRELReqData* request);
 
     QUdpSocket socket_;
     QTimer sweepTimer_;

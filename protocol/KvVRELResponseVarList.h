@@ -33,9 +33,7 @@ public:
         return list;
     }
     static std::unique_ptr<List> create_copy(const List& source) {
-        auto list = create_empty();
-        list->assign(source);
-        return list;
+        return std::make_unique<List>(source);
     }
 
     // Replaces the entries by deep copies of the source's; the name stays. The entries already

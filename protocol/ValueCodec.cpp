@@ -19,9 +19,11 @@ namespace {
 constexpr std::size_t kItemHead = 3;
 constexpr std::size_t kMaxItemLength = 0xFFFF;
 
-void PutBig(std::string& out, std::uint64_t value, int bytes) {
+std::string BigEndian(std::uint64_t value, int bytes) {
+    std::string out;
     for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
         out += static_cast<char>((value >> shift) & 0xFF);
+    return out;
 }
 
 std::uint64_t GetBig(const std::uint8_t* in, int bytes) {
@@ -32,10 +34,9 @@ std::uint64_t GetBig(const std::uint8_t* in, int bytes) {
 }
 
 // Devices take a double as two big-endian 32-bit halves, the low half first.
-void PutDouble(std::string& out, double value) {
+std::string DoubleBytes(double value) {
     const auto bits = std::bit_cast<std::uint64_t>(value);
-    PutBig(out, bits & 0xFFFFFFFFu, 4);
-    PutBig(out, bits >> 32, 4);
+    return BigEndian(bits & 0xFFFFFFFFu, 4) + BigEndian(bits >> 32, 4);
 }
 
 double GetDouble(const std::uint8_t* in) {
@@ -43,13 +44,13 @@ double GetDouble(const std::uint8_t* in) {
 }
 
 std::string ValueBytes(std::uint8_t type, const std::string& text) {
-    const auto width = static_cast<int>(fixed_value_size(type));
+    const std::size_t width = fixed_value_size(type);
     std::string v;
     switch (type) {
     case kBool8:
     case kBool16:
     case kBool32:
-        v.assign(static_cast<std::size_t>(width), '\0');
+        v.assign(width, '\0');
         // The device reads its boolean flag from the first byte, whatever the width.
         v[0] = text != "false" ? 1 : 0;
         return v;
@@ -59,17 +60,13 @@ std::string ValueBytes(std::uint8_t type, const std::string& text) {
     case kUint16:
     case kInt32:
     case kUint32:
-        PutBig(v, static_cast<std::uint32_t>(ReadInteger(text)), width);
-        return v;
+        return BigEndian(static_cast<std::uint32_t>(ReadInteger(text)), static_cast<int>(width));
     case kDouble:
-        PutDouble(v, ReadFloat(text));
-        return v;
+        return DoubleBytes(ReadFloat(text));
     case kTimeticks:
-        PutBig(v, ticks_from_text(text), 4);
-        return v;
+        return BigEndian(ticks_from_text(text), 4);
     case kDatetime:
-        PutDouble(v, ReadDateTime(text));
-        return v;
+        return DoubleBytes(ReadDateTime(text));
     case kIpAddress:
         return read_ip_address(text);
     case kMacAddress:
@@ -152,8 +149,7 @@ int encode_item(std::uint8_t id, std::uint8_t valueType, const std::string& text
     const std::size_t length = kItemHead + value.size();
     if (length > kMaxItemLength)
         return kBadPacket; // the 16-bit length field cannot describe it
-    out += static_cast<char>(id);
-    PutBig(out, length, 2);
+    out += static_cast<char>(id) + BigEndian(length, 2);
     out += value;
     return static_cast<int>(length);
 }
@@ -244,9 +240,7 @@ std::string read_ip_address(const std::string& text) {
     const auto address = ParseDottedQuad(text);
     if (!address)
         RaiseConvert("'%s' is not a valid IP address", text);
-    std::string bytes;
-    PutBig(bytes, *address, 4);
-    return bytes;
+    return BigEndian(*address, 4);
 }
 
 } // namespace vrel
