@@ -7,7 +7,6 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <string>
 
 namespace vrel {
 

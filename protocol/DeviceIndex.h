@@ -5,11 +5,7 @@
 #include <QHash>
 
 #include <cstddef>
-#include <cstdint>
-#include <deque>
 #include <optional>
-#include <string>
-#include <string_view>
 #include <unordered_set>
 #include <vector>
 

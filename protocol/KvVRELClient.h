@@ -3,9 +3,7 @@
 #include "KvVRELVarList.h"
 #include "NetInterfaces.h"
 #include "ReceiveThread.h"
-#include "VrelTypes.h"
 
-#include <QHostAddress>
 #include <QLoggingCategory>
 #include <QObject>
 #include <QTimer>

@@ -7,7 +7,6 @@
 #include "NumberText.h"
 #include "ResultCodes.h"
 #include "ValueCodec.h"
-#include "VrelTypes.h"
 
 #include <cctype>
 #include <optional>

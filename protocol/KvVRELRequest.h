@@ -1,13 +1,8 @@
 #pragma once
 
 #include "KvVRELClient.h"
-#include "KvVRELVarList.h"
 
-#include <QHostAddress>
 #include <QPointer>
-
-#include <cstdint>
-#include <string>
 
 namespace vrel {
 

@@ -3,10 +3,6 @@
 #include "KvVRELResponseVarList.h"
 #include "VrelTypes.h"
 
-#include <cstdint>
-#include <memory>
-#include <string>
-
 namespace vrel {
 
 // A definition row; a row whose name is null ends the table.

@@ -2,12 +2,7 @@
 
 #include "KvVRELClient.h"
 
-#include <QObject>
 #include <QTimer>
-
-#include <cstdint>
-#include <functional>
-#include <string>
 
 namespace vrel {
 

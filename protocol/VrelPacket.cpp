@@ -3,7 +3,6 @@
 #include "KvOptionList.h"
 #include "ResultCodes.h"
 #include "ValueCodec.h"
-#include "VrelTypes.h"
 
 #include <QCryptographicHash>
 

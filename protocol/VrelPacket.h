@@ -3,10 +3,7 @@
 #include "KvVRELVarList.h"
 
 #include <array>
-#include <cstddef>
-#include <cstdint>
 #include <optional>
-#include <string>
 
 namespace vrel {
 

@@ -1,7 +1,5 @@
 #include "VrelTables.h"
 
-#include "VrelTypes.h"
-
 namespace vrel {
 
 const ResponseVariableDef DiscoveryResponseVars[] = {
