@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace vrel {
 
@@ -205,13 +206,10 @@ bool ReceiveThread::TakeAll(Inbox& into) {
     {
         const std::lock_guard lock(mutex_);
         std::swap(into, inbox_);
-        takenBytes_ = queuedBytes_;
-        queuedBytes_ = 0;
+        takenBytes_ = std::exchange(queuedBytes_, 0);
         queuedCount_ = 0;
-        if (waitingForRoom_ && !Full()) {
-            waitingForRoom_ = false;
-            wake = true;
-        }
+        if (!Full())
+            wake = std::exchange(waitingForRoom_, false);
     }
     if (wake)
         WakeThread();
