@@ -27,13 +27,10 @@ void put_be16(std::string& d, std::size_t at, std::size_t value) {
 }
 
 std::string command_name(std::uint8_t command) {
-    const std::pair<std::uint8_t, const char*> names[] = {
-        {kDiscover, "Discover"}, {kGet, "Get"}, {kSet, "Set"}};
-    for (const auto& [code, name] : names) {
-        if (code == command)
-            return name;
-    }
-    return "command " + std::to_string(command);
+    return command == kDiscover ? "Discover"
+           : command == kGet    ? "Get"
+           : command == kSet    ? "Set"
+                                : "command " + std::to_string(command);
 }
 
 std::string request_text(const std::string& request) {
@@ -218,8 +215,7 @@ std::string VrelSimulator::send(const std::string& request, std::vector<Reply> r
     int lost = 0, garbled = 0, duplicated = 0;
     for (std::size_t k = 0; k < n; ++k) {
         const int delay =
-            faults_.delayMs + static_cast<int>(static_cast<std::int64_t>(k) * faults_.spreadMs /
-                                               static_cast<std::int64_t>(n));
+            faults_.delayMs + int(faults_.spreadMs * std::int64_t(k) / std::int64_t(n));
         const bool toSet = byte_at(request, kOffCommand) == kSet;
         if (chance(faults_.lossPercent) || (toSet && chance(faults_.setLossPercent))) {
             ++lost;

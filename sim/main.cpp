@@ -56,16 +56,12 @@ std::vector<SimDevice> devices_from(const QCommandLineParser& parser) {
         if (parser.isSet("devices") || parser.isSet("password"))
             throw UsageError("--device-file takes the devices and their passwords from the "
                              "file; leave out --devices and --password");
-        try {
-            auto devices =
-                load_device_file(parser.value("device-file").toStdString(), parser.isSet("clones"));
-            if (devices.empty())
-                throw UsageError(parser.value("device-file").toStdString() +
-                                 ": the file holds no devices");
-            return devices;
-        } catch (const SimDeviceFileError& e) {
-            throw UsageError(e.what());
-        }
+        auto devices =
+            load_device_file(parser.value("device-file").toStdString(), parser.isSet("clones"));
+        if (devices.empty())
+            throw UsageError(parser.value("device-file").toStdString() +
+                             ": the file holds no devices");
+        return devices;
     }
     const auto count = static_cast<int>(number_option(parser, "devices", 1, kMaxGeneratedDevices));
     return generate_devices(count, parser.value("password").toStdString());
@@ -198,7 +194,7 @@ int main(int argc, char** argv) {
         if (!quiet)
             print("stopped");
         return rc;
-    } catch (const UsageError& e) {
+    } catch (const std::runtime_error& e) { // a UsageError or SimDeviceFileError
         print(QString::fromStdString(e.what()));
         std::fprintf(stderr, "Try 'vrel-sim --help'.\n");
         return kUsageExit;
