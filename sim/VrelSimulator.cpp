@@ -149,9 +149,8 @@ void VrelSimulator::get(const std::string& request, SimDevice& device, SimResult
     // Larger than any client takes from its socket.
     if (status == kStatusOk && kHeaderSize + payload.size() > kReceiveAreaSize)
         status = kStatusNotDone;
-    if (status != kStatusOk)
-        payload.clear();
-    const std::string faults = send(request, {{&device, status, payload}}, result);
+    const std::string faults =
+        send(request, {{&device, status, status == kStatusOk ? payload : ""}}, result);
     result.log.push_back(request_text(request) + " ids " + (ids.empty() ? "none" : ids) + ": " +
                          status_text(status) + faults);
 }
