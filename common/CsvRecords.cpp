@@ -52,8 +52,7 @@ std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText, char separat
         return i >= text.size() || text[i] == separator || text[i] == '\n';
     };
     while (i < text.size()) {
-        CsvRecord rec;
-        rec.line = line;
+        CsvRecord rec{line, {}};
         for (bool more = true; more;) {
             std::string field;
             if (i < text.size() && text[i] == '"') {

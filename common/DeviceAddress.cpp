@@ -65,9 +65,7 @@ std::optional<std::uint32_t> ParseDottedQuad(std::string_view text) {
         address = (address << 8) | value;
         at = next;
     }
-    if (at != end)
-        return std::nullopt;
-    return address;
+    return at == end ? std::optional(address) : std::nullopt;
 }
 
 // Twice in every Discover answer decoded: plain digits, not a text per part.

@@ -99,12 +99,9 @@ void quit_on_signals(QCoreApplication& app) {
         return;
     auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &app);
     QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    struct sigaction action {};
-    action.sa_handler = on_signal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    // glibc's signal() restarts calls the signal interrupts (SA_RESTART).
+    std::signal(SIGTERM, on_signal);
+    std::signal(SIGINT, on_signal);
 }
 
 void AddOptions(QCommandLineParser& parser) {
@@ -179,8 +176,7 @@ int main(int argc, char** argv) {
         SimServer server(VrelSimulator(std::move(devices), std::move(faults), seed), port);
         if (!quiet)
             QObject::connect(&server, &SimServer::logLine, &print);
-        const QString error = server.start();
-        if (!error.isEmpty()) {
+        if (const QString error = server.start(); !error.isEmpty()) {
             print(QString("cannot listen on port %1: %2").arg(port).arg(error));
             return 1;
         }
