@@ -138,8 +138,7 @@ char DetectCsvSeparator(std::string_view text, const std::vector<std::string>& k
 }
 
 CsvTable ReadCsvTable(const std::string& text, const std::vector<std::string>& knownColumns) {
-    std::vector<CsvRecord> records =
-        SplitCsvRecords(text, DetectCsvSeparator(text, knownColumns));
+    std::vector<CsvRecord> records = SplitCsvRecords(text, DetectCsvSeparator(text, knownColumns));
     CsvTable table;
     table.position.assign(knownColumns.size(), -1);
     if (records.empty())

@@ -170,11 +170,10 @@ int main(int argc, char** argv) {
                 ? static_cast<std::uint32_t>(number_option(parser, "seed", 0, 0xFFFFFFFFLL))
                 : std::random_device{}();
         const auto port = static_cast<std::uint16_t>(number_option(parser, "port", 1, 65535));
-        const bool quiet = parser.isSet("quiet");
         const std::size_t count = devices.size();
 
         SimServer server(VrelSimulator(std::move(devices), std::move(faults), seed), port);
-        if (!quiet)
+        if (!parser.isSet("quiet"))
             QObject::connect(&server, &SimServer::logLine, &print);
         if (const QString error = server.start(); !error.isEmpty()) {
             print(QString("cannot listen on port %1: %2").arg(port).arg(error));
@@ -187,7 +186,7 @@ int main(int argc, char** argv) {
                   .arg(port)
                   .arg(seed));
         const int rc = QCoreApplication::exec();
-        if (!quiet)
+        if (!parser.isSet("quiet"))
             print("stopped");
         return rc;
     } catch (const std::runtime_error& e) { // a UsageError or SimDeviceFileError
