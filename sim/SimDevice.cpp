@@ -1,13 +1,8 @@
 #include "SimDevice.h"
 
 #include "DeviceAddress.h"
-#include "ValueCodec.h"
 
 namespace vrel {
-
-std::string SimDevice::macText() const {
-    return bytes_to_hex(mac);
-}
 
 std::optional<std::string> parse_mac(const std::string& text) {
     const auto digits = NormalizeMac(text);

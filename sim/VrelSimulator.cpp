@@ -81,24 +81,22 @@ SimResult VrelSimulator::handle(const std::string& request, std::int64_t nowMs) 
         return ignore("length field " + std::to_string(be16_at(request, kOffLength)));
 
     const std::uint8_t command = byte_at(request, kOffCommand);
-    if (command == kDiscover) {
-        broadcast(request, kStatusOk, nowMs, result);
-    } else if (command == kGet || command == kSet) {
-        const bool toAll = command == kSet && faults_.takeBroadcastSet;
-        const auto targets = addressed(request.substr(kOffMac, kMacSize), toAll, nowMs);
-        if (targets.empty())
-            result.log.push_back(request_text(request) +
-                                 ": no answering device (unknown, silent or restarting MAC)");
-        else if (command == kGet)
-            get(request, *targets.front(), result);
-        else if (toAll && request.compare(kOffMac, kMacSize, std::string(kMacSize, '\xFF')) == 0)
-            for (SimDevice* target : targets)
-                set(request, *target, nowMs, result);
-        else
-            set(request, *targets.front(), nowMs, result);
-    } else {
-        broadcast(request, kStatusBadCommand, nowMs, result);
+    if (command != kGet && command != kSet) {
+        broadcast(request, command == kDiscover ? kStatusOk : kStatusBadCommand, nowMs, result);
+        return result;
     }
+    const bool toAll = command == kSet && faults_.takeBroadcastSet;
+    const auto targets = addressed(request.substr(kOffMac, kMacSize), toAll, nowMs);
+    if (targets.empty())
+        result.log.push_back(request_text(request) +
+                             ": no answering device (unknown, silent or restarting MAC)");
+    else if (command == kGet)
+        get(request, *targets.front(), result);
+    else if (toAll && request.compare(kOffMac, kMacSize, std::string(kMacSize, '\xFF')) == 0)
+        for (SimDevice* target : targets)
+            set(request, *target, nowMs, result);
+    else
+        set(request, *targets.front(), nowMs, result);
     return result;
 }
 
