@@ -115,15 +115,10 @@ bool EvaluateComparison(const Flat& flat, std::size_t from, std::size_t to, Eval
 // A "!" anywhere in an operand of "&" negates and drops its first character, until no "!" is
 // left ("x!a=a" is two negations of "a=a"): the same as dropping up to the last "!" at once.
 bool EvaluateNegated(const Flat& flat, std::size_t from, std::size_t to, Evaluation& e) {
-    std::size_t lastNot = npos;
-    for (std::size_t at = from; at < to; ++at) {
-        if (flat.shape[at] == '!' && !flat.quoted[at])
-            lastNot = at;
-    }
-    if (lastNot == npos)
-        return EvaluateComparison(flat, from, to, e);
-    const bool negated = (lastNot + 1 - from) % 2 == 1;
-    return negated != EvaluateComparison(flat, lastNot + 1, to, e);
+    std::size_t after = to; // just past the last unquoted "!", else from
+    while (after > from && (flat.shape[after - 1] != '!' || flat.quoted[after - 1]))
+        --after;
+    return ((after - from) % 2 == 1) != EvaluateComparison(flat, after, to, e);
 }
 
 // "|" binds looser than "&"; both evaluate from the left and stop once the outcome is known,

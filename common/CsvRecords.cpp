@@ -52,8 +52,7 @@ std::vector<CsvRecord> SplitCsvRecords(const std::string& crlfText, char separat
         return i >= text.size() || text[i] == separator || text[i] == '\n';
     };
     while (i < text.size()) {
-        CsvRecord rec;
-        rec.line = line;
+        CsvRecord rec{line, {}};
         for (bool more = true; more;) {
             std::string field;
             if (i < text.size() && text[i] == '"') {
@@ -139,8 +138,7 @@ char DetectCsvSeparator(std::string_view text, const std::vector<std::string>& k
 }
 
 CsvTable ReadCsvTable(const std::string& text, const std::vector<std::string>& knownColumns) {
-    std::vector<CsvRecord> records =
-        SplitCsvRecords(text, DetectCsvSeparator(text, knownColumns));
+    std::vector<CsvRecord> records = SplitCsvRecords(text, DetectCsvSeparator(text, knownColumns));
     CsvTable table;
     table.position.assign(knownColumns.size(), -1);
     if (records.empty())

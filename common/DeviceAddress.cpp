@@ -21,33 +21,30 @@ std::string Subnet(std::uint32_t address, std::uint32_t mask) {
 
 // The rule of AddressProblem; --force may override what it refuses.
 AddressRefusal FindProblem(std::uint32_t address, std::uint32_t mask) {
+    using enum AddressRefusal::Field;
     const std::uint32_t first = address >> 24;
     const std::string quoted = FormatDottedQuad(address);
-    const auto ofIp = [](std::string text) {
-        return AddressRefusal{AddressRefusal::kIpAddress, std::move(text), true};
-    };
-    const auto ofMask = [](std::string text) {
-        return AddressRefusal{AddressRefusal::kNetmask, std::move(text), true};
-    };
     if (first == 0)
-        return ofIp(quoted + " is in 0.0.0.0/8, which stands for this host, not a device");
+        return {kIpAddress, quoted + " is in 0.0.0.0/8, which stands for this host, not a device"};
     if (first == 127)
-        return ofIp(quoted + " is a loopback address (127.0.0.0/8)");
+        return {kIpAddress, quoted + " is a loopback address (127.0.0.0/8)"};
     if (first >= 224)
-        return ofIp(quoted +
-                    " is a multicast, reserved or broadcast address (224.0.0.0 and above)");
+        return {kIpAddress,
+                quoted + " is a multicast, reserved or broadcast address (224.0.0.0 and above)"};
     if (!IsContiguousNetmask(mask))
-        return ofMask("netmask " + FormatDottedQuad(mask) + " has holes");
+        return {kNetmask, "netmask " + FormatDottedQuad(mask) + " has holes"};
     if (mask == 0)
-        return ofMask("netmask 0.0.0.0 puts every address on one subnet");
+        return {kNetmask, "netmask 0.0.0.0 puts every address on one subnet"};
     if (~mask < 3)
-        return ofMask("netmask " + FormatDottedQuad(mask) +
-                      " (/31 or /32) leaves no host address on a subnet");
+        return {kNetmask, "netmask " + FormatDottedQuad(mask) +
+                              " (/31 or /32) leaves no host address on a subnet"};
     const std::uint32_t host = address & ~mask;
     if (host == 0)
-        return ofIp(quoted + " is the network address of its subnet " + Subnet(address, mask));
+        return {kIpAddress,
+                quoted + " is the network address of its subnet " + Subnet(address, mask)};
     if (host == ~mask)
-        return ofIp(quoted + " is the broadcast address of its subnet " + Subnet(address, mask));
+        return {kIpAddress,
+                quoted + " is the broadcast address of its subnet " + Subnet(address, mask)};
     return {};
 }
 
@@ -68,9 +65,7 @@ std::optional<std::uint32_t> ParseDottedQuad(std::string_view text) {
         address = (address << 8) | value;
         at = next;
     }
-    if (at != end)
-        return std::nullopt;
-    return address;
+    return at == end ? std::optional(address) : std::nullopt;
 }
 
 // Twice in every Discover answer decoded: plain digits, not a text per part.
@@ -140,6 +135,7 @@ std::optional<AddressRefusal> CheckDeviceAddress(std::string_view ip, std::strin
     if (force)
         return std::nullopt;
     AddressRefusal problem = FindProblem(*address, *mask);
+    problem.overridable = true;
     return problem.reason.empty() ? std::nullopt : std::optional(std::move(problem));
 }
 

@@ -7,22 +7,19 @@ namespace vrel {
 
 namespace {
 
-ErrorDisplayFunction& Display() {
-    static ErrorDisplayFunction display;
-    return display;
-}
+ErrorDisplayFunction display;
 
 } // namespace
 
 void ShowError(const std::string& message) {
-    if (Display())
-        Display()(message);
+    if (display)
+        display(message);
     else
         std::fprintf(stderr, "%s\n", message.c_str());
 }
 
-ErrorDisplayFunction SetErrorDisplay(ErrorDisplayFunction display) {
-    return std::exchange(Display(), std::move(display));
+ErrorDisplayFunction SetErrorDisplay(ErrorDisplayFunction next) {
+    return std::exchange(display, std::move(next));
 }
 
 } // namespace vrel

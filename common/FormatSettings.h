@@ -17,7 +17,10 @@ struct FormatSettings {
     std::string pmText = "PM";
 };
 
-FormatSettings& CurrentFormatSettings();
+inline FormatSettings& CurrentFormatSettings() {
+    static FormatSettings settings;
+    return settings;
+}
 
 // Sets the process-wide settings for the life of a scope, then restores the old ones.
 class ScopedFormatSettings {

@@ -100,8 +100,7 @@ std::string ReplaceAll(const std::string& source, const std::string& pattern,
         return source;
     std::string result;
     std::size_t from = 0;
-    for (auto at = source.find(pattern); at != std::string::npos;
-         at = source.find(pattern, from)) {
+    for (auto at = source.find(pattern); at != std::string::npos; at = source.find(pattern, from)) {
         result.append(source, from, at - from).append(replacement);
         from = at + pattern.size();
     }

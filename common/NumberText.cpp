@@ -55,14 +55,13 @@ std::int32_t ReadInteger(const std::string& text) {
 
 double ReadFloat(const std::string& text) {
     const char sep = CurrentFormatSettings().decimalSeparator;
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
+    std::size_t pos = text.find_first_not_of(' ');
+    if (pos == std::string::npos)
         RaiseConvert(kFloatMessage, text);
 
     // Rewrite into the one form from_chars reads, checking the grammar on the way:
     // [sign] digits [sep digits] [(e|E) [sign] digits], with at least one mantissa digit.
     std::string plain;
-    std::size_t pos = first;
     const std::size_t end = text.find_last_not_of(' ') + 1;
     auto take_digits = [&] {
         std::size_t n = 0;

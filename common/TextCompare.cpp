@@ -21,9 +21,9 @@ bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
 }
 
 bool StartsWith(const std::string& text, const std::string& prefix, bool caseSensitive) {
-    if (caseSensitive)
-        return text.starts_with(prefix);
-    return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
+    const std::string_view head = std::string_view(text).substr(0, prefix.size());
+    return caseSensitive ? head == prefix
+                         : std::ranges::equal(head, prefix, {}, FoldCase, FoldCase);
 }
 
 } // namespace vrel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ValueCodec.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,7 +20,7 @@ struct SimDevice {
     std::string password;
     std::int64_t silentUntilMs = 0; // restarting after a Set until then
 
-    std::string macText() const; // twelve upper-case hex digits
+    std::string macText() const { return bytes_to_hex(mac); } // twelve upper-case hex digits
 };
 
 // The six bytes of a MAC address in one of the notations NormalizeMac accepts, or nothing.

@@ -1,6 +1,5 @@
 #include "SimDeviceFile.h"
 
-#include "CsvRecords.h"
 #include "DeviceAddress.h"
 
 #include <cerrno>
@@ -59,12 +58,7 @@ SimDevice read_device(const CsvTable& table, const CsvRecord& rec) {
 } // namespace
 
 std::vector<SimDevice> parse_device_file(const std::string& text, bool clonesAllowed) {
-    CsvTable table;
-    try {
-        table = ReadCsvTable(text, kColumns);
-    } catch (const CsvError& e) {
-        throw SimDeviceFileError(e.what());
-    }
+    const CsvTable table = ReadCsvTable(text, kColumns);
     if (table.empty)
         fail(1, "empty file; the first line must be the header");
     for (int c = 0; c < kColumnCount; ++c) {

@@ -1,18 +1,15 @@
 #pragma once
 
+#include "CsvRecords.h"
 #include "SimDevice.h"
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace vrel {
 
-// A device file that cannot be used; the message names the file line.
-class SimDeviceFileError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+// A device file that cannot be used, as CSV or for its values; the message names the file line.
+using SimDeviceFileError = CsvError;
 
 // Reads simulated devices from CSV as ReadCsvTable does, with the columns productCode,modelName,
 // macAddress,ipAddress,netmask,password; others are ignored. A product code is decimal or 0x hex

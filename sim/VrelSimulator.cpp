@@ -27,13 +27,10 @@ void put_be16(std::string& d, std::size_t at, std::size_t value) {
 }
 
 std::string command_name(std::uint8_t command) {
-    const std::pair<std::uint8_t, const char*> names[] = {
-        {kDiscover, "Discover"}, {kGet, "Get"}, {kSet, "Set"}};
-    for (const auto& [code, name] : names) {
-        if (code == command)
-            return name;
-    }
-    return "command " + std::to_string(command);
+    return command == kDiscover ? "Discover"
+           : command == kGet    ? "Get"
+           : command == kSet    ? "Set"
+                                : "command " + std::to_string(command);
 }
 
 std::string request_text(const std::string& request) {
@@ -84,24 +81,22 @@ SimResult VrelSimulator::handle(const std::string& request, std::int64_t nowMs) 
         return ignore("length field " + std::to_string(be16_at(request, kOffLength)));
 
     const std::uint8_t command = byte_at(request, kOffCommand);
-    if (command == kDiscover) {
-        broadcast(request, kStatusOk, nowMs, result);
-    } else if (command == kGet || command == kSet) {
-        const bool toAll = command == kSet && faults_.takeBroadcastSet;
-        const auto targets = addressed(request.substr(kOffMac, kMacSize), toAll, nowMs);
-        if (targets.empty())
-            result.log.push_back(request_text(request) +
-                                 ": no answering device (unknown, silent or restarting MAC)");
-        else if (command == kGet)
-            get(request, *targets.front(), result);
-        else if (toAll && request.compare(kOffMac, kMacSize, std::string(kMacSize, '\xFF')) == 0)
-            for (SimDevice* target : targets)
-                set(request, *target, nowMs, result);
-        else
-            set(request, *targets.front(), nowMs, result);
-    } else {
-        broadcast(request, kStatusBadCommand, nowMs, result);
+    if (command != kGet && command != kSet) {
+        broadcast(request, command == kDiscover ? kStatusOk : kStatusBadCommand, nowMs, result);
+        return result;
     }
+    const bool toAll = command == kSet && faults_.takeBroadcastSet;
+    const auto targets = addressed(request.substr(kOffMac, kMacSize), toAll, nowMs);
+    if (targets.empty())
+        result.log.push_back(request_text(request) +
+                             ": no answering device (unknown, silent or restarting MAC)");
+    else if (command == kGet)
+        get(request, *targets.front(), result);
+    else if (toAll && request.compare(kOffMac, kMacSize, std::string(kMacSize, '\xFF')) == 0)
+        for (SimDevice* target : targets)
+            set(request, *target, nowMs, result);
+    else
+        set(request, *targets.front(), nowMs, result);
     return result;
 }
 
@@ -152,9 +147,8 @@ void VrelSimulator::get(const std::string& request, SimDevice& device, SimResult
     // Larger than any client takes from its socket.
     if (status == kStatusOk && kHeaderSize + payload.size() > kReceiveAreaSize)
         status = kStatusNotDone;
-    if (status != kStatusOk)
-        payload.clear();
-    const std::string faults = send(request, {{&device, status, payload}}, result);
+    const std::string faults =
+        send(request, {{&device, status, status == kStatusOk ? payload : ""}}, result);
     result.log.push_back(request_text(request) + " ids " + (ids.empty() ? "none" : ids) + ": " +
                          status_text(status) + faults);
 }
@@ -218,8 +212,7 @@ std::string VrelSimulator::send(const std::string& request, std::vector<Reply> r
     int lost = 0, garbled = 0, duplicated = 0;
     for (std::size_t k = 0; k < n; ++k) {
         const int delay =
-            faults_.delayMs + static_cast<int>(static_cast<std::int64_t>(k) * faults_.spreadMs /
-                                               static_cast<std::int64_t>(n));
+            faults_.delayMs + int(faults_.spreadMs * std::int64_t(k) / std::int64_t(n));
         const bool toSet = byte_at(request, kOffCommand) == kSet;
         if (chance(faults_.lossPercent) || (toSet && chance(faults_.setLossPercent))) {
             ++lost;

@@ -21,8 +21,7 @@ struct SimFaults {
     std::set<std::string> silent; // six-byte MACs of devices that never answer
     double setLossPercent = 0;    // an answer to a Set is not sent, after the device took it
     int restartMs = 0; // silent after a Set it took, as devices restarting their network are
-    // Every device takes a Set to FFFFFFFFFFFF, as some firmware does.
-    bool takeBroadcastSet = false;
+    bool takeBroadcastSet = false; // all take a Set to FFFFFFFFFFFF, as some firmware does
 };
 
 // One datagram to send back to the requester, delayMs after the request arrived.

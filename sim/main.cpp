@@ -56,16 +56,12 @@ std::vector<SimDevice> devices_from(const QCommandLineParser& parser) {
         if (parser.isSet("devices") || parser.isSet("password"))
             throw UsageError("--device-file takes the devices and their passwords from the "
                              "file; leave out --devices and --password");
-        try {
-            auto devices =
-                load_device_file(parser.value("device-file").toStdString(), parser.isSet("clones"));
-            if (devices.empty())
-                throw UsageError(parser.value("device-file").toStdString() +
-                                 ": the file holds no devices");
-            return devices;
-        } catch (const SimDeviceFileError& e) {
-            throw UsageError(e.what());
-        }
+        auto devices =
+            load_device_file(parser.value("device-file").toStdString(), parser.isSet("clones"));
+        if (devices.empty())
+            throw UsageError(parser.value("device-file").toStdString() +
+                             ": the file holds no devices");
+        return devices;
     }
     const auto count = static_cast<int>(number_option(parser, "devices", 1, kMaxGeneratedDevices));
     return generate_devices(count, parser.value("password").toStdString());
@@ -103,12 +99,9 @@ void quit_on_signals(QCoreApplication& app) {
         return;
     auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &app);
     QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    struct sigaction action {};
-    action.sa_handler = on_signal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    // glibc's signal() restarts calls the signal interrupts (SA_RESTART).
+    std::signal(SIGTERM, on_signal);
+    std::signal(SIGINT, on_signal);
 }
 
 void AddOptions(QCommandLineParser& parser) {
@@ -177,14 +170,12 @@ int main(int argc, char** argv) {
                 ? static_cast<std::uint32_t>(number_option(parser, "seed", 0, 0xFFFFFFFFLL))
                 : std::random_device{}();
         const auto port = static_cast<std::uint16_t>(number_option(parser, "port", 1, 65535));
-        const bool quiet = parser.isSet("quiet");
         const std::size_t count = devices.size();
 
         SimServer server(VrelSimulator(std::move(devices), std::move(faults), seed), port);
-        if (!quiet)
+        if (!parser.isSet("quiet"))
             QObject::connect(&server, &SimServer::logLine, &print);
-        const QString error = server.start();
-        if (!error.isEmpty()) {
+        if (const QString error = server.start(); !error.isEmpty()) {
             print(QString("cannot listen on port %1: %2").arg(port).arg(error));
             return 1;
         }
@@ -195,10 +186,10 @@ int main(int argc, char** argv) {
                   .arg(port)
                   .arg(seed));
         const int rc = QCoreApplication::exec();
-        if (!quiet)
+        if (!parser.isSet("quiet"))
             print("stopped");
         return rc;
-    } catch (const UsageError& e) {
+    } catch (const std::runtime_error& e) { // a UsageError or SimDeviceFileError
         print(QString::fromStdString(e.what()));
         std::fprintf(stderr, "Try 'vrel-sim --help'.\n");
         return kUsageExit;
