@@ -1,17 +1,14 @@
 #include "CliSession.h"
 #include "DiscoverRounds.h"
 #include "Exception.h"
-#include "KvVRELClient.h"
 #include "ParallelSets.h"
 #include "SitePlan.h"
 
 #include <QCommandLineParser>
-#include <QEventLoop>
 #include <QFile>
 
 #include <algorithm>
 #include <iostream>
-#include <optional>
 
 namespace vrel::cli {
 

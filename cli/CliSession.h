@@ -4,16 +4,11 @@
 #include "VerifiedSet.h"
 
 #include <QHostAddress>
-#include <QObject>
 #include <QStringList>
 #include <QTimer>
 
-#include <cstdint>
 #include <functional>
-#include <iosfwd>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 class QCommandLineParser;
 

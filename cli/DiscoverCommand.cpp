@@ -1,10 +1,7 @@
 #include "CliSession.h"
-#include "CliText.h"
-#include "DeviceConflicts.h"
 #include "DiscoverRounds.h"
 #include "Exception.h"
 #include "HostAddresses.h"
-#include "KvVRELRequest.h"
 
 #include <QCommandLineParser>
 

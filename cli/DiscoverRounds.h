@@ -3,13 +3,10 @@
 #include "DeviceDiscovery.h"
 
 #include <QEventLoop>
-#include <QHostAddress>
 #include <QTimer>
 
 #include <cstdint>
-#include <functional>
 #include <optional>
-#include <string>
 #include <vector>
 
 namespace vrel::cli {

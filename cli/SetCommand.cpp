@@ -1,5 +1,4 @@
 #include "CliSession.h"
-#include "DeviceAddress.h"
 #include "Exception.h"
 #include "Journal.h"
 #include "KvVRELClient.h"
