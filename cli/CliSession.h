@@ -70,6 +70,9 @@ std::uint32_t TimeoutFrom(const QCommandLineParser& parser, const char* name = "
 void ParseOrThrow(QCommandLineParser& parser, const QStringList& args);
 // The exit code for a failure thrown by the protocol engine while sending.
 int ExitCodeForFailure(int resultCode);
+// Runs send, then tells on stderr of the interfaces the request could not go out of, also when
+// send throws.
+void TellSendFailures(const KvVRELClient& client, const std::function<void()>& send);
 int SecondsLeft(std::int64_t deadline);
 
 // Tells on err of a receive buffer smaller than asked for and of answers dropped since
