@@ -25,10 +25,8 @@ enum ExitCode {
     kExitSocketError = 3,
 };
 
-// Ends the command with kExitBadInput, as the parsers' std::invalid_argument refusals do.
-struct UsageError : std::invalid_argument {
-    using std::invalid_argument::invalid_argument;
-};
+// A refusal of the command line: ends the command with kExitBadInput.
+using UsageError = std::invalid_argument;
 
 // A live status line on stderr while the command waits, only on a terminal: scripts reading
 // stderr see nothing but outcomes.
