@@ -1,17 +1,13 @@
 #include "CliSession.h"
 #include "DiscoverRounds.h"
-#include "Exception.h"
-#include "KvVRELClient.h"
 #include "ParallelSets.h"
 #include "SitePlan.h"
 
 #include <QCommandLineParser>
-#include <QEventLoop>
 #include <QFile>
 
 #include <algorithm>
 #include <iostream>
-#include <optional>
 
 namespace vrel::cli {
 
@@ -223,26 +219,20 @@ int RunApply(const QStringList& args) {
     if (!plan.errors.empty())
         FailWith(plan.errors);
     std::cerr << IgnoredColumnsNotice(plan);
-
-    try {
-        OwnDiscover own(a.destination, a.interfaces, a.discoverTimeout);
-        DiscoverRounds discovered(own.request, a.rounds, a.quietMs);
-        const DeviceIndex& found = discovered.Devices();
-        // Rounds go on only while a device of the plan is still missing.
-        discovered.StopWhen([&] {
-            return std::ranges::all_of(
-                plan.rows, [&](const PlanRow& r) { return found.Find(r.mac).has_value(); });
-        });
-        discovered.Run(own.client);
-        const auto taken = AddressesTakenOutside(plan, found.Devices());
-        if (!taken.empty())
-            FailWith(taken);
-        const ApplyRun run{a, plan, found};
-        return Verdict(run, ApplyRows(own.client, run));
-    } catch (const Exception& e) {
-        std::cerr << e.Message() << "\n";
-        return ExitCodeForFailure(e.HelpContext());
-    }
+    OwnDiscover own(a.destination, a.interfaces, a.discoverTimeout);
+    DiscoverRounds discovered(own.request, a.rounds, a.quietMs);
+    const DeviceIndex& found = discovered.Devices();
+    // Rounds go on only while a device of the plan is still missing.
+    discovered.StopWhen([&] {
+        return std::ranges::all_of(plan.rows,
+                                   [&](const PlanRow& r) { return found.Find(r.mac).has_value(); });
+    });
+    discovered.Run();
+    const auto taken = AddressesTakenOutside(plan, found.Devices());
+    if (!taken.empty())
+        FailWith(taken);
+    const ApplyRun run{a, plan, found};
+    return Verdict(run, ApplyRows(own.client, run));
 }
 
 } // namespace vrel::cli

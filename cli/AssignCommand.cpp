@@ -1,7 +1,6 @@
 #include "AddressRange.h"
 #include "CliSession.h"
 #include "DiscoverRounds.h"
-#include "Exception.h"
 #include "SaveText.h"
 #include "SitePlan.h"
 
@@ -97,29 +96,24 @@ std::vector<const Device*> Chosen(const AssignArgs& a, const DeviceList& found) 
 
 int RunAssign(const QStringList& args) {
     const AssignArgs a = ParseAssign(args);
-    try {
-        OwnDiscover own(a.destination, a.interfaces, a.timeout);
-        own.request.responseCondition = a.condition;
-        own.request.CheckResponse(); // a condition that cannot be evaluated fails before sending
-        own.request.responseCondition.clear(); // every address found is taken, chosen or not
-        DiscoverRounds run(own.request, a.rounds, a.quietMs);
-        run.Run(own.client);
-        const DeviceList& found = run.Devices().Devices();
-        const RangePlan plan = AssignRange(Chosen(a, found), a.from, a.mask, found);
-        if (!plan.error.empty())
-            throw UsageError(plan.error + "; nothing was written");
-        const std::string csv = RangePlanCsv(plan, a.mask);
-        if (a.output == "-")
-            std::cout << csv << std::flush;
-        else if (const auto failure = SaveText(a.output, csv))
-            throw UsageError("cannot write " + *failure);
-        std::cerr << "vrel: " << plan.rows.size() << " of " << found.size()
-                  << " devices found are in the plan\n";
-        return kExitOk;
-    } catch (const Exception& e) {
-        std::cerr << e.Message() << "\n";
-        return ExitCodeForFailure(e.HelpContext());
-    }
+    OwnDiscover own(a.destination, a.interfaces, a.timeout);
+    own.request.responseCondition = a.condition;
+    own.request.CheckResponse(); // a condition that cannot be evaluated fails before sending
+    own.request.responseCondition.clear(); // every address found is taken, chosen or not
+    DiscoverRounds run(own.request, a.rounds, a.quietMs);
+    run.Run();
+    const DeviceList& found = run.Devices().Devices();
+    const RangePlan plan = AssignRange(Chosen(a, found), a.from, a.mask, found);
+    if (!plan.error.empty())
+        throw UsageError(plan.error + "; nothing was written");
+    const std::string csv = RangePlanCsv(plan, a.mask);
+    if (a.output == "-")
+        std::cout << csv << std::flush;
+    else if (const auto failure = SaveText(a.output, csv))
+        throw UsageError("cannot write " + *failure);
+    std::cerr << "vrel: " << plan.rows.size() << " of " << found.size()
+              << " devices found are in the plan\n";
+    return kExitOk;
 }
 
 } // namespace vrel::cli

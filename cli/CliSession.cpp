@@ -1,6 +1,7 @@
 #include "CliSession.h"
 
 #include "DeviceAddress.h"
+#include "Exception.h"
 #include "KvVRELClient.h"
 #include "Messages.h"
 #include "ResultCodes.h"
@@ -154,6 +155,16 @@ int ExitCodeForFailure(int resultCode) {
     return resultCode == kSocketNotReady || resultCode == kSocketError ? kExitSocketError : kExitBadInput;
 }
 
+void TellSendFailures(const KvVRELClient& client, const std::function<void()>& send) {
+    try {
+        send();
+    } catch (const Exception&) {
+        std::cerr << SendFailureText(client.LastSend());
+        throw;
+    }
+    std::cerr << SendFailureText(client.LastSend());
+}
+
 int SecondsLeft(std::int64_t deadline) {
     const std::int64_t ms = deadline - KvVRELClient::TickCount();
     return ms <= 0 ? 0 : static_cast<int>((ms + 999) / 1000);
@@ -202,6 +213,9 @@ int RunCommandLine(const QStringList& line) {
     } catch (const std::invalid_argument& e) {
         std::cerr << "vrel: " << e.what() << "\n";
         return kExitBadInput;
+    } catch (const Exception& e) {
+        std::cerr << e.Message() << "\n";
+        return ExitCodeForFailure(e.HelpContext());
     }
 }
 

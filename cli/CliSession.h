@@ -4,16 +4,11 @@
 #include "VerifiedSet.h"
 
 #include <QHostAddress>
-#include <QObject>
 #include <QStringList>
 #include <QTimer>
 
-#include <cstdint>
 #include <functional>
-#include <iosfwd>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 class QCommandLineParser;
 
@@ -30,10 +25,8 @@ enum ExitCode {
     kExitSocketError = 3,
 };
 
-// Ends the command with kExitBadInput, as the parsers' std::invalid_argument refusals do.
-struct UsageError : std::invalid_argument {
-    using std::invalid_argument::invalid_argument;
-};
+// A refusal of the command line: ends the command with kExitBadInput.
+using UsageError = std::invalid_argument;
 
 // A live status line on stderr while the command waits, only on a terminal: scripts reading
 // stderr see nothing but outcomes.
@@ -75,6 +68,9 @@ std::uint32_t TimeoutFrom(const QCommandLineParser& parser, const char* name = "
 void ParseOrThrow(QCommandLineParser& parser, const QStringList& args);
 // The exit code for a failure thrown by the protocol engine while sending.
 int ExitCodeForFailure(int resultCode);
+// Runs send, then tells on stderr of the interfaces the request could not go out of, also when
+// send throws.
+void TellSendFailures(const KvVRELClient& client, const std::function<void()>& send);
 int SecondsLeft(std::int64_t deadline);
 
 // Tells on err of a receive buffer smaller than asked for and of answers dropped since

@@ -6,7 +6,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QString>
 
 #include <algorithm>
 #include <array>

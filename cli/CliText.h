@@ -1,6 +1,5 @@
 #pragma once
 
-#include "Device.h"
 #include "DeviceConflicts.h"
 #include "DeviceIndex.h"
 #include "NetInterfaces.h"

@@ -1,10 +1,6 @@
 #include "CliSession.h"
-#include "CliText.h"
-#include "DeviceConflicts.h"
 #include "DiscoverRounds.h"
-#include "Exception.h"
 #include "HostAddresses.h"
-#include "KvVRELRequest.h"
 
 #include <QCommandLineParser>
 
@@ -104,34 +100,23 @@ void PrintDevices(const DiscoverArgs& a, const DiscoverRounds& run, const KvVREL
 
 int RunDiscover(const QStringList& args) {
     const DiscoverArgs a = ParseDiscover(args);
-    try {
-        OwnDiscover own(a.destination, a.interfaces, a.timeout);
-        KvVRELClient& client = own.client;
-        own.request.responseCondition = a.condition;
-        // A condition that cannot be evaluated fails on every answer: find out before sending.
-        try {
-            own.request.CheckResponse();
-        } catch (const Exception& e) {
-            std::cerr << e.Message() << "\n";
-            return kExitBadInput;
-        }
-        const std::uint64_t dropsBefore = client.DroppedDatagrams();
-        // A round that lost answers to a full buffer may have hidden new devices: go on.
-        DiscoverRounds run(own.request, a.rounds, a.quietMs,
-                           [&client] { return client.DroppedDatagrams(); });
-        run.Run(client);
-        ReportReceiveDrops(client, dropsBefore, std::cerr);
-        PrintDevices(a, run, client);
-        std::cout.flush();
-        if (const auto& failure = run.Failure()) {
-            std::cerr << "vrel: round " << run.RoundsRun() + 1 << ": " << failure->second << "\n";
-            return ExitCodeForFailure(failure->first);
-        }
-        return kExitOk;
-    } catch (const Exception& e) {
-        std::cerr << e.Message() << "\n";
-        return ExitCodeForFailure(e.HelpContext());
+    OwnDiscover own(a.destination, a.interfaces, a.timeout);
+    KvVRELClient& client = own.client;
+    own.request.responseCondition = a.condition;
+    own.request.CheckResponse(); // a condition that cannot be evaluated fails before sending
+    const std::uint64_t dropsBefore = client.DroppedDatagrams();
+    // A round that lost answers to a full buffer may have hidden new devices: go on.
+    DiscoverRounds run(own.request, a.rounds, a.quietMs,
+                       [&client] { return client.DroppedDatagrams(); });
+    run.Run();
+    ReportReceiveDrops(client, dropsBefore, std::cerr);
+    PrintDevices(a, run, client);
+    std::cout.flush();
+    if (const auto& failure = run.Failure()) {
+        std::cerr << "vrel: round " << run.RoundsRun() + 1 << ": " << failure->second << "\n";
+        return ExitCodeForFailure(failure->first);
     }
+    return kExitOk;
 }
 
 } // namespace vrel::cli

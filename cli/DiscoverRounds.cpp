@@ -43,14 +43,8 @@ DiscoverRounds::DiscoverRounds(KvVRELRequest& request, int rounds, int quietMs,
     QObject::connect(&quiet_, &QTimer::timeout, &loop_, [this] { EndRound(); });
 }
 
-void DiscoverRounds::Run(const KvVRELClient& client) {
-    try {
-        StartRound();
-    } catch (const Exception&) {
-        std::cerr << SendFailureText(client.LastSend());
-        throw;
-    }
-    std::cerr << SendFailureText(client.LastSend());
+void DiscoverRounds::Run() {
+    TellSendFailures(*request_.client, [this] { StartRound(); });
     ProgressLine progress([&] {
         const std::string round = rounds_ > 1 ? "round " + std::to_string(round_) + ", " : "";
         return "Discovering... " + round + std::to_string(Devices().Count()) + " devices, " +

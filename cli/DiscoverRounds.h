@@ -3,13 +3,10 @@
 #include "DeviceDiscovery.h"
 
 #include <QEventLoop>
-#include <QHostAddress>
 #include <QTimer>
 
 #include <cstdint>
-#include <functional>
 #include <optional>
-#include <string>
 #include <vector>
 
 namespace vrel::cli {
@@ -34,7 +31,7 @@ public:
     // devices outside a plan that hold its addresses are heard too.
     void StopWhen(std::function<bool()> enough) { enough_ = std::move(enough); }
     // With a live line and send failures on stderr; throws the first round's send failure.
-    void Run(const KvVRELClient& client);
+    void Run();
 
     const DeviceIndex& Devices() const { return discovery_.Index(); }
     const DeviceDiscovery& Discovery() const { return discovery_; }

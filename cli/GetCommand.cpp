@@ -1,5 +1,4 @@
 #include "CliSession.h"
-#include "Exception.h"
 #include "KvVRELRequest.h"
 #include "VisibleText.h"
 
@@ -8,7 +7,6 @@
 
 #include <algorithm>
 #include <iostream>
-#include <memory>
 
 namespace vrel::cli {
 
@@ -81,30 +79,21 @@ int RunGet(const QStringList& args) {
         }
         loop.quit();
     };
-    std::unique_ptr<KvVRELClient> client;
-    try {
-        client = std::make_unique<KvVRELClient>(nullptr, destination);
-        client->SetInterfaceNames(interfaces);
-        KvVRELRequest request;
-        request.client = client.get();
-        request.targetMac = mac;
-        request.password = password;
-        request.timeout = timeout;
-        request.variables.assign(vars);
-        request.GetAsync(done);
-        std::cerr << SendFailureText(client->LastSend());
-        const std::int64_t deadline =
-            KvVRELClient::TickCount() + static_cast<std::int64_t>(timeout) * 10;
-        ProgressLine progress([&] {
-            return "Reading " + mac + "... " + std::to_string(SecondsLeft(deadline)) + " s left";
-        });
-        loop.exec();
-    } catch (const Exception& e) {
-        if (client)
-            std::cerr << SendFailureText(client->LastSend());
-        std::cerr << e.Message() << "\n";
-        return ExitCodeForFailure(e.HelpContext());
-    }
+    KvVRELClient client(nullptr, destination);
+    client.SetInterfaceNames(interfaces);
+    KvVRELRequest request;
+    request.client = &client;
+    request.targetMac = mac;
+    request.password = password;
+    request.timeout = timeout;
+    request.variables.assign(vars);
+    TellSendFailures(client, [&] { request.GetAsync(done); });
+    const std::int64_t deadline =
+        KvVRELClient::TickCount() + static_cast<std::int64_t>(timeout) * 10;
+    ProgressLine progress([&] {
+        return "Reading " + mac + "... " + std::to_string(SecondsLeft(deadline)) + " s left";
+    });
+    loop.exec();
     return exitCode;
 }
 

@@ -38,18 +38,6 @@ std::string JournalJson(const std::vector<JournalEntry>& entries) {
     return JsonArrayText(objects);
 }
 
-std::optional<std::int64_t> SinceFrom(const QCommandLineParser& parser) {
-    if (!parser.isSet("since"))
-        return std::nullopt;
-    const std::string text = parser.value("since").toStdString();
-    const auto since = JournalTimeSeconds(text);
-    if (!since)
-        throw UsageError("--since: '" + VisibleText(text) +
-                         "' is neither a date YYYY-MM-DD nor an ISO 8601 time such as "
-                         "2026-12-08T23:14:05+01:00");
-    return since;
-}
-
 } // namespace
 
 int RunJournal(const QStringList& args) {
@@ -69,7 +57,15 @@ int RunJournal(const QStringList& args) {
         throw UsageError("journal takes no arguments; try 'vrel journal --help'");
     if (parser.isSet("json") && parser.isSet("csv"))
         throw UsageError("--json and --csv exclude each other");
-    const std::optional<std::int64_t> since = SinceFrom(parser);
+    std::optional<std::int64_t> since;
+    if (parser.isSet("since")) {
+        const std::string text = parser.value("since").toStdString();
+        since = JournalTimeSeconds(text);
+        if (!since)
+            throw UsageError("--since: '" + VisibleText(text) +
+                             "' is neither a date YYYY-MM-DD nor an ISO 8601 time such as "
+                             "2026-12-08T23:14:05+01:00");
+    }
 
     const std::string path = JournalPath();
     std::optional<std::vector<JournalEntry>> entries;

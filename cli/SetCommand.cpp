@@ -1,6 +1,4 @@
 #include "CliSession.h"
-#include "DeviceAddress.h"
-#include "Exception.h"
 #include "Journal.h"
 #include "KvVRELClient.h"
 #include "Messages.h"
@@ -10,7 +8,6 @@
 #include <QEventLoop>
 
 #include <iostream>
-#include <memory>
 
 namespace vrel::cli {
 
@@ -140,22 +137,14 @@ int RunSet(const QStringList& args) {
     target.password = PasswordFrom(parser);
 
     SetOutcome outcome;
-    std::unique_ptr<KvVRELClient> client;
-    try {
-        client = std::make_unique<KvVRELClient>(nullptr, destination);
-        client->SetInterfaceNames(interfaces);
-        outcome = SetAndVerify(*client, target, options);
+    KvVRELClient client(nullptr, destination);
+    client.SetInterfaceNames(interfaces);
+    TellSendFailures(client, [&] {
+        outcome = SetAndVerify(client, target, options);
         Device before;
         before.interfaceName = interfaces.size() == 1 ? interfaces.front() : std::string();
         RecordSet(before, target, outcome);
-        std::cerr << SendFailureText(client->LastSend());
-    } catch (const Exception& e) {
-        if (client)
-            std::cerr << SendFailureText(client->LastSend());
-        std::cerr << e.Message() << "\n";
-        return ExitCodeForFailure(e.HelpContext());
-    }
-
+    });
     return ReportOutcome(target, outcome, options, parser.isSet("json"));
 }
 

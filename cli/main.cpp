@@ -19,7 +19,6 @@ int main(int argc, char** argv) {
         std::setvbuf(stdout, nullptr, _IOFBF, 64 * 1024);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("vrel");
-    QCoreApplication::setApplicationVersion(VREL_VERSION);
     vrel::UseSystemLocaleFormats();
     return vrel::cli::RunCommandLine(QCoreApplication::arguments());
 }
