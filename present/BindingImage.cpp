@@ -145,10 +145,4 @@ double ImageDateTime(const std::string& bytes) {
     return value;
 }
 
-std::uint32_t ImageUint32(const std::string& bytes) {
-    if (bytes.size() < 4)
-        RaiseVrel(kShortImage);
-    return static_cast<std::uint32_t>(FromLittleEndian(bytes, 4));
-}
-
 } // namespace vrel

@@ -26,7 +26,5 @@ std::string ExtractPart(const std::string& bytes, std::uint32_t startByte, std::
 // The date-time value of a datetime image. Throws -1018 for fewer than eight bytes or a value
 // that is no date of the years 1 to 9999 (not a number, or days far outside that range).
 double ImageDateTime(const std::string& bytes);
-// The unsigned number in the first four bytes; throws -1018 for fewer.
-std::uint32_t ImageUint32(const std::string& bytes);
 
 } // namespace vrel

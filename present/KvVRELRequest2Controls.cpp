@@ -143,7 +143,7 @@ void KvVRELRequest2Controls::OnGetDone(const KvVRELError& completion, KvVRELVarL
 }
 
 KvVRELRequest2Edits::KvVRELRequest2Edits(QWidget* ownerWindow)
-    : KvVRELRequest2Controls(ownerWindow), editConstraints(ownerWindow, 1) {
+    : KvVRELRequest2Controls(ownerWindow), editConstraints{ownerWindow, 1} {
     batchTimer_.setSingleShot(true);
     QObject::connect(&batchTimer_, &QTimer::timeout, [this] { FlushBatch(); });
 }
