@@ -1,5 +1,6 @@
 #include "TTheVrel.h"
 
+#include "CsvRecords.h"
 #include "DeviceAddress.h"
 #include "DeviceConflicts.h"
 #include "DeviceDiscovery.h"
@@ -12,9 +13,6 @@
 #include "ResultCodes.h"
 #include "SaveText.h"
 
-#include "CsvRecords.h"
-
-#include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -414,9 +412,8 @@ void TTheVrel::BT_SetClick() {
     // Where the device was listed: its Set goes out there, and the journal keeps its old address.
     Device before;
     before.macAddress = target.mac;
-    if (const auto listed =
-            discoverPresenter_ ? discoverPresenter_->Devices().Find(target.mac) : std::nullopt)
-        before = *listed;
+    if (discoverPresenter_)
+        before = discoverPresenter_->Devices().Find(target.mac).value_or(before);
     target.interfaceIndex = before.interfaceIndex;
     VerifiedSet::Options options;
     options.setTimeout = kSetTimeout;
@@ -644,12 +641,11 @@ void TTheVrel::showEvent(QShowEvent* event) {
         move(s->availableGeometry().center() - rect().center());
 }
 
-void TTheVrel::closeEvent(QCloseEvent* event) {
+void TTheVrel::closeEvent(QCloseEvent*) {
     QSettings settings(kSettingsOrganisation, kSettingsApplication);
     settings.setValue(kGeometryKey, saveGeometry());
     settings.setValue(kColumnsKey, LV_Vrel->header()->saveState());
-    FormClose();
-    event->accept();
+    FormClose(); // the close goes ahead: a close event comes accepted
 }
 
 } // namespace vrel
