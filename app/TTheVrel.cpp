@@ -209,8 +209,7 @@ void TTheVrel::BuildEditPanel() {
     LB_Status = MakeLabel(Panel3, "LB_Status", "", 8, 60);
     LB_Status->resize(200, 15);
 
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName("PopupMenu1");
+    PopupMenu1 = Child<QMenu>(this, "PopupMenu1");
     Clear1 = PopupMenu1->addAction("Clear");
     Clear1->setObjectName("Clear1");
     Memo_Info->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -219,10 +218,13 @@ void TTheVrel::BuildEditPanel() {
 }
 
 void TTheVrel::ConnectControls() {
-    connect(BT_Discover, &QPushButton::clicked, this, &TTheVrel::BT_DiscoverClick);
-    connect(BT_Set, &QPushButton::clicked, this, &TTheVrel::BT_SetClick);
-    connect(BT_Close, &QPushButton::clicked, this, &TTheVrel::BT_CloseClick);
-    connect(BT_Test, &QPushButton::clicked, this, &TTheVrel::BT_TestClick);
+    const std::pair<QPushButton*, void (TTheVrel::*)()> clicks[] = {
+        {BT_Discover, &TTheVrel::BT_DiscoverClick}, {BT_Set, &TTheVrel::BT_SetClick},
+        {BT_Close, &TTheVrel::BT_CloseClick},       {BT_Test, &TTheVrel::BT_TestClick},
+        {BT_Assign, &TTheVrel::BT_AssignClick},     {BT_Plan, &TTheVrel::BT_PlanClick},
+        {BT_Export, &TTheVrel::BT_ExportClick},     {BT_Journal, &TTheVrel::BT_JournalClick}};
+    for (const auto& [button, click] : clicks)
+        connect(button, &QPushButton::clicked, this, click);
     connect(LV_Vrel, &ReportListView::Clicked, this, &TTheVrel::LV_VrelClick);
     connect(LV_Vrel, &QAbstractItemView::doubleClicked, this, &TTheVrel::LV_VrelDblClick);
     connect(Clear1, &QAction::triggered, this, &TTheVrel::Clear1Click);
@@ -230,10 +232,6 @@ void TTheVrel::ConnectControls() {
     conflictTimer_.setSingleShot(true);
     conflictTimer_.setInterval(150);
     connect(&conflictTimer_, &QTimer::timeout, this, &TTheVrel::MarkConflicts);
-    connect(BT_Assign, &QPushButton::clicked, this, &TTheVrel::BT_AssignClick);
-    connect(BT_Plan, &QPushButton::clicked, this, &TTheVrel::BT_PlanClick);
-    connect(BT_Export, &QPushButton::clicked, this, &TTheVrel::BT_ExportClick);
-    connect(BT_Journal, &QPushButton::clicked, this, &TTheVrel::BT_JournalClick);
     new QShortcut(QKeySequence(Qt::Key_F5), this, this, &TTheVrel::BT_DiscoverClick);
     connect(ED_Pass, &QLineEdit::returnPressed, this, [this] {
         if (BT_Set->isEnabled())
@@ -457,12 +455,8 @@ bool TTheVrel::AddressAccepted() {
 
 void TTheVrel::RecordVerdict(const Device& before, const VerifiedSet::Target& target,
                              const SetOutcome& outcome) {
-    ShowVerdict(target, outcome);
     if (const auto warning = AppendToJournal(JournalEntryForSet(before, target, outcome)))
         AppendMemo("Journal: " + *warning);
-}
-
-void TTheVrel::ShowVerdict(const VerifiedSet::Target& target, const SetOutcome& outcome) {
     if (!discoverPresenter_)
         return;
     const std::string mac = NormalizeMac(target.mac).value_or(target.mac);

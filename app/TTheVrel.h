@@ -80,8 +80,6 @@ public:
     void BT_SetClick();
     void OnSetFinished(const VerifiedSet::Target& target, const SetOutcome& outcome);
     void MarkConflicts();
-    // A Set's verdict in the device's row, with the new address where the device took it.
-    void ShowVerdict(const VerifiedSet::Target& target, const SetOutcome& outcome);
     DeviceList SelectedDevices() const; // of the rows shown, in the order shown
     void BT_AssignClick();
     void BT_PlanClick();
@@ -113,6 +111,8 @@ private:
     bool AddressAccepted();
     // None while a run goes on.
     CommissionDialog* NewCommission();
+    // A Set's verdict in the journal and in the device's row, with the new address where the
+    // device took it.
     void RecordVerdict(const Device& before, const VerifiedSet::Target& target,
                        const SetOutcome& outcome);
     void ConnectControls();
