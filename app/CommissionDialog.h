@@ -88,8 +88,7 @@ private:
     bool plan_ = false; // rows from a plan file, not numbered from the boxes
 };
 
-// The background of a verdict: green where the device holds the new address, yellow where it
-// took the Set and has not shown it, red where it did not take it.
+// A verdict's background: green: holds the new address, yellow: took it unseen, red: not taken.
 QColor VerdictColour(SetVerdict verdict);
 
 } // namespace vrel

@@ -106,13 +106,11 @@ private:
     void BuildPanels();
     void BuildEditPanel();
     void RestoreLayout();
-    // Whether the address in the boxes may be sent: refused outright, or, where only the
-    // plausibility rule refuses it, as the user answers when asked.
+    // Whether the boxes' address may be sent; one only implausible if the user says so.
     bool AddressAccepted();
     // None while a run goes on.
     CommissionDialog* NewCommission();
-    // A Set's verdict in the journal and in the device's row, with the new address where the
-    // device took it.
+    // A Set's verdict in the journal and in the device's row, with its new address if taken.
     void RecordVerdict(const Device& before, const VerifiedSet::Target& target,
                        const SetOutcome& outcome);
     void ConnectControls();
