@@ -122,22 +122,20 @@ std::vector<std::string> SpreadImage(const std::string& image, std::uint8_t type
     if (edits < needed)
         RaiseVrel(kTooFewEdits);
     std::vector<std::string> texts;
-    auto add = [&texts](auto value) { texts.push_back(std::to_string(value)); };
     if (type == kTimeticks) {
         const std::uint32_t t = ReadWrappedDecimal(BytesToText(image, kUint32));
         for (auto v :
              {t / 8640000, t % 8640000 / 360000, t % 360000 / 6000, t % 6000 / 100, t % 100})
-            add(v);
+            texts.push_back(std::to_string(v));
     } else if (type == kDatetime) {
         const CivilDateTime c = DecodeDateTime(ImageDateTime(image));
         for (int v : {c.year, c.month, c.day, c.hour, c.minute, c.second, c.millisecond})
-            add(v);
+            texts.push_back(std::to_string(v));
     } else {
         // An address of fewer components than edits would leave edits with nothing to show.
         if (image.size() < fixed_value_size(type))
             RaiseVrel(kShortImage);
-        const std::size_t count = isString ? image.size() : fixed_value_size(type);
-        for (std::size_t i = 0; i < count; ++i) {
+        for (std::size_t i = 0; i < needed; ++i) {
             const auto byte = static_cast<unsigned char>(image[i]);
             texts.push_back(type == kIpAddress ? std::to_string(byte)
                                                : bytes_to_hex(image.substr(i, 1)));
