@@ -161,7 +161,6 @@ void KvVRELRequest2Edits::AttachListView(ReportListView* view) {
         return;
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setRootIsDecorated(false);
     previousSelectHandler = view->OnSelectItem;
     const std::weak_ptr<int> token = alive_;
     view->OnSelectItem = [this, token](QObject* sender, int row, bool selected) {

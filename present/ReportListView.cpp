@@ -48,7 +48,6 @@ ReportListView::ReportListView(QWidget* parent)
     setItemsExpandable(false);
     setUniformRowHeights(true);
     setAllColumnsShowFocus(true); // a tree view selects single whole rows already
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setItemDelegate(new GridDelegate(this));
     header()->setStretchLastSection(false);
     header()->setMinimumSectionSize(1); // a designed column may be one pixel wide
