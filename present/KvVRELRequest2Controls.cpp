@@ -10,7 +10,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTime>
@@ -214,10 +213,9 @@ void KvVRELRequest2Edits::BuildColumns() {
     });
     // The rows stay: a repeating presenter adds to the rows of earlier commands.
     listView->setHeaderLabels(captions);
-    for (int c = 0; c < captions.size(); ++c) {
-        listView->header()->setSectionResizeMode(c, QHeaderView::Interactive);
+    // New sections size interactively, as a reset header makes them: no automatic sizing.
+    for (int c = 0; c < captions.size(); ++c)
         listView->setColumnWidth(c, listView->fontMetrics().horizontalAdvance(captions[c] + "LR"));
-    }
 }
 
 void KvVRELRequest2Edits::BeginCommand(std::uint8_t) {
