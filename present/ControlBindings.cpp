@@ -25,9 +25,6 @@ namespace {
 constexpr std::size_t kMaxStart = kSendAreaSize;
 
 // Latin-1 keeps every byte of a value text across the widget boundary.
-QString Latin1(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
 std::string Bytes(const QString& text) {
     return text.toLatin1().toStdString();
 }
@@ -177,12 +174,12 @@ std::string GatherEdits(const std::vector<std::string>& t, std::uint8_t type) {
 
 void PutInEdits(const ControlBinding& b, const std::string& image, const std::string& text) {
     if (b.controls.size() == 1 || !IsSpreadType(b.valueType)) {
-        ControlAt<QLineEdit>(b, 0)->setText(Latin1(text));
+        ControlAt<QLineEdit>(b, 0)->setText(QString::fromLatin1(text));
         return;
     }
     const std::vector<std::string> texts = SpreadImage(image, b.valueType, b.controls.size());
     for (std::size_t i = 0; i < texts.size(); ++i)
-        ControlAt<QLineEdit>(b, i)->setText(Latin1(texts[i]));
+        ControlAt<QLineEdit>(b, i)->setText(QString::fromLatin1(texts[i]));
 }
 
 void PutInCheckBoxes(const ControlBinding& b, const KvOptionList* list, const std::string& image,
@@ -219,7 +216,7 @@ void FillBinding(const KvVRELVarList& vars, const ControlBinding& b) {
         text = list->ValueToName(text);
     QWidget* first = FirstControl(b);
     if (auto* label = qobject_cast<QLabel*>(first))
-        label->setText(Latin1(text));
+        label->setText(QString::fromLatin1(text));
     else if (qobject_cast<QCheckBox*>(first))
         PutInCheckBoxes(b, list, image, text);
     else if (auto* box = qobject_cast<QComboBox*>(first))
