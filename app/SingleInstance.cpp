@@ -92,8 +92,7 @@ void Activate(Display* display, Window window) {
     XFlush(display);
 }
 
-// A window can vanish between the search and the activation; its BadWindow or BadMatch must
-// not end this process, which is what Xlib's default handler does.
+// A window may vanish before its activation: Xlib's default handler would end the process.
 int IgnoreXError(Display*, XErrorEvent*) { return 0; }
 
 } // namespace

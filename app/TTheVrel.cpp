@@ -102,8 +102,7 @@ TTheVrel::TTheVrel(QWidget* parent, const QHostAddress& destination)
 TTheVrel::~TTheVrel() {
     // A commissioning run still going ends with its dialog; its Sets' answers find them gone.
     delete commission_;
-    // The clients drain first (each waits for its pending requests); a presenter whose client
-    // is gone has nothing left to wait for.
+    // The clients drain first; a presenter whose client is gone has nothing left to wait for.
     delete KvVRELRequest::SharedClient();
     delete setClient_;
     discoverPresenter_.reset();
@@ -132,8 +131,7 @@ void TTheVrel::BuildControls() {
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
-    // The designed columns: the product code hides in a one-pixel caption column.
-    // Then on which network of the host each device answered, and the last Set's verdict.
+    // The designed columns (the product code hidden in a one-pixel first one), Interface, Status.
     LV_Vrel->setHeaderLabels(
         {"", "Module Name", "Mac Address", "IP Address", "NetMask", "Interface", "Status"});
     LV_Vrel->setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -57,8 +57,7 @@ std::string TextToBytes(const std::string& text, std::uint8_t type) {
         return LittleEndian(text == "true" ? 1 : 0, fixed_value_size(type));
     case kDouble:
     case kDatetime: {
-        // A cleared variable (the presenter empties every text before reading the controls back)
-        // must not fail: a blank text is the zero value, like a blank number.
+        // Blank is zero, as for a number: the presenter clears every text before reading back.
         double value = 0.0;
         if (text.find_first_not_of(' ') != std::string::npos)
             value = type == kDatetime ? ReadDateTime(text) : ReadFloat(text);

@@ -59,8 +59,7 @@ ReportListView::ReportListView(QWidget* parent)
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ReportListView::OnSelectionChanged);
 
-    // Rows keep the order they came in until the user asks for another; from then on the
-    // view sorts, and later rows take their place in that order.
+    // Rows keep their order of arrival until the user sorts; later rows then take their places.
     header()->setSectionsClickable(true);
     connect(header(), &QHeaderView::sectionClicked, this, [this](int column) {
         if (!isSortingEnabled()) { // from then on the header turns the order around itself
