@@ -108,8 +108,7 @@ private:
     void RestoreLayout();
     // Whether the boxes' address may be sent; one only implausible if the user says so.
     bool AddressAccepted();
-    // None while a run goes on.
-    CommissionDialog* NewCommission();
+    CommissionDialog* NewCommission(); // none while a run goes on
     // A Set's verdict in the journal and in the device's row, with its new address if taken.
     void RecordVerdict(const Device& before, const VerifiedSet::Target& target,
                        const SetOutcome& outcome);
