@@ -69,7 +69,7 @@ ReportListView::ReportListView(QWidget* parent)
     });
 
     // Copy: the selected rows in the order shown, one line each, cells separated by tabs.
-    QAction* copy = addAction(tr("Copy"), this, [this] {
+    QAction* copy = addAction(tr("Copy"), QKeySequence(QKeySequence::Copy), this, [this] {
         QString text;
         for (int r = 0; r < RowCount(); ++r) {
             if (!selectionModel()->isRowSelected(r, {}))
@@ -81,7 +81,6 @@ ReportListView::ReportListView(QWidget* parent)
         }
         QGuiApplication::clipboard()->setText(text);
     });
-    copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetShortcut);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
