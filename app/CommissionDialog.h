@@ -39,8 +39,7 @@ public:
                                        const SetOutcome& outcome)>;
 
     // listed: every device the window lists; their addresses are taken and tell the current ones.
-    CommissionDialog(QWidget* parent, KvVRELClient& client, DeviceList listed,
-                     Verdict verdict);
+    CommissionDialog(QWidget* parent, KvVRELClient& client, DeviceList listed, Verdict verdict);
 
     // A range for these devices, numbered in the order given as the boxes say.
     void AssignTo(DeviceList selected);

@@ -411,8 +411,7 @@ void TTheVrel::BT_SetClick() {
     if (discoverPresenter_)
         before = discoverPresenter_->Devices().Find(target.mac).value_or(before);
     target.interfaceIndex = before.interfaceIndex;
-    VerifiedSet::Options options;
-    options.setTimeout = kSetTimeout;
+    const VerifiedSet::Options options{.setTimeout = kSetTimeout};
     try {
         if (setClient_ == nullptr)
             RaiseVrel(kSocketNotReady);
