@@ -56,9 +56,7 @@ bool IsPartial(const ControlBinding& b, std::uint8_t sourceType) {
 // A part has no names of its own unless the binding brings them.
 const KvOptionList* EffectiveList(const ControlBinding& b, const KvOptionList* sourceList,
                                   std::uint8_t sourceType) {
-    if (b.optionList != nullptr)
-        return b.optionList;
-    return IsPartial(b, sourceType) ? nullptr : sourceList;
+    return b.optionList != nullptr || IsPartial(b, sourceType) ? b.optionList : sourceList;
 }
 
 // The controls of a binding are all of its first control's kind.
