@@ -24,16 +24,12 @@ enum Column { kMacColumn, kModelColumn, kCurrentColumn, kNewColumn, kVerdictColu
 
 const QColor kRefusedColour(255, 214, 204);
 
-QString Latin1(const std::string& text) {
-    return QString::fromLatin1(text);
-}
-
 std::string Text(const QLineEdit* edit) {
     return edit->text().toLatin1().toStdString();
 }
 
 QString AddressText(const std::string& ip, const std::string& netmask) {
-    return ip.empty() ? QString() : Latin1(ip + "/" + netmask);
+    return ip.empty() ? QString() : QString::fromLatin1(ip + "/" + netmask);
 }
 
 // The range for the longest run of devices, from the first, that fits the subnet: numbering
@@ -182,9 +178,9 @@ void CommissionDialog::ShowRows() {
     for (std::size_t r = 0; r < rows_.size(); ++r) {
         const CommissionRow& row = rows_[r];
         const QString cells[kColumns] = {
-            Latin1(row.current.macAddress), Latin1(row.current.modelName),
+            QString::fromLatin1(row.current.macAddress), QString::fromLatin1(row.current.modelName),
             AddressText(row.current.ipAddress, row.current.netmask),
-            AddressText(row.ip, row.netmask), Latin1(row.problem)};
+            AddressText(row.ip, row.netmask), QString::fromLatin1(row.problem)};
         for (int c = 0; c < kColumns; ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             if (!row.problem.empty())
@@ -198,7 +194,7 @@ void CommissionDialog::ShowRows() {
     std::string text = problems_.empty() ? "" : "Nothing can be applied:";
     for (const std::string& problem : problems_)
         text += "\n" + problem;
-    LB_Problems->setText(Latin1(text));
+    LB_Problems->setText(QString::fromLatin1(text));
 }
 
 void CommissionDialog::Apply() {
@@ -230,7 +226,8 @@ void CommissionDialog::OnRowDone(std::size_t sent, const SetOutcome& outcome) {
     const CommissionRow& row = rows_[r];
     SetRowVerdict(r, VerdictName(outcome.verdict), VerdictColour(outcome.verdict));
     TB_Preview->item(static_cast<int>(r), kVerdictColumn)
-        ->setToolTip(Latin1(VerdictLine(row.current.macAddress, row.ip, row.netmask, outcome)));
+        ->setToolTip(
+            QString::fromLatin1(VerdictLine(row.current.macAddress, row.ip, row.netmask, outcome)));
     PB_Progress->setValue(Finished());
     verdict_(row.current,
              {row.current.macAddress, {}, row.ip, row.netmask, row.current.interfaceIndex},

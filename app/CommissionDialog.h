@@ -39,8 +39,7 @@ public:
                                        const SetOutcome& outcome)>;
 
     // listed: every device the window lists; their addresses are taken and tell the current ones.
-    CommissionDialog(QWidget* parent, KvVRELClient& client, DeviceList listed,
-                     Verdict verdict);
+    CommissionDialog(QWidget* parent, KvVRELClient& client, DeviceList listed, Verdict verdict);
 
     // A range for these devices, numbered in the order given as the boxes say.
     void AssignTo(DeviceList selected);
@@ -88,8 +87,7 @@ private:
     bool plan_ = false; // rows from a plan file, not numbered from the boxes
 };
 
-// The background of a verdict: green where the device holds the new address, yellow where it
-// took the Set and has not shown it, red where it did not take it.
+// A verdict's background: green: holds the new address, yellow: took it unseen, red: not taken.
 QColor VerdictColour(SetVerdict verdict);
 
 } // namespace vrel

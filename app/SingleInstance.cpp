@@ -64,24 +64,23 @@ Window FindTitled(Display* display, Window parent, const std::string& title, int
     return 0;
 }
 
-bool SupportsActiveWindow(Display* display) {
-    const Atom active = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+bool Supports(Display* display, Atom hint) {
     const Property supported =
         ReadProperty(display, DefaultRootWindow(display),
                      XInternAtom(display, "_NET_SUPPORTED", False), XA_ATOM, 4096);
-    if (!supported.data || supported.format != 32)
-        return false;
     const auto* atoms = reinterpret_cast<const Atom*>(supported.data.get());
-    return std::find(atoms, atoms + supported.count, active) != atoms + supported.count;
+    return atoms != nullptr && supported.format == 32 &&
+           std::find(atoms, atoms + supported.count, hint) != atoms + supported.count;
 }
 
 void Activate(Display* display, Window window) {
     const Window root = DefaultRootWindow(display);
-    if (SupportsActiveWindow(display)) {
+    const Atom activeWindow = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    if (Supports(display, activeWindow)) {
         XEvent event{};
         event.xclient.type = ClientMessage;
         event.xclient.window = window;
-        event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+        event.xclient.message_type = activeWindow;
         event.xclient.format = 32;
         event.xclient.data.l[0] = 2; // source: a pager, i.e. the user's own request
         event.xclient.data.l[1] = CurrentTime;
@@ -93,8 +92,7 @@ void Activate(Display* display, Window window) {
     XFlush(display);
 }
 
-// A window can vanish between the search and the activation; its BadWindow or BadMatch must
-// not end this process, which is what Xlib's default handler does.
+// A window may vanish before its activation: Xlib's default handler would end the process.
 int IgnoreXError(Display*, XErrorEvent*) { return 0; }
 
 } // namespace

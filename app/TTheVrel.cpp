@@ -1,5 +1,6 @@
 #include "TTheVrel.h"
 
+#include "CsvRecords.h"
 #include "DeviceAddress.h"
 #include "DeviceConflicts.h"
 #include "DeviceDiscovery.h"
@@ -12,9 +13,6 @@
 #include "ResultCodes.h"
 #include "SaveText.h"
 
-#include "CsvRecords.h"
-
-#include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -104,8 +102,7 @@ TTheVrel::TTheVrel(QWidget* parent, const QHostAddress& destination)
 TTheVrel::~TTheVrel() {
     // A commissioning run still going ends with its dialog; its Sets' answers find them gone.
     delete commission_;
-    // The clients drain first (each waits for its pending requests); a presenter whose client
-    // is gone has nothing left to wait for.
+    // The clients drain first; a presenter whose client is gone has nothing left to wait for.
     delete KvVRELRequest::SharedClient();
     delete setClient_;
     discoverPresenter_.reset();
@@ -134,8 +131,7 @@ void TTheVrel::BuildControls() {
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
-    // The designed columns: the product code hides in a one-pixel caption column.
-    // Then on which network of the host each device answered, and the last Set's verdict.
+    // The designed columns (the product code hidden in a one-pixel first one), Interface, Status.
     LV_Vrel->setHeaderLabels(
         {"", "Module Name", "Mac Address", "IP Address", "NetMask", "Interface", "Status"});
     LV_Vrel->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -211,8 +207,7 @@ void TTheVrel::BuildEditPanel() {
     LB_Status = MakeLabel(Panel3, "LB_Status", "", 8, 60);
     LB_Status->resize(200, 15);
 
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName("PopupMenu1");
+    PopupMenu1 = Child<QMenu>(this, "PopupMenu1");
     Clear1 = PopupMenu1->addAction("Clear");
     Clear1->setObjectName("Clear1");
     Memo_Info->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -221,10 +216,13 @@ void TTheVrel::BuildEditPanel() {
 }
 
 void TTheVrel::ConnectControls() {
-    connect(BT_Discover, &QPushButton::clicked, this, &TTheVrel::BT_DiscoverClick);
-    connect(BT_Set, &QPushButton::clicked, this, &TTheVrel::BT_SetClick);
-    connect(BT_Close, &QPushButton::clicked, this, &TTheVrel::BT_CloseClick);
-    connect(BT_Test, &QPushButton::clicked, this, &TTheVrel::BT_TestClick);
+    const std::pair<QPushButton*, void (TTheVrel::*)()> clicks[] = {
+        {BT_Discover, &TTheVrel::BT_DiscoverClick}, {BT_Set, &TTheVrel::BT_SetClick},
+        {BT_Close, &TTheVrel::BT_CloseClick},       {BT_Test, &TTheVrel::BT_TestClick},
+        {BT_Assign, &TTheVrel::BT_AssignClick},     {BT_Plan, &TTheVrel::BT_PlanClick},
+        {BT_Export, &TTheVrel::BT_ExportClick},     {BT_Journal, &TTheVrel::BT_JournalClick}};
+    for (const auto& [button, click] : clicks)
+        connect(button, &QPushButton::clicked, this, click);
     connect(LV_Vrel, &ReportListView::Clicked, this, &TTheVrel::LV_VrelClick);
     connect(LV_Vrel, &QAbstractItemView::doubleClicked, this, &TTheVrel::LV_VrelDblClick);
     connect(Clear1, &QAction::triggered, this, &TTheVrel::Clear1Click);
@@ -232,10 +230,6 @@ void TTheVrel::ConnectControls() {
     conflictTimer_.setSingleShot(true);
     conflictTimer_.setInterval(150);
     connect(&conflictTimer_, &QTimer::timeout, this, &TTheVrel::MarkConflicts);
-    connect(BT_Assign, &QPushButton::clicked, this, &TTheVrel::BT_AssignClick);
-    connect(BT_Plan, &QPushButton::clicked, this, &TTheVrel::BT_PlanClick);
-    connect(BT_Export, &QPushButton::clicked, this, &TTheVrel::BT_ExportClick);
-    connect(BT_Journal, &QPushButton::clicked, this, &TTheVrel::BT_JournalClick);
     new QShortcut(QKeySequence(Qt::Key_F5), this, this, &TTheVrel::BT_DiscoverClick);
     connect(ED_Pass, &QLineEdit::returnPressed, this, [this] {
         if (BT_Set->isEnabled())
@@ -414,12 +408,10 @@ void TTheVrel::BT_SetClick() {
     // Where the device was listed: its Set goes out there, and the journal keeps its old address.
     Device before;
     before.macAddress = target.mac;
-    if (const auto listed =
-            discoverPresenter_ ? discoverPresenter_->Devices().Find(target.mac) : std::nullopt)
-        before = *listed;
+    if (discoverPresenter_)
+        before = discoverPresenter_->Devices().Find(target.mac).value_or(before);
     target.interfaceIndex = before.interfaceIndex;
-    VerifiedSet::Options options;
-    options.setTimeout = kSetTimeout;
+    const VerifiedSet::Options options{.setTimeout = kSetTimeout};
     try {
         if (setClient_ == nullptr)
             RaiseVrel(kSocketNotReady);
@@ -460,12 +452,8 @@ bool TTheVrel::AddressAccepted() {
 
 void TTheVrel::RecordVerdict(const Device& before, const VerifiedSet::Target& target,
                              const SetOutcome& outcome) {
-    ShowVerdict(target, outcome);
     if (const auto warning = AppendToJournal(JournalEntryForSet(before, target, outcome)))
         AppendMemo("Journal: " + *warning);
-}
-
-void TTheVrel::ShowVerdict(const VerifiedSet::Target& target, const SetOutcome& outcome) {
     if (!discoverPresenter_)
         return;
     const std::string mac = NormalizeMac(target.mac).value_or(target.mac);
@@ -644,12 +632,11 @@ void TTheVrel::showEvent(QShowEvent* event) {
         move(s->availableGeometry().center() - rect().center());
 }
 
-void TTheVrel::closeEvent(QCloseEvent* event) {
+void TTheVrel::closeEvent(QCloseEvent*) {
     QSettings settings(kSettingsOrganisation, kSettingsApplication);
     settings.setValue(kGeometryKey, saveGeometry());
     settings.setValue(kColumnsKey, LV_Vrel->header()->saveState());
-    FormClose();
-    event->accept();
+    FormClose(); // the close goes ahead: a close event comes accepted
 }
 
 } // namespace vrel

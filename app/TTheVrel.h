@@ -80,8 +80,6 @@ public:
     void BT_SetClick();
     void OnSetFinished(const VerifiedSet::Target& target, const SetOutcome& outcome);
     void MarkConflicts();
-    // A Set's verdict in the device's row, with the new address where the device took it.
-    void ShowVerdict(const VerifiedSet::Target& target, const SetOutcome& outcome);
     DeviceList SelectedDevices() const; // of the rows shown, in the order shown
     void BT_AssignClick();
     void BT_PlanClick();
@@ -108,11 +106,10 @@ private:
     void BuildPanels();
     void BuildEditPanel();
     void RestoreLayout();
-    // Whether the address in the boxes may be sent: refused outright, or, where only the
-    // plausibility rule refuses it, as the user answers when asked.
+    // Whether the boxes' address may be sent; one only implausible if the user says so.
     bool AddressAccepted();
-    // None while a run goes on.
-    CommissionDialog* NewCommission();
+    CommissionDialog* NewCommission(); // none while a run goes on
+    // A Set's verdict in the journal and in the device's row, with its new address if taken.
     void RecordVerdict(const Device& before, const VerifiedSet::Target& target,
                        const SetOutcome& outcome);
     void ConnectControls();

@@ -33,14 +33,6 @@ std::uint64_t FromLittleEndian(const std::string& bytes, std::size_t size) {
     return value;
 }
 
-// A cleared variable (the presenter empties every text before reading the controls back)
-// must not fail: a blank double or date-time text is the zero value, like a blank number.
-double ReadDoubleOrZero(const std::string& text, bool dateTime) {
-    if (text.find_first_not_of(' ') == std::string::npos)
-        return 0.0;
-    return dateTime ? ReadDateTime(text) : ReadFloat(text);
-}
-
 } // namespace
 
 std::uint32_t ReadWrappedDecimal(const std::string& text) {
@@ -64,9 +56,13 @@ std::string TextToBytes(const std::string& text, std::uint8_t type) {
     case kBool32:
         return LittleEndian(text == "true" ? 1 : 0, fixed_value_size(type));
     case kDouble:
-    case kDatetime:
-        return LittleEndian(std::bit_cast<std::uint64_t>(ReadDoubleOrZero(text, type == kDatetime)),
-                            8);
+    case kDatetime: {
+        // Blank is zero, as for a number: the presenter clears every text before reading back.
+        double value = 0.0;
+        if (text.find_first_not_of(' ') != std::string::npos)
+            value = type == kDatetime ? ReadDateTime(text) : ReadFloat(text);
+        return LittleEndian(std::bit_cast<std::uint64_t>(value), 8);
+    }
     case kTimeticks:
         return LittleEndian(ticks_from_text(text), 4);
     case kIpAddress: {
@@ -143,12 +139,6 @@ double ImageDateTime(const std::string& bytes) {
     if (!IsRepresentableDateTime(value))
         RaiseVrel(kShortImage);
     return value;
-}
-
-std::uint32_t ImageUint32(const std::string& bytes) {
-    if (bytes.size() < 4)
-        RaiseVrel(kShortImage);
-    return static_cast<std::uint32_t>(FromLittleEndian(bytes, 4));
 }
 
 } // namespace vrel

@@ -19,8 +19,6 @@ struct ControlBinding {
     const KvOptionList* optionList = nullptr; // not owned
     std::vector<std::int32_t> bitIndices;     // check boxes only; empty: none
     std::vector<QWidget*> controls;           // not owned
-
-    int controlCount() const { return static_cast<int>(controls.size()); }
 };
 
 } // namespace vrel

@@ -16,7 +16,6 @@
 #include <QLineEdit>
 
 #include <algorithm>
-#include <optional>
 
 namespace vrel {
 
@@ -26,9 +25,6 @@ namespace {
 constexpr std::size_t kMaxStart = kSendAreaSize;
 
 // Latin-1 keeps every byte of a value text across the widget boundary.
-QString Latin1(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
 std::string Bytes(const QString& text) {
     return text.toLatin1().toStdString();
 }
@@ -60,9 +56,7 @@ bool IsPartial(const ControlBinding& b, std::uint8_t sourceType) {
 // A part has no names of its own unless the binding brings them.
 const KvOptionList* EffectiveList(const ControlBinding& b, const KvOptionList* sourceList,
                                   std::uint8_t sourceType) {
-    if (b.optionList != nullptr)
-        return b.optionList;
-    return IsPartial(b, sourceType) ? nullptr : sourceList;
+    return b.optionList != nullptr || IsPartial(b, sourceType) ? b.optionList : sourceList;
 }
 
 // The controls of a binding are all of its first control's kind.
@@ -70,8 +64,8 @@ QWidget* FirstControl(const ControlBinding& b) {
     return b.controls.empty() ? nullptr : b.controls.front();
 }
 
-template <class Control> Control* ControlAt(const ControlBinding& b, int i) {
-    auto* control = qobject_cast<Control*>(b.controls[static_cast<std::size_t>(i)]);
+template <class Control> Control* ControlAt(const ControlBinding& b, std::size_t i) {
+    auto* control = qobject_cast<Control*>(b.controls[i]);
     if (control == nullptr)
         RaiseVrel(kBadControl);
     return control;
@@ -99,8 +93,8 @@ Bit BitAt(std::int32_t index) {
     return {static_cast<std::size_t>(index) / 8, static_cast<unsigned char>(0x80u >> (index % 8))};
 }
 
-int BitBoxCount(const ControlBinding& b) {
-    return std::min(b.controlCount(), static_cast<int>(b.bitIndices.size()));
+std::size_t BitBoxCount(const ControlBinding& b) {
+    return std::min(b.controls.size(), b.bitIndices.size());
 }
 
 // Types shown over several edits when bound to more than one.
@@ -109,35 +103,34 @@ bool IsSpreadType(std::uint8_t type) {
 }
 
 // Edits a spread layout needs, by type from kTimeticks on (the strings: one per byte).
-constexpr int kLayoutEdits[] = {5, 7, 4, 6, 0, 0};
+constexpr std::size_t kLayoutEdits[] = {5, 7, 4, 6, 0, 0};
 
-int LayoutEdits(std::uint8_t type) {
+std::size_t LayoutEdits(std::uint8_t type) {
     return IsSpreadType(type) ? kLayoutEdits[type - kTimeticks] : 0;
 }
 
 // The texts of the first edits of a spread layout.
-std::vector<std::string> SpreadImage(const std::string& image, std::uint8_t type, int edits) {
+std::vector<std::string> SpreadImage(const std::string& image, std::uint8_t type,
+                                     std::size_t edits) {
     const bool isString = type == kBitStr || type == kOctetStr;
-    const int needed = isString ? static_cast<int>(image.size()) : LayoutEdits(type);
+    const std::size_t needed = isString ? image.size() : LayoutEdits(type);
     if (edits < needed)
         RaiseVrel(kTooFewEdits);
     std::vector<std::string> texts;
-    auto add = [&texts](auto value) { texts.push_back(std::to_string(value)); };
     if (type == kTimeticks) {
-        const std::uint32_t t = ImageUint32(image);
+        const std::uint32_t t = ReadWrappedDecimal(BytesToText(image, kUint32));
         for (auto v :
              {t / 8640000, t % 8640000 / 360000, t % 360000 / 6000, t % 6000 / 100, t % 100})
-            add(v);
+            texts.push_back(std::to_string(v));
     } else if (type == kDatetime) {
         const CivilDateTime c = DecodeDateTime(ImageDateTime(image));
         for (int v : {c.year, c.month, c.day, c.hour, c.minute, c.second, c.millisecond})
-            add(v);
+            texts.push_back(std::to_string(v));
     } else {
         // An address of fewer components than edits would leave edits with nothing to show.
         if (image.size() < fixed_value_size(type))
             RaiseVrel(kShortImage);
-        const std::size_t count = isString ? image.size() : fixed_value_size(type);
-        for (std::size_t i = 0; i < count; ++i) {
+        for (std::size_t i = 0; i < needed; ++i) {
             const auto byte = static_cast<unsigned char>(image[i]);
             texts.push_back(type == kIpAddress ? std::to_string(byte)
                                                : bytes_to_hex(image.substr(i, 1)));
@@ -148,7 +141,7 @@ std::vector<std::string> SpreadImage(const std::string& image, std::uint8_t type
 
 // The value text of a spread layout's edits.
 std::string GatherEdits(const std::vector<std::string>& t, std::uint8_t type) {
-    if (static_cast<int>(t.size()) < LayoutEdits(type))
+    if (t.size() < LayoutEdits(type))
         RaiseVrel(kTooFewEdits);
     auto n = [&t](std::size_t i) { return ReadWrappedDecimal(t[i]); };
     auto i32 = [&n](std::size_t i) { return static_cast<int>(n(i)); };
@@ -178,20 +171,20 @@ std::string GatherEdits(const std::vector<std::string>& t, std::uint8_t type) {
 }
 
 void PutInEdits(const ControlBinding& b, const std::string& image, const std::string& text) {
-    if (b.controlCount() == 1 || !IsSpreadType(b.valueType)) {
-        ControlAt<QLineEdit>(b, 0)->setText(Latin1(text));
+    if (b.controls.size() == 1 || !IsSpreadType(b.valueType)) {
+        ControlAt<QLineEdit>(b, 0)->setText(QString::fromLatin1(text));
         return;
     }
-    const std::vector<std::string> texts = SpreadImage(image, b.valueType, b.controlCount());
+    const std::vector<std::string> texts = SpreadImage(image, b.valueType, b.controls.size());
     for (std::size_t i = 0; i < texts.size(); ++i)
-        ControlAt<QLineEdit>(b, static_cast<int>(i))->setText(Latin1(texts[i]));
+        ControlAt<QLineEdit>(b, i)->setText(QString::fromLatin1(texts[i]));
 }
 
 void PutInCheckBoxes(const ControlBinding& b, const KvOptionList* list, const std::string& image,
                      const std::string& text) {
     if (!b.bitIndices.empty()) {
-        for (int i = 0; i < BitBoxCount(b); ++i) {
-            const Bit bit = BitAt(b.bitIndices[static_cast<std::size_t>(i)]);
+        for (std::size_t i = 0; i < BitBoxCount(b); ++i) {
+            const Bit bit = BitAt(b.bitIndices[i]);
             if (bit.byte >= image.size())
                 RaiseVrel(kBitOutside);
             const auto byte = static_cast<unsigned char>(image[bit.byte]);
@@ -221,7 +214,7 @@ void FillBinding(const KvVRELVarList& vars, const ControlBinding& b) {
         text = list->ValueToName(text);
     QWidget* first = FirstControl(b);
     if (auto* label = qobject_cast<QLabel*>(first))
-        label->setText(Latin1(text));
+        label->setText(QString::fromLatin1(text));
     else if (qobject_cast<QCheckBox*>(first))
         PutInCheckBoxes(b, list, image, text);
     else if (auto* box = qobject_cast<QComboBox*>(first))
@@ -237,8 +230,8 @@ void FillBinding(const KvVRELVarList& vars, const ControlBinding& b) {
 // The checked boxes' bits over zero bytes: bits of those bytes no box names read back as 0.
 std::string BitsPart(const ControlBinding& b) {
     std::string part;
-    for (int i = 0; i < BitBoxCount(b); ++i) {
-        const Bit bit = BitAt(b.bitIndices[static_cast<std::size_t>(i)]);
+    for (std::size_t i = 0; i < BitBoxCount(b); ++i) {
+        const Bit bit = BitAt(b.bitIndices[i]);
         part.resize(std::max(part.size(), bit.byte + 1), '\0');
         auto byte = static_cast<unsigned char>(part[bit.byte]);
         byte = ControlAt<QCheckBox>(b, i)->isChecked() ? byte | bit.mask : byte & ~bit.mask;
@@ -266,10 +259,10 @@ std::optional<std::string> ControlsText(const ControlBinding& b, const KvOptionL
         return Bytes(group->Items().value(group->ItemIndex())); // none checked: empty
     if (!qobject_cast<QLineEdit*>(first))
         return std::nullopt;
-    if (b.controlCount() == 1)
+    if (b.controls.size() == 1)
         return Bytes(ControlAt<QLineEdit>(b, 0)->text());
     std::vector<std::string> texts;
-    for (int i = 0; i < b.controlCount(); ++i)
+    for (std::size_t i = 0; i < b.controls.size(); ++i)
         texts.push_back(Bytes(ControlAt<QLineEdit>(b, i)->text()));
     return GatherEdits(texts, b.valueType);
 }

@@ -11,16 +11,13 @@ namespace vrel {
 
 // The edit-constraint set of a presenter. Nothing adds entries yet.
 struct KvEditConstraint {
-    KvEditConstraint(QWidget* ownerWindow, std::uint8_t flagValue)
-        : owner(ownerWindow), flag(flagValue) {}
-
     struct _EditConstraint_s {
         std::string text;
     };
 
     QWidget* owner; // not owned
     std::uint8_t flag;
-    std::vector<std::unique_ptr<_EditConstraint_s>> entries;
+    std::vector<std::unique_ptr<_EditConstraint_s>> entries = {};
 };
 
 } // namespace vrel

@@ -10,7 +10,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTime>
@@ -143,7 +142,7 @@ void KvVRELRequest2Controls::OnGetDone(const KvVRELError& completion, KvVRELVarL
 }
 
 KvVRELRequest2Edits::KvVRELRequest2Edits(QWidget* ownerWindow)
-    : KvVRELRequest2Controls(ownerWindow), editConstraints(ownerWindow, 1) {
+    : KvVRELRequest2Controls(ownerWindow), editConstraints{ownerWindow, 1} {
     batchTimer_.setSingleShot(true);
     QObject::connect(&batchTimer_, &QTimer::timeout, [this] { FlushBatch(); });
 }
@@ -161,7 +160,6 @@ void KvVRELRequest2Edits::AttachListView(ReportListView* view) {
         return;
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setRootIsDecorated(false);
     previousSelectHandler = view->OnSelectItem;
     const std::weak_ptr<int> token = alive_;
     view->OnSelectItem = [this, token](QObject* sender, int row, bool selected) {
@@ -215,10 +213,9 @@ void KvVRELRequest2Edits::BuildColumns() {
     });
     // The rows stay: a repeating presenter adds to the rows of earlier commands.
     listView->setHeaderLabels(captions);
-    for (int c = 0; c < captions.size(); ++c) {
-        listView->header()->setSectionResizeMode(c, QHeaderView::Interactive);
+    // New sections size interactively, as a reset header makes them: no automatic sizing.
+    for (int c = 0; c < captions.size(); ++c)
         listView->setColumnWidth(c, listView->fontMetrics().horizontalAdvance(captions[c] + "LR"));
-    }
 }
 
 void KvVRELRequest2Edits::BeginCommand(std::uint8_t) {

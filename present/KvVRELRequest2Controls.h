@@ -30,8 +30,7 @@ public:
     KvVRELRequest2Controls& operator=(const KvVRELRequest2Controls&) = delete;
 
     void SetLogTarget(QWidget* control) { logTarget = control; }
-    // Appends to a memo, or sets the text of a status bar or status panel.
-    void Log(const std::string& text);
+    void Log(const std::string& text); // appends to a memo, sets a status bar's or panel's text
     // 1 runs Discover, anything else Get. Throws the send failure; nothing is then outstanding.
     void RunCommand(std::uint8_t command);
 
@@ -41,11 +40,9 @@ public:
     void OnGetDone(const KvVRELError& completion, KvVRELVarList& variables);
 
     virtual void BeginCommand(std::uint8_t) {}
-    virtual void Reserved1() {}
     virtual void OnResult(std::uint8_t command) = 0;
     virtual void CollectValues() {}
     virtual void EndCommand(std::uint8_t) {}
-    virtual void Reserved2() {}
 
     KvVRELRequest request;
     // What a window hears of a Discover: rows were shown, or the answer window has closed.
@@ -87,8 +84,7 @@ public:
     void OnResult(std::uint8_t) override { ShowResult(nullptr); }
     void CollectValues() override;
 
-    // The device a row of a Discover shows, or none.
-    std::optional<Device> DeviceOf(int row) const;
+    std::optional<Device> DeviceOf(int row) const; // the device a Discover's row shows, or none
     // Devices of the Discovers since the last ClearRows, rows waiting to be shown included.
     DeviceIndex& Devices() { return discovery_.Index(); }
     void FlushRows();

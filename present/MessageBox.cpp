@@ -32,10 +32,8 @@ ConfirmFunction SetConfirmFunction(ConfirmFunction function) {
 }
 
 void ShowMessageBox(QWidget* owner, const std::string& text, const std::string& caption) {
-    if (messageBoxReplacement) {
-        messageBoxReplacement(owner, text, caption);
-        return;
-    }
+    if (messageBoxReplacement)
+        return messageBoxReplacement(owner, text, caption);
     QMessageBox box(QMessageBox::NoIcon, Title(caption), QString::fromLatin1(text), QMessageBox::Ok, owner);
     box.exec();
 }

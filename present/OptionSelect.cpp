@@ -11,23 +11,21 @@ namespace {
 
 // By name first; a text that names nothing leaves the control without a selection before the
 // value lookup runs, which on a Number list raises for a text that is no integer.
-template <class Control>
-void SelectByNameElseValue(const KvOptionList& list, Control* control, void (Control::*set)(int),
-                           const std::string& text) {
+void SelectByNameElseValue(const KvOptionList& list, const std::string& text, auto select) {
     const int byName = list.FindByName(text);
-    (control->*set)(byName);
+    select(byName);
     if (byName < 0)
-        (control->*set)(list.FindByValue(text));
+        select(list.FindByValue(text));
 }
 
 } // namespace
 
 void SelectInComboBox(const KvOptionList& list, QComboBox* box, const std::string& text) {
-    SelectByNameElseValue(list, box, &QComboBox::setCurrentIndex, text);
+    SelectByNameElseValue(list, text, [box](int i) { box->setCurrentIndex(i); });
 }
 
 void SelectInRadioGroup(const KvOptionList& list, RadioGroup* group, const std::string& text) {
-    SelectByNameElseValue(list, group, &RadioGroup::SetItemIndex, text);
+    SelectByNameElseValue(list, text, [group](int i) { group->SetItemIndex(i); });
 }
 
 } // namespace vrel

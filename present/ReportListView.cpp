@@ -48,7 +48,6 @@ ReportListView::ReportListView(QWidget* parent)
     setItemsExpandable(false);
     setUniformRowHeights(true);
     setAllColumnsShowFocus(true); // a tree view selects single whole rows already
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setItemDelegate(new GridDelegate(this));
     header()->setStretchLastSection(false);
     header()->setMinimumSectionSize(1); // a designed column may be one pixel wide
@@ -60,8 +59,7 @@ ReportListView::ReportListView(QWidget* parent)
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ReportListView::OnSelectionChanged);
 
-    // Rows keep the order they came in until the user asks for another; from then on the
-    // view sorts, and later rows take their place in that order.
+    // Rows keep their order of arrival until the user sorts; later rows then take their places.
     header()->setSectionsClickable(true);
     connect(header(), &QHeaderView::sectionClicked, this, [this](int column) {
         if (!isSortingEnabled()) { // from then on the header turns the order around itself
@@ -71,7 +69,7 @@ ReportListView::ReportListView(QWidget* parent)
     });
 
     // Copy: the selected rows in the order shown, one line each, cells separated by tabs.
-    QAction* copy = addAction(tr("Copy"), this, [this] {
+    QAction* copy = addAction(tr("Copy"), QKeySequence(QKeySequence::Copy), this, [this] {
         QString text;
         for (int r = 0; r < RowCount(); ++r) {
             if (!selectionModel()->isRowSelected(r, {}))
@@ -83,7 +81,6 @@ ReportListView::ReportListView(QWidget* parent)
         }
         QGuiApplication::clipboard()->setText(text);
     });
-    copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetShortcut);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }

@@ -27,8 +27,7 @@ public:
     // Deselects first, as a view of items does, so the selection handler hears of it.
     void clear();
 
-    // The selected row, or -1.
-    int Selected() const;
+    int Selected() const; // the selected row, or -1
 
 signals:
     // A click anywhere in the view, after the selection has followed it; a click on the empty

@@ -53,8 +53,7 @@ int ReportTableModel::columnCount(const QModelIndex& parent) const {
 QString ReportTableModel::Text(int row, int column) const {
     if (row < 0 || row >= rowCount() || column < 0)
         return {};
-    const std::string_view cell = Row(row).Cell(static_cast<std::size_t>(column));
-    return QString::fromLatin1(cell.data(), static_cast<qsizetype>(cell.size()));
+    return QString::fromLatin1(Row(row).Cell(static_cast<std::size_t>(column)));
 }
 
 QVariant ReportTableModel::data(const QModelIndex& index, int role) const {

@@ -21,8 +21,7 @@ class ReportRow {
 public:
     void AddCell(std::string_view text);
     std::size_t CellCount() const { return count_; }
-    // Empty past the last cell.
-    std::string_view Cell(std::size_t column) const;
+    std::string_view Cell(std::size_t column) const; // empty past the last cell
     std::vector<std::string> Cells() const;
     // Replaces one cell; a row shorter than column gets empty cells up to it.
     void SetCell(std::size_t column, std::string_view text);
@@ -53,8 +52,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     void sort(int column, Qt::SortOrder order) override;
 
-    // Rows keep their cells.
-    void SetHeaders(const QStringList& captions);
+    void SetHeaders(const QStringList& captions); // rows keep their cells
     void Append(std::vector<ReportRow>&& rows);
     void Clear();
     // One mark per row, in row order; rows beyond the list lose their marks.
@@ -64,8 +62,7 @@ public:
     void SetCellMark(int row, int column, const RowMark& mark);
     // Replaces a cell's text; a sorted table keeps the row where it is until the next sort.
     void SetCell(int row, int column, std::string_view text);
-    // The row of the device with this MAC address, or -1.
-    int RowOf(std::string_view mac) const;
+    int RowOf(std::string_view mac) const; // of the device with this MAC address, or -1
 
     const ReportRow& Row(int row) const { return rows_[static_cast<std::size_t>(row)]; }
     QString Text(int row, int column) const;

@@ -4,19 +4,14 @@
 
 namespace vrel {
 
-namespace {
-
-// The value of a dotted quad or of a decimal number; nothing for any other text.
-std::optional<quint64> NumericKey(const QString& text) {
+// The number is the value of a dotted quad or of a decimal number; other texts have none.
+RowSortKey::RowSortKey(const QString& text) : text_(text) {
     bool ok = false;
     const quint64 value = text.count(QLatin1Char('.')) == 3 ? QHostAddress(text).toIPv4Address(&ok)
                                                             : text.toULongLong(&ok, 10);
-    return ok ? std::optional(value) : std::nullopt;
+    if (ok)
+        number_ = value;
 }
-
-} // namespace
-
-RowSortKey::RowSortKey(const QString& text) : text_(text), number_(NumericKey(text)) {}
 
 bool RowSortKey::operator<(const RowSortKey& other) const {
     if (number_ && other.number_)
