@@ -40,9 +40,11 @@ public:
     void OnGetDone(const KvVRELError& completion, KvVRELVarList& variables);
 
     virtual void BeginCommand(std::uint8_t) {}
+    virtual void Reserved1() {}
     virtual void OnResult(std::uint8_t command) = 0;
     virtual void CollectValues() {}
     virtual void EndCommand(std::uint8_t) {}
+    virtual void Reserved2() {}
 
     KvVRELRequest request;
     // What a window hears of a Discover: rows were shown, or the answer window has closed.
