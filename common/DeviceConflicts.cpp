@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <unordered_map>
 #include <utility>
 
 namespace vrel {
@@ -30,6 +29,27 @@ std::string_view OutsideOf(std::uint32_t address, const Device& device,
     return known ? std::string_view(device.interfaceName) : std::string_view("this host");
 }
 
+// How many devices answer with each device's IP address: equal addresses sort into runs, and
+// only the devices of a run longer than one need an entry.
+std::vector<int> UsersOfAddresses(const std::vector<std::uint64_t>& keys) {
+    std::vector<std::pair<std::uint64_t, std::size_t>> sorted;
+    sorted.reserve(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        sorted.emplace_back(keys[i], i);
+    std::ranges::sort(sorted);
+    std::vector<int> users(keys.size(), 1);
+    for (auto run = sorted.begin(); run != sorted.end();) {
+        const auto end =
+            std::ranges::find_if(run, sorted.end(), [key = run->first](const auto& entry) {
+                return entry.first != key;
+            });
+        for (auto at = run; end - run > 1 && at != end; ++at)
+            users[at->second] = static_cast<int>(end - run);
+        run = end;
+    }
+    return users;
+}
+
 } // namespace
 
 std::string DeviceConflict::Text() const {
@@ -49,21 +69,20 @@ std::string DeviceConflict::Text() const {
 std::vector<DeviceConflict> FindConflicts(std::size_t count, const DeviceAt& deviceAt,
                                           const std::vector<HostAddress>& host) {
     std::vector<std::uint64_t> keys(count);
-    std::unordered_map<std::uint64_t, int> users; // devices answering with each address
     for (std::size_t i = 0; i < count; ++i) {
         // A text that is no address (a broken device's) counts as the text, above 32 bits.
         const std::string& ip = deviceAt(i).ipAddress;
         const auto address = ParseDottedQuad(ip);
         keys[i] = address ? *address : (std::uint64_t{1} << 32) + std::hash<std::string_view>{}(ip);
-        ++users[keys[i]];
     }
+    const std::vector<int> users = UsersOfAddresses(keys);
 
     std::vector<DeviceConflict> conflicts;
     for (std::size_t i = 0; i < count; ++i) {
         const Device& d = deviceAt(i);
         DeviceConflict c;
         c.device = i;
-        c.sharedBy = users[keys[i]];
+        c.sharedBy = users[i];
         c.groupMac = !GroupMacProblem(d.macAddress).empty();
         if (keys[i] <= std::numeric_limits<std::uint32_t>::max()) {
             const auto address = static_cast<std::uint32_t>(keys[i]);
