@@ -3,7 +3,6 @@
 #include "DeviceAddress.h"
 
 #include <algorithm>
-#include <limits>
 #include <utility>
 
 namespace vrel {
@@ -29,20 +28,14 @@ std::string_view OutsideOf(std::uint32_t address, const Device& device,
     return known ? std::string_view(device.interfaceName) : std::string_view("this host");
 }
 
-// How many devices answer with each device's IP address: equal addresses sort into runs, and
-// only the devices of a run longer than one need an entry.
-std::vector<int> UsersOfAddresses(const std::vector<std::uint64_t>& keys) {
-    std::vector<std::pair<std::uint64_t, std::size_t>> sorted;
-    sorted.reserve(keys.size());
-    for (std::size_t i = 0; i < keys.size(); ++i)
-        sorted.emplace_back(keys[i], i);
-    std::ranges::sort(sorted);
+// How many devices answer with each address: equal (address, position) pairs sort into runs,
+// and only the devices of a run longer than one need a count.
+std::vector<int> UsersOfAddresses(std::vector<std::pair<std::uint64_t, std::size_t>>& keys) {
+    std::ranges::sort(keys);
     std::vector<int> users(keys.size(), 1);
-    for (auto run = sorted.begin(); run != sorted.end();) {
-        const auto end =
-            std::ranges::find_if(run, sorted.end(), [key = run->first](const auto& entry) {
-                return entry.first != key;
-            });
+    for (auto run = keys.begin(); run != keys.end();) {
+        const auto end = std::ranges::find_if(
+            run, keys.end(), [key = run->first](const auto& entry) { return entry.first != key; });
         for (auto at = run; end - run > 1 && at != end; ++at)
             users[at->second] = static_cast<int>(end - run);
         run = end;
@@ -66,32 +59,39 @@ std::string DeviceConflict::Text() const {
     return notes;
 }
 
+// Each device is read once: its own notes at once, the shared addresses once all are known.
 std::vector<DeviceConflict> FindConflicts(std::size_t count, const DeviceAt& deviceAt,
                                           const std::vector<HostAddress>& host) {
-    std::vector<std::uint64_t> keys(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        // A text that is no address (a broken device's) counts as the text, above 32 bits.
-        const std::string& ip = deviceAt(i).ipAddress;
-        const auto address = ParseDottedQuad(ip);
-        keys[i] = address ? *address : (std::uint64_t{1} << 32) + std::hash<std::string_view>{}(ip);
-    }
-    const std::vector<int> users = UsersOfAddresses(keys);
-
-    std::vector<DeviceConflict> conflicts;
+    std::vector<std::pair<std::uint64_t, std::size_t>> keys;
+    keys.reserve(count);
+    std::vector<DeviceConflict> own;
     for (std::size_t i = 0; i < count; ++i) {
         const Device& d = deviceAt(i);
         DeviceConflict c;
         c.device = i;
-        c.sharedBy = users[i];
         c.groupMac = !GroupMacProblem(d.macAddress).empty();
-        if (keys[i] <= std::numeric_limits<std::uint32_t>::max()) {
-            const auto address = static_cast<std::uint32_t>(keys[i]);
-            c.hostAddress = std::ranges::find(host, address, &HostAddress::address) != host.end();
+        if (const auto address = ParseDottedQuad(d.ipAddress)) {
+            keys.emplace_back(*address, i);
+            c.hostAddress = std::ranges::find(host, *address, &HostAddress::address) != host.end();
             if (!c.hostAddress)
-                c.outsideOf = OutsideOf(address, d, host);
+                c.outsideOf = OutsideOf(*address, d, host);
+        } else { // a broken device's text that is no address counts as the text, above 32 bits
+            keys.emplace_back((std::uint64_t{1} << 32) + std::hash<std::string>{}(d.ipAddress), i);
         }
         if (c.Any())
-            conflicts.push_back(std::move(c));
+            own.push_back(std::move(c));
+    }
+    const std::vector<int> users = UsersOfAddresses(keys);
+    std::vector<DeviceConflict> conflicts;
+    auto next = own.begin();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (next != own.end() && next->device == i)
+            conflicts.push_back(std::move(*next++));
+        else if (users[i] > 1)
+            conflicts.emplace_back().device = i;
+        else
+            continue;
+        conflicts.back().sharedBy = users[i];
     }
     return conflicts;
 }
