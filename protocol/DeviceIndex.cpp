@@ -59,13 +59,15 @@ void DeviceIndex::Read(std::size_t position, Device& into) const {
 
 DeviceIndex::Outcome DeviceIndex::Add(const Device& device) {
     const std::uint64_t key = MacKey(device.macAddress);
-    const auto listed = byMac_.constFind(key);
-    if (listed == byMac_.cend()) {
-        byMac_.insert(key, at_.size());
+    // One lookup whether the MAC is new or not: a new key grows the table.
+    const qsizetype known = byMac_.size();
+    std::size_t& listed = byMac_[key];
+    if (byMac_.size() != known) {
+        listed = at_.size();
         at_.push_back(Pack(device));
         return Outcome::Added;
     }
-    if (SameAnswer(At(*listed), device))
+    if (SameAnswer(At(listed), device))
         return Outcome::Repeat;
     auto& others = conflicts_[key];
     const bool first = others.empty();
